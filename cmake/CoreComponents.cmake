@@ -1,0 +1,22 @@
+# The components of the core library, in dependency order.
+sf_component(textcodec SOURCES framework/cp1252*.cpp)
+sf_component(fileio SOURCES framework/exception*.cpp framework/fileio*.cpp)
+sf_component(config SOURCES framework/config*.cpp DEPS fileio)
+sf_component(record SOURCES source/record*.cpp)
+sf_component(message SOURCES sysex/message*.cpp sysex/roland*.cpp)
+sf_component(schema SOURCES source/schema*.cpp source/tree*.cpp DEPS record)
+sf_component(valuetext SOURCES source/valuetext*.cpp DEPS schema message)
+sf_component(blockswap SOURCES source/blockswap*.cpp DEPS record)
+sf_component(sourcefile SOURCES source/sourcefile*.cpp DEPS record blockswap fileio)
+sf_component(compiler SOURCES driver/compiler*.cpp DEPS record blockswap)
+sf_component(document SOURCES source/document*.cpp source/undo*.cpp DEPS record sourcefile compiler fileio)
+sf_component(romnames SOURCES source/romnames*.cpp DEPS record fileio)
+sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/listdriver*.cpp
+             DEPS record compiler fileio sourcefile)
+sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile library)
+sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
+sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+
+get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
+add_library(sf_core_all INTERFACE)
+target_link_libraries(sf_core_all INTERFACE ${sf_all})

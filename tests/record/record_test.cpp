@@ -1,0 +1,73 @@
+#include "source/record.h"
+
+#include <gtest/gtest.h>
+
+using namespace sf;
+
+TEST(Record, NewSourceDefaults) {
+    auto r = newSource();
+    EXPECT_EQ(r->text(0, 8).substr(0, 8), std::string_view("DEV_SRCE", 8).substr(0, 8));
+    EXPECT_EQ(r->u16(rec::kFormatVersion), 100);
+    EXPECT_EQ(r->u16(rec::kDriverVersion), 100);
+    EXPECT_EQ(r->u16(rec::kModuleCount), 1);
+    EXPECT_EQ(r->text(rec::moduleBase(0), rec::kModNameSize), "Module");
+    EXPECT_EQ(r->modU16(0, 4098 - 4054 + rec::kModMacroData), 0xFFFF);
+    EXPECT_EQ(r->u8(rec::kAsciiTable), 0x20);
+    EXPECT_EQ(r->u8(rec::kAsciiTable + 64), 0xDD);
+    EXPECT_EQ(r->u8(rec::kAsciiTable + 65), 65);
+    EXPECT_EQ(r->u16(2056), 0x000A);
+    EXPECT_EQ(validModuleCount(*r), 1);
+    // A slot never used keeps all zero, in particular no 0xFFFF reference.
+    EXPECT_EQ(r->modU16(1, rec::kModMacroFilter), 0);
+}
+
+TEST(Record, CopyDuplicatesEveryBlockAndCompares) {
+    auto a = newSource();
+    a->setModU16(0, rec::kModSubBankCount, 5);
+    a->block(0, 2) = Block{1, 2, 3};
+    a->block(0, 7) = Block{9};  // beyond the sub-bank count: not walked
+    auto b = copyRecord(*a);
+    ASSERT_TRUE(b->block(0, 7).has_value());
+    EXPECT_NE(b->block(0, 2)->data(), a->block(0, 2)->data());
+    EXPECT_TRUE(sameRecord(*a, *b));
+    (*b->block(0, 7))[0] = 8;  // not walked: ignored by the comparison
+    EXPECT_TRUE(sameRecord(*a, *b));
+    a->setModU16(0, rec::kModSubBankCount, 8);
+    b->setModU16(0, rec::kModSubBankCount, 8);
+    EXPECT_FALSE(sameRecord(*a, *b));  // comes back once it is walked again
+    (*b->block(0, 2))[2] = 4;
+    b->block(0, 7) = a->block(0, 7);
+    EXPECT_FALSE(sameRecord(*a, *b));
+    b->block(0, 2).reset();
+    EXPECT_FALSE(sameRecord(*a, *b));
+}
+
+TEST(Record, ValidModuleCountStopsAtFirstEmptyName) {
+    auto r = newSource();
+    r->setU16(rec::kModuleCount, 3);
+    r->setText(rec::moduleBase(2), rec::kModNameSize, "Third");
+    EXPECT_EQ(validModuleCount(*r), 1);
+}
+
+TEST(Record, NormaliseStructure) {
+    auto r = newSource();
+    const auto m = rec::moduleBase(0);
+    r->setU16(m + rec::kModStructure, 7);
+    r->setU16(m + rec::kModTotalPatches, 40);
+    r->setU16(m + rec::kModDataStart, 6);
+    r->setU16(m + rec::kModSharedSize, 9);
+    r->setU16(m + rec::kModLargePatches, 3);
+    normaliseStructure(*r, 0);
+    EXPECT_EQ(r->u16(m + rec::kModTotalPatches), 1);
+    EXPECT_EQ(r->u16(m + rec::kModPatchesAboveSize), 1);
+    EXPECT_EQ(r->u16(m + rec::kModDataStart), 0);
+    EXPECT_EQ(r->u16(m + rec::kModSharedSize), 0);
+    EXPECT_EQ(r->u16(m + rec::kModLargePatches), 0);
+
+    r->setU16(m + rec::kModStructure, 5);
+    r->setU16(m + rec::kModTotalPatches, 12);
+    r->setU16(m + rec::kModSharedSize, 9);
+    normaliseStructure(*r, 0);
+    EXPECT_EQ(r->u16(m + rec::kModSharedSize), 9);
+    EXPECT_EQ(r->u16(m + rec::kModLargePatches), 12);
+}
