@@ -1,0 +1,77 @@
+#include "framework/cp1252.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace sf {
+namespace {
+
+struct Case {
+    const char* name;
+    std::string in;
+    std::string out;
+};
+
+TEST(Cp1252, EscapedOutputOfEveryByteClass) {
+    const Case cases[] = {
+        {"plain ASCII", "Piano 1", "Piano 1"},
+        {"empty", "", ""},
+        {"control bytes", std::string("a\x01\tb\x1F", 5), "a\\x01\\x09b\\x1F"},
+        {"zero byte", std::string("\0", 1), "\\x00"},
+        {"delete", "\x7F", "\\x7F"},
+        {"backslash is escaped so output is unambiguous", "C:\\x", "C:\\x5Cx"},
+        {"the five undefined bytes", "\x81\x8D\x8F\x90\x9D", "\\x81\\x8D\\x8F\\x90\\x9D"},
+        {"euro sign", "\x80", "\xE2\x82\xAC"},
+        {"curly quotes", "\x93q\x94", "\xE2\x80\x9Cq\xE2\x80\x9D"},
+        {"Y diaeresis at 0x9F", "\x9F", "\xC5\xB8"},
+        {"no-break space", "\xA0", "\xC2\xA0"},
+        {"Latin-1 letters", "\xE9\xFF", "\xC3\xA9\xC3\xBF"},
+        {"tilde and blank stay", "~ ", "~ "},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cp1252ToEscapedUtf8(c.in), c.out) << c.name;
+}
+
+TEST(Cp1252, PlainConversionMarksUndefinedBytes) {
+    EXPECT_EQ(cp1252ToUtf8("\x81"), "\xEF\xBF\xBD");
+    EXPECT_EQ(cp1252ToUtf8(std::string("a\0\x01", 3)), std::string("a\0\x01", 3));
+    EXPECT_EQ(cp1252ToUtf8("\x8A\x99"), "\xC5\xA0\xE2\x84\xA2");
+}
+
+TEST(Cp1252, TypedUtf8ToBytes) {
+    const Case cases[] = {
+        {"ASCII", "Strings", "Strings"},
+        {"euro", "\xE2\x82\xAC", "\x80"},
+        {"e acute", "caf\xC3\xA9", "caf\xE9"},
+        {"trade mark", "\xE2\x84\xA2", "\x99"},
+        {"no byte for CJK", "\xE6\x97\xA5", "?"},
+        {"no byte for emoji (4-byte form)", "a\xF0\x9F\x8E\xB9z", "a?z"},
+        {"C1 control has no character", "\xC2\x81", "?"},
+        {"lone continuation byte", "\x80", "?"},
+        {"truncated sequence then ASCII", "\xE2\x82" "A", "??A"},
+        {"overlong slash", "\xC0\xAF", "??"},
+        {"surrogate", "\xED\xA0\x80", "???"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", "????"},
+        {"invalid lead byte", "\xFF", "?"},
+        {"sequence cut at end of text", "ab\xC3", "ab?"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(utf8ToCp1252(c.in), c.out) << c.name;
+}
+
+TEST(Cp1252, EveryDefinedByteRoundTrips) {
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        const char32_t cp = cp1252CodePoint(static_cast<unsigned char>(b));
+        if (cp == 0) {
+            EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(byte)), "?") << b;
+            continue;
+        }
+        EXPECT_EQ(cp1252ByteOf(cp), b);
+        EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(byte)), byte) << b;
+    }
+    EXPECT_EQ(cp1252ByteOf(0xFFFD), -1);
+    EXPECT_EQ(cp1252ByteOf(0x0100), -1);
+}
+
+}  // namespace
+}  // namespace sf
