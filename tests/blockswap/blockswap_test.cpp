@@ -1,0 +1,197 @@
+#include "source/blockswap.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <vector>
+
+using namespace sf;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A macro list in record (little-endian) order: `params[i]` parameters for
+// macro i, each with `points` 10-byte points.
+Bytes makeMacroList(const std::vector<int>& params, int points) {
+    const std::size_t n = params.size();
+    Bytes b(2 + 4 * n);
+    putLE16(b, 0, static_cast<std::uint16_t>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = b.size();
+        putLE32(b, 2 + 4 * i, static_cast<std::uint32_t>(at));
+        const std::size_t paramSize = 8 + 10 * static_cast<std::size_t>(points);
+        const std::size_t size = 36 + paramSize * static_cast<std::size_t>(params[i]);
+        b.resize(at + size, 0);
+        putLE16(b, at + 0, static_cast<std::uint16_t>(size));
+        putLE16(b, at + 2, 0x0102);
+        putLE16(b, at + 4, 0x0304);
+        b[at + 6] = 0xAA;  // group: a single byte
+        putLE16(b, at + 30, 0x1122);
+        putLE16(b, at + 32, 0x3344);
+        putLE16(b, at + 34, static_cast<std::uint16_t>(params[i]));
+        for (int p = 0; p < params[i]; ++p) {
+            const std::size_t q = at + 36 + paramSize * static_cast<std::size_t>(p);
+            putLE16(b, q + 0, static_cast<std::uint16_t>(paramSize));
+            putLE16(b, q + 2, 0x0A0B);
+            putLE16(b, q + 4, 0x0C0D);
+            putLE16(b, q + 6, static_cast<std::uint16_t>(points));
+            for (int k = 0; k < points; ++k) {
+                const std::size_t pt = q + 8 + 10 * static_cast<std::size_t>(k);
+                putLE16(b, pt + 0, 0x5566);
+                b[pt + 4] = 0x77;
+                b[pt + 5] = 0x88;
+                putLE16(b, pt + 8, 0x99AB);
+            }
+        }
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(BlockSwap, ConverterSwapsOnlyOperandsOfTypes1To3) {
+    Bytes b(40, 0);
+    for (int i = 0; i < 4; ++i) {
+        b[10 * i] = static_cast<std::uint8_t>(i + 1);  // types 1..4
+        b[10 * i + 1] = 5;
+        putLE16(b, 10 * i + 4, 0x1234);
+        putLE16(b, 10 * i + 8, 0xBEEF);
+    }
+    const Bytes orig = b;
+    EXPECT_TRUE(swapConverterOps(b, SwapDirection::ToBigEndian));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(getBE16(b, 10 * i + 4), 0x1234);
+        EXPECT_EQ(getBE16(b, 10 * i + 8), 0xBEEF);
+        EXPECT_EQ(b[10 * i + 1], 5);  // single bytes untouched
+    }
+    // Loop end is stored exactly as it lies.
+    EXPECT_TRUE(std::equal(b.begin() + 30, b.end(), orig.begin() + 30));
+    EXPECT_TRUE(swapConverterOps(b, SwapDirection::FromBigEndian));
+    EXPECT_EQ(b, orig);
+
+    // A trailing partial record is reported and left alone.
+    Bytes partial(15, 0);
+    partial[0] = 1;
+    partial[10] = 1;
+    putLE16(partial, 4, 0x0102);
+    partial[14] = 0x33;
+    EXPECT_FALSE(swapConverterOps(partial, SwapDirection::ToBigEndian));
+    EXPECT_EQ(getBE16(partial, 4), 0x0102);
+    EXPECT_EQ(partial[14], 0x33);
+}
+
+TEST(BlockSwap, TemplatesSwapOnlyWholeRecordsPresent) {
+    Bytes b(28 * 2 + 10, 0);
+    putLE16(b, 4, 0x0102);
+    putLE16(b, 28 + 8, 0x0304);
+    b[28 + 10] = 'N';
+    EXPECT_FALSE(swapTemplates(b, 3, SwapDirection::ToBigEndian));  // only two fit
+    EXPECT_EQ(getBE16(b, 4), 0x0102);
+    EXPECT_EQ(getBE16(b, 28 + 8), 0x0304);
+    EXPECT_EQ(b[28 + 10], 'N');
+    EXPECT_TRUE(swapTemplates(b, 0, SwapDirection::ToBigEndian));
+    EXPECT_FALSE(swapTemplates(b, -1, SwapDirection::ToBigEndian));
+}
+
+TEST(BlockSwap, MacroListFieldsAndRoundTrip) {
+    const Bytes orig = makeMacroList({2, 0, 1}, 2);
+    Bytes b = orig;
+    ASSERT_TRUE(swapMacroList(b, SwapDirection::ToBigEndian));
+    EXPECT_EQ(getBE16(b, 0), 3);
+    const std::size_t m0 = getBE32(b, 2);
+    EXPECT_EQ(m0, 14u);
+    EXPECT_EQ(getBE16(b, m0 + 2), 0x0102);
+    EXPECT_EQ(getBE16(b, m0 + 30), 0x1122);
+    EXPECT_EQ(getBE16(b, m0 + 34), 2);
+    EXPECT_EQ(b[m0 + 6], 0xAA);
+    const std::size_t p0 = m0 + 36;
+    EXPECT_EQ(getBE16(b, p0 + 0), 28);
+    EXPECT_EQ(getBE16(b, p0 + 6), 2);
+    EXPECT_EQ(getBE16(b, p0 + 8), 0x5566);
+    EXPECT_EQ(b[p0 + 12], 0x77);  // point single bytes stay
+    EXPECT_EQ(b[p0 + 13], 0x88);
+    EXPECT_EQ(getBE16(b, p0 + 16), 0x99AB);
+    ASSERT_TRUE(swapMacroList(b, SwapDirection::FromBigEndian));
+    EXPECT_EQ(b, orig);
+}
+
+TEST(BlockSwap, DamagedMacroListsAreRefusedWithoutLeavingTheBlock) {
+    const Bytes good = makeMacroList({1, 1}, 1);
+    const std::size_t m1 = getLE32(good, 6);
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+    };
+    const std::vector<Case> cases = {
+        {"count larger than the offset table", [](Bytes& b) { putLE16(b, 0, 0xFFFF); }},
+        {"offset past the end", [](Bytes& b) { putLE32(b, 2, 0xFFFFFFF0u); }},
+        {"offset into the offset table", [](Bytes& b) { putLE32(b, 2, 3); }},
+        {"second macro overlapping the first", [](Bytes& b) { putLE32(b, 6, getLE32(b, 2) + 2); }},
+        {"macro size past the end", [m1](Bytes& b) { putLE16(b, m1, 0xFFFF); }},
+        {"macro size zero", [m1](Bytes& b) { putLE16(b, m1, 0); }},
+        {"parameter count too large", [m1](Bytes& b) { putLE16(b, m1 + 34, 500); }},
+        {"parameter size zero", [m1](Bytes& b) { putLE16(b, m1 + 36, 0); }},
+        {"point count too large", [m1](Bytes& b) { putLE16(b, m1 + 36 + 6, 9); }},
+    };
+    for (const auto& c : cases) {
+        Bytes b = good;
+        c.damage(b);
+        const Bytes damaged = b;
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::ToBigEndian)) << c.what;
+        // Whatever was exchanged, the way back restores it exactly.
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << c.what;
+        EXPECT_EQ(b, damaged) << c.what;
+    }
+    Bytes one{7};
+    EXPECT_FALSE(swapMacroList(one, SwapDirection::FromBigEndian));
+    Bytes none;
+    EXPECT_TRUE(swapMacroList(none, SwapDirection::FromBigEndian));
+}
+
+TEST(BlockSwap, RandomBytesAlwaysRoundTrip) {
+    // Both directions must visit the same fields on any input, or a damaged
+    // file read and saved again would change.
+    std::mt19937 rng(1234);
+    for (int iter = 0; iter < 3000; ++iter) {
+        Bytes b = makeMacroList({static_cast<int>(rng() % 3), 1}, static_cast<int>(rng() % 3));
+        const int flips = static_cast<int>(rng() % 4);
+        for (int f = 0; f < flips; ++f) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
+        if (rng() % 4 == 0) b.resize(rng() % (b.size() + 1));
+        const Bytes orig = b;
+        const bool ok1 = swapMacroList(b, SwapDirection::FromBigEndian);
+        const bool ok2 = swapMacroList(b, SwapDirection::ToBigEndian);
+        EXPECT_EQ(ok1, ok2);
+        ASSERT_EQ(b, orig) << "iteration " << iter;
+    }
+}
+
+TEST(BlockSwap, FixedSizeBlocks) {
+    Bytes info(1040, 0);
+    putLE16(info, 14, 0xFFFE);
+    info[16] = 0x80;
+    EXPECT_TRUE(swapPatchInfo(info));
+    EXPECT_EQ(getBE16(info, 14), 0xFFFE);
+    EXPECT_EQ(info[16], 0x80);
+
+    Bytes lists(1632, 0);
+    putLE16(lists, 1630, 0x0102);
+    EXPECT_TRUE(swapValueLists(lists));
+    EXPECT_EQ(getBE16(lists, 1630), 0x0102);
+    Bytes shortLists(5, 0);
+    putLE16(shortLists, 2, 0x0A0B);
+    shortLists[4] = 9;
+    EXPECT_FALSE(swapValueLists(shortLists));
+    EXPECT_EQ(getBE16(shortLists, 2), 0x0A0B);
+    EXPECT_EQ(shortLists[4], 9);
+
+    Bytes filter(102, 0);
+    putLE16(filter, 0, 0xFFFF - 1);
+    putLE16(filter, 4, 0x0001);
+    filter[6] = 0x12;
+    swapMacroFilter(filter);
+    EXPECT_EQ(getBE16(filter, 0), 0xFFFE);
+    EXPECT_EQ(getBE16(filter, 4), 0x0001);
+    EXPECT_EQ(filter[6], 0x12);
+}
