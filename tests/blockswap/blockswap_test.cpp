@@ -195,3 +195,16 @@ TEST(BlockSwap, FixedSizeBlocks) {
     EXPECT_EQ(getBE16(filter, 4), 0x0001);
     EXPECT_EQ(filter[6], 0x12);
 }
+
+#include "support/random_record.h"
+
+TEST(BlockSwap, GeneratedMacroListsAreWellFormed) {
+    testsupport::RecordRng rng(77);
+    for (int i = 0; i < 200; ++i) {
+        const Bytes orig = testsupport::randomMacroList(rng, rng.range(0, 20), 5);
+        Bytes b = orig;
+        ASSERT_TRUE(swapMacroList(b, SwapDirection::ToBigEndian));
+        ASSERT_TRUE(swapMacroList(b, SwapDirection::FromBigEndian));
+        ASSERT_EQ(b, orig);
+    }
+}

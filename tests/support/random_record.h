@@ -1,0 +1,159 @@
+// Seeded generator of random but valid driver source records, for round-trip
+// tests, fuzz seeds and benchmarks.
+//
+// A generated record:
+// - has the magic, format version 100 and "Number of modules" = n (1..16);
+//   modules 0..n-1 carry non-empty names, modules n..15 are all zero;
+// - holds random bytes in every other header and module field (flag words,
+//   numbers, messages, texts, the packet / loop-set area with "Use complex
+//   loop" randomly on or off);
+// - keeps the 10 bytes of every block slot at zero, as records do in memory;
+// - owns, for the walked slots only, blocks of every kind: ROM names for
+//   sub-banks below "Number of sub-banks", converter operations matching the
+//   converter count, and for modules with a macro editor (flag exactly 1) the
+//   templates (matching the template count), a well-formed macro list with
+//   parameters and points, a 1040-byte patch information block, a 1632-byte
+//   value-list block and a reserved block. Every block is non-empty and below
+//   65536 bytes.
+// Use: `auto r = sf::testsupport::randomRecord(seed);` or pass a module count.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "framework/bytes.h"
+#include "source/record.h"
+
+namespace sf::testsupport {
+
+class RecordRng {
+public:
+    explicit RecordRng(std::uint32_t seed) : gen_(seed) {}
+    // Uniform in [lo, hi].
+    int range(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen_); }
+    bool chance(int percent) { return range(0, 99) < percent; }
+    std::uint8_t byte() { return static_cast<std::uint8_t>(range(0, 255)); }
+    std::uint16_t word() { return static_cast<std::uint16_t>(range(0, 0xFFFF)); }
+    void fill(ByteSpan b) {
+        for (auto& x : b) x = byte();
+    }
+    Block bytes(std::size_t n) {
+        Block b(n);
+        fill(b);
+        return b;
+    }
+
+private:
+    std::mt19937 gen_;
+};
+
+// A well-formed macro list (record order): `macros` macros packed after the
+// offset table, each with up to 3 parameters of up to 2 points.
+inline Block randomMacroList(RecordRng& rng, int macros, int templateCount) {
+    const std::size_t n = static_cast<std::size_t>(macros);
+    Block b(2 + 4 * n, 0);
+    putLE16(b, 0, static_cast<std::uint16_t>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t at = b.size();
+        putLE32(b, 2 + 4 * i, static_cast<std::uint32_t>(at));
+        const int params = rng.range(0, 3);
+        std::vector<int> points(static_cast<std::size_t>(params));
+        std::size_t size = 36;
+        for (auto& p : points) {
+            p = rng.range(0, 2);
+            size += 8 + 10 * static_cast<std::size_t>(p);
+        }
+        b.resize(at + size);
+        rng.fill(ByteSpan(b).subspan(at, size));
+        putLE16(b, at + 0, static_cast<std::uint16_t>(size));
+        b[at + 6] = static_cast<std::uint8_t>(rng.chance(20) ? 255 : rng.range(0, 95));
+        b[at + 9] = static_cast<std::uint8_t>(rng.range(0, 2));
+        b[at + 11 + 18] = 0;  // name terminated
+        putLE16(b, at + 34, static_cast<std::uint16_t>(params));
+        std::size_t q = at + 36;
+        for (int p : points) {
+            const std::size_t psize = 8 + 10 * static_cast<std::size_t>(p);
+            putLE16(b, q + 0, static_cast<std::uint16_t>(psize));
+            putLE16(b, q + 2,
+                    static_cast<std::uint16_t>(templateCount > 0 ? rng.range(0, templateCount - 1) : 0));
+            putLE16(b, q + 4, static_cast<std::uint16_t>(rng.range(0, 32767)));
+            putLE16(b, q + 6, static_cast<std::uint16_t>(p));
+            q += psize;
+        }
+    }
+    return b;
+}
+
+// Fills module m (0-based, below the module count) with random content and
+// the blocks of its walked slots.
+inline void randomModule(SourceRecord& r, int m, RecordRng& rng) {
+    const std::size_t base = rec::moduleBase(m);
+    rng.fill(slice(r.data(), base, rec::kModuleSize));
+
+    // Name: 1..16 printable characters.
+    std::string name;
+    const int len = rng.range(1, 16);
+    for (int i = 0; i < len; ++i) name.push_back(static_cast<char>(rng.range('A', 'z')));
+    r.setText(base + rec::kModName, rec::kModNameSize, name);
+
+    const int macroFlag = rng.chance(60) ? 1 : (rng.chance(70) ? 0 : rng.range(2, 5));
+    r.setModU16(m, rec::kModHasMacro, static_cast<std::uint16_t>(macroFlag));
+    // "Number of sub-banks": mostly in range, sometimes beyond (the walk clamps).
+    const int subBanks = rng.chance(90) ? rng.range(0, 16) : rng.range(17, 40);
+    r.setModU16(m, rec::kModSubBankCount, static_cast<std::uint16_t>(subBanks));
+
+    // Block slots carry nothing in memory.
+    for (int s = 0; s < rec::kSlotsPerModule; ++s) {
+        auto f = slice(r.data(), base + rec::slotOffset(s), rec::kSlotSize);
+        std::fill(f.begin(), f.end(), std::uint8_t{0});
+    }
+
+    const int walked = std::min(subBanks, rec::kSubBanks);
+    for (int s = 0; s < walked; ++s)
+        if (rng.chance(50))
+            r.block(m, rec::kSlotRomNames0 + s) = rng.bytes(static_cast<std::size_t>(rng.range(1, 300)));
+
+    // Converter: count matches the block, types 1..4.
+    const int ops = rng.chance(30) ? 0 : rng.range(1, 20);
+    r.setModU16(m, rec::kModConverterCount, static_cast<std::uint16_t>(ops));
+    if (ops > 0) {
+        Block b = rng.bytes(static_cast<std::size_t>(ops) * 10);
+        for (int i = 0; i < ops; ++i) b[static_cast<std::size_t>(i) * 10] = static_cast<std::uint8_t>(rng.range(1, 4));
+        r.block(m, rec::kSlotConverter) = std::move(b);
+    }
+
+    if (macroFlag == 1) {
+        const int templates = rng.chance(20) ? 0 : rng.range(1, 12);
+        r.setModU16(m, rec::kModTemplateCount, static_cast<std::uint16_t>(templates));
+        if (templates > 0) {
+            Block t = rng.bytes(static_cast<std::size_t>(templates) * 28);
+            for (int i = 0; i < templates; ++i) t[static_cast<std::size_t>(i) * 28] = static_cast<std::uint8_t>(rng.range(1, 3));
+            r.block(m, rec::kSlotTemplates) = std::move(t);
+        }
+        if (rng.chance(80)) r.block(m, rec::kSlotMacros) = randomMacroList(rng, rng.range(1, 8), templates);
+        if (rng.chance(70)) r.block(m, rec::kSlotPatchInfo) = rng.bytes(1040);
+        if (rng.chance(50)) r.block(m, rec::kSlotValueLists) = rng.bytes(1632);
+        if (rng.chance(50)) r.block(m, rec::kSlotReserved) = rng.bytes(static_cast<std::size_t>(rng.range(1, 500)));
+    }
+}
+
+// A random valid record with `modules` modules (1..16), or a random count
+// when `modules` is 0.
+inline std::unique_ptr<SourceRecord> randomRecord(std::uint32_t seed, int modules = 0) {
+    RecordRng rng(seed);
+    auto r = std::make_unique<SourceRecord>();
+    const int n = modules > 0 ? std::min(modules, rec::kModules) : rng.range(1, rec::kModules);
+    rng.fill(slice(r->data(), 0, rec::kHeaderSize));
+    std::memcpy(r->bytes.data(), "DEV_SRCE", rec::kMagicSize);
+    r->setU16(rec::kFormatVersion, 100);
+    r->setU16(rec::kModuleCount, static_cast<std::uint16_t>(n));
+    for (int m = 0; m < n; ++m) randomModule(*r, m, rng);
+    return r;
+}
+
+}  // namespace sf::testsupport
