@@ -1,0 +1,113 @@
+#include "driver/library.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <unistd.h>
+
+#include "library/tempdir.h"
+
+using namespace sf;
+namespace fs = std::filesystem;
+
+TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
+    TempDir t;
+    t.touch("b.d");
+    t.touch("A.D");          // upper-case extension counts
+    t.touch("c.dev");        // compiled driver, not a source
+    t.touch("notes.txt");
+    t.touch("z.bak");
+    t.touch(".d");           // hidden file named only by the extension
+    t.touch("sub2/x.d");
+    t.touch("sub1/y.D");
+    t.touch("sub1/deep/w.d");
+    t.touch(".hidden/h.d");  // dot folders are not entered
+    t.touch("sub1/.git/g.d");
+    fs::create_directories(t.path / "folder.d");  // a folder is never a source
+
+    auto found = scanDriverSources(t.path);
+    std::vector<std::string> rel;
+    for (auto& p : found) rel.push_back(fs::relative(p, t.path).generic_string());
+    // Files of a folder by name first, then its subfolders by name.
+    EXPECT_EQ(rel, (std::vector<std::string>{"A.D", "b.d", "sub1/y.D", "sub1/deep/w.d", "sub2/x.d"}));
+    for (auto& p : found) EXPECT_TRUE(p.is_absolute() || p.string().starts_with(t.path.string()));
+
+    // The result is the same on a second walk.
+    EXPECT_EQ(scanDriverSources(t.path), found);
+}
+
+TEST(LibraryScan, EmptyMissingAndUnreadableRoots) {
+    EXPECT_TRUE(scanDriverSources("").empty());
+    EXPECT_TRUE(scanDriverSources("/nonexistent/sysforge/drivers").empty());
+
+    TempDir t;
+    t.touch("ok.d");
+    t.touch("locked/secret.d");
+    fs::permissions(t.path / "locked", fs::perms::none);
+    auto found = scanDriverSources(t.path);
+    fs::permissions(t.path / "locked", fs::perms::owner_all);
+    ASSERT_GE(found.size(), 1u);
+    EXPECT_EQ(found[0].filename(), "ok.d");
+    if (geteuid() != 0) {
+        EXPECT_EQ(found.size(), 1u);
+    }
+
+    // A file given as root is not a folder: nothing.
+    EXPECT_TRUE(scanDriverSources(t.path / "ok.d").empty());
+}
+
+TEST(LibraryScan, SymlinkLoopDoesNotHang) {
+    TempDir t;
+    t.touch("a/one.d");
+    fs::create_directory_symlink(t.path / "a", t.path / "a" / "loop");
+    auto found = scanDriverSources(t.path);
+    EXPECT_EQ(found.size(), 1u);
+}
+
+TEST(LibraryScan, WarningWhenNothingFound) {
+    RecordingPrompter p;
+    bool openPrefs = false;
+    TempDir t;
+    EXPECT_TRUE(scanDriverLibrary(t.path, p, &openPrefs).empty());
+    EXPECT_TRUE(openPrefs);
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].text, "The driver directory specified in the preferences does not contain any driver!");
+    EXPECT_EQ(p.messages[0].icon, MessageIcon::Exclamation);
+
+    t.touch("x.d");
+    RecordingPrompter q;
+    EXPECT_EQ(scanDriverLibrary(t.path, q, &openPrefs).size(), 1u);
+    EXPECT_FALSE(openPrefs);
+    EXPECT_TRUE(q.messages.empty());
+}
+
+TEST(DriverList, LineCaptionSortingAndOpening) {
+    EXPECT_EQ(driverListLine("/drv/keys/MYSYNTH.D"), "MYSYNTH.D (/drv/keys)");
+    EXPECT_EQ(driverListCaption(3, 25), "Driver List (3 items out of 25)");
+
+    DriverList list;
+    list.add("/z/BETA.D", SettingRef{4});
+    list.add("/a/gamma.d", SettingRef{107, 2});
+    list.add("/m/Alpha.d");
+    list.add("/b(1)/WEIRD (2).D", SettingRef{5});
+    ASSERT_EQ(list.size(), 4u);
+    // Sorted by text, drivers of different folders interleave by name.
+    EXPECT_EQ(list.entries()[0].text, "Alpha.d (/m)");
+    EXPECT_EQ(list.entries()[1].text, "BETA.D (/z)");
+    EXPECT_EQ(list.entries()[2].text, "gamma.d (/a)");
+    EXPECT_EQ(list.caption(25), "Driver List (4 items out of 25)");
+
+    // A line without a setting does nothing on opening.
+    EXPECT_EQ(list.openable(0), nullptr);
+    EXPECT_EQ(list.openable(99), nullptr);
+    // The full path travels with the line, also when the name holds "(".
+    const DriverListEntry* weird = list.openable(3);
+    ASSERT_NE(weird, nullptr);
+    EXPECT_EQ(weird->path, fs::path("/b(1)/WEIRD (2).D"));
+    const DriverListEntry* gamma = list.openable(2);
+    ASSERT_NE(gamma, nullptr);
+    EXPECT_EQ(gamma->ref->index1, 2);
+
+    list.clear();
+    EXPECT_EQ(list.caption(0), "Driver List (0 items out of 0)");
+}

@@ -1,0 +1,105 @@
+#include "driver/listdriver.h"
+
+#include <gtest/gtest.h>
+
+// GCC 12 reports a false -Wrestrict inside std::string assignment at -O3.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
+
+using namespace sf;
+
+namespace {
+constexpr std::size_t kRows = 2736, kColumns = 2738, kNameLength = 2746;
+
+std::size_t sb(int s, std::size_t field) { return rec::moduleBase(0) + rec::subBankBase(s) + field; }
+
+ListDriverValues basic() {
+    ListDriverValues v;
+    v.driverName = "KEYS";
+    v.patchNameLength = "10";
+    v.columns = "8";
+    v.rows = "16";
+    v.banks[0] = {"Preset A", "0", "0"};
+    return v;
+}
+}  // namespace
+
+TEST(ListDriver, RequiredNames) {
+    ListDriverValues v = basic();
+    v.driverName.clear();
+    EXPECT_EQ(generateListDriver(v), nullptr);
+    v = basic();
+    v.banks[0].name.clear();
+    v.banks[1].name = "B";  // a later row does not stand in for row 0
+    EXPECT_EQ(generateListDriver(v), nullptr);
+    EXPECT_NE(generateListDriver(basic()), nullptr);
+}
+
+TEST(ListDriver, ClampsAndComputedFields) {
+    // Columns 0, rows 200, name length 4.
+    ListDriverValues v = basic();
+    v.columns = "0";
+    v.rows = "200";
+    v.patchNameLength = "4";
+    auto r = generateListDriver(v);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->modU16(0, kColumns), 1);
+    EXPECT_EQ(r->modU16(0, kRows), 128);
+    EXPECT_EQ(r->modU16(0, kNameLength), 8);
+    EXPECT_EQ(r->modU16(0, rec::kModPatchesPerSubBank), 128);
+
+    // Columns 8, rows 16; name length above the limit; empty texts read as 0.
+    v.columns = "8";
+    v.rows = "16";
+    v.patchNameLength = "999";
+    r = generateListDriver(v);
+    EXPECT_EQ(r->modU16(0, rec::kModPatchesPerSubBank), 128);
+    EXPECT_EQ(r->modU16(0, kNameLength), 64);
+    v.columns = "";
+    v.rows = "12abc";  // reading stops at the first non-digit
+    r = generateListDriver(v);
+    EXPECT_EQ(r->modU16(0, kColumns), 1);
+    EXPECT_EQ(r->modU16(0, kRows), 12);
+    v.rows = "99999999999999999999";  // no wrap-around to a small number
+    r = generateListDriver(v);
+    EXPECT_EQ(r->modU16(0, kRows), 128);
+
+    EXPECT_EQ(readUnsignedDecimal(""), 0u);
+    EXPECT_EQ(readUnsignedDecimal("-5"), 0u);
+    EXPECT_EQ(readUnsignedDecimal("0042x7"), 42u);
+}
+
+TEST(ListDriver, SubBanksModuleAndDefaults) {
+    ListDriverValues v = basic();
+    v.banks[0] = {"ROM1", "3", "32"};
+    v.banks[2] = {"ROM3LONGXX", "700000", "5"};  // 10 characters: 9 are kept
+    auto r = generateListDriver(v);
+    ASSERT_NE(r, nullptr);
+
+    // Rows 0 and 2 filled: two sub-banks, row 1 (empty) is sub-bank 1.
+    EXPECT_EQ(r->modU16(0, rec::kModSubBankCount), 2);
+    EXPECT_EQ(r->text(sb(0, rec::kSbName), 10), "ROM1");
+    EXPECT_EQ(r->text(sb(1, rec::kSbName), 10), "");
+    EXPECT_EQ(r->text(sb(2, rec::kSbName), 10), "ROM3LONGX");
+    EXPECT_EQ(r->u8(sb(2, rec::kSbName) + 9), 0);  // terminator after 9 characters
+    EXPECT_EQ(r->u16(sb(0, rec::kSbBankCode)), 3);
+    EXPECT_EQ(r->u16(sb(0, rec::kSbPatchStart)), 32);
+    EXPECT_EQ(r->u16(sb(2, rec::kSbBankCode)), 32767);  // held at the field's range
+    EXPECT_EQ(r->u16(sb(2, rec::kSbPatchStart)), 5);
+
+    // All 16 rows are written: ROM, editable ROM patches.
+    for (int s = 0; s < 16; ++s) {
+        EXPECT_EQ(r->u16(sb(s, rec::kSbType)), 2) << s;
+        EXPECT_EQ(r->u16(sb(s, rec::kSbFlags)) & 0x1, 0x1) << s;
+    }
+
+    // Module 0 only displays names, keeps its default name; the driver name
+    // itself is not written anywhere.
+    EXPECT_EQ(r->modU16(0, rec::kModFlags) & 0x48, 0x48);
+    EXPECT_EQ(r->text(rec::moduleBase(0), rec::kModNameSize), "Module");
+    EXPECT_EQ(r->u16(rec::kModuleCount), 1);
+    EXPECT_EQ(r->text(16, 17), "");  // "Name"
+    EXPECT_EQ(r->text(33, 17), "");  // "File name"
+    EXPECT_EQ(r->u16(rec::kDriverVersion), 100);
+}
