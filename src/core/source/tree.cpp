@@ -1,0 +1,96 @@
+// The rows of the settings tree: the table in its order, with the repeated
+// groups (help lines, packets, loop sets, sub-banks) expanded and the module
+// part repeated once per module.
+#include <algorithm>
+
+#include "source/schema.h"
+#include "source/schema_detail.h"
+
+namespace sf {
+
+std::string rowLabel(const SettingRef& ref) {
+    const SettingItem* item = ref.item != nullptr ? ref.item : findSettingItem(ref.id);
+    if (item == nullptr || item->name == nullptr) return {};
+    std::string label = item->name;
+    if (!item->has(setting_flag::NumberedName)) return label;
+    const int index = ref.index2 >= 0 ? ref.index2 : ref.index1;
+    const auto pos = label.find("%d");
+    if (pos != std::string::npos) label.replace(pos, 2, std::to_string(index + 1));
+    return label;
+}
+
+namespace {
+
+using Items = std::span<const SettingItem>;
+
+// End (exclusive) of the subtree that starts at position `first`.
+std::size_t subtreeEnd(Items items, std::size_t first) {
+    std::size_t end = first + 1;
+    while (end < items.size() && items[end].depth > items[first].depth) ++end;
+    return end;
+}
+
+struct Builder {
+    Items items;
+    std::vector<TreeRow>& rows;
+
+    void add(const SettingItem& item, int index1, int index2) {
+        SettingRef ref;
+        ref.id = item.id;
+        ref.index1 = index1;
+        ref.index2 = index2;
+        ref.item = &item;
+        rows.push_back({item.depth, ref});
+    }
+
+    // Emits the rows [first, last). `module` is -1 in the global part;
+    // `index` is the instance of the repeated group being expanded, or -1.
+    void emit(std::size_t first, std::size_t last, int module, int index) {
+        for (std::size_t i = first; i < last;) {
+            const SettingItem& item = items[i];
+            // Module repetition is driven by buildTreeRows.
+            if (item.repeat == Repeat::None || item.repeat == Repeat::PerModule) {
+                add(item, module, index);
+                ++i;
+                continue;
+            }
+            const std::size_t end = subtreeEnd(items, i);
+            for (int k = 0; k < schema_detail::repeatCount(item.repeat); ++k) emitInstance(i, end, module, k);
+            i = end;
+        }
+    }
+
+    // One instance of a repeated group, its head row and its descendants.
+    // Outside the modules (the global help lines) the instance is index1.
+    void emitInstance(std::size_t first, std::size_t last, int module, int k) {
+        if (module < 0) {
+            for (std::size_t i = first; i < last; ++i) add(items[i], k, -1);
+            return;
+        }
+        add(items[first], module, k);
+        emit(first + 1, last, module, k);
+    }
+};
+
+}  // namespace
+
+std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
+    const Items items = settingItems();
+    std::vector<TreeRow> rows;
+    Builder b{items, rows};
+
+    const auto moduleRow = std::find_if(items.begin(), items.end(),
+                                        [](const SettingItem& it) { return it.repeat == Repeat::PerModule; });
+    const auto moduleFirst = static_cast<std::size_t>(moduleRow - items.begin());
+    const std::size_t moduleEnd = moduleFirst < items.size() ? subtreeEnd(items, moduleFirst) : items.size();
+
+    // Global rows: everything outside the module subtree, in table order.
+    b.emit(0, moduleFirst, -1, -1);
+    const int modules = std::clamp<int>(r.s16(rec::kModuleCount), 1, rec::kModules);
+    if (moduleFirst < items.size())
+        for (int m = 0; m < modules; ++m) b.emit(moduleFirst, moduleEnd, m, -1);
+    b.emit(moduleEnd, items.size(), -1, -1);
+    return rows;
+}
+
+}  // namespace sf
