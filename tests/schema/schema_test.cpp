@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string_view>
+
+#include "source/record.h"
+#include "source/schema.h"
+
+namespace sf {
+namespace {
+
+// Every index value a lookup may be asked for: -1 (unused) and each valid
+// instance of the largest repeated group.
+constexpr int kIndices[] = {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+std::size_t base(int m) { return rec::moduleBase(m); }
+
+TEST(SchemaTable, CountIdsAndLookup) {
+    const auto items = settingItems();
+    ASSERT_EQ(items.size(), 304u);
+    std::set<int> ids;
+    for (const auto& it : items) {
+        EXPECT_TRUE(ids.insert(it.id).second) << "duplicate id " << it.id;
+        EXPECT_GE(it.id, 1);
+        EXPECT_LE(it.id, 307);
+        ASSERT_NE(it.name, nullptr);
+        EXPECT_NE(std::string_view(it.name), "");
+    }
+    // The three numbers that no setting carries.
+    EXPECT_EQ(ids.count(104) + ids.count(175) + ids.count(192), 0u);
+
+    ASSERT_NE(findSettingItem(17), nullptr);
+    EXPECT_EQ(std::string_view(findSettingItem(17)->name), "MIDI time out");
+    EXPECT_EQ(findSettingItem(308), nullptr);
+    EXPECT_EQ(findSettingItem(0), nullptr);
+    EXPECT_EQ(findSettingItem(-1), nullptr);
+
+    // Unknown ids answer nothing from every lookup.
+    SourceRecord r;
+    for (int id : {0, 104, 175, 192, 308, 309, 1000}) {
+        const SettingRef ref = makeRef(id, 0, 0);
+        EXPECT_EQ(ref.item, nullptr);
+        EXPECT_FALSE(textField(r, ref));
+        EXPECT_FALSE(byteField(r, ref));
+        EXPECT_FALSE(wordField(r, ref));
+        EXPECT_FALSE(longField(r, ref));
+        EXPECT_FALSE(messageField(r, ref));
+        EXPECT_FALSE(groupBlock(r, ref));
+    }
+}
+
+TEST(SchemaTable, TreePlacementIsConsistent) {
+    // Each row's parent precedes it and sits exactly one level higher.
+    const auto items = settingItems();
+    EXPECT_EQ(items[0].id, 1);
+    EXPECT_EQ(items[0].depth, 0);
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        const SettingItem& it = items[i];
+        const SettingItem* parent = findSettingItem(it.parent);
+        ASSERT_NE(parent, nullptr) << it.id;
+        EXPECT_EQ(parent->depth + 1, it.depth) << it.id;
+        EXPECT_LE(it.depth, items[i - 1].depth + 1) << it.id;
+        EXPECT_LT(parent - items.data(), static_cast<std::ptrdiff_t>(i)) << it.id;
+    }
+    // The table order is the tree order, not the numeric one.
+    auto pos = [&](int id) { return findSettingItem(id) - items.data(); };
+    EXPECT_LT(pos(68), pos(67));
+    EXPECT_LT(pos(75), pos(74));
+    EXPECT_LT(pos(188), pos(186));
+}
+
+TEST(SchemaTable, EveryValueHasHelp) {
+    for (const auto& it : settingItems()) {
+        if (it.kind == Kind::Group) continue;
+        ASSERT_NE(it.help, nullptr) << it.id;
+        EXPECT_GT(std::string_view(it.help).size(), 3u) << it.id;
+        for (char c : std::string_view(it.help)) EXPECT_TRUE(c >= 32 && c < 127) << it.id;
+    }
+    // Two texts that the host's rules rely on, word for word.
+    EXPECT_EQ(std::string_view(findSettingItem(262)->help), "Up to 8 characters");
+    EXPECT_EQ(std::string_view(findSettingItem(306)->help),
+              "This is enabled only if already enabled in the Module global settings");
+    EXPECT_EQ(std::string_view(findSettingItem(9)->help),
+              "If you input 100, the version shown in the Vantor module will be 1.00; if you input 113, "
+              "it will be 1.13, etc.");
+}
+
+TEST(SchemaTable, KindsEditorsAndChoices) {
+    const SettingItem* s = findSettingItem(16);  // Values over 127
+    ASSERT_NE(s->choices, nullptr);
+    EXPECT_EQ(s->choices[0].value, 127);
+    EXPECT_EQ(std::string_view(s->choices[0].text), "None");
+    EXPECT_EQ(s->choices[0].command, 70);
+    EXPECT_EQ(s->choices[4].command, 74);
+    EXPECT_EQ(s->choices[5].text, nullptr);
+    EXPECT_EQ(s->helpContext, 2001);
+
+    // Flags with "Yes" on the clear bit.
+    const SettingItem* named = findSettingItem(237);
+    EXPECT_EQ(named->editor, Editor::Flag);
+    EXPECT_EQ(named->mask, 0x1u);
+    EXPECT_EQ(std::string_view(named->choices[0].text), "Yes");
+    EXPECT_EQ(std::string_view(named->choices[1].text), "No");
+
+    const SettingItem* l3 = findSettingItem(46);
+    EXPECT_EQ(std::string_view(l3->choices[0].text), "No");
+    EXPECT_EQ(l3->choices[0].command, 62);
+    EXPECT_EQ(l3->choices[1].command, 61);
+
+    // The write modes list is not in value order.
+    const SettingItem* mode = findSettingItem(296);
+    EXPECT_EQ(mode->choices[0].value, 2);
+    EXPECT_EQ(mode->choices[3].value, 3);
+    EXPECT_EQ(mode->choices[4].text, nullptr);
+
+    // Choice settings living in shared bit words carry their bits.
+    EXPECT_EQ(findSettingItem(100)->mask, 0x0300u);
+    EXPECT_EQ(findSettingItem(108)->mask, 0x0048u);
+    EXPECT_EQ(findSettingItem(109)->mask, 0x0120u);
+
+    // The V-mode flags are in a byte; the others mostly in words.
+    EXPECT_EQ(findSettingItem(167)->kind, Kind::Byte);
+    EXPECT_EQ(findSettingItem(173)->editor, Editor::Flag);
+    EXPECT_EQ(findSettingItem(51)->kind, Kind::Word);
+    EXPECT_EQ(findSettingItem(15)->max, 8);
+    EXPECT_EQ(findSettingItem(194)->max, 60);
+    EXPECT_EQ(findSettingItem(49)->flags, 0x24u);
+    EXPECT_EQ(findSettingItem(77)->min, -32768);
+    EXPECT_EQ(findSettingItem(209)->max, 2147483647);
+    EXPECT_EQ(findSettingItem(131)->flags & setting_flag::ReadOnly, setting_flag::ReadOnly);
+    EXPECT_EQ(findSettingItem(11)->editor, Editor::YesNo);
+    EXPECT_EQ(findSettingItem(265)->kind, Kind::DialogItem);
+}
+
+TEST(SchemaFields, EveryLookupStaysInsideItsArea) {
+    const SourceRecord& r = *newSource();
+    // Areas a field must not straddle: the header blocks and the module blocks.
+    const std::size_t header[] = {0, 8, 10, 778, 906, 2056, 2532, rec::kHeaderSize};
+    const std::size_t module[] = {0, 58, 322, 568, 1612, 2734, 2786, 3618, 3676, 4038, 4054, rec::kModuleSize};
+    auto within = [](auto& bounds, std::size_t off, std::size_t size) {
+        for (std::size_t i = 0; i + 1 < std::size(bounds); ++i)
+            if (off >= bounds[i] && off < bounds[i + 1]) return off + size <= bounds[i + 1];
+        return false;
+    };
+    int found = 0;
+    for (const auto& it : settingItems()) {
+        for (int m : {0, 15, -1})
+            for (int i2 : kIndices) {
+                const int i1 = isModuleSetting(it.id) ? m : (it.id == 31 ? i2 : -1);
+                const SettingRef ref = makeRef(it.id, i1, i2);
+                std::vector<std::pair<std::size_t, std::size_t>> f;
+                if (auto t = textField(r, ref)) f.push_back({t->offset, t->size});
+                if (auto b = byteField(r, ref)) f.push_back({*b, 1});
+                if (auto w = wordField(r, ref)) f.push_back({*w, 2});
+                if (auto l = longField(r, ref)) f.push_back({*l, 4});
+                if (auto g = messageField(r, ref)) {
+                    f.push_back({g->units, 2 * static_cast<std::size_t>(g->capacity)});
+                    f.push_back({g->count, 2});
+                }
+                EXPECT_LE(f.size(), 2u) << it.id;
+                for (auto [off, size] : f) {
+                    ++found;
+                    ASSERT_LE(off + size, rec::kRecordSize) << it.id;
+                    if (isModuleSetting(it.id)) {
+                        ASSERT_GE(i1, 0) << it.id;
+                        const std::size_t rel = off - base(i1);
+                        ASSERT_GE(off, base(i1)) << it.id;
+                        EXPECT_TRUE(within(module, rel, size)) << it.id << " at M+" << rel;
+                    } else {
+                        EXPECT_TRUE(within(header, off, size)) << it.id << " at G+" << off;
+                    }
+                }
+            }
+    }
+    EXPECT_GT(found, 600);
+}
+
+TEST(SchemaFields, SpotChecks) {
+    SourceRecord r;
+    // Packet 4 of module 1.
+    EXPECT_EQ(wordField(r, makeRef(128, 1, 4)), base(1) + 214 + 32);
+    EXPECT_FALSE(wordField(r, makeRef(128, 1, 10)));
+    EXPECT_FALSE(wordField(r, makeRef(128, 1, -1)));
+    EXPECT_FALSE(wordField(r, makeRef(128, 16, 0)));
+    EXPECT_FALSE(wordField(r, makeRef(128, -1, 0)));
+    // Sub-bank 5 name and type.
+    auto name = textField(r, makeRef(262, 2, 5));
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->offset, base(2) + 2958 + 200);
+    EXPECT_EQ(name->size, 9u);
+    EXPECT_EQ(wordField(r, makeRef(261, 2, 5)), base(2) + 2970 + 200);
+    EXPECT_FALSE(textField(r, makeRef(262, 2, 16)));
+    // Global help line 3 uses index1.
+    auto line = textField(r, makeRef(31, 3));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->offset, 238u + 153u);
+    EXPECT_EQ(line->size, 51u);
+    EXPECT_FALSE(textField(r, makeRef(31, 10)));
+    // Module help lines use index2.
+    EXPECT_EQ(textField(r, makeRef(218, 0, 9))->offset, base(0) + 1614 + 459);
+    // Help/Info groups answer the whole ten-line block.
+    EXPECT_EQ(textField(r, makeRef(30))->size, 510u);
+    EXPECT_EQ(textField(r, makeRef(198, 3))->offset, base(3) + 570);
+    // The common header.
+    auto hdr = messageField(r, makeRef(15));
+    ASSERT_TRUE(hdr);
+    EXPECT_EQ(hdr->units, 194u);
+    EXPECT_EQ(hdr->count, 192u);
+    EXPECT_EQ(hdr->capacity, 8);
+    auto end = messageField(r, makeRef(229, 15));
+    EXPECT_EQ(end->units, base(15) + 2582);
+    EXPECT_EQ(end->count, base(15) + 2702);
+    EXPECT_EQ(end->capacity, 60);
+    // Flags sharing a word answer the same address; the loop V modes a byte.
+    EXPECT_EQ(wordField(r, makeRef(46)), wordField(r, makeRef(100)));
+    EXPECT_EQ(wordField(r, makeRef(108, 4)), base(4) + 18);
+    EXPECT_EQ(wordField(r, makeRef(109, 4)), base(4) + 18);
+    EXPECT_EQ(byteField(r, makeRef(169, 0, 7)), base(0) + 215 + 70);
+    EXPECT_FALSE(wordField(r, makeRef(169, 0, 7)));
+    EXPECT_FALSE(byteField(r, makeRef(169, 0, 8)));
+    EXPECT_EQ(longField(r, makeRef(299, 1)), base(1) + 4018);
+    EXPECT_EQ(wordField(r, makeRef(11)), 174u);
+    // Lookups of the wrong kind answer nothing.
+    EXPECT_FALSE(wordField(r, makeRef(299, 1)));
+    EXPECT_FALSE(longField(r, makeRef(9)));
+    EXPECT_FALSE(textField(r, makeRef(9)));
+    // No storage of their own.
+    for (int id : {131, 132, 265, 305, 307})
+        EXPECT_FALSE(wordField(r, makeRef(id, 0, 0)) || textField(r, makeRef(id, 0, 0)) ||
+                     longField(r, makeRef(id, 0, 0)) || byteField(r, makeRef(id, 0, 0)))
+            << id;
+    // Group blocks.
+    EXPECT_EQ(groupBlock(r, makeRef(2))->size, 768u);
+    auto send = groupBlock(r, makeRef(287, 2));
+    EXPECT_EQ(send->offset, base(2) + 3676);
+    EXPECT_EQ(send->size, 362u);
+    EXPECT_FALSE(groupBlock(r, makeRef(287, 16)));
+    EXPECT_FALSE(groupBlock(r, makeRef(3)));
+}
+
+}  // namespace
+}  // namespace sf
