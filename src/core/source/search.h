@@ -1,0 +1,61 @@
+// Searches across the driver library: which other driver sources hold the
+// same value as the current one for a setting, a different value, or any
+// value at all. One operation serves the three commands; the caller shows
+// the matches in the driver selection list.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "source/record.h"
+#include "source/schema.h"
+
+namespace sf {
+
+enum class SearchMode {
+    SameValue,       // "Search all drivers for the same value"
+    DifferentValue,  // "Search all drivers for a different value"
+    NonEmpty,        // "Search all drivers for a non-empty field"
+};
+
+// Whether the search command is offered for a row of this setting.
+bool searchEnabled(SearchMode mode, const SettingItem* item);
+
+struct SearchMatch {
+    std::filesystem::path path;  // full path of the matching driver source
+    SettingRef ref;              // the searched setting, module index of the match
+};
+
+struct SearchResult {
+    std::vector<SearchMatch> matches;
+    int examined = 0;  // files looked at (unreadable ones included)
+    int total = 0;     // files given
+    bool cancelled = false;
+};
+
+struct SearchCallbacks {
+    // Called before each file with the number of files done so far; answer
+    // false to stop the search before that file.
+    std::function<bool(int examined, int total, const std::filesystem::path& next)> progress;
+    // Called for each match as soon as it is found.
+    std::function<void(const SearchMatch& match, int examined)> match;
+    // A driver that is already open in the editor is compared as it is held
+    // there rather than as it was last saved: answer its record, or null.
+    std::function<const SourceRecord*(const std::filesystem::path&)> openRecord;
+};
+
+// The match test against one other driver: the ref to list (with the module
+// of the first matching module for module settings), or nothing.
+std::optional<SettingRef> matchDriver(const SourceRecord& current, const SettingRef& ref,
+                                      SearchMode mode, const SourceRecord& other);
+
+// Reads each file in order, straight into a record (no document, no undo
+// state), and tests it. Files that cannot be read or are damaged are skipped
+// silently; nothing throws for bad files.
+SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
+                           const std::vector<std::filesystem::path>& paths,
+                           const SearchCallbacks& callbacks = {});
+
+}  // namespace sf
