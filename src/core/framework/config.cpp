@@ -5,7 +5,7 @@
 #include <iterator>
 #include <limits>
 
-#include <system_error>
+#include "framework/fileio.h"
 
 namespace sf {
 
@@ -411,26 +411,14 @@ void Config::loadText(std::string_view text) {
 bool Config::save() const {
     if (path_.empty()) return false;
     const std::string text = toText();
-    // Written beside the target and renamed over it, so that a failure
-    // half-way leaves the previous file intact.
-    std::filesystem::path tmp = path_;
-    tmp += ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(tmp, ec);
-            return false;
-        }
+    try {
+        // A failure half-way leaves the previous file as it was.
+        writeFileAtomic(path_, ConstByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                             text.size()));
+        return true;
+    } catch (...) {
+        return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path_, ec);
-    if (!ec) return true;
-    std::filesystem::remove(tmp, ec);
-    return false;
 }
 
 }  // namespace sf
