@@ -358,3 +358,26 @@ TEST(ValueText, RefsThatAddressNothing) {
     EXPECT_EQ(formatValue(*r, odd), "100");
     EXPECT_TRUE(sameRecord(*r, *before));
 }
+
+TEST(ValueText, EverySettingStaysInsideItsRecord) {
+    // Whatever the setting, index and text, nothing throws (every access is
+    // bounds-checked) and a stored text shows back without throwing either.
+    const char* texts[] = {"", "$FFFFFFFF", "-99999999999", "0x85", "01 7F 7F 7F 7F 7F",
+                           "'A',Joker,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,"
+                           "26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,"
+                           "51,52,53,54,55,56,57,58,59,60,61,62,63,64"};
+    for (const SettingItem& item : settingItems()) {
+        for (int i1 : {-1, 0, 15, 16}) {
+            for (int i2 : {-1, 0, 9, 15, 16}) {
+                auto r = newSource();
+                const SettingRef ref = makeRef(item.id, i1, i2);
+                for (const char* t : texts) {
+                    EXPECT_NO_THROW(parseValue(*r, ref, t)) << item.id;
+                    EXPECT_NO_THROW(formatValue(*r, ref)) << item.id;
+                }
+                for (int command : {61, 62, 70, 71, 72, 80, 0})
+                    EXPECT_NO_THROW(applyChoice(*r, ref, command)) << item.id;
+            }
+        }
+    }
+}
