@@ -155,6 +155,24 @@ void commitTempFile(const fs::path& temp, const fs::path& target) {
     syncFolder(target.parent_path());
 }
 
+fs::path keepAside(const fs::path& file, bool* moved) {
+    *moved = false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path aside = tempNameFor(file);
+        int err = injected(FileOp::Link, file);
+        if (err == 0 && ::link(file.c_str(), aside.c_str()) == 0) return aside;
+        if (err == 0) err = errno;
+        if (err == EEXIST) continue;
+        if (err == EPERM || err == EOPNOTSUPP || err == EMLINK || err == ENOSYS) {
+            renameFile(file, aside);
+            *moved = true;
+            return aside;
+        }
+        throw Exception(filemsg::kRenameFailed, {}, err);
+    }
+    throw Exception(filemsg::kRenameFailed, {}, EEXIST);
+}
+
 void discardFile(const fs::path& path) noexcept {
     if (!path.empty()) ::unlink(path.c_str());
 }

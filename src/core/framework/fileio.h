@@ -36,6 +36,10 @@ fs::path writeTempFile(const fs::path& target, ConstByteSpan bytes);
 // Renames a prepared temporary file over `target` and flushes the folder.
 // Raises 18013; the temporary file is left for the caller to discard.
 void commitTempFile(const fs::path& temp, const fs::path& target);
+// Gives an existing file a second, temporary name beside it, so that it can
+// be restored or kept after the file is replaced: a hard link, or a rename
+// where the file system has no links (then `*moved` is set). Raises 18013.
+fs::path keepAside(const fs::path& file, bool* moved);
 // Removes a temporary file, ignoring any failure.
 void discardFile(const fs::path& path) noexcept;
 

@@ -1,0 +1,80 @@
+// The driver source file ("*.d"): the source record cut after the last module
+// in use, in big-endian byte order, followed by the variable blocks of the
+// modules. Reading checks every count, size and offset it is given; a damaged
+// file is refused with "Wrong or damaged file!" and never read out of bounds.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/bytes.h"
+#include "source/blockswap.h"
+#include "source/record.h"
+
+namespace sf {
+
+class Prompter;
+
+inline constexpr const char* kMsgWrongOrDamaged = "Wrong or damaged file!";
+inline constexpr const char* kMsgNoValidModule = "There is no memory module with a valid name!";
+inline constexpr const char* kMsgErrorWhileSaving = "Error while saving!";
+
+// Why a source could not be read.
+struct SourceReadError {
+    enum class Kind { Damaged, FileAccess };
+    Kind kind = Kind::Damaged;
+    std::string text;       // what the user is shown
+    int messageNumber = 0;  // file-layer message number for FileAccess
+    int errorCode = 0;      // errno for FileAccess
+};
+
+// Either a record or the reason why there is none.
+class SourceReadResult {
+public:
+    SourceReadResult(std::unique_ptr<SourceRecord> r) : record_(std::move(r)) {}
+    SourceReadResult(SourceReadError e) : error_(std::move(e)) {}
+
+    explicit operator bool() const { return record_ != nullptr; }
+    SourceRecord& operator*() { return *record_; }
+    const SourceRecord& operator*() const { return *record_; }
+    SourceRecord* operator->() { return record_.get(); }
+    std::unique_ptr<SourceRecord> take() { return std::move(record_); }
+    // Meaningful only when there is no record.
+    const SourceReadError& error() const { return error_; }
+
+private:
+    std::unique_ptr<SourceRecord> record_;
+    SourceReadError error_;
+};
+
+// The bytes of a source file for `record`, or nothing when no module has a
+// valid name (reported through `prompter`) or a block is too large to be
+// stored (65536 bytes or more).
+std::optional<std::vector<std::uint8_t>> buildFileImage(const SourceRecord& record,
+                                                        Prompter* prompter = nullptr);
+
+// Reads a source from file bytes. When `prompter` is given the reason of a
+// failure is also shown there (stop icon).
+SourceReadResult readSourceImage(ConstByteSpan file, Prompter* prompter = nullptr);
+SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* prompter = nullptr);
+
+// Saves `record` to `path`, keeping the previous file as "<name>.bak", and
+// writes `driverImage` (when given) beside it with the extension "dev".
+// Everything is first written to temporary files in the same folder; the
+// previous file, the previous backup and the previous compiled driver are
+// only replaced once all new content is safely on disk. On failure nothing
+// is changed, the reason and "Error while saving!" are reported through
+// `prompter` and false is answered.
+bool saveSourceFile(const std::filesystem::path& path, const SourceRecord& record,
+                    const std::vector<std::uint8_t>* driverImage, Prompter* prompter);
+
+// Byte-order pass over the fixed part of a file image holding `modules`
+// module records. ToBigEndian reads the flags that choose a layout before
+// exchanging, FromBigEndian after. Exposed for the tests and the compiler.
+void swapImageFields(ByteSpan image, int modules, SwapDirection dir);
+
+}  // namespace sf

@@ -1,0 +1,412 @@
+#include "source/sourcefile.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+
+#include "framework/fileio.h"
+#include "framework/prompter.h"
+#include "support/random_record.h"
+
+using namespace sf;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes build(const SourceRecord& r) {
+    auto img = buildFileImage(r, nullptr);
+    EXPECT_TRUE(img.has_value());
+    return img.value_or(Bytes{});
+}
+
+// Slot of `slot` in module m, absolute offset in the image.
+std::size_t slotAt(int m, int slot) { return rec::moduleBase(m) + rec::slotOffset(slot); }
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/sf_source_XXXXXX";
+        dir_ = ::mkdtemp(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_, ec);
+    }
+    fs::path operator/(const std::string& n) const { return dir_ / n; }
+    const fs::path& path() const { return dir_; }
+
+private:
+    fs::path dir_;
+};
+
+std::string contents(const fs::path& p) {
+    auto v = readWholeFile(p);
+    return {v.begin(), v.end()};
+}
+void put(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+
+struct HookGuard {
+    explicit HookGuard(FileFaultHook h) { setFileFaultHook(std::move(h)); }
+    ~HookGuard() { setFileFaultHook(nullptr); }
+};
+
+}  // namespace
+
+TEST(SourceFile, RandomRecordsRoundTrip) {
+    for (std::uint32_t seed = 1; seed <= 48; ++seed) {
+        const int modules = static_cast<int>(seed % 16) + 1;
+        auto r = testsupport::randomRecord(seed, modules);
+        const Bytes img = build(*r);
+        auto back = readSourceImage(img);
+        ASSERT_TRUE(back) << "seed " << seed;
+        EXPECT_TRUE(sameRecord(*r, *back)) << "seed " << seed;
+        EXPECT_EQ(walkedModuleCount(*back), modules);
+        // Saving what was read gives the same bytes again.
+        EXPECT_EQ(build(*back), img) << "seed " << seed;
+    }
+}
+
+TEST(SourceFile, EveryTruncationIsRefused) {
+    auto r = testsupport::randomRecord(7, 1);
+    r->block(0, rec::kSlotConverter) = Bytes(20, 0);  // the file ends with a block
+    const Bytes img = build(*r);
+    ASSERT_GT(img.size(), rec::kHeaderSize + rec::kModuleSize);
+    for (std::size_t len = 0; len < img.size(); ++len) {
+        auto res = readSourceImage(ConstByteSpan(img).first(len));
+        ASSERT_FALSE(res) << "length " << len;
+        EXPECT_EQ(res.error().text, "Wrong or damaged file!");
+    }
+    EXPECT_TRUE(readSourceImage(img));
+}
+
+TEST(SourceFile, DamagedFilesAreRefusedOrClamped) {
+    auto r = testsupport::randomRecord(11, 2);
+    r->setModU16(0, rec::kModHasMacro, 1);
+    r->setModU16(0, rec::kModSubBankCount, 2);
+    r->block(0, rec::kSlotRomNames0) = Bytes(30, 'a');
+    r->block(0, rec::kSlotMacros) = [] {
+        testsupport::RecordRng rng(3);
+        return testsupport::randomMacroList(rng, 3, 0);
+    }();
+    const Bytes good = build(*r);
+    const std::size_t romSlot = slotAt(0, rec::kSlotRomNames0);
+    const std::size_t macroSlot = slotAt(0, rec::kSlotMacros);
+    const std::size_t macroBlock = getBE32(good, macroSlot + rec::kSlotStoredOffset);
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+        bool loads;
+    };
+    const std::vector<Case> cases = {
+        {"wrong magic", [](Bytes& b) { b[3] = 'x'; }, false},
+        {"module count 0", [](Bytes& b) { putBE16(b, 12, 0); }, false},
+        {"module count 17", [](Bytes& b) { putBE16(b, 12, 17); }, false},
+        // 00 03 read the wrong way round would be 0x0300.
+        {"module count 0x0300", [](Bytes& b) { putBE16(b, 12, 0x0300); }, false},
+        {"count 3 but only 2 modules stored",
+         [](Bytes& b) { b.resize(rec::kHeaderSize + 2 * rec::kModuleSize + 100); putBE16(b, 12, 3); }, false},
+        {"block offset at the end",
+         [romSlot](Bytes& b) { putBE32(b, romSlot + 6, static_cast<std::uint32_t>(b.size())); }, false},
+        {"block straddling the end",
+         [romSlot](Bytes& b) { putBE32(b, romSlot + 6, static_cast<std::uint32_t>(b.size() - 1)); }, false},
+        {"offset + size overflowing",
+         [romSlot](Bytes& b) { putBE32(b, romSlot + 6, 0xFFFFFFFFu); putBE16(b, romSlot + 4, 0xFFFF); }, false},
+        {"macro block outside the file",
+         [macroSlot](Bytes& b) { putBE32(b, macroSlot + 6, 0x7FFFFFF0u); }, false},
+        {"macro list offset outside its block",
+         [macroBlock](Bytes& b) { putBE32(b, macroBlock + 2, 0x00FFFFFFu); }, false},
+        {"macro count beyond its block",
+         [macroBlock](Bytes& b) { putBE16(b, macroBlock, 0xFFFF); }, false},
+        // Sub-bank counts outside 0..16 only clamp the walk.
+        {"17 sub-banks", [](Bytes& b) { putBE16(b, rec::moduleBase(0) + rec::kModSubBankCount, 17); }, true},
+        {"negative sub-bank count",
+         [](Bytes& b) { putBE16(b, rec::moduleBase(0) + rec::kModSubBankCount, 0xFFFF); }, true},
+        // Counts of messages and converter operations steer no walk here.
+        {"message count above capacity", [](Bytes& b) { putBE16(b, 192, 0x7FFF); }, true},
+        {"converter count without block",
+         [](Bytes& b) { putBE16(b, rec::moduleBase(1) + rec::kModConverterCount, 999); }, true},
+        {"size 0 means no block", [romSlot](Bytes& b) { putBE16(b, romSlot + 4, 0); }, true},
+    };
+    for (const auto& c : cases) {
+        Bytes b = good;
+        c.damage(b);
+        RecordingPrompter p;
+        auto res = readSourceImage(b, &p);
+        EXPECT_EQ(static_cast<bool>(res), c.loads) << c.what;
+        if (!c.loads) {
+            ASSERT_EQ(p.messages.size(), 1u) << c.what;
+            EXPECT_EQ(p.messages[0].text, "Wrong or damaged file!");
+            EXPECT_EQ(p.messages[0].icon, MessageIcon::Stop);
+        } else {
+            EXPECT_TRUE(p.messages.empty()) << c.what;
+            // What was loaded saves and loads again unchanged.
+            auto again = readSourceImage(build(*res));
+            ASSERT_TRUE(again) << c.what;
+            EXPECT_TRUE(sameRecord(*res, *again)) << c.what;
+        }
+    }
+}
+
+TEST(SourceFile, ModuleCountIsBigEndianAndCutAtFirstUnnamedModule) {
+    auto r = newSource();
+    r->setU16(rec::kModuleCount, 3);
+    for (int m = 0; m < 3; ++m) r->setText(rec::moduleBase(m), rec::kModNameSize, "M");
+    Bytes img = build(*r);
+    EXPECT_EQ(img[12], 0x00);
+    EXPECT_EQ(img[13], 0x03);
+    auto back = readSourceImage(img);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->u16(rec::kModuleCount), 3);
+
+    // Module 1 without a name: only module 0 is stored, whatever the count says.
+    r->setText(rec::moduleBase(1), rec::kModNameSize, "");
+    img = build(*r);
+    EXPECT_EQ(img.size(), rec::kHeaderSize + rec::kModuleSize);
+    back = readSourceImage(img);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->u16(rec::kModuleCount), 1);
+    EXPECT_EQ(back->text(rec::moduleBase(2), rec::kModNameSize), "");  // slots beyond stay zero
+}
+
+TEST(SourceFile, FieldByteOrder) {
+    auto r = newSource();
+    const std::size_t m = rec::moduleBase(0);
+    // Packets (Use complex loop No): 16-bit at 0, 2 and 4 of each 8 bytes.
+    r->setU16(m + 212, 0x0102);
+    r->setU16(m + 216, 0x0304);
+    r->setU8(m + 218, 0xAA);  // spare bytes stay
+    r->setU16(m + 212 + 8 * 9 + 4, 0x0506);
+    // Reserved words are stored as they lie.
+    r->setU16(906, 0x1122);
+    r->setU16(2096, 0x3344);
+    r->setU16(m + 26, 0x5566);
+    r->setU16(m + 2786, 0x7788);
+    r->setU32(m + 184, 0x01020304);                      // Long setting
+    r->setU16(m + rec::subBankBase(15) + 30, 0x0A0B);  // last sub-bank, unused locations
+    r->setU16(m + 1200, 0x0C0D);                        // message count
+    r->setU16(m + rec::kModMacroFilter + 2, 0x0E0F);   // filter offset, no macro editor
+    Bytes img = build(*r);
+    EXPECT_EQ(getBE16(img, m + 212), 0x0102);
+    EXPECT_EQ(getBE16(img, m + 216), 0x0304);
+    EXPECT_EQ(img[m + 218], 0xAA);
+    EXPECT_EQ(getBE16(img, m + 212 + 76), 0x0506);
+    EXPECT_EQ(getLE16(img, 906), 0x1122);
+    EXPECT_EQ(getLE16(img, 2096), 0x3344);
+    EXPECT_EQ(getLE16(img, m + 26), 0x5566);
+    EXPECT_EQ(getLE16(img, m + 2786), 0x7788);
+    EXPECT_EQ(getBE32(img, m + 184), 0x01020304u);
+    EXPECT_EQ(getBE16(img, m + rec::subBankBase(15) + 30), 0x0A0B);
+    EXPECT_EQ(getBE16(img, m + 1200), 0x0C0D);
+    EXPECT_EQ(getLE16(img, m + rec::kModMacroFilter + 2), 0x0E0F);
+    EXPECT_EQ(getBE16(img, rec::kFormatVersion), 100);
+
+    // Loop sets (Use complex loop Yes): iteration bytes unchanged, start
+    // values big-endian at 216, 218 and 220.
+    r->setU16(m + rec::kModPacketFlags, 0x2);
+    for (int t = 0; t < 8; ++t) {
+        const std::size_t s = m + 212 + 10 * static_cast<std::size_t>(t);
+        r->setU8(s + 0, 0x11);
+        r->setU8(s + 1, 0x22);
+        r->setU8(s + 3, 0x30);
+        r->setU16(s + 4, static_cast<std::uint16_t>(0x0100 + t));
+        r->setU16(s + 6, 0x0203);
+        r->setU16(s + 8, 0x0405);
+    }
+    r->setModU16(0, rec::kModHasMacro, 1);
+    img = build(*r);
+    EXPECT_EQ(getBE16(img, m + rec::kModPacketFlags), 0x2);
+    for (int t = 0; t < 8; ++t) {
+        const std::size_t s = m + 212 + 10 * static_cast<std::size_t>(t);
+        EXPECT_EQ(img[s], 0x11);
+        EXPECT_EQ(img[s + 1], 0x22);
+        EXPECT_EQ(img[s + 3], 0x30);
+        EXPECT_EQ(getBE16(img, s + 4), 0x0100 + t);
+        EXPECT_EQ(getBE16(img, s + 6), 0x0203);
+        EXPECT_EQ(getBE16(img, s + 8), 0x0405);
+    }
+    EXPECT_EQ(getBE16(img, m + rec::kModMacroFilter + 2), 0x0E0F);  // macro editor on: swapped
+    auto back = readSourceImage(img);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(sameRecord(*r, *back));
+}
+
+TEST(SourceFile, BlocksAndMacroEditorFlag) {
+    auto r = newSource();
+    r->setModU16(0, rec::kModSubBankCount, 2);
+    r->block(0, 0) = Bytes{'A', 'B'};
+    r->block(0, 5) = Bytes{'Z'};  // sub-bank 5 is not in use: not stored
+    r->block(0, rec::kSlotConverter) = Bytes(10, 0);
+    (*r->block(0, rec::kSlotConverter))[0] = 1;
+    r->block(0, rec::kSlotPatchInfo) = Bytes(1040, 7);
+    r->block(0, rec::kSlotReserved) = Bytes{1, 2, 3};
+    // Macro editor 0: the macro blocks are dropped and their slots written as 0.
+    r->setModU16(0, rec::kModHasMacro, 0);
+    Bytes img = build(*r);
+    EXPECT_EQ(img.size(), rec::kHeaderSize + rec::kModuleSize + 2 + 10);
+    EXPECT_EQ(getBE32(img, slotAt(0, 0) + 6), rec::kHeaderSize + rec::kModuleSize);
+    EXPECT_EQ(getBE16(img, slotAt(0, 0) + 4), 2);
+    for (int s = rec::kSlotTemplates; s <= rec::kSlotReserved; ++s)
+        for (std::size_t k = 0; k < rec::kSlotSize; ++k) EXPECT_EQ(img[slotAt(0, s) + k], 0);
+    auto back = readSourceImage(img);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->block(0, rec::kSlotPatchInfo).has_value());
+    EXPECT_FALSE(back->block(0, 5).has_value());
+    EXPECT_EQ(*back->block(0, 0), (Bytes{'A', 'B'}));
+
+    // Macro editor 1: the blocks follow the converter in slot order.
+    r->setModU16(0, rec::kModHasMacro, 1);
+    img = build(*r);
+    EXPECT_EQ(img.size(), rec::kHeaderSize + rec::kModuleSize + 2 + 10 + 1040 + 3);
+    EXPECT_EQ(getBE32(img, slotAt(0, rec::kSlotReserved) + 6), img.size() - 3);
+    back = readSourceImage(img);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(sameRecord(*r, *back));
+    // In memory the slot bytes carry nothing.
+    for (std::size_t k = 0; k < rec::kSlotSize; ++k) EXPECT_EQ(back->u8(slotAt(0, rec::kSlotReserved) + k), 0);
+}
+
+TEST(SourceFile, NoValidModule) {
+    auto r = newSource();
+    r->setText(rec::moduleBase(0), rec::kModNameSize, "");
+    RecordingPrompter p;
+    EXPECT_FALSE(buildFileImage(*r, &p).has_value());
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].text, "There is no memory module with a valid name!");
+    TempDir d;
+    p.messages.clear();
+    EXPECT_FALSE(saveSourceFile(d / "x.d", *r, nullptr, &p));
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[1].text, "Error while saving!");
+    EXPECT_EQ(p.messages[1].icon, MessageIcon::Stop);
+    EXPECT_FALSE(fileExists(d / "x.d"));
+}
+
+TEST(SourceFile, SaveKeepsOneBackupAndRewritesDriver) {
+    TempDir d;
+    const fs::path path = d / "synth.d";
+    RecordingPrompter p;
+    auto r = newSource();
+    const Bytes dev1{'D', '1'}, dev2{'D', '2'}, dev3{'D', '3'};
+    ASSERT_TRUE(saveSourceFile(path, *r, &dev1, &p));
+    EXPECT_FALSE(fileExists(d / "synth.bak"));  // nothing to keep the first time
+    const std::string first = contents(path);
+    r->setU16(rec::kDriverVersion, 101);
+    ASSERT_TRUE(saveSourceFile(path, *r, &dev2, &p));
+    EXPECT_EQ(contents(d / "synth.bak"), first);
+    const std::string second = contents(path);
+    r->setU16(rec::kDriverVersion, 102);
+    ASSERT_TRUE(saveSourceFile(path, *r, &dev3, &p));
+    EXPECT_EQ(contents(d / "synth.bak"), second);  // only the last previous version
+    EXPECT_EQ(contents(d / "synth.dev"), "D3");
+    EXPECT_TRUE(p.messages.empty());
+    auto back = readSourceFile(path);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->u16(rec::kDriverVersion), 102);
+    // Only the three files remain: no temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3);
+}
+
+TEST(SourceFile, FailedSaveChangesNothing) {
+    TempDir d;
+    const fs::path path = d / "synth.d";
+    auto r = newSource();
+    const Bytes dev{'D'};
+    put(path, "previous");
+    put(d / "synth.bak", "older");
+    put(d / "synth.dev", "old driver");
+    r->setU16(rec::kDriverVersion, 200);
+
+    auto expectUntouched = [&](const char* what) {
+        EXPECT_EQ(contents(path), "previous") << what;
+        EXPECT_EQ(contents(d / "synth.bak"), "older") << what;
+        EXPECT_EQ(contents(d / "synth.dev"), "old driver") << what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 3) << what;
+    };
+    struct Case {
+        const char* what;
+        FileOp op;
+        int err;
+        int nth;  // fail the nth call of that operation (1-based)
+        int message;
+    };
+    const Case cases[] = {
+        {"disk full writing the source", FileOp::Write, ENOSPC, 1, 18019},
+        {"quota exceeded writing the driver", FileOp::Write, EDQUOT, 2, 18019},
+        {"flush fails", FileOp::Sync, EIO, 1, 18003},
+        {"cannot create", FileOp::Create, EACCES, 1, 18016},
+        {"source cannot be put in place", FileOp::Rename, EIO, 1, 18013},
+        {"driver cannot be put in place", FileOp::Rename, EIO, 2, 18013},
+        {"backup cannot be renamed", FileOp::Rename, EIO, 3, 18013},
+        {"previous file cannot be kept", FileOp::Link, EIO, 1, 18013},
+    };
+    for (const Case& c : cases) {
+        int calls = 0;
+        HookGuard h([&](FileOp op, const fs::path&) { return op == c.op && ++calls == c.nth ? c.err : 0; });
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p)) << c.what;
+        setFileFaultHook(nullptr);
+        ASSERT_EQ(p.messages.size(), 2u) << c.what;
+        const std::string fill = c.message == 18016 ? path.string()
+                                 : c.message == 18019 ? partitionOf(path)
+                                                      : std::string();
+        EXPECT_EQ(p.messages[0].text, formatFileMessage(c.message, fill)) << c.what;
+        EXPECT_EQ(p.messages[1].text, "Error while saving!");
+        expectUntouched(c.what);
+    }
+    {
+        int calls = 0;
+        HookGuard h([&](FileOp op, const fs::path&) { return op == FileOp::Write && ++calls == 1 ? ENOSPC : 0; });
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p));
+        EXPECT_EQ(p.messages[0].text, formatFileMessage(18019, partitionOf(path)));
+    }
+    // Where links are not supported the previous file is moved aside instead.
+    {
+        int renames = 0;
+        HookGuard h([&](FileOp op, const fs::path&) {
+            if (op == FileOp::Link) return EPERM;
+            return op == FileOp::Rename && ++renames == 2 ? EIO : 0;  // the source commit fails
+        });
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p));
+        setFileFaultHook(nullptr);
+        expectUntouched("moved aside");
+    }
+    // A read-only folder (root ignores permissions, so only checked otherwise).
+    fs::permissions(d.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    if (::geteuid() != 0) {
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p));
+        ASSERT_EQ(p.messages.size(), 2u);
+        EXPECT_EQ(p.messages[0].text, formatFileMessage(18016, path.string()));
+    }
+    fs::permissions(d.path(), fs::perms::owner_all);
+    expectUntouched("read-only folder");
+
+    // The folder vanished.
+    RecordingPrompter p;
+    EXPECT_FALSE(saveSourceFile(d / "gone" / "x.d", *r, &dev, &p));
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[0].text, formatFileMessage(18016, (d / "gone" / "x.d").string()));
+}
+
+TEST(SourceFile, ReadFileErrors) {
+    TempDir d;
+    RecordingPrompter p;
+    auto res = readSourceFile(d / "none.d", &p);
+    ASSERT_FALSE(res);
+    EXPECT_EQ(res.error().kind, SourceReadError::Kind::FileAccess);
+    EXPECT_EQ(res.error().messageNumber, 18000);
+    put(d / "bad.d", "DEV_SRC");
+    res = readSourceFile(d / "bad.d", &p);
+    ASSERT_FALSE(res);
+    EXPECT_EQ(res.error().kind, SourceReadError::Kind::Damaged);
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[1].text, "Wrong or damaged file!");
+}
