@@ -4,6 +4,7 @@
 #include <new>
 #include <sstream>
 
+#include "framework/exception.h"
 #include "sysex/message.h"
 
 namespace sf::cli {
@@ -125,6 +126,10 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
             return kExitUsage;
         } catch (const Failure& e) {
             if (*e.what()) err << e.what() << '\n';
+            return kExitFailure;
+        } catch (const AException& e) {
+            // File-layer errors carry the text the user is meant to see.
+            err << e.text() << '\n';
             return kExitFailure;
         } catch (const std::bad_alloc&) {
             err << "sysforge-cli: out of memory\n";
