@@ -1,0 +1,234 @@
+// Walks compiled images of random valid sources by their references only, as
+// the host does, and checks the block area and the byte order.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "compiler/compiler_support.h"
+#include "support/random_record.h"
+
+using namespace sf;
+using namespace sf::test;
+
+namespace {
+
+// Every reference of a module record, sub-bank records aside.
+constexpr std::size_t kModuleRefs[] = {
+    drv::kMTemplateRef,      drv::kMPacketAreaRef,    drv::kMPattern1Ref,     drv::kMPattern2Ref,
+    drv::kMReceiveHelpRef,   drv::kMReceiveInitRef,   drv::kMReceivePreRef,   drv::kMRequest1Ref,
+    drv::kMRequest2Ref,      drv::kMReceiveEndRef,    drv::kMSendHelpRef,     drv::kMSendInitRef,
+    drv::kMSendPreRef,       drv::kMSendHeader1Ref,   drv::kMSendHeader2Ref,  drv::kMWriteRequestRef,
+    drv::kMSendEndRef,       drv::kMSubBankSelectRef, drv::kMPatchSelectRef,  drv::kMRomNamesRef,
+    drv::kMPatchHeader1Ref,  drv::kMPatchHeader2Ref,  drv::kMWrite1Ref,       drv::kMWrite2Ref,
+    drv::kMOperationsRef,    drv::kMTemplatesRef,     drv::kMMacrosRef,       drv::kMPatchInfoRef,
+    drv::kMValueListsRef,    drv::kMMacroFilterRef,   drv::kMReservedBlockRef,
+};
+
+// Module message settings: driver reference, units offset, capacity.
+struct Msg {
+    std::size_t ref;
+    std::size_t units;
+    int capacity;
+};
+constexpr Msg kModuleMessages[] = {
+    {drv::kMTemplateRef, 64, 40},        {drv::kMReceiveInitRef, 1080, 60},
+    {drv::kMReceivePreRef, 1204, 40},    {drv::kMRequest1Ref, 1288, 40},
+    {drv::kMRequest2Ref, 1370, 40},      {drv::kMReceiveEndRef, 1460, 60},
+    {drv::kMSendInitRef, 2124, 60},      {drv::kMSendPreRef, 2248, 40},
+    {drv::kMSendHeader1Ref, 2332, 40},   {drv::kMSendHeader2Ref, 2414, 40},
+    {drv::kMWriteRequestRef, 2496, 40},  {drv::kMSendEndRef, 2582, 60},
+};
+
+std::size_t usedUnits(const SourceRecord& r, std::size_t units, int capacity) {
+    return static_cast<std::size_t>(
+        std::clamp<int>(r.s16(units + 2 * static_cast<std::size_t>(capacity)), 0, capacity));
+}
+
+struct Found {
+    std::size_t at;
+    std::size_t length;
+};
+
+// Checks the image against the record it came from.
+void checkImage(const SourceRecord& r, const std::vector<std::uint8_t>& img) {
+    const std::size_t n = be16(img, drv::kHModuleCount);
+    ASSERT_EQ(n, static_cast<std::size_t>(validModuleCount(r)));
+    const std::size_t fixedEnd = mod(static_cast<int>(n));
+    ASSERT_GE(img.size(), fixedEnd);
+    ASSERT_EQ(be32(img, drv::kHFileSize), img.size());
+
+    std::map<std::size_t, Found> blocks;  // by the reference field's offset
+    auto follow = [&](std::size_t refField) -> std::size_t {
+        const std::size_t at = be16(img, refField);
+        if (at == 0) return 0;
+        EXPECT_EQ(at % 2, 0u) << refField;
+        EXPECT_GE(at, fixedEnd) << refField;
+        EXPECT_LE(at + 2, img.size()) << refField;
+        if (at + 2 > img.size()) return 0;
+        const std::size_t len = be16(img, at);
+        EXPECT_GT(len, 0u) << refField;
+        EXPECT_LE(at + 2 + len + (len & 1), img.size()) << refField;
+        if (at + 2 + len + (len & 1) > img.size()) return 0;
+        if (len & 1) {
+            EXPECT_EQ(img[at + 2 + len], 0) << "padding of " << refField;
+        }
+        blocks[refField] = {at, len};
+        return len;
+    };
+
+    // Header.
+    EXPECT_EQ(be16(img, drv::kHDriverVersion), r.u16(10));
+    EXPECT_EQ(be16(img, drv::kHManufacturer), r.u16(174));
+    EXPECT_EQ(be16(img, drv::kHInstrumentFlags), r.u16(2056));
+    EXPECT_EQ(be16(img, drv::kHChecksumInit), r.u16(218));
+    const std::size_t ascii = follow(drv::kHAsciiRef);
+    EXPECT_TRUE(ascii == 0 || ascii == 128);
+    follow(drv::kHHelpRef);
+    for (int k = 0; k < 9; ++k) {
+        const std::size_t units = 908 + 82 * static_cast<std::size_t>(k);
+        EXPECT_EQ(follow(drv::kHModeRefs + 2 * static_cast<std::size_t>(k)), usedUnits(r, units, 40));
+    }
+    EXPECT_EQ(follow(drv::kHChildSubBankRef), usedUnits(r, 2176, 40));
+    EXPECT_EQ(follow(drv::kHChildPatchRef), usedUnits(r, 2258, 40));
+    EXPECT_LE(be16(img, drv::kHInstrumentListCount), drv::kMaxInstrumentEntries);
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const int m = static_cast<int>(i);
+        const std::size_t mr = mod(m);
+        const std::size_t base = rec::moduleBase(m);
+        EXPECT_EQ(be16(img, mr + drv::kMIndex), i);
+        EXPECT_EQ(be16(img, mr + drv::kMFlags), r.modU16(m, rec::kModFlags));
+        EXPECT_EQ(be16(img, mr + drv::kMPacketSize), r.modU16(m, 62));
+        EXPECT_EQ(be32(img, mr + drv::kMPatchSize), r.u32(base + 346));
+        EXPECT_EQ(be32(img, mr + drv::kMTotalReceiveSize), r.u32(base + 1456));
+
+        for (std::size_t ref : kModuleRefs) follow(mr + ref);
+        for (const Msg& msg : kModuleMessages) {
+            const std::size_t length = blocks.count(mr + msg.ref) ? blocks[mr + msg.ref].length : 0;
+            EXPECT_EQ(length, usedUnits(r, base + msg.units, msg.capacity)) << msg.ref;
+        }
+
+        const std::uint16_t packetFlags = r.modU16(m, 60);
+        if (blocks.count(mr + drv::kMPacketAreaRef)) {
+            const Found f = blocks[mr + drv::kMPacketAreaRef];
+            ASSERT_EQ(f.length, 80u);
+            const std::size_t field = (packetFlags & 0x2) ? 4 : 0;  // first number of the area
+            EXPECT_EQ(getBE16(img, f.at + 2 + field), r.u16(base + 212 + field));
+        } else {
+            EXPECT_EQ(packetFlags & 0x6, 0);
+        }
+
+        const bool names = r.modU16(m, rec::kModFlags) & 0x0008;
+        const int subBanks = std::clamp<int>(r.modS16(m, rec::kModSubBankCount), 0, 16);
+        for (int k = 0; k < 16; ++k) {
+            const std::size_t refField = mr + drv::kMSubBankRefs + 2 * static_cast<std::size_t>(k);
+            const std::size_t len = follow(refField);
+            EXPECT_EQ(len, (names && k < subBanks) ? 26u : 0u);
+            if (len == 26) {
+                EXPECT_EQ(getBE16(img, blocks[refField].at + 2 + drv::kSbPatchStart),
+                          r.u16(base + rec::subBankBase(k) + rec::kSbPatchStart));
+            }
+        }
+        if (!names) {
+            for (std::size_t f = drv::kMNamesPart; f < drv::kModuleRecordSize; ++f)
+                ASSERT_EQ(img[mr + f], 0) << f;
+            continue;
+        }
+        EXPECT_EQ(be16(img, mr + drv::kMPatchesPerSubBank), r.modU16(m, rec::kModPatchesPerSubBank));
+        EXPECT_EQ(be32(img, mr + drv::kMBufferStart), r.u32(base + 3624));
+
+        const std::size_t ops = be16(img, mr + drv::kMOperationCount);
+        if (blocks.count(mr + drv::kMOperationsRef)) {
+            const Found f = blocks[mr + drv::kMOperationsRef];
+            EXPECT_EQ(f.length, 10 * ops);
+            const auto& src = *r.block(m, rec::kSlotConverter);
+            const std::uint8_t type = img[f.at + 2];
+            if (type >= 1 && type <= 3) {
+                EXPECT_EQ(getBE16(img, f.at + 2 + 4), getLE16(src, 4));
+            } else {
+                EXPECT_EQ(getLE16(img, f.at + 2 + 4), getLE16(src, 4));
+            }
+        } else {
+            EXPECT_EQ(ops, 0u);
+        }
+
+        if (r.modU16(m, rec::kModHasMacro) == 0) continue;
+        const std::size_t templates = be16(img, mr + drv::kMTemplateCount);
+        if (blocks.count(mr + drv::kMTemplatesRef)) {
+            EXPECT_EQ(blocks[mr + drv::kMTemplatesRef].length, 28 * templates);
+        } else {
+            EXPECT_EQ(templates, 0u);
+        }
+        ASSERT_TRUE(blocks.count(mr + drv::kMMacroFilterRef));
+        const Found filter = blocks[mr + drv::kMMacroFilterRef];
+        EXPECT_EQ(filter.length, 102u);
+        EXPECT_EQ(getBE16(img, filter.at + 2), r.u16(base + rec::kModMacroFilter));
+        if (blocks.count(mr + drv::kMPatchInfoRef)) {
+            const Found f = blocks[mr + drv::kMPatchInfoRef];
+            std::size_t rows = 0;
+            for (std::size_t d = 0; d < 4; ++d) rows += getBE16(img, f.at + 2 + 2 * d);
+            EXPECT_EQ(f.length, 24 + 16 * rows);
+        }
+        if (blocks.count(mr + drv::kMValueListsRef)) {
+            const Found f = blocks[mr + drv::kMValueListsRef];
+            ASSERT_EQ(f.length, 1632u);
+            std::size_t total = 0;
+            for (std::size_t k = 0; k < 8; ++k) {
+                EXPECT_EQ(getBE16(img, f.at + 2 + 16 + 2 * k), total);
+                total += getBE16(img, f.at + 2 + 2 * k);
+            }
+            EXPECT_LE(total, 800u);
+        }
+        if (blocks.count(mr + drv::kMMacrosRef)) {
+            const Found f = blocks[mr + drv::kMMacrosRef];
+            EXPECT_EQ(getBE16(img, f.at + 2), getLE16(*r.block(m, rec::kSlotMacros), 0));
+        }
+    }
+
+    // The blocks tile the block area exactly: no gap, no overlap, nothing
+    // unreferenced.
+    std::vector<Found> sorted;
+    for (const auto& [ref, f] : blocks) sorted.push_back(f);
+    std::sort(sorted.begin(), sorted.end(), [](const Found& a, const Found& b) { return a.at < b.at; });
+    std::size_t next = fixedEnd;
+    for (const Found& f : sorted) {
+        ASSERT_EQ(f.at, next);
+        next = f.at + 2 + f.length + (f.length & 1);
+    }
+    EXPECT_EQ(next, img.size());
+}
+
+}  // namespace
+
+TEST(CompilerStructure, RandomSourcesWalkCleanly) {
+    int compiled = 0;
+    for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+        // Mostly small drivers (which fit), some with up to 16 modules.
+        const int modules = seed % 10 == 0 ? 0 : static_cast<int>(1 + seed % 4);
+        auto r = testsupport::randomRecord(seed, modules);
+        RecordingPrompter p;
+        CompileResult res = compileDriver(*r, &p);
+        if (res.error == CompileError::TooLarge) {  // refused as a whole, never wrapped
+            EXPECT_TRUE(res.image.empty());
+            ASSERT_EQ(p.messages.size(), 1u);
+            continue;
+        }
+        ASSERT_TRUE(res.ok()) << seed;
+        EXPECT_TRUE(p.messages.empty());
+        SCOPED_TRACE(seed);
+        checkImage(*r, res.image);
+        if (HasFatalFailure()) return;
+        ++compiled;
+    }
+    EXPECT_GT(compiled, 250);
+}
+
+TEST(CompilerStructure, CompilationDoesNotChangeTheSource) {
+    auto r = testsupport::randomRecord(77, 3);
+    auto before = copyRecord(*r);
+    auto a = compileDriver(*r);
+    EXPECT_TRUE(r->bytes == before->bytes);
+    EXPECT_TRUE(sameRecord(*r, *before));
+    EXPECT_EQ(compileDriver(*r).image, a.image);  // deterministic
+}
