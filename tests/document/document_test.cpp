@@ -1,0 +1,382 @@
+#include "source/document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "framework/prompter.h"
+
+using namespace sf;
+
+namespace {
+
+// Identical in every byte and every block slot, walked or not.
+bool identical(const SourceRecord& a, const SourceRecord& b) {
+    return a.bytes == b.bytes && a.blocks == b.blocks;
+}
+
+const std::size_t kDriverVersion = rec::kDriverVersion;
+
+void setModuleName(SourceRecord& r, int m, const char* name) {
+    r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, name);
+}
+
+class TempDir {
+public:
+    TempDir() {
+        static int counter = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("sf_document_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::filesystem::path operator/(const char* name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct ViewSpy : SourceDocObserver {
+    std::optional<SettingRef> row;
+    std::vector<std::optional<SettingRef>> replaced;
+    const SourceDoc* doc = nullptr;
+    std::vector<std::pair<bool, bool>> commandsSeen;  // canUndo, canRedo at each notice
+    std::optional<SettingRef> currentRow() const override { return row; }
+    void recordReplaced(std::optional<SettingRef> r) override {
+        replaced.push_back(r);
+        if (doc) commandsSeen.emplace_back(doc->canUndo(), doc->canRedo());
+    }
+};
+
+// The same rules kept with whole copies, as the plain reading of undo and
+// redo describes them; the document must behave exactly like it.
+struct ReferenceDoc {
+    std::unique_ptr<SourceRecord> working, undoBase, savedBase;
+    bool modified = false;
+    std::vector<std::unique_ptr<SourceRecord>> undo, redo;  // back() is the top
+
+    explicit ReferenceDoc(const SourceRecord& r)
+        : working(copyRecord(r)), undoBase(copyRecord(r)), savedBase(copyRecord(r)) {}
+
+    static void push(std::vector<std::unique_ptr<SourceRecord>>& list,
+                     std::unique_ptr<SourceRecord> m) {
+        if (!list.empty() && sameRecord(*m, *list.back())) return;
+        list.push_back(std::move(m));
+    }
+    void checkpoint() {
+        if (!sameRecord(*working, *undoBase)) {
+            redo.clear();
+            push(undo, std::move(undoBase));
+            undoBase = copyRecord(*working);
+        }
+        modified = !sameRecord(*working, *savedBase);
+    }
+    std::unique_ptr<SourceRecord> restore(const SourceRecord& m) {
+        auto inverse = copyRecord(*working);
+        working = copyRecord(m);
+        undoBase = copyRecord(*working);
+        modified = !sameRecord(*working, *savedBase);
+        return inverse;
+    }
+    void doUndo() {
+        if (undo.empty()) return;
+        auto m = std::move(undo.back());
+        undo.pop_back();
+        push(redo, restore(*m));
+    }
+    void doRedo() {
+        if (redo.empty()) return;
+        auto m = std::move(redo.back());
+        redo.pop_back();
+        push(undo, restore(*m));
+    }
+    void saved() {
+        savedBase = copyRecord(*working);
+        modified = false;
+    }
+};
+
+void expectListsEqual(const UndoList& list, const std::vector<std::unique_ptr<SourceRecord>>& ref) {
+    ASSERT_EQ(list.size(), ref.size());
+    for (std::size_t d = 0; d < ref.size(); ++d)
+        ASSERT_TRUE(identical(*list.stateAt(d), *ref[ref.size() - 1 - d])) << "depth " << d;
+}
+
+}  // namespace
+
+TEST(SourceDoc, NewSourceAndCheckpoints) {
+    SourceDoc doc(newSource());
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_FALSE(doc.canUndo());
+    EXPECT_EQ(doc.working().text(rec::moduleBase(0), rec::kModNameSize), "Module");
+    EXPECT_EQ(doc.working().u16(kDriverVersion), 100);
+
+    // Typing the same value again changes nothing.
+    doc.working().setU16(kDriverVersion, 100);
+    doc.checkpoint();
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_FALSE(doc.canUndo());
+
+    // The same new value twice: one undo step.
+    doc.working().setU16(kDriverVersion, 101);
+    doc.checkpoint();
+    doc.working().setU16(kDriverVersion, 101);
+    doc.checkpoint();
+    EXPECT_TRUE(doc.isModified());
+    EXPECT_EQ(doc.undoList().size(), 1u);
+
+    // Changing it back: unmodified (compared with the saved copy), two steps.
+    doc.working().setU16(kDriverVersion, 100);
+    doc.checkpoint();
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(doc.undoList().size(), 2u);
+
+    // Undo, then a new edit: nothing left to redo.
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(doc.working().u16(kDriverVersion), 101);
+    EXPECT_TRUE(doc.canRedo());
+    doc.working().setU16(kDriverVersion, 102);
+    doc.checkpoint();
+    EXPECT_FALSE(doc.canRedo());
+    EXPECT_FALSE(doc.redo());
+
+    // A null record gives a new source.
+    SourceDoc fresh(nullptr);
+    EXPECT_TRUE(identical(fresh.working(), *newSource()));
+}
+
+TEST(SourceDoc, UndoRedoOfModuleCountAndTheView) {
+    SourceDoc doc(newSource());
+    ViewSpy view;
+    view.doc = &doc;
+    view.row = SettingRef{107, 2, -1, -1, nullptr};
+    doc.setObserver(&view);
+    SourceRecord& w = doc.working();
+    const SourceRecord* address = &w;
+
+    w.setU16(rec::kModuleCount, 3);
+    setModuleName(w, 1, "Module");
+    setModuleName(w, 2, "Module");
+    w.block(2, rec::kSlotConverter) = Block{1, 2, 3};
+    doc.checkpoint();
+
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(&doc.working(), address);  // editors keep a valid reference
+    EXPECT_EQ(doc.working().u16(rec::kModuleCount), 1);
+    EXPECT_FALSE(doc.working().block(2, rec::kSlotConverter).has_value());
+    EXPECT_TRUE(identical(doc.undoBase(), doc.working()));
+    ASSERT_EQ(view.replaced.size(), 1u);
+    ASSERT_TRUE(view.replaced[0].has_value());
+    EXPECT_EQ(view.replaced[0]->id, 107);
+    EXPECT_EQ(view.replaced[0]->index1, 2);
+    // The view is told after both lists are up to date.
+    EXPECT_EQ(view.commandsSeen.back(), (std::pair<bool, bool>{false, true}));
+
+    view.row.reset();
+    ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(doc.working().u16(rec::kModuleCount), 3);
+    EXPECT_EQ(*doc.working().block(2, rec::kSlotConverter), (Block{1, 2, 3}));
+    EXPECT_FALSE(view.replaced.back().has_value());
+    EXPECT_EQ(view.commandsSeen.back(), (std::pair<bool, bool>{true, false}));
+
+    // Undo with a change that was never checkpointed: redo brings that change back.
+    doc.working().setU16(kDriverVersion, 7);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(doc.working().u16(kDriverVersion), 100);
+    ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(doc.working().u16(kDriverVersion), 7);
+    EXPECT_EQ(doc.working().u16(rec::kModuleCount), 3);
+}
+
+TEST(SourceDoc, SaveOpenAndModifiedState) {
+    TempDir dir;
+    const auto path = dir / "drv.d";
+    RecordingPrompter prompter;
+    SourceDoc doc(newSource());
+    doc.working().setU16(kDriverVersion, 200);
+    doc.checkpoint();
+    doc.working().setU16(kDriverVersion, 300);
+    doc.checkpoint();
+    ASSERT_TRUE(doc.save(path, &prompter)) << (prompter.messages.empty() ? "" : prompter.messages[0].text);
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_TRUE(std::filesystem::exists(dir / "drv.dev"));
+    EXPECT_EQ(doc.undoList().size(), 2u);  // saving keeps the lists
+
+    // Undo back past the save modifies, redo back to it does not.
+    doc.undo();
+    EXPECT_TRUE(doc.isModified());
+    doc.redo();
+    EXPECT_FALSE(doc.isModified());
+
+    // Opening gives the saved record, unmodified and without steps.
+    auto opened = SourceDoc::open(path, &prompter);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(sameRecord(opened->working(), doc.working()));
+    EXPECT_FALSE(opened->isModified());
+    EXPECT_FALSE(opened->canUndo());
+
+    // A damaged file: no document, the reason shown.
+    prompter.messages.clear();
+    EXPECT_EQ(SourceDoc::open(dir / "drv.dev", &prompter), nullptr);
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages[0].text, kMsgWrongOrDamaged);
+    EXPECT_THROW(SourceDoc(dir / "missing.d", nullptr), SourceOpenError);
+}
+
+TEST(SourceDoc, FailedSaveKeepsEverything) {
+    TempDir dir;
+    RecordingPrompter prompter;
+    SourceDoc doc(newSource());
+    // No module with a name: refused before anything is compiled or written.
+    setModuleName(doc.working(), 0, "");
+    doc.checkpoint();
+    ASSERT_TRUE(doc.isModified());
+    auto savedBefore = copyRecord(doc.savedBase());
+    EXPECT_FALSE(doc.save(dir / "x.d", &prompter));
+    EXPECT_TRUE(doc.isModified());
+    EXPECT_TRUE(identical(doc.savedBase(), *savedBefore));
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0].text, kMsgNoValidModule);
+    EXPECT_EQ(prompter.messages[1].text, kMsgErrorWhileSaving);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.d"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.dev"));
+
+    // A folder that does not exist.
+    setModuleName(doc.working(), 0, "Module");
+    doc.working().setU16(kDriverVersion, 5);
+    doc.checkpoint();
+    prompter.messages.clear();
+    EXPECT_FALSE(doc.save(dir / "no" / "such" / "x.d", &prompter));
+    EXPECT_TRUE(doc.isModified());
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_EQ(prompter.messages.back().text, kMsgErrorWhileSaving);
+}
+
+TEST(UndoList, CapacityEqualityAndExactStates) {
+    UndoList list(3);
+    std::vector<std::unique_ptr<SourceRecord>> states;
+    for (int i = 0; i < 5; ++i) {
+        auto r = newSource();
+        r->setU16(kDriverVersion, static_cast<std::uint16_t>(i));
+        r->block(0, rec::kSlotRomNames0 + 9) = Block(static_cast<std::size_t>(i), 0xAB);  // hidden
+        states.push_back(copyRecord(*r));
+        EXPECT_TRUE(list.push(std::move(r)));
+    }
+    // Equal to the top by sameRecord (the differing block is not walked): discarded.
+    auto same = copyRecord(*states[4]);
+    same->block(0, rec::kSlotRomNames0 + 9).reset();
+    EXPECT_FALSE(list.push(std::move(same)));
+    ASSERT_EQ(list.size(), 3u);  // the two oldest were dropped
+    for (int i = 4; i >= 2; --i) {
+        auto s = list.pop();
+        ASSERT_NE(s, nullptr);
+        EXPECT_TRUE(identical(*s, *states[static_cast<std::size_t>(i)]));
+    }
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.pop(), nullptr);
+}
+
+TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
+    TempDir dir;
+    const auto path = dir / "rand.d";
+    // A small set of places and values so that equal states, hidden blocks
+    // and returns to earlier states come up often.
+    const std::size_t places[] = {
+        kDriverVersion,
+        rec::kModuleCount,
+        rec::kAsciiTable + 5,
+        rec::moduleBase(0) + rec::kModName,
+        rec::moduleBase(0) + rec::kModSubBankCount,
+        rec::moduleBase(0) + rec::kModHasMacro,
+        rec::moduleBase(1) + rec::kModName,
+        rec::moduleBase(1) + rec::kModSubBankCount,
+        rec::moduleBase(15) + 1000,
+        rec::kRecordSize - 1,
+    };
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        auto start = newSource();
+        start->setModU16(0, rec::kModSubBankCount, 3);
+        SourceDoc doc(copyRecord(*start));
+        ReferenceDoc ref(*start);
+        RecordingPrompter prompter;
+        for (int step = 0; step < 300; ++step) {
+            const unsigned op = rng() % 100;
+            if (op < 45) {
+                // Edit a number, a name byte or a count in both.
+                const std::size_t at = places[rng() % std::size(places)];
+                const auto v = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0 : rng() % 4);
+                const std::uint8_t name = static_cast<std::uint8_t>('A' + v);
+                const bool isName = at == rec::moduleBase(0) + rec::kModName ||
+                                    at == rec::moduleBase(1) + rec::kModName;
+                doc.working().setU8(at, isName && v != 0 ? name : v);
+                ref.working->setU8(at, isName && v != 0 ? name : v);
+            } else if (op < 60) {
+                // Edit a block: removed, replaced, or one byte changed.
+                const int m = static_cast<int>(rng() % 2);
+                const int slot = static_cast<int>(rng() % rec::kSlotsPerModule);
+                std::optional<Block> b;
+                if (rng() % 3 != 0) b = Block(1 + rng() % 40, static_cast<std::uint8_t>(rng() % 3));
+                doc.working().block(m, slot) = b;
+                ref.working->block(m, slot) = b;
+            }
+            if (op < 60) {
+                if (rng() % 5 != 0) {  // now and then a change is not checkpointed yet
+                    doc.checkpoint();
+                    ref.checkpoint();
+                }
+            } else if (op < 78) {
+                doc.undo();
+                ref.doUndo();
+            } else if (op < 94) {
+                doc.redo();
+                ref.doRedo();
+            } else if (op < 97) {
+                doc.checkpoint();
+                ref.checkpoint();
+            } else {
+                if (doc.save(path, &prompter)) ref.saved();
+            }
+            ASSERT_TRUE(identical(doc.working(), *ref.working)) << "seed " << seed << " step " << step;
+            ASSERT_TRUE(identical(doc.undoBase(), *ref.undoBase));
+            ASSERT_TRUE(identical(doc.savedBase(), *ref.savedBase));
+            ASSERT_EQ(doc.isModified(), ref.modified);
+            ASSERT_NO_FATAL_FAILURE(expectListsEqual(doc.undoList(), ref.undo));
+            ASSERT_NO_FATAL_FAILURE(expectListsEqual(doc.redoList(), ref.redo));
+        }
+    }
+}
+
+TEST(SourceDoc, ManySmallEditsStayCheap) {
+    // 16 modules with ROM names and macro data: every whole copy is large.
+    auto r = newSource();
+    r->setU16(rec::kModuleCount, 16);
+    for (int m = 0; m < rec::kModules; ++m) {
+        setModuleName(*r, m, "Module");
+        r->setModU16(m, rec::kModSubBankCount, 8);
+        for (int s = 0; s < 8; ++s) r->block(m, s) = Block(128 * 10, 'a');
+        r->setModU16(m, rec::kModHasMacro, 1);
+        for (int k = rec::kSlotTemplates; k <= rec::kSlotReserved; ++k) r->block(m, k) = Block(4000, 1);
+    }
+    SourceDoc doc(std::move(r));
+    for (int i = 0; i < 10000; ++i) {
+        doc.working().setModU16(i % 16, rec::kModTotalPatches, static_cast<std::uint16_t>(i + 1));
+        doc.checkpoint();
+    }
+    EXPECT_EQ(doc.undoList().size(), 10000u);
+    EXPECT_LT(doc.undoMemoryUsage(), 50u * 1024 * 1024);
+    EXPECT_LT(doc.undoMemoryUsage(), 5u * 1024 * 1024);
+    // Undoing everything gives the first state back.
+    while (doc.undo()) {
+    }
+    EXPECT_EQ(doc.working().modU16(15, rec::kModTotalPatches), 0);
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(doc.redoList().size(), 10000u);
+}
