@@ -1,5 +1,7 @@
 #include "source_io.h"
 
+#include <optional>
+
 #include "driver/compiler.h"
 #include "source/sourcefile.h"
 
@@ -16,12 +18,16 @@ std::unique_ptr<SourceRecord> loadSource(const std::filesystem::path& path, Io& 
 }
 
 void saveSource(const std::filesystem::path& path, const SourceRecord& record, Io& io) {
-    // Save builds the file image first, so a source without a named module is
-    // refused with that reason before the compiler is asked.
-    if (!buildFileImage(record, &io.prompter)) throw Failure(kMsgErrorWhileSaving);
-    const CompileResult compiled = compileDriver(record, &io.prompter);
-    if (!compiled.ok()) throw Failure(kMsgErrorWhileSaving);
-    if (!saveSourceFile(path, record, &compiled.image, &io.prompter)) throw Failure(std::string());
+    // Compile first, so that a driver that cannot be compiled leaves every
+    // file as it was. Without a named module the source writer refuses the
+    // save with its own message, which must come before the compiler's.
+    std::optional<CompileResult> compiled;
+    if (validModuleCount(record) > 0) {
+        compiled = compileDriver(record, &io.prompter);
+        if (!compiled->ok()) throw Failure(kMsgErrorWhileSaving);
+    }
+    if (!saveSourceFile(path, record, compiled ? &compiled->image : nullptr, &io.prompter))
+        throw Failure(std::string());  // the writer has said why
 }
 
 void afterValueChanged(SourceRecord& record, const SettingRef& ref) {

@@ -198,6 +198,64 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
     EXPECT_EQ(get(good, "128:0:9"), "0");
 }
 
+TEST_F(Cli, SetRefusesValuesThatAreNotTyped) {
+    const auto file = newSource("s.d");
+    fs::remove(path("s.bak"));
+    // Chosen from a list, a group heading, a computed total: usage errors,
+    // and the file is left alone.
+    for (const char* ref : {"11", "108:0", "2", "131:0"}) {
+        const auto r = run({"set", file, ref, "1"});
+        EXPECT_EQ(r.status, 2) << ref;
+        EXPECT_FALSE(r.err.empty()) << ref;
+    }
+    EXPECT_FALSE(fs::exists(path("s.bak")));
+    // A message is typed as its text form.
+    set(file, "15", "$F0, $41, chk");
+    EXPECT_EQ(get(file, "15"), "$F0,$41,Chk");
+}
+
+TEST_F(Cli, DamagedSourcesNeverCrashTheTool) {
+    const auto good = readFile(newSource("seed.d"));
+    ASSERT_GT(good.size(), 2732u);
+    std::vector<std::string> inputs;
+    // Module count claims 16 modules, or 0, in a one-module file.
+    for (char n : {'\x10', '\x00', '\x7F'}) {
+        auto b = good;
+        b[12] = 0;
+        b[13] = n;
+        inputs.push_back(b);
+    }
+    // Deterministic byte damage all over the file, and truncations.
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    for (int i = 0; i < 12; ++i) {
+        auto b = good;
+        for (int k = 0; k < 16; ++k) b[next() % b.size()] = static_cast<char>(next() >> 16);
+        if (i % 3 == 0) b.resize(next() % b.size());
+        inputs.push_back(b);
+    }
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        writeFile(path("m.d"), inputs[i]);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"tree", path("m.d")},
+              std::vector<std::string>{"compile", path("m.d"), path("m.out")},
+              std::vector<std::string>{"rom-names", path("m.d"), "0", "0"},
+              std::vector<std::string>{"set", path("m.d"), "107:0", "Renamed"}}) {
+            const auto r = run(args);
+            EXPECT_TRUE(r.status == 0 || r.status == 1)
+                << "input " << i << ", " << args[0] << ": status " << r.status << "\n" << r.err;
+            if (r.status == 1) {
+                EXPECT_FALSE(r.err.empty()) << "input " << i << ", " << args[0];
+            }
+        }
+    }
+    // A module count beyond the file's length is refused outright.
+    writeFile(path("m.d"), inputs[0]);
+    const auto r = run({"tree", path("m.d")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("Wrong or damaged file!"));
+}
+
 TEST_F(Cli, TreeListsEveryRow) {
     const auto file = newSource("tree.d");
     auto r = run({"tree", file});
