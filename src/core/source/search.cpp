@@ -149,6 +149,9 @@ bool readFileInto(const fs::path& path, std::vector<std::uint8_t>& buffer) {
             }
             if (n == 0) break;
             got += static_cast<std::size_t>(n);
+            // A regular file answers short only at its end: no second call
+            // just to read the end of file.
+            if (got < buffer.size()) break;
         }
         if (got > kMaxSourceFileSize) ok = false;
         buffer.resize(got);
