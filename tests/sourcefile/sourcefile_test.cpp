@@ -410,3 +410,25 @@ TEST(SourceFile, ReadFileErrors) {
     ASSERT_EQ(p.messages.size(), 2u);
     EXPECT_EQ(p.messages[1].text, "Wrong or damaged file!");
 }
+
+// The reused-record reader must give the same records as a fresh read, also
+// when a large source is followed by a smaller one and after a damaged file.
+TEST(SourceFile, ReusedReaderMatchesFreshReads) {
+    SourceImageReader reader;
+    const int moduleCounts[] = {16, 1, 5, 16, 2};
+    for (std::uint32_t seed = 0; seed < 5; ++seed) {
+        auto original = testsupport::randomRecord(100 + seed, moduleCounts[seed]);
+        const Bytes image = build(*original);
+        if (seed == 3) {
+            Bytes broken = image;
+            broken[0] = 'X';
+            EXPECT_EQ(reader.read(broken), nullptr);
+        }
+        const SourceRecord* viaReader = reader.read(image);
+        ASSERT_NE(viaReader, nullptr);
+        auto fresh = readSourceImage(image);
+        ASSERT_TRUE(fresh);
+        EXPECT_TRUE(sameRecord(*viaReader, *fresh));
+        EXPECT_EQ(viaReader->bytes, fresh->bytes);
+    }
+}

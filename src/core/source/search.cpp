@@ -195,6 +195,7 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
     SearchResult result;
     result.total = static_cast<int>(paths.size());
     std::vector<std::uint8_t> buffer;
+    SourceImageReader reader;
     for (const fs::path& path : paths) {
         if (callbacks.progress && !callbacks.progress(result.examined, result.total, path)) {
             result.cancelled = true;
@@ -203,13 +204,10 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
         ++result.examined;
 
         const SourceRecord* other = callbacks.openRecord ? callbacks.openRecord(path) : nullptr;
-        std::unique_ptr<SourceRecord> loaded;
         if (!other) {
             if (!readFileInto(path, buffer)) continue;
-            SourceReadResult read = readSourceImage(ConstByteSpan(buffer));
-            if (!read) continue;
-            loaded = read.take();
-            other = loaded.get();
+            other = reader.read(ConstByteSpan(buffer));
+            if (!other) continue;
         }
         if (auto hit = matchDriver(current, ref, mode, *other)) {
             result.matches.push_back({path, *hit});

@@ -118,13 +118,27 @@ static_assert(runsOrdered(kMacroFields, rec::kModuleSize));
 
 void swapRuns(ByteSpan b, std::size_t base, const FieldRun* runs, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
-        const FieldRun& r = runs[i];
-        for (std::size_t k = 0; k < r.count; ++k) {
-            const std::size_t at = base + r.offset + k * r.width;
-            if (r.width == 2)
-                swap16(b, at);
-            else
-                swap32(b, at);
+        // A local copy: the byte writes below may alias the table, which would
+        // make the compiler reload the run on every field.
+        const FieldRun r = runs[i];
+        const std::size_t start = base + r.offset;
+        const std::size_t width = r.width;
+        auto run = slice(b, start, width * r.count);  // one bounds check per run
+        std::uint8_t* p = run.data();
+        if (width == 2) {
+            for (std::size_t k = 0; k < r.count; ++k, p += 2) {
+                std::uint16_t v;
+                std::memcpy(&v, p, 2);
+                v = __builtin_bswap16(v);
+                std::memcpy(p, &v, 2);
+            }
+        } else {
+            for (std::size_t k = 0; k < r.count; ++k, p += 4) {
+                std::uint32_t v;
+                std::memcpy(&v, p, 4);
+                v = __builtin_bswap32(v);
+                std::memcpy(p, &v, 4);
+            }
         }
     }
 }
@@ -246,22 +260,28 @@ std::optional<std::vector<std::uint8_t>> buildFileImage(const SourceRecord& reco
     return image;
 }
 
-SourceReadResult readSourceImage(ConstByteSpan file, Prompter* prompter) {
-    if (file.size() < rec::kHeaderSize || std::memcmp(file.data(), "DEV_SRCE", rec::kMagicSize) != 0)
-        return damaged(prompter);
-    const int n = getBE16(file, rec::kModuleCount);
-    if (n < 1 || n > rec::kModules || file.size() < imageSize(n)) return damaged(prompter);
+namespace {
 
-    auto r = std::make_unique<SourceRecord>();
-    std::copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(imageSize(n)), r->bytes.begin());
-    swapImageFields(ByteSpan(r->bytes).first(imageSize(n)), n, SwapDirection::FromBigEndian);
+// Parses `file` into `r`. The bytes of `r` from `zeroFrom` on are known to be
+// zero already, and none of its blocks is set. Answers false for a damaged
+// file, leaving `r` in an unspecified state.
+bool parseSourceImage(ConstByteSpan file, SourceRecord& r, std::size_t zeroFrom) {
+    if (file.size() < rec::kHeaderSize || std::memcmp(file.data(), "DEV_SRCE", rec::kMagicSize) != 0)
+        return false;
+    const int n = getBE16(file, rec::kModuleCount);
+    if (n < 1 || n > rec::kModules || file.size() < imageSize(n)) return false;
+
+    const std::size_t used = imageSize(n);
+    std::copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(used), r.bytes.begin());
+    if (zeroFrom > used) std::fill(r.bytes.begin() + used, r.bytes.begin() + zeroFrom, std::uint8_t{0});
+    swapImageFields(ByteSpan(r.bytes).first(used), n, SwapDirection::FromBigEndian);
 
     bool ok = true;
-    forEachWalkedSlot(*r, [&](int m, int slot) {
+    forEachWalkedSlot(r, [&](int m, int slot) {
         if (!ok) return;
         const std::size_t at = rec::moduleBase(m) + rec::slotOffset(slot);
-        const std::size_t size = r->u16(at + rec::kSlotStoredSize);
-        const std::size_t off = r->u32(at + rec::kSlotStoredOffset);
+        const std::size_t size = r.u16(at + rec::kSlotStoredSize);
+        const std::size_t off = r.u32(at + rec::kSlotStoredOffset);
         if (size == 0 || off == 0) return;  // no block
         if (!rangeFits(file.size(), off, size)) {
             ok = false;
@@ -269,14 +289,36 @@ SourceReadResult readSourceImage(ConstByteSpan file, Prompter* prompter) {
         }
         auto src = slice(file, off, size);
         Block block(src.begin(), src.end());
-        ok = swapBlock(block, slot, r->modU16(m, rec::kModTemplateCount), SwapDirection::FromBigEndian);
-        if (ok) r->block(m, slot) = std::move(block);
+        ok = swapBlock(block, slot, r.modU16(m, rec::kModTemplateCount), SwapDirection::FromBigEndian);
+        if (ok) r.block(m, slot) = std::move(block);
     });
-    if (!ok) return damaged(prompter);
+    if (!ok) return false;
     // The slot bytes only mean something in the file.
-    for (int m = 0; m < rec::kModules; ++m)
-        for (int s = 0; s < rec::kSlotsPerModule; ++s) clearSlot(r->data(), rec::moduleBase(m), s);
+    for (int m = 0; m < n; ++m)
+        for (int s = 0; s < rec::kSlotsPerModule; ++s) clearSlot(r.data(), rec::moduleBase(m), s);
+    return true;
+}
+
+}  // namespace
+
+SourceReadResult readSourceImage(ConstByteSpan file, Prompter* prompter) {
+    auto r = std::make_unique<SourceRecord>();
+    if (!parseSourceImage(file, *r, 0)) return damaged(prompter);
     return r;
+}
+
+const SourceRecord* SourceImageReader::read(ConstByteSpan file) {
+    if (!record_) {
+        record_ = std::make_unique<SourceRecord>();
+        zeroFrom_ = 0;
+    }
+    for (auto& b : record_->blocks) b.reset();
+    if (!parseSourceImage(file, *record_, zeroFrom_)) {
+        record_.reset();  // contents unknown now: start afresh next time
+        return nullptr;
+    }
+    zeroFrom_ = imageSize(getBE16(file, rec::kModuleCount));
+    return record_.get();
 }
 
 SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* prompter) {

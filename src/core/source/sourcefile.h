@@ -62,6 +62,19 @@ std::optional<std::vector<std::uint8_t>> buildFileImage(const SourceRecord& reco
 SourceReadResult readSourceImage(ConstByteSpan file, Prompter* prompter = nullptr);
 SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* prompter = nullptr);
 
+// Parses many files one after the other into one reused record, so that a
+// walk over a driver library neither allocates nor clears a whole record per
+// file. The answered record stays valid until the next call.
+class SourceImageReader {
+public:
+    // The record read from `file`, or null when the file is damaged.
+    const SourceRecord* read(ConstByteSpan file);
+
+private:
+    std::unique_ptr<SourceRecord> record_;
+    std::size_t zeroFrom_ = 0;  // record bytes from here on are zero
+};
+
 // Saves `record` to `path`, keeping the previous file as "<name>.bak", and
 // writes `driverImage` (when given) beside it with the extension "dev".
 // Everything is first written to temporary files in the same folder; the
