@@ -1,47 +1,42 @@
 #include "framework/fileio.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 
 #include "framework/prompter.h"
+#include "support/temp_dir.h"
 
 using namespace sf;
+using testsupport::TempDir;
+using testsupport::readText;
+using testsupport::writeText;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/sf_fileio_XXXXXX";
-        dir_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
-    fs::path operator/(const std::string& n) const { return dir_ / n; }
-    const fs::path& path() const { return dir_; }
-
-private:
-    fs::path dir_;
-};
-
-void put(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
-std::string get(const fs::path& p) {
-    auto v = readWholeFile(p);
-    return {v.begin(), v.end()};
-}
 std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
 
 struct HookGuard {
     explicit HookGuard(FileFaultHook h) { setFileFaultHook(std::move(h)); }
     ~HookGuard() { setFileFaultHook(nullptr); }
 };
+// Fails the operation `which` with `err`, every time.
+FileFaultHook failing(FileOp which, int err) {
+    return [=](FileOp op, const fs::path&) { return op == which ? err : 0; };
+}
+
+// The Exception f raises (a failure is recorded when it raises none).
+template <class F>
+Exception thrown(F f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no Exception raised";
+    return Exception(0);
+}
 
 }  // namespace
 
@@ -63,41 +58,29 @@ TEST(FileMessages, TableAndFilling) {
 
 TEST(FileIo, ReadErrorsAreNumbered) {
     TempDir d;
-    try {
-        readWholeFile(d / "missing.d");
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.messageNumber(), 18000);
-        EXPECT_EQ(e.errorCode(), ENOENT);
-        EXPECT_NE(e.text().find((d / "missing.d").string()), std::string::npos);
-    }
-    put(d / "a.d", "abc");
+    Exception e = thrown([&] { readWholeFile(d / "missing.d"); });
+    EXPECT_EQ(e.messageNumber(), 18000);
+    EXPECT_EQ(e.errorCode(), ENOENT);
+    EXPECT_NE(e.text().find((d / "missing.d").string()), std::string::npos);
+    writeText(d / "a.d", "abc");
     {
-        HookGuard h([](FileOp op, const fs::path&) { return op == FileOp::Open ? EBUSY : 0; });
-        try {
-            readWholeFile(d / "a.d");
-            FAIL();
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.messageNumber(), 18025);
-            EXPECT_EQ(e.text().rfind((d / "a.d").string() + "\n", 0), 0u);
-        }
+        HookGuard h(failing(FileOp::Open, EBUSY));
+        e = thrown([&] { readWholeFile(d / "a.d"); });
+        EXPECT_EQ(e.messageNumber(), 18025);
+        EXPECT_EQ(e.text().rfind((d / "a.d").string() + "\n", 0), 0u);
     }
     {
-        HookGuard h([](FileOp op, const fs::path&) { return op == FileOp::Read ? EIO : 0; });
-        try {
-            readWholeFile(d / "a.d");
-            FAIL();
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.messageNumber(), 18002);
-        }
+        HookGuard h(failing(FileOp::Read, EIO));
+        EXPECT_EQ(thrown([&] { readWholeFile(d / "a.d"); }).messageNumber(), 18002);
     }
-    EXPECT_EQ(get(d / "a.d"), "abc");
+    const auto v = readWholeFile(d / "a.d");
+    EXPECT_EQ(std::string(v.begin(), v.end()), "abc");
 }
 
 TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
     TempDir d;
     const fs::path target = d / "t.d";
-    put(target, "old");
+    writeText(target, "old");
     struct Case {
         FileOp op;
         int err;
@@ -107,35 +90,25 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
                           Case{FileOp::Write, EIO, 18003}, Case{FileOp::Sync, ENOSPC, 18019},
                           Case{FileOp::Create, EACCES, 18016}, Case{FileOp::Create, ETXTBSY, 18025},
                           Case{FileOp::Rename, EXDEV, 18013}}) {
-        HookGuard h([c](FileOp op, const fs::path&) { return op == c.op ? c.err : 0; });
-        try {
-            writeFileAtomic(target, bytesOf("new content"));
-            ADD_FAILURE() << "no failure for " << c.err;
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.messageNumber(), c.message);
-            EXPECT_EQ(e.errorCode(), c.err);
-            if (c.message == 18019) {
-                EXPECT_EQ(e.text(), formatFileMessage(18019, partitionOf(target)));
-            }
+        HookGuard h(failing(c.op, c.err));
+        const Exception e = thrown([&] { writeFileAtomic(target, bytesOf("new content")); });
+        EXPECT_EQ(e.messageNumber(), c.message) << c.err;
+        EXPECT_EQ(e.errorCode(), c.err);
+        if (c.message == 18019) {
+            EXPECT_EQ(e.text(), formatFileMessage(18019, partitionOf(target)));
         }
-        setFileFaultHook(nullptr);
-        EXPECT_EQ(get(target), "old");
-        // No temporary file is left behind.
-        EXPECT_EQ(std::distance(fs::directory_iterator(d.path()), fs::directory_iterator()), 1);
+        EXPECT_EQ(readText(target), "old");
+        EXPECT_EQ(d.entries(), 1);  // no temporary file is left behind
     }
     writeFileAtomic(target, bytesOf("new"));
-    EXPECT_EQ(get(target), "new");
+    EXPECT_EQ(readText(target), "new");
 }
 
 TEST(FileIo, CreateInVanishedOrReadOnlyFolder) {
     TempDir d;
-    try {
-        writeFileAtomic(d / "gone" / "x.d", bytesOf("x"));
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.messageNumber(), 18016);
-        EXPECT_EQ(e.errorCode(), ENOENT);
-    }
+    const Exception e = thrown([&] { writeFileAtomic(d / "gone" / "x.d", bytesOf("x")); });
+    EXPECT_EQ(e.messageNumber(), 18016);
+    EXPECT_EQ(e.errorCode(), ENOENT);
     fs::create_directory(d / "ro");
     fs::permissions(d / "ro", fs::perms::owner_read | fs::perms::owner_exec);
     if (::geteuid() != 0) {  // root ignores permissions
@@ -146,12 +119,11 @@ TEST(FileIo, CreateInVanishedOrReadOnlyFolder) {
 }
 
 TEST(FileIo, BackupNames) {
-    EXPECT_EQ(backupName("/a/X.MID", "~"), fs::path("/a/X.~ID"));
-    EXPECT_EQ(backupName("/a/X", "~"), fs::path("/a/X.~"));
-    EXPECT_EQ(backupName("/a/X.D", "~"), fs::path("/a/X.~"));
-    EXPECT_EQ(backupName("/a/X.d", "bak"), fs::path("/a/X.bak"));
-    EXPECT_EQ(backupName("/a/X", "bak"), fs::path("/a/X.bak"));
-    EXPECT_EQ(backupName("/a/X.tar.d", "bak"), fs::path("/a/X.tar.bak"));
+    // The extension is replaced from its start; "~" keeps the rest of a longer one.
+    const char* cases[][3] = {{"/a/X.MID", "~", "/a/X.~ID"}, {"/a/X", "~", "/a/X.~"},
+                              {"/a/X.D", "~", "/a/X.~"},     {"/a/X.d", "bak", "/a/X.bak"},
+                              {"/a/X", "bak", "/a/X.bak"},   {"/a/X.tar.d", "bak", "/a/X.tar.bak"}};
+    for (auto& c : cases) EXPECT_EQ(backupName(c[0], c[1]), fs::path(c[2])) << c[0];
 }
 
 TEST(FileIo, SaveBackupModes) {
@@ -162,22 +134,22 @@ TEST(FileIo, SaveBackupModes) {
     EXPECT_TRUE(saveBackup(x, 1, "~", &p));
     EXPECT_TRUE(p.messages.empty());
 
-    put(x, "v1");
+    writeText(x, "v1");
     // Mode 1, answer Yes: the old file becomes X.~ID.
     p.answers = {Answer::Yes};
     EXPECT_TRUE(saveBackup(x, 1, "~", &p));
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].text, formatFileMessage(18010, x.string()));
     EXPECT_FALSE(fileExists(x));
-    EXPECT_EQ(get(d / "X.~ID"), "v1");
+    EXPECT_EQ(readText(d / "X.~ID"), "v1");
 
     // Answer No: no backup, the save goes on; Cancel: abandoned.
-    put(x, "v2");
+    writeText(x, "v2");
     p.answers = {Answer::No, Answer::Cancel};
     EXPECT_TRUE(saveBackup(x, 1, "~", &p));
     EXPECT_FALSE(saveBackup(x, 1, "~", &p));
-    EXPECT_EQ(get(x), "v2");
-    EXPECT_EQ(get(d / "X.~ID"), "v1");
+    EXPECT_EQ(readText(x), "v2");
+    EXPECT_EQ(readText(d / "X.~ID"), "v1");
 
     // Mode 2 replaces an older backup without asking; mode 0 does nothing.
     p.messages.clear();
@@ -185,47 +157,27 @@ TEST(FileIo, SaveBackupModes) {
     EXPECT_TRUE(fileExists(x));
     EXPECT_TRUE(saveBackup(x, 2, "~", &p));
     EXPECT_TRUE(p.messages.empty());
-    EXPECT_EQ(get(d / "X.~ID"), "v2");
+    EXPECT_EQ(readText(d / "X.~ID"), "v2");
 
     // A failed rename raises 18013 and keeps the file.
-    put(x, "v3");
-    HookGuard h([](FileOp op, const fs::path&) { return op == FileOp::Rename ? EROFS : 0; });
-    try {
-        saveBackup(x, 2, "bak", nullptr);
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.messageNumber(), 18013);
-    }
-    EXPECT_EQ(get(x), "v3");
+    writeText(x, "v3");
+    HookGuard h(failing(FileOp::Rename, EROFS));
+    EXPECT_EQ(thrown([&] { saveBackup(x, 2, "bak", nullptr); }).messageNumber(), 18013);
+    EXPECT_EQ(readText(x), "v3");
 }
 
 TEST(FileIo, RemoveAndCopy) {
     TempDir d;
-    put(d / "a", "abc");
+    writeText(d / "a", "abc");
     EXPECT_TRUE(removeFile(d / "missing", true));
     {
-        HookGuard h([](FileOp op, const fs::path&) { return op == FileOp::Remove ? EPERM : 0; });
+        HookGuard h(failing(FileOp::Remove, EPERM));
         EXPECT_FALSE(removeFile(d / "a", false));
-        try {
-            removeFile(d / "a", true);
-            FAIL();
-        } catch (const Exception& e) {
-            EXPECT_EQ(e.messageNumber(), 18001);
-        }
+        EXPECT_EQ(thrown([&] { removeFile(d / "a", true); }).messageNumber(), 18001);
     }
     copyFile(d / "a", d / "b");
-    EXPECT_EQ(get(d / "b"), "abc");
-    try {
-        copyFile(d / "missing", d / "c");
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.messageNumber(), 18006);
-    }
-    HookGuard h([](FileOp op, const fs::path&) { return op == FileOp::Write ? ENOSPC : 0; });
-    try {
-        copyFile(d / "a", d / "c");
-        FAIL();
-    } catch (const Exception& e) {
-        EXPECT_EQ(e.messageNumber(), 18019);
-    }
+    EXPECT_EQ(readText(d / "b"), "abc");
+    EXPECT_EQ(thrown([&] { copyFile(d / "missing", d / "c"); }).messageNumber(), 18006);
+    HookGuard h(failing(FileOp::Write, ENOSPC));
+    EXPECT_EQ(thrown([&] { copyFile(d / "a", d / "c"); }).messageNumber(), 18019);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <map>
+#include <utility>
 
 #include "source/record.h"
 #include "source/schema.h"
@@ -16,31 +18,35 @@ bool enabled(const SourceRecord& r, int id, int i1 = -1, int i2 = -1) {
     return isEnabled(r, makeRef(id, i1, i2));
 }
 
+struct Row {
+    int id, i1, i2;
+    bool on;
+};
+// Checks the enabled state of several rows at once.
+void expectRows(const SourceRecord& r, std::initializer_list<Row> rows) {
+    for (const Row& x : rows) EXPECT_EQ(enabled(r, x.id, x.i1, x.i2), x.on) << x.id << "/" << x.i1 << "/" << x.i2;
+}
+
 TEST(SchemaRules, ModuleUse) {
     auto r = newSource();
-    setFlags(*r, 0, 0x08);
-    EXPECT_EQ(moduleUse(*r, 0), ModuleUse::DumpAndNames);
-    setFlags(*r, 0, 0x48);
-    EXPECT_EQ(moduleUse(*r, 0), ModuleUse::NamesOnly);
-    setFlags(*r, 0, 0x00);
-    EXPECT_EQ(moduleUse(*r, 0), ModuleUse::DumpOnly);
-    // The names bit without the dump bit still means "only dump memory".
-    setFlags(*r, 0, 0x40);
-    EXPECT_EQ(moduleUse(*r, 0), ModuleUse::DumpOnly);
-    EXPECT_FALSE(enabled(*r, 109, 0));       // use is not D
-    EXPECT_TRUE(enabled(*r, 116, 0));        // use is not N
-    EXPECT_FALSE(enabled(*r, 288, 0));       // use is D+N
+    // The names bit (0x40) without the dump bit (0x08) still means "only dump memory".
+    const std::pair<std::uint16_t, ModuleUse> uses[] = {{0x08, ModuleUse::DumpAndNames},
+                                                        {0x48, ModuleUse::NamesOnly},
+                                                        {0x00, ModuleUse::DumpOnly},
+                                                        {0x40, ModuleUse::DumpOnly}};
+    for (auto [flags, use] : uses) {
+        setFlags(*r, 0, flags);
+        EXPECT_EQ(moduleUse(*r, 0), use) << flags;
+    }
+    // 109 needs use D, 116 not N, 288 not D+N.
+    expectRows(*r, {{109, 0, -1, false}, {116, 0, -1, true}, {288, 0, -1, false}});
     // Out-of-range modules neither crash nor enable anything conditional.
     EXPECT_EQ(moduleUse(*r, 16), ModuleUse::DumpOnly);
     EXPECT_EQ(moduleUse(*r, -1), ModuleUse::DumpOnly);
-    EXPECT_FALSE(enabled(*r, 116, 16));
-    // Rows without Conditional are always enabled.
-    EXPECT_TRUE(enabled(*r, 107, 0));
-    EXPECT_TRUE(enabled(*r, 9));
-    // Conditional rows without a rule keep their (enabled) state.
-    EXPECT_TRUE(enabled(*r, 119, 0));
-    EXPECT_TRUE(enabled(*r, 158, 0));
-    EXPECT_FALSE(enabled(*r, 308));
+    // Rows without Conditional are always enabled (107, 9); Conditional rows
+    // without a rule keep their enabled state (119, 158); unknown ids are off.
+    expectRows(*r, {{116, 16, -1, false}, {107, 0, -1, true}, {9, -1, -1, true}, {119, 0, -1, true},
+                    {158, 0, -1, true}, {308, -1, -1, false}});
 }
 
 TEST(SchemaRules, SubBankCount) {
@@ -48,28 +54,19 @@ TEST(SchemaRules, SubBankCount) {
     setFlags(*r, 1, 0x08);
     r->setModU16(1, rec::kModSubBankCount, 5);
     // Sub-bank 5 is off at a count of 5 whatever its own rule says.
-    EXPECT_TRUE(enabled(*r, 260, 1, 4));
-    EXPECT_FALSE(enabled(*r, 260, 1, 5));
-    EXPECT_FALSE(enabled(*r, 262, 1, 5));
-    EXPECT_FALSE(enabled(*r, 267, 1, 5));
+    expectRows(*r, {{260, 1, 4, true}, {260, 1, 5, false}, {262, 1, 5, false}, {267, 1, 5, false}});
     r->setModU16(1, rec::kModSubBankCount, 6);
-    EXPECT_TRUE(enabled(*r, 262, 1, 5));
     // ROM-only rows need type 2; selectable rows the clear bit of 267 (L4).
-    EXPECT_FALSE(enabled(*r, 264, 1, 5));
+    expectRows(*r, {{262, 1, 5, true}, {264, 1, 5, false}});
     r->setU16(*wordField(*r, makeRef(261, 1, 5)), 2);
-    EXPECT_TRUE(enabled(*r, 264, 1, 5));
-    EXPECT_TRUE(enabled(*r, 265, 1, 5));
-    EXPECT_FALSE(enabled(*r, 264, 1, 4));
-    EXPECT_TRUE(enabled(*r, 268, 1, 5));
+    expectRows(*r, {{264, 1, 5, true}, {265, 1, 5, true}, {264, 1, 4, false}, {268, 1, 5, true}});
     r->setU16(*wordField(*r, makeRef(267, 1, 5)), 0x4);
     EXPECT_FALSE(enabled(*r, 268, 1, 5));
     // A negative or bad count disables all sub-banks, and bad indices too.
     r->setModU16(1, rec::kModSubBankCount, 0xFFFF);
     EXPECT_FALSE(enabled(*r, 260, 1, 0));
     r->setModU16(1, rec::kModSubBankCount, 16);
-    EXPECT_TRUE(enabled(*r, 260, 1, 15));
-    EXPECT_FALSE(enabled(*r, 260, 1, 16));
-    EXPECT_FALSE(enabled(*r, 260, 1, -1));
+    expectRows(*r, {{260, 1, 15, true}, {260, 1, 16, false}, {260, 1, -1, false}});
     // Names-free modules show no sub-banks at all.
     setFlags(*r, 1, 0x00);
     EXPECT_FALSE(enabled(*r, 260, 1, 0));
@@ -78,34 +75,27 @@ TEST(SchemaRules, SubBankCount) {
 TEST(SchemaRules, ComplexLoopAndOthers) {
     auto r = newSource();
     setFlags(*r, 0, 0x08);
-    for (int id = 148; id <= 157; ++id) EXPECT_TRUE(enabled(*r, id, 0)) << id;
-    for (int id = 162; id <= 173; ++id) EXPECT_FALSE(enabled(*r, id, 0, 3)) << id;
-    r->setModU16(0, rec::kModPacketFlags, 0x2);  // Use complex loop: Yes
-    for (int id = 148; id <= 157; ++id) EXPECT_FALSE(enabled(*r, id, 0)) << id;
-    for (int id = 162; id <= 173; ++id) EXPECT_TRUE(enabled(*r, id, 0, 3)) << id;
+    // Packet rows (148..157) and loop set rows (162..173) swap with "Use complex loop".
+    const std::uint16_t plain = r->modU16(0, rec::kModPacketFlags);
+    for (bool complex : {false, true}) {
+        r->setModU16(0, rec::kModPacketFlags, complex ? 0x2 : plain);
+        for (int id = 148; id <= 157; ++id) EXPECT_EQ(enabled(*r, id, 0), !complex) << id;
+        for (int id = 162; id <= 173; ++id) EXPECT_EQ(enabled(*r, id, 0, 3), complex) << id;
+    }
     EXPECT_TRUE(enabled(*r, 161, 0));
-    // Module 1 is unaffected by module 0's settings.
     setFlags(*r, 1, 0x08);
-    EXPECT_TRUE(enabled(*r, 149, 1));
+    EXPECT_TRUE(enabled(*r, 149, 1));  // module 1 is unaffected by module 0's settings
 
     // Global: the single instrument is on in a new source; the parent is off.
-    EXPECT_TRUE(enabled(*r, 47));
-    EXPECT_FALSE(enabled(*r, 52));
-    EXPECT_FALSE(enabled(*r, 62));
+    expectRows(*r, {{47, -1, -1, true}, {52, -1, -1, false}, {62, -1, -1, false}, {22, -1, -1, true}});
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x4);
-    EXPECT_TRUE(enabled(*r, 62));
     // Mute type "Byte" (0) in a new source enables 95 and 99, 100 needs 99.
-    EXPECT_TRUE(enabled(*r, 95));
-    EXPECT_TRUE(enabled(*r, 99));
-    EXPECT_FALSE(enabled(*r, 100));
+    expectRows(*r, {{62, -1, -1, true}, {95, -1, -1, true}, {99, -1, -1, true}, {100, -1, -1, false}});
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x10);
-    EXPECT_TRUE(enabled(*r, 100));
-    EXPECT_TRUE(enabled(*r, 101));  // no selection bits: custom message
+    expectRows(*r, {{100, -1, -1, true}, {101, -1, -1, true}});  // 101: no selection bits, custom message
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x100);
     EXPECT_FALSE(enabled(*r, 101));
-    // Sysex ID rows follow the type flag.
-    EXPECT_TRUE(enabled(*r, 22));
-    r->setU16(14, 1);
+    r->setU16(14, 1);  // Sysex ID rows follow the type flag
     EXPECT_FALSE(enabled(*r, 22));
 
     // Message counts, structures and special patch selection.
@@ -115,18 +105,15 @@ TEST(SchemaRules, ComplexLoopAndOthers) {
     r->setModU16(0, rec::kModStructure, 7);
     EXPECT_FALSE(enabled(*r, 177, 0));
     r->setModU16(0, rec::kModStructure, 5);
-    EXPECT_TRUE(enabled(*r, 184, 0));
-    EXPECT_TRUE(enabled(*r, 290, 0));
-    EXPECT_FALSE(enabled(*r, 185, 0));
-    EXPECT_TRUE(enabled(*r, 258, 0));  // neither selection bit: "Special"
+    // 258 with neither selection bit: "Special".
+    expectRows(*r, {{184, 0, -1, true}, {290, 0, -1, true}, {185, 0, -1, false}, {258, 0, -1, true}});
     setFlags(*r, 0, 0x08 | 0x20);
     EXPECT_FALSE(enabled(*r, 258, 0));
     // Macro editor rows need exactly 1.
-    EXPECT_FALSE(enabled(*r, 307, 0));
-    r->setModU16(0, rec::kModHasMacro, 1);
-    EXPECT_TRUE(enabled(*r, 307, 0));
-    r->setModU16(0, rec::kModHasMacro, 2);
-    EXPECT_FALSE(enabled(*r, 307, 0));
+    for (int flag : {0, 1, 2}) {
+        r->setModU16(0, rec::kModHasMacro, static_cast<std::uint16_t>(flag));
+        EXPECT_EQ(enabled(*r, 307, 0), flag == 1) << flag;
+    }
 }
 
 TEST(SchemaTree, RowsOfNewAndThreeModuleSources) {
@@ -156,13 +143,8 @@ TEST(SchemaTree, RowsOfNewAndThreeModuleSources) {
         EXPECT_EQ(row.depth, row.ref.item->depth);
     }
     EXPECT_EQ(labels, (std::vector<std::string>{"Module 1", "Module 2", "Module 3"}));
-    EXPECT_EQ(count[31], 10);
-    EXPECT_EQ(count[128], 30);
-    EXPECT_EQ(count[131], 3);
-    EXPECT_EQ(count[171], 24);
-    EXPECT_EQ(count[199], 30);
-    EXPECT_EQ(count[265], 48);
-    EXPECT_EQ(count[307], 3);
+    for (auto [id, n] : {std::pair{31, 10}, {128, 30}, {131, 3}, {171, 24}, {199, 30}, {265, 48}, {307, 3}})
+        EXPECT_EQ(count[id], n) << id;
 
     // Module counts outside 1..16 are clamped.
     r->setU16(rec::kModuleCount, 0);
