@@ -3,32 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
+#include <tuple>
+
+#include "library/tempdir.h"
 
 using namespace sf;
 
 namespace {
-
 std::string crlf(std::initializer_list<const char*> lines) {
     std::string s;
-    for (const char* l : lines) {
-        s += l;
-        s += "\r\n";
-    }
+    for (const char* l : lines) s = s + l + "\r\n";
     return s;
 }
-
-std::filesystem::path tempDir() {
-    auto d = std::filesystem::temp_directory_path() /
-             ("sf_config_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d;
-}
-
 }  // namespace
 
 TEST(Config, WritesIndentedTreeInCreationOrder) {
@@ -46,13 +34,10 @@ TEST(Config, WritesIndentedTreeInCreationOrder) {
     c.selectPath("\\Ghost\\Inner\\Deeper");
     c.selectRoot();
     c.writeText("Last", 0, "x");
-
     EXPECT_EQ(c.toText(), crlf({"Main", "{", "\tGeneral", "\t{", "\t\tWidth=-5", "\t\tEmpty",
                                 "\t\tFile3=4000000000", "\t}", "\tFrame Window", "\t{",
                                 "\t\tPlacement", "\t\t{", "\t\t\tCmd=3", "\t\t}",
                                 "\t\tHintMode=2", "\t}", "\tLast=x", "}"}));
-
-    // An empty store is just the root.
     EXPECT_EQ(Config("Main").toText(), crlf({"Main", "{", "}"}));
 }
 
@@ -65,16 +50,13 @@ TEST(Config, KeysAndSectionsSemantics) {
     ASSERT_EQ(c.root().children().size(), 2u);
     EXPECT_EQ(c.root().children()[0]->name(), "A");
     EXPECT_EQ(c.readInt("A", 0, 0), 3);
-
     // A key and a section of the same name live side by side.
     c.selectSection("b");
     c.writeText("Inner", 0, "v");
     c.selectParent();
     EXPECT_EQ(c.readInt("B", 0, 0), 2);
-    EXPECT_EQ(c.root().children().size(), 3u);
     c.selectSection("B");
     EXPECT_EQ(c.readText("inner", 0, "?"), "v");
-
     // Parent at the root stays at the root; relative paths go down from the cursor.
     c.selectRoot();
     c.selectParent();
@@ -85,64 +67,54 @@ TEST(Config, KeysAndSectionsSemantics) {
     EXPECT_EQ(c.readInt("K", 0, 0), 7);
 }
 
-TEST(Config, ReadsWithDefaultsAndNumberRules) {
+TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
     Config c;
     EXPECT_EQ(c.readInt("Missing", 0, 42), 42);
     EXPECT_EQ(c.readText("Missing", 0, "d"), "d");
     EXPECT_EQ(c.readU16("Missing", 0, 7), 7);
-
-    c.writeText("N", 0, "12abc");
-    EXPECT_EQ(c.readInt("N", 0, 0), 12);
-    c.writeText("N", 0, "abc");
-    EXPECT_EQ(c.readInt("N", 0, 5), 0);  // present but not a number: 0, not the default
-    c.writeText("N", 0, "-17");
-    EXPECT_EQ(c.readInt("N", 0, 0), -17);
-    EXPECT_EQ(c.readUnsigned("N", 0, 0), 0xFFFFFFEFu);
-    c.writeText("N", 0, "99999999999");
-    EXPECT_EQ(c.readInt("N", 0, 0), 2147483647);
-    EXPECT_EQ(c.readUnsigned("N", 0, 0), 0xFFFFFFFFu);
+    struct Case {
+        const char* text;
+        int asInt;
+        std::uint32_t asUnsigned;
+    };
+    const Case cases[] = {
+        {"12abc", 12, 12},
+        {"abc", 0, 0},  // present but not a number: 0, not the default
+        {"-17", -17, 0xFFFFFFEFu},
+        {"99999999999", 2147483647, 0xFFFFFFFFu},  // saturates
+        {"-2147483648", -2147483647 - 1, 0x80000000u},
+    };
+    for (const auto& k : cases) {
+        c.writeText("N", 0, k.text);
+        EXPECT_EQ(c.readInt("N", 0, 5), k.asInt) << k.text;
+        EXPECT_EQ(c.readUnsigned("N", 0, 5), k.asUnsigned) << k.text;
+    }
     c.writeUnsigned("N", 0, 0x12345);
     EXPECT_EQ(c.readU16("N", 0, 0), 0x2345);  // 16-bit reads keep the low bits
-    c.writeInt("Min", 0, -2147483647 - 1);
-    EXPECT_EQ(c.readInt("Min", 0, 0), -2147483647 - 1);
-}
 
-TEST(Config, ByteBlocks) {
-    Config c;
-    const std::array<std::uint8_t, 4> data{0x01, 0xAB, 0x00, 0xF0};
-    c.writeBytes("Blk", 0, data);
-    EXPECT_EQ(c.readText("Blk", 0, ""), "01AB00F0");
-
-    std::array<std::uint8_t, 6> buf{};
-    buf.fill(0x55);
-    EXPECT_EQ(c.readBytes("Blk", 0, buf), 4u);
-    EXPECT_EQ(buf, (std::array<std::uint8_t, 6>{0x01, 0xAB, 0x00, 0xF0, 0, 0}));
-
-    // Lower case digits, blanks around, a lone last digit and a stray character.
-    c.writeText("Blk", 0, " \tab1 ");
-    buf.fill(0x55);
-    EXPECT_EQ(c.readBytes("Blk", 0, buf), 1u);
-    EXPECT_EQ(buf[0], 0xAB);
-    EXPECT_EQ(buf[1], 0);
-    c.writeText("Blk", 0, "12G456");
-    EXPECT_EQ(c.readBytes("Blk", 0, buf), 1u);
-    EXPECT_EQ(buf[1], 0);
-
-    // The buffer limits the read.
-    std::array<std::uint8_t, 1> one{};
-    c.writeText("Blk", 0, "FFEE");
-    EXPECT_EQ(c.readBytes("Blk", 0, one), 1u);
-    EXPECT_EQ(one[0], 0xFF);
-
+    // Byte blocks are hex text; reading clears the rest of the buffer.
+    using Buf = std::array<std::uint8_t, 3>;
+    c.writeBytes("Blk", 0, Buf{0x01, 0xAB, 0x00});
+    EXPECT_EQ(c.readText("Blk", 0, ""), "01AB00");
+    const std::tuple<const char*, std::size_t, Buf> blocks[] = {
+        {"01AB00", 3, {0x01, 0xAB, 0x00}},
+        {" \tab1 ", 1, {0xAB}},  // lower case, blanks around, a lone last digit
+        {"12G456", 1, {0x12}},   // a stray character ends the block
+        {"FFEEDDCC", 3, {0xFF, 0xEE, 0xDD}},  // the buffer limits the read
+    };
+    for (const auto& [text, count, expected] : blocks) {
+        c.writeText("Blk", 0, text);
+        Buf buf{0x55, 0x55, 0x55};
+        EXPECT_EQ(c.readBytes("Blk", 0, buf), count) << text;
+        EXPECT_EQ(buf, expected) << text;
+    }
     // Missing key: default block, or zeroes and 0.
-    const std::array<std::uint8_t, 2> def{9, 8};
-    std::array<std::uint8_t, 3> out{};
-    out.fill(0x77);
-    EXPECT_EQ(c.readBytes("None", 0, out, ConstByteSpan(def)), 3u);
-    EXPECT_EQ(out, (std::array<std::uint8_t, 3>{9, 8, 0}));
+    Buf out{0x77, 0x77, 0x77};
+    EXPECT_EQ(c.readBytes("None", 0, out, ConstByteSpan(std::array<std::uint8_t, 2>{9, 8})), 3u);
+    EXPECT_EQ(out, (Buf{9, 8, 0}));
     out.fill(0x77);
     EXPECT_EQ(c.readBytes("None", 0, out), 0u);
-    EXPECT_EQ(out, (std::array<std::uint8_t, 3>{0, 0, 0}));
+    EXPECT_EQ(out, (Buf{0, 0, 0}));
 }
 
 TEST(Config, ReadsTheTextFormat) {
@@ -251,10 +223,7 @@ TEST(Config, RandomTextRoundTripsAfterOneLoad) {
         const int n = static_cast<int>(rng() % 40);
         for (int i = 0; i < n; ++i) {
             const char* p = pieces[rng() % std::size(pieces)];
-            if (*p == 0)
-                text += '\0';
-            else
-                text += p;
+            text += *p ? std::string(p) : std::string(1, '\0');
             if (rng() % 3 == 0) text += '\n';
         }
         Config c;
@@ -267,9 +236,8 @@ TEST(Config, RandomTextRoundTripsAfterOneLoad) {
 }
 
 TEST(Config, FileSaveAndLoad) {
-    const auto dir = tempDir();
-    const auto file = dir / "main.set";
-    std::filesystem::remove(file);
+    TempDir dir;
+    const auto file = dir.path / "main.set";
     {
         // A missing file gives defaults; the destructor saves.
         Config c("Main", file, true);
@@ -277,21 +245,13 @@ TEST(Config, FileSaveAndLoad) {
         c.selectPath("\\Frame Window\\Placement");
         c.writeInt("X1", 0, 50);
     }
-    ASSERT_TRUE(std::filesystem::exists(file));
-    {
+    for (int pass = 0; pass < 2; ++pass) {
         Config c("Main", file, false);
         c.selectPath("\\frame window\\placement");
         EXPECT_EQ(c.readInt("X1", 0, 0), 50);
         c.writeInt("X1", 0, 99);  // not saved: save-when-destroyed is off
     }
-    {
-        Config c("Main", file, false);
-        c.selectPath("\\Frame Window\\Placement");
-        EXPECT_EQ(c.readInt("X1", 0, 0), 50);
-    }
     // A directory in the way: save fails quietly, nothing thrown.
-    Config bad("Main", dir, false);
-    EXPECT_FALSE(bad.save());
+    EXPECT_FALSE(Config("Main", dir.path, false).save());
     EXPECT_FALSE(Config("Main").save());
-    std::filesystem::remove_all(dir);
 }

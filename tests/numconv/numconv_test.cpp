@@ -2,26 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace sf;
 using F = ConverterField;
 
 namespace {
-
 NumericConverter at(std::uint32_t value, int size, int form = 0) {
     return NumericConverter(ConverterState{value, size, form});
 }
-
+void expectTexts(const NumericConverter& c, std::initializer_list<std::pair<F, const char*>> shown) {
+    for (const auto& [f, text] : shown) EXPECT_EQ(c.text(f), text) << static_cast<int>(f);
+}
 }  // namespace
 
 TEST(NumConv, FirstOpeningAndPersistence) {
     NumericConverter c;
-    EXPECT_EQ(c.value(), 0u);
     EXPECT_EQ(c.size(), 32);
-    EXPECT_EQ(c.groupForm(), 0);
     // The value 0 still has one Roland group and one nibble.
     EXPECT_EQ(c.text(F::Roland), "00");
     EXPECT_EQ(c.text(F::Nibbles), "0");
-    EXPECT_EQ(c.text(F::Ascii), "");
     EXPECT_FALSE(c.asciiEnabled());
 
     c.type(F::Unsigned, "300");
@@ -33,72 +33,79 @@ TEST(NumConv, FirstOpeningAndPersistence) {
     savedConverterState() = {};
 }
 
-TEST(NumConv, UnsignedTypingWidensByteToWord) {
+TEST(NumConv, TypingSetsValueSizeAndOtherFields) {
+    // Unsigned 200 at byte size widens to a word.
     auto c = at(0, 8);
     EXPECT_EQ(c.type(F::Unsigned, "200"), 0);
     EXPECT_EQ(c.size(), 16);
-    EXPECT_EQ(c.text(F::Signed), "200");
-    EXPECT_EQ(c.text(F::Hex), "C8");
-    EXPECT_EQ(c.text(F::Bits), "00000000-11001000");
-    EXPECT_EQ(c.text(F::Roland), "01, 48");
-    EXPECT_EQ(c.text(F::Nibbles), "C, 8");
+    expectTexts(c, {{F::Signed, "200"}, {F::Hex, "C8"}, {F::Bits, "00000000-11001000"},
+                    {F::Roland, "01, 48"}, {F::Nibbles, "C, 8"}});
     EXPECT_STREQ(c.signedRange(), "(-32768 / 32767)");
     EXPECT_STREQ(c.hexRange(), "(0 / FFFF)");
-
     // Beyond the 16-bit signed range the size becomes 32; it never shrinks.
     c.type(F::Hex, "8000");
     EXPECT_EQ(c.size(), 32);
     c.type(F::Unsigned, "1");
     EXPECT_EQ(c.size(), 32);
     EXPECT_EQ(c.text(F::Bits), "00000000-00000000-00000000-00000001");
+
+    // Signed -1 at byte size keeps the byte; the typed field keeps its text.
+    auto m = at(0, 8);
+    m.type(F::Signed, "-1");
+    EXPECT_EQ(m.size(), 8);
+    expectTexts(m, {{F::Signed, "-1"}, {F::Unsigned, "4294967295"}, {F::Bits, "11111111"},
+                    {F::Roland, "0F, 7F, 7F, 7F, 7F"}});
+    m.chooseSize(8);
+    EXPECT_EQ(m.value(), 255u);
+    expectTexts(m, {{F::Signed, "-1"}, {F::Unsigned, "255"}});
+    EXPECT_STREQ(m.unsignedRange(), "(0 / 255)");
 }
 
-TEST(NumConv, SignedMinusOneAtByteSize) {
+TEST(NumConv, ReadingEveryFieldKind) {
+    struct Case {
+        F field;
+        std::string text;
+        std::uint32_t value;
+        int beeps;
+    };
+    const Case cases[] = {
+        {F::Signed, "-2147483648", 0x80000000u, 0},
+        {F::Signed, "99999999999", 0x7FFFFFFFu, 0},  // saturates
+        {F::Unsigned, "9999999999", 0xFFFFFFFFu, 0},
+        {F::Signed, "-", 0, 0},
+        {F::Roland, "7F, 7F", 16383, 0},
+        {F::Roland, "80", 0, 1},  // a group above 7F beeps and counts as 0
+        {F::Roland, "01;80 02", (1u << 14) | 2u, 1},
+        // Once the top 7 bits are in use the reading stops: a fifth group would overflow.
+        {F::Roland, "7F 7F 7F 7F 7F 7F", 0x7FFFFFFFu >> 3, 1},
+        {F::Nibbles, "1,2,3,4,5,6,7,8,9", 0x12345678u, 1},
+        {F::Nibbles, "10", 0, 1},
+        {F::Bits, std::string(33, '1'), 0xFFFFFFFFu, 1},
+        {F::Bits, "0 1000 0001", 0x81, 0},  // blanks skipped, zeros beyond bit 31 harmless
+        {F::Ascii, "A", 65, 0},
+        {F::Ascii, "", 0, 0},
+    };
+    for (const auto& k : cases) {
+        auto c = at(0, 32);
+        EXPECT_EQ(c.type(k.field, k.text), k.beeps) << k.text;
+        EXPECT_EQ(c.value(), k.value) << k.text;
+    }
+
     auto c = at(0, 8);
-    c.type(F::Signed, "-1");
-    EXPECT_EQ(c.size(), 8);
-    EXPECT_EQ(c.text(F::Signed), "-1");  // the typed field keeps its text
-    EXPECT_EQ(c.text(F::Unsigned), "4294967295");
-    EXPECT_EQ(c.text(F::Hex), "FFFFFFFF");
-    EXPECT_EQ(c.text(F::Bits), "11111111");
-    EXPECT_EQ(c.text(F::Roland), "0F, 7F, 7F, 7F, 7F");
-    c.chooseSize(8);
-    EXPECT_EQ(c.value(), 255u);
-    EXPECT_EQ(c.text(F::Signed), "-1");
-    EXPECT_EQ(c.text(F::Unsigned), "255");
-    EXPECT_STREQ(c.unsignedRange(), "(0 / 255)");
-
-    // Signed reading at the ends of the 32-bit range, and saturating past them.
-    auto d = at(0, 32);
-    d.type(F::Signed, "-2147483648");
-    EXPECT_EQ(d.value(), 0x80000000u);
-    d.type(F::Signed, "99999999999");
-    EXPECT_EQ(d.value(), 0x7FFFFFFFu);
-    d.type(F::Unsigned, "9999999999");
-    EXPECT_EQ(d.value(), 0xFFFFFFFFu);
-    d.type(F::Signed, "-");
-    EXPECT_EQ(d.value(), 0u);
-}
-
-TEST(NumConv, RolandAndNibbleReading) {
-    auto c = at(0, 32);
-    EXPECT_EQ(c.type(F::Roland, "7F, 7F"), 0);
-    EXPECT_EQ(c.value(), 16383u);
-    EXPECT_EQ(c.text(F::Hex), "3FFF");
-
-    // A group above 7F beeps and counts as 0.
-    EXPECT_EQ(c.type(F::Roland, "80"), 1);
+    c.type(F::Bits, std::string(33, '1'));
+    EXPECT_EQ(c.size(), 8);  // -1 fits a byte
+    EXPECT_EQ(c.textChanged(F::Bits, "00000001-00000000"), 0);
+    EXPECT_EQ(c.value(), 256u);
+    EXPECT_EQ(c.textChanged(F::Bits, "1" + std::string(33, '0')), 1);
     EXPECT_EQ(c.value(), 0u);
-    EXPECT_EQ(c.type(F::Roland, "01;80 02"), 1);
-    EXPECT_EQ(c.value(), (1u << 14) | 2u);
 
-    // Once the top 7 bits are in use the reading stops with a beep.
-    EXPECT_EQ(c.type(F::Roland, "7F 7F 7F 7F 7F 7F"), 1);
-    EXPECT_EQ(c.value(), 0x7FFFFFFFu >> 3);  // four groups taken: a fifth would overflow
-    EXPECT_EQ(c.type(F::Nibbles, "1,2,3,4,5,6,7,8,9"), 1);
-    EXPECT_EQ(c.value(), 0x12345678u);
-    EXPECT_EQ(c.type(F::Nibbles, "10"), 1);
-    EXPECT_EQ(c.value(), 0u);
+    // ASCII only shows values up to 127.
+    c.type(F::Unsigned, "127");
+    EXPECT_EQ(c.text(F::Ascii), "\x7F");
+    EXPECT_TRUE(c.asciiEnabled());
+    c.type(F::Unsigned, "128");
+    EXPECT_EQ(c.text(F::Ascii), "");
+    EXPECT_FALSE(c.asciiEnabled());
 
     // Decimal group form reads and writes decimal groups and switches filters.
     c.chooseGroupForm(1);
@@ -111,46 +118,15 @@ TEST(NumConv, RolandAndNibbleReading) {
     EXPECT_TRUE(c.accepts(F::Roland, 'A'));
 }
 
-TEST(NumConv, BitsReading) {
-    auto c = at(0, 8);
-    EXPECT_EQ(c.type(F::Bits, std::string(33, '1')), 1);
-    EXPECT_EQ(c.value(), 4294967295u);
-    EXPECT_EQ(c.size(), 8);  // -1 fits a byte
-    // Zeros beyond bit 31 are harmless; blanks and dashes are skipped.
-    EXPECT_EQ(c.type(F::Bits, "0 1000 0001"), 0);
-    EXPECT_EQ(c.value(), 0x81u);
-    EXPECT_EQ(c.size(), 16);
-    EXPECT_EQ(c.textChanged(F::Bits, "00000001-00000000"), 0);
-    EXPECT_EQ(c.value(), 256u);
-    EXPECT_EQ(c.textChanged(F::Bits, "1" + std::string(33, '0')), 1);
-    EXPECT_EQ(c.value(), 0u);
-}
-
-TEST(NumConv, AsciiField) {
-    auto c = at(0, 32);
-    c.type(F::Ascii, "A");
-    EXPECT_EQ(c.value(), 65u);
-    EXPECT_TRUE(c.asciiEnabled());
-    c.type(F::Unsigned, "127");
-    EXPECT_EQ(c.text(F::Ascii), "\x7F");
-    c.type(F::Unsigned, "128");
-    EXPECT_EQ(c.text(F::Ascii), "");
-    EXPECT_FALSE(c.asciiEnabled());
-    c.type(F::Ascii, "");
-    EXPECT_EQ(c.value(), 0u);
-}
-
 TEST(NumConv, FiltersAndLimits) {
     auto c = at(0, 32);
-    EXPECT_EQ(c.filter(F::Signed, "-12a3"), "-123");
-    EXPECT_EQ(c.filter(F::Unsigned, "12345678901"), "1234567890");
-    EXPECT_EQ(c.filter(F::Hex, "0x1fG"), "01f");
-    EXPECT_EQ(c.filter(F::Bits, "10-01 2"), "1001 ");
-    EXPECT_EQ(c.filter(F::Ascii, "ab"), "a");
+    const std::tuple<F, const char*, const char*> filtered[] = {
+        {F::Signed, "-12a3", "-123"}, {F::Unsigned, "12345678901", "1234567890"},
+        {F::Hex, "0x1fG", "01f"}, {F::Bits, "10-01 2", "1001 "}, {F::Ascii, "ab", "a"}};
+    for (const auto& [f, in, out] : filtered) EXPECT_EQ(c.filter(f, in), out) << in;
     EXPECT_FALSE(c.accepts(F::Ascii, static_cast<char>(0xE9)));
     EXPECT_TRUE(c.accepts(F::Unsigned, '\b'));
     EXPECT_EQ(NumericConverter::limit(F::Bits), 35);
-    EXPECT_EQ(NumericConverter::limit(F::Nibbles), 31);
 
     // Writes by the owner are not taken as typing.
     c.beginUpdate();

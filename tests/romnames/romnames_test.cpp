@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 using namespace sf;
 
@@ -31,96 +31,73 @@ TEST(RomNames, ShapeFollowsTheParentInstrument) {
     r->setU16(2098, 0);  // parent module is module 0
     r->setU16(2094, 4);
     RomNamesShape s = romNamesShape(*r, 0);
-    EXPECT_EQ(s.patches, 3);
-    EXPECT_EQ(s.chars, 8);
-    EXPECT_EQ(s.parts, 4);
+    EXPECT_EQ(std::make_tuple(s.patches, s.chars, s.parts), std::make_tuple(3, 8, 4));
     EXPECT_EQ(s.blockSize(), 3u * (8 + 16));
     // Another module is not the parent's one.
     EXPECT_EQ(romNamesShape(*r, 1).parts, 0);
 
-    // A damaged record never asks for a giant or negative block.
-    r->setModU16(0, rec::kModPatchesPerSubBank, 0xFFFF);  // -1
+    // A damaged record never asks for a giant or negative block (patches -1).
+    r->setModU16(0, rec::kModPatchesPerSubBank, 0xFFFF);
     r->setModU16(0, 2746, 30000);
     r->setU16(2094, 999);
     s = romNamesShape(*r, 0);
-    EXPECT_EQ(s.patches, 0);
-    EXPECT_EQ(s.chars, 128);
-    EXPECT_EQ(s.parts, 16);
+    EXPECT_EQ(std::make_tuple(s.patches, s.chars, s.parts), std::make_tuple(0, 128, 16));
     EXPECT_EQ(freshRomNames({30000, 30000, 300}).size(), 2000u * (128 + 64));
 }
 
-TEST(RomNames, PlainNames) {
-    // Three names fill 24 bytes, blank padded, and check clean.
-    auto res = parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, false);
-    ASSERT_TRUE(res.block);
-    ASSERT_EQ(res.block->size(), 24u);
-    EXPECT_EQ(nameOf(*res.block, 0, 8), "Piano   ");
-    EXPECT_EQ(nameOf(*res.block, 8, 8), "Strings ");
-    EXPECT_EQ(nameOf(*res.block, 16, 8), "Brass   ");
-    EXPECT_EQ(romNamesText(*res.block, {3, 8, 0}), "Piano\r\nStrings\r\nBrass\r\n");
+TEST(RomNames, PlainNamesAndReports) {
+    // Three names fill 24 bytes, blank padded; LF alone ends a line too.
+    const Block block = *parseRomNames("Piano\nStrings\r\nBrass", 3, 8, 0, false).block;
+    EXPECT_EQ(std::string(block.begin(), block.end()), "Piano   Strings Brass   ");
+    EXPECT_EQ(romNamesText(block, {3, 8, 0}), "Piano\r\nStrings\r\nBrass\r\n");
+    // Too long names are cut; lines beyond P are dropped.
+    EXPECT_EQ(nameOf(*parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false).block, 8, 8), "SynthStr");
+    EXPECT_EQ(parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, false).block->size(), 24u);
+    // Checking gives no block, only the report.
+    EXPECT_FALSE(parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, true).block);
 
-    auto chk = parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, true);
-    EXPECT_FALSE(chk.block);
-    EXPECT_EQ(chk.report, "");
-
-    // A line end after the last line opens no further line; LF alone ends a line too.
-    EXPECT_EQ(parseRomNames("Piano\r\nStrings\r\nBrass\r\n", 3, 8, 0, true).report, "");
-    EXPECT_EQ(parseRomNames("Piano\nStrings\nBrass\n", 3, 8, 0, true).report, "");
-    auto lf = parseRomNames("Piano\nStrings\r\nBrass", 3, 8, 0, false);
-    EXPECT_EQ(*lf.block, *res.block);
-
-    // Counting: one too many, one too few, an empty line counts.
-    EXPECT_EQ(parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, true).report,
-              "Wrong number of names (3 expected).\n");
-    EXPECT_EQ(parseRomNames("A\r\nB", 3, 8, 0, true).report, "Wrong number of names (3 expected).\n");
-    EXPECT_EQ(parseRomNames("A\r\n\r\nC", 3, 8, 0, true).report, "");
-    // Lines beyond P are dropped from the block.
-    auto extra = parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, false);
-    EXPECT_EQ(extra.block->size(), 24u);
-}
-
-TEST(RomNames, TooLongNameIsCutAndReported) {
-    auto res = parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false);
-    EXPECT_EQ(nameOf(*res.block, 8, 8), "SynthStr");
-    EXPECT_EQ(parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, true).report,
-              "The following name is too long and was truncated: SynthStrng\n");
-    // Only the last offender is named; problems come in a fixed order.
-    EXPECT_EQ(parseRomNames("LongName01\r\nLongName02", 3, 8, 0, true).report,
-              "Wrong number of names (3 expected).\n"
-              "The following name is too long and was truncated: LongName02\n");
+    const std::string wrongCount = "Wrong number of names (3 expected).\n";
+    const std::string tooLong = "The following name is too long and was truncated: ";
+    const std::pair<const char*, std::string> reports[] = {
+        {"Piano\r\nStrings\r\nBrass", ""},
+        {"Piano\r\nStrings\r\nBrass\r\n", ""},  // a last line end opens no further line
+        {"Piano\nStrings\nBrass\n", ""},
+        {"A\r\n\r\nC", ""},  // an empty line counts
+        {"A\r\nB\r\nC\r\nD", wrongCount},
+        {"A\r\nB", wrongCount},
+        {"Piano\r\nSynthStrng\r\nBrass", tooLong + "SynthStrng\n"},
+        // Only the last offender is named; problems come in a fixed order.
+        {"LongName01\r\nLongName02", wrongCount + tooLong + "LongName02\n"},
+    };
+    for (const auto& [text, report] : reports) EXPECT_EQ(parseRomNames(text, 3, 8, 0, true).report, report) << text;
 }
 
 TEST(RomNames, ChildEntries) {
     const RomNamesShape shape{1, 8, 2};
-    auto res = parseRomNames("Combi 1 (1,0,5,2) (0,1,7,16)", shape, false);
-    ASSERT_TRUE(res.block);
-    const Block& b = *res.block;
-    ASSERT_EQ(b.size(), 16u);
-    EXPECT_EQ(nameOf(b, 0, 8), "Combi 1 ");
-    EXPECT_EQ((Block{b.begin() + 8, b.end()}), (Block{0x01, 0, 5, 1, 0x03, 1, 7, 15}));
-    EXPECT_EQ(romNamesText(b, shape), "Combi 1 (1,0,5,2) (0,1,7,16)\r\n");
+    const std::tuple<const char*, std::string, Block> cases[] = {
+        {"Combi 1 (1,0,5,2) (0,1,7,16)", "Combi 1 ", {0x01, 0, 5, 1, 0x03, 1, 7, 15}},
+        // A name holding "(" still finds the entries from the end.
+        {"Pad(x) (1,2,3,4);(1,2,3,4)", "Pad(x)  ", {0x01, 2, 3, 3, 0x01, 2, 3, 3}},
+        // Separators ; blank and tab; values clamped into their bytes.
+        {"X (7;300 -4\t0) (0,0,0,99)", "X       ", {0x01, 255, 0, 0, 0x03, 0, 0, 15}},
+        // A group with the wrong number of fields stays fresh (3, 0, 0, k).
+        {"Y (1,2,3) (1,2,3,4,5)", "Y       ", {3, 0, 0, 0, 3, 0, 0, 1}},
+    };
+    for (const auto& [line, name, entries] : cases) {
+        const Block b = parseRomNames(line, shape, false).block.value();
+        ASSERT_EQ(b.size(), 16u) << line;
+        EXPECT_EQ(nameOf(b, 0, 8), name);
+        EXPECT_EQ((Block{b.begin() + 8, b.end()}), entries) << line;
+    }
+    const Block combi = *parseRomNames("Combi 1 (1,0,5,2) (0,1,7,16)", shape, false).block;
+    EXPECT_EQ(romNamesText(combi, shape), "Combi 1 (1,0,5,2) (0,1,7,16)\r\n");
     EXPECT_EQ(parseRomNames("Combi 1 (1,0,5,2) (0,1,7,16)", shape, true).report, "");
-
-    // A name holding "(" still finds the entries from the end.
-    auto paren = parseRomNames("Pad(x) (1,2,3,4);(1,2,3,4)", shape, false);
-    EXPECT_EQ(nameOf(*paren.block, 0, 8), "Pad(x)  ");
-    EXPECT_EQ(paren.block->at(15), 3);
-
-    // Separators ; blank and tab; values clamped into their bytes.
-    auto clamp = parseRomNames("X (7;300 -4\t0) (0,0,0,99)", shape, false);
-    EXPECT_EQ((Block{clamp.block->begin() + 8, clamp.block->end()}),
-              (Block{0x01, 255, 0, 0, 0x03, 0, 0, 15}));
-
-    // A group with the wrong number of fields stays fresh (3, 0, 0, k).
-    auto partial = parseRomNames("Y (1,2,3) (1,2,3,4,5)", shape, false);
-    EXPECT_EQ((Block{partial.block->begin() + 8, partial.block->end()}),
-              (Block{3, 0, 0, 0, 3, 0, 0, 1}));
 
     // Too few "(": the whole line is the name and the line index is reported.
     const RomNamesShape two{2, 8, 2};
-    auto bad = parseRomNames("Ok (1,0,0,1) (1,0,0,1)\r\nBad (1,0,0,1)", two, false);
-    EXPECT_EQ(nameOf(*bad.block, 16, 8), "Bad (1,0");
-    EXPECT_EQ(parseRomNames("Ok (1,0,0,1) (1,0,0,1)\r\nBad (1,0,0,1)", two, true).report,
+    const char* text = "Ok (1,0,0,1) (1,0,0,1)\r\nBad (1,0,0,1)";
+    EXPECT_EQ(nameOf(*parseRomNames(text, two, false).block, 16, 8), "Bad (1,0");
+    EXPECT_EQ(parseRomNames(text, two, true).report,
               "The following name is too long and was truncated: Bad (1,0,0,1)\n"
               "The child info is not properly formatted at line 1\n");
 }
@@ -148,15 +125,13 @@ TEST(RomNames, EditorFlow) {
     RecordingPrompter prompter;
     PatchNameEditor ed(*r, 0, 1, prompter);
     EXPECT_EQ(ed.text, "");
-
     ed.text = "Piano\r\nStrings\r\nBrass";
     ed.check();
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text, "No problem found");
-    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Information);
-
     ed.text += "\r\nOrgan";
     ed.check();
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0].text, "No problem found");
+    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(prompter.messages[1].text, "Wrong number of names (3 expected).\n");
     EXPECT_EQ(prompter.messages[1].icon, MessageIcon::Stop);
 
@@ -172,8 +147,7 @@ TEST(RomNames, EditorFlow) {
     out = ed.ok();
     EXPECT_TRUE(out.close);
     ASSERT_TRUE(ed.apply(*r));
-    ASSERT_TRUE(r->block(0, 1));
-    EXPECT_EQ(r->block(0, 1)->size(), 24u);
+    EXPECT_EQ(r->block(0, 1).value().size(), 24u);
 
     // A clean text closes without a question; reopening shows the names.
     PatchNameEditor again(*r, 0, 1, prompter);
@@ -192,15 +166,13 @@ TEST(RomNames, EditorFlow) {
 TEST(RomNames, ImportNamesFile) {
     const std::string dir = ::testing::TempDir();
     const auto write = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + name, std::ios::binary) << bytes;
+        std::ofstream(dir + name, std::ios::binary) << std::string(12, 'h') << bytes;  // 12-byte header
         return std::filesystem::path(dir + name);
     };
     const RomNamesShape shape{2, 4, 0};
-    auto good = write("good.NAM", std::string(12, 'h') + "Bass" + "Lead");
+    const auto good = write("good.NAM", "BassLead"), shortFile = write("short.NAM", "");
     EXPECT_EQ(importRomNamesFile(good, shape), std::optional<std::string>("Bass\r\nLead\r\n"));
-    auto wrong = write("wrong.NAM", std::string(12, 'h') + "Bass");
-    EXPECT_EQ(importRomNamesFile(wrong, shape), std::optional<std::string>(""));
-    auto shortFile = write("short.NAM", std::string(12, 'h'));
+    EXPECT_EQ(importRomNamesFile(write("wrong.NAM", "Bass"), shape), std::optional<std::string>(""));
     EXPECT_EQ(importRomNamesFile(shortFile, shape), std::nullopt);
     EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape), std::nullopt);
 
