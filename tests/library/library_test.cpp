@@ -12,18 +12,12 @@ namespace fs = std::filesystem;
 
 TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
     TempDir t;
-    t.touch("b.d");
-    t.touch("A.D");          // upper-case extension counts
-    t.touch("c.dev");        // compiled driver, not a source
-    t.touch("notes.txt");
-    t.touch("z.bak");
-    t.touch(".d");           // hidden file named only by the extension
-    t.touch("sub2/x.d");
-    t.touch("sub1/y.D");
-    t.touch("sub1/deep/w.d");
-    t.touch(".hidden/h.d");  // dot folders are not entered
-    t.touch("sub1/.git/g.d");
-    fs::create_directories(t.path / "folder.d");  // a folder is never a source
+    // Upper-case extensions count; compiled drivers, a file named only ".d", dot folders
+    // and a folder named like a source do not.
+    for (const char* f : {"b.d", "A.D", "c.dev", "notes.txt", "z.bak", ".d", "sub2/x.d", "sub1/y.D",
+                          "sub1/deep/w.d", ".hidden/h.d", "sub1/.git/g.d"})
+        t.touch(f);
+    fs::create_directories(t.path / "folder.d");
 
     auto found = scanDriverSources(t.path);
     std::vector<std::string> rel;
@@ -62,15 +56,12 @@ TEST(LibraryScan, WarningWhenNothingFound) {
     TempDir t;
     EXPECT_TRUE(scanDriverLibrary(t.path, p, &openPrefs).empty());
     EXPECT_TRUE(openPrefs);
-    ASSERT_EQ(p.messages.size(), 1u);
+    t.touch("x.d");
+    EXPECT_EQ(scanDriverLibrary(t.path, p, &openPrefs).size(), 1u);
+    EXPECT_FALSE(openPrefs);
+    ASSERT_EQ(p.messages.size(), 1u);  // only the empty library warns
     EXPECT_EQ(p.messages[0].text, "The driver directory specified in the preferences does not contain any driver!");
     EXPECT_EQ(p.messages[0].icon, MessageIcon::Exclamation);
-
-    t.touch("x.d");
-    RecordingPrompter q;
-    EXPECT_EQ(scanDriverLibrary(t.path, q, &openPrefs).size(), 1u);
-    EXPECT_FALSE(openPrefs);
-    EXPECT_TRUE(q.messages.empty());
 }
 
 TEST(DriverList, LineCaptionSortingAndOpening) {
@@ -82,7 +73,6 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     list.add("/a/gamma.d", SettingRef{107, 2});
     list.add("/m/Alpha.d");
     list.add("/b(1)/WEIRD (2).D", SettingRef{5});
-    ASSERT_EQ(list.size(), 4u);
     // Sorted by text, drivers of different folders interleave by name.
     EXPECT_EQ(list.entries()[0].text, "Alpha.d (/m)");
     EXPECT_EQ(list.entries()[2].text, "gamma.d (/a)");
@@ -92,11 +82,8 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     EXPECT_EQ(list.openable(0), nullptr);
     EXPECT_EQ(list.openable(99), nullptr);
     // The full path travels with the line, also when the name holds "(".
-    const DriverListEntry* weird = list.openable(3);
-    ASSERT_NE(weird, nullptr);
-    EXPECT_EQ(weird->path, fs::path("/b(1)/WEIRD (2).D"));
+    ASSERT_NE(list.openable(3), nullptr);
+    EXPECT_EQ(list.openable(3)->path, fs::path("/b(1)/WEIRD (2).D"));
     EXPECT_EQ(list.openable(2)->ref->index1, 2);
 
-    list.clear();
-    EXPECT_EQ(list.caption(0), "Driver List (0 items out of 0)");
 }

