@@ -15,33 +15,25 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // A macro list in record (little-endian) order: `params[i]` parameters for
-// macro i, each with `points` 10-byte points.
-Bytes makeMacroList(const std::vector<int>& params, int points) {
-    const std::size_t n = params.size();
-    Bytes b(2 + 4 * n);
-    putLE16(b, 0, static_cast<std::uint16_t>(n));
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t at = b.size();
+// macro i, each with `points` 10-byte points. Words carry recognisable values.
+Bytes makeMacroList(const std::vector<std::size_t>& params, std::size_t points) {
+    const auto w = [](std::size_t v) { return static_cast<std::uint16_t>(v); };
+    Bytes b(2 + 4 * params.size());
+    putLE16(b, 0, w(params.size()));
+    const std::size_t paramSize = 8 + 10 * points;
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const std::size_t at = b.size(), size = 36 + paramSize * params[i];
         putLE32(b, 2 + 4 * i, static_cast<std::uint32_t>(at));
-        const std::size_t paramSize = 8 + 10 * static_cast<std::size_t>(points);
-        const std::size_t size = 36 + paramSize * static_cast<std::size_t>(params[i]);
         b.resize(at + size, 0);
-        const std::uint16_t words[] = {static_cast<std::uint16_t>(size), 0x0102, 0x0304};
-        for (int w = 0; w < 3; ++w) putLE16(b, at + 2 * w, words[w]);
+        for (auto [off, v] : {std::pair{0ul, w(size)}, {2, 0x0102}, {4, 0x0304}, {30, 0x1122}, {32, 0x3344}, {34, w(params[i])}})
+            putLE16(b, at + off, v);
         b[at + 6] = 0xAA;  // group: a single byte
-        putLE16(b, at + 30, 0x1122);
-        putLE16(b, at + 32, 0x3344);
-        putLE16(b, at + 34, static_cast<std::uint16_t>(params[i]));
-        for (int p = 0; p < params[i]; ++p) {
-            const std::size_t q = at + 36 + paramSize * static_cast<std::size_t>(p);
-            putLE16(b, q + 0, static_cast<std::uint16_t>(paramSize));
-            putLE16(b, q + 2, 0x0A0B);
-            putLE16(b, q + 4, 0x0C0D);
-            putLE16(b, q + 6, static_cast<std::uint16_t>(points));
-            for (int k = 0; k < points; ++k) {
-                const std::size_t pt = q + 8 + 10 * static_cast<std::size_t>(k);
-                putLE16(b, pt + 0, 0x5566);
-                b[pt + 4] = 0x77;
+        for (std::size_t q = at + 36; q < at + size; q += paramSize) {
+            for (auto [off, v] : {std::pair{0ul, w(paramSize)}, {2, 0x0A0B}, {4, 0x0C0D}, {6, w(points)}})
+                putLE16(b, q + off, v);
+            for (std::size_t pt = q + 8; pt < q + paramSize; pt += 10) {
+                putLE16(b, pt, 0x5566);
+                b[pt + 4] = 0x77;  // two single bytes
                 b[pt + 5] = 0x88;
                 putLE16(b, pt + 8, 0x99AB);
             }
@@ -142,9 +134,8 @@ TEST(BlockSwap, DamagedMacroListsAreRefusedWithoutLeavingTheBlock) {
         EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << c.what;
         EXPECT_EQ(b, damaged) << c.what;
     }
-    Bytes one{7};
+    Bytes one{7}, none;  // a lone byte is damaged; an empty block is no list at all
     EXPECT_FALSE(swapMacroList(one, SwapDirection::FromBigEndian));
-    Bytes none;
     EXPECT_TRUE(swapMacroList(none, SwapDirection::FromBigEndian));
 }
 
@@ -153,9 +144,8 @@ TEST(BlockSwap, RandomBytesAlwaysRoundTrip) {
     // file read and saved again would change.
     std::mt19937 rng(1234);
     for (int iter = 0; iter < 3000; ++iter) {
-        Bytes b = makeMacroList({static_cast<int>(rng() % 3), 1}, static_cast<int>(rng() % 3));
-        const int flips = static_cast<int>(rng() % 4);
-        for (int f = 0; f < flips; ++f) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
+        Bytes b = makeMacroList({rng() % 3, 1}, rng() % 3);
+        for (auto flips = rng() % 4; flips > 0; --flips) b[rng() % b.size()] = static_cast<std::uint8_t>(rng());
         if (rng() % 4 == 0) b.resize(rng() % (b.size() + 1));
         const Bytes orig = b;
         const bool ok1 = swapMacroList(b, SwapDirection::FromBigEndian);
