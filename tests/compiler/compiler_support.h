@@ -1,6 +1,8 @@
 // Helpers for reading compiled driver images in tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -12,28 +14,40 @@
 
 namespace sf::test {
 
-inline std::uint16_t be16(const std::vector<std::uint8_t>& img, std::size_t off) {
-    return getBE16(img, off);
-}
-inline std::uint32_t be32(const std::vector<std::uint8_t>& img, std::size_t off) {
-    return getBE32(img, off);
-}
+using Bytes = std::vector<std::uint8_t>;
+using Words = std::vector<int>;
+
+inline std::uint16_t be16(const Bytes& img, std::size_t off) { return getBE16(img, off); }
+inline std::uint32_t be32(const Bytes& img, std::size_t off) { return getBE32(img, off); }
 inline std::size_t mod(int i) { return drv::moduleRecord(static_cast<std::size_t>(i)); }
+
+// `n` big-endian words from `off`.
+inline Words words(const Bytes& img, std::size_t off, std::size_t n) {
+    Words out;
+    for (std::size_t i = 0; i < n; ++i) out.push_back(getBE16(img, off + 2 * i));
+    return out;
+}
+
+inline std::string textAt(const Bytes& img, std::size_t off) {
+    return reinterpret_cast<const char*>(&img[off]);
+}
 
 // The data bytes of the block that the big-endian reference at `refField`
 // leads to; empty when the reference is 0.
-inline std::vector<std::uint8_t> blockAt(const std::vector<std::uint8_t>& img, std::size_t refField) {
+inline Bytes blockAt(const Bytes& img, std::size_t refField) {
     const std::size_t at = be16(img, refField);
     if (at == 0) return {};
-    const std::size_t len = be16(img, at);
-    auto s = slice(ConstByteSpan(img), at + 2, len);
+    auto s = slice(ConstByteSpan(img), at + 2, be16(img, at));
     return {s.begin(), s.end()};
 }
 
-inline std::vector<std::uint8_t> bytesOf(std::initializer_list<int> v) {
-    std::vector<std::uint8_t> out;
-    for (int x : v) out.push_back(static_cast<std::uint8_t>(x));
-    return out;
+// Big-endian words at `base` + offset.
+struct Field {
+    std::size_t offset;
+    int value;
+};
+inline void expectFields(const Bytes& img, std::size_t base, std::initializer_list<Field> fields) {
+    for (const Field& f : fields) EXPECT_EQ(be16(img, base + f.offset), f.value) << f.offset;
 }
 
 // Stores a message: units at `units`, count at `units + 2 * capacity`.
@@ -48,7 +62,8 @@ inline void setName(SourceRecord& r, int m, const char* name) {
     r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, name);
 }
 
-inline std::vector<std::uint8_t> compileOk(const SourceRecord& r) {
+// The image of a source that must compile without any message.
+inline Bytes compileOk(const SourceRecord& r) {
     RecordingPrompter p;
     CompileResult res = compileDriver(r, &p);
     if (!res.ok() || !p.messages.empty()) return {};
