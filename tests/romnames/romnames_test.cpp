@@ -110,13 +110,11 @@ TEST(RomNames, TextOfStoredBlocks) {
     EXPECT_EQ(*parseRomNames(romNamesText(fresh, shape), shape, false).block, fresh);
 
     // A block that no longer fits P, C and K shows nothing.
-    const Block names = *parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, false).block;
+    const Block names(24, 'n');
     EXPECT_EQ(romNamesText(names, {3, 10, 0}), "");
     EXPECT_EQ(romNamesText(names, {2, 8, 0}), "");
-
     // Trailing blanks and tabs go; a zero byte ends the name.
-    Block odd = {'A', ' ', '\t', ' ', 'B', 0, 'C', ' '};
-    EXPECT_EQ(romNamesText(odd, {2, 4, 0}), "A\r\nB\r\n");
+    EXPECT_EQ(romNamesText(Block{'A', ' ', '\t', ' ', 'B', 0, 'C', ' '}, {2, 4, 0}), "A\r\nB\r\n");
 }
 
 TEST(RomNames, EditorFlow) {
@@ -144,8 +142,7 @@ TEST(RomNames, EditorFlow) {
     EXPECT_FALSE(r->block(0, 1));
 
     prompter.answers = {Answer::Yes};
-    out = ed.ok();
-    EXPECT_TRUE(out.close);
+    EXPECT_TRUE(ed.ok().close);
     ASSERT_TRUE(ed.apply(*r));
     EXPECT_EQ(r->block(0, 1).value().size(), 24u);
 
@@ -154,8 +151,7 @@ TEST(RomNames, EditorFlow) {
     EXPECT_EQ(again.text, "Piano\r\nStrings\r\nBrass\r\n");
     const std::size_t asked = prompter.messages.size();
     out = again.ok();
-    EXPECT_TRUE(out.close);
-    EXPECT_EQ(out.question, "");
+    EXPECT_TRUE(out.close && out.question.empty());
     EXPECT_EQ(prompter.messages.size(), asked);
 
     // Changing the name length hides the stored names.
