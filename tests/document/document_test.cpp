@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "framework/prompter.h"
@@ -36,40 +37,30 @@ struct ViewSpy : SourceDocObserver {
 // The same rules kept with whole copies, as the plain reading of undo and
 // redo describes them; the document must behave exactly like it.
 struct ReferenceDoc {
+    using List = std::vector<std::unique_ptr<SourceRecord>>;  // back() is the top
     std::unique_ptr<SourceRecord> working, undoBase, savedBase;
-    bool modified = false;
-    std::vector<std::unique_ptr<SourceRecord>> undo, redo;  // back() is the top
-
+    List undo, redo;
+    bool modified = false;  // as of the last checkpoint, undo, redo or save
     explicit ReferenceDoc(const SourceRecord& r)
         : working(copyRecord(r)), undoBase(copyRecord(r)), savedBase(copyRecord(r)) {}
-    static void push(std::vector<std::unique_ptr<SourceRecord>>& list, std::unique_ptr<SourceRecord> m) {
+    static void push(List& list, std::unique_ptr<SourceRecord> m) {
         if (list.empty() || !sameRecord(*m, *list.back())) list.push_back(std::move(m));
     }
     void checkpoint() {
         if (!sameRecord(*working, *undoBase)) {
             redo.clear();
-            push(undo, std::move(undoBase));
-            undoBase = copyRecord(*working);
+            push(undo, std::exchange(undoBase, copyRecord(*working)));
         }
         modified = !sameRecord(*working, *savedBase);
     }
-    std::unique_ptr<SourceRecord> restore(const SourceRecord& m) {
-        auto inverse = copyRecord(*working);
-        working = copyRecord(m);
-        undoBase = copyRecord(*working);
-        modified = !sameRecord(*working, *savedBase);
-        return inverse;
-    }
     // Undo moves the top of `from` into the working copy and the replaced state onto `to`.
-    void step(std::vector<std::unique_ptr<SourceRecord>>& from, std::vector<std::unique_ptr<SourceRecord>>& to) {
+    void step(List& from, List& to) {
         if (from.empty()) return;
         auto m = std::move(from.back());
         from.pop_back();
-        push(to, restore(*m));
-    }
-    void saved() {
-        savedBase = copyRecord(*working);
-        modified = false;
+        push(to, std::exchange(working, copyRecord(*m)));
+        undoBase = std::move(m);
+        modified = !sameRecord(*working, *savedBase);
     }
 };
 
@@ -229,7 +220,6 @@ TEST(UndoList, CapacityEqualityAndExactStates) {
 
 TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
     TempDir dir;
-    const auto path = dir.path / "rand.d";
     // A small set of places and values so that equal states, hidden blocks
     // and returns to earlier states come up often.
     const std::size_t name0 = rec::moduleBase(0) + rec::kModName, name1 = rec::moduleBase(1) + rec::kModName;
@@ -244,40 +234,35 @@ TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
         SourceDoc doc(copyRecord(*start));
         ReferenceDoc ref(*start);
         RecordingPrompter prompter;
+        const auto both = [&](auto edit) {
+            edit(doc.working());
+            edit(*ref.working);
+        };
         for (int step = 0; step < 300; ++step) {
             const unsigned op = rng() % 100;
-            if (op < 45) {
-                // Edit a number, a name byte or a count in both.
+            if (op < 45) {  // a number, a name byte or a count
                 const std::size_t at = places[rng() % std::size(places)];
                 auto v = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0 : rng() % 4);
                 if ((at == name0 || at == name1) && v != 0) v = static_cast<std::uint8_t>('A' + v);
-                doc.working().setU8(at, v);
-                ref.working->setU8(at, v);
-            } else if (op < 60) {
-                // Edit a block: removed, replaced, or one byte changed.
-                const int m = static_cast<int>(rng() % 2);
-                const int slot = static_cast<int>(rng() % rec::kSlotsPerModule);
+                both([&](SourceRecord& r) { r.setU8(at, v); });
+            } else if (op < 60) {  // a block removed or replaced
+                const int m = static_cast<int>(rng() % 2), slot = static_cast<int>(rng() % rec::kSlotsPerModule);
                 std::optional<Block> b;
                 if (rng() % 3 != 0) b = Block(1 + rng() % 40, static_cast<std::uint8_t>(rng() % 3));
-                doc.working().block(m, slot) = b;
-                ref.working->block(m, slot) = b;
+                both([&](SourceRecord& r) { r.block(m, slot) = b; });
             }
-            if (op < 60) {
-                if (rng() % 5 != 0) {  // now and then a change is not checkpointed yet
-                    doc.checkpoint();
-                    ref.checkpoint();
-                }
-            } else if (op < 78) {
-                doc.undo();
-                ref.step(ref.undo, ref.redo);
-            } else if (op < 94) {
-                doc.redo();
-                ref.step(ref.redo, ref.undo);
-            } else if (op < 97) {
+            if ((op < 60 && rng() % 5 != 0) || (op >= 94 && op < 97)) {  // some changes wait for a checkpoint
                 doc.checkpoint();
                 ref.checkpoint();
-            } else {
-                if (doc.save(path, &prompter)) ref.saved();
+            } else if (op >= 60 && op < 78) {
+                doc.undo();
+                ref.step(ref.undo, ref.redo);
+            } else if (op >= 78 && op < 94) {
+                doc.redo();
+                ref.step(ref.redo, ref.undo);
+            } else if (op >= 97 && doc.save(dir.path / "rand.d", &prompter)) {
+                ref.savedBase = copyRecord(*ref.working);
+                ref.modified = false;
             }
             ASSERT_TRUE(identical(doc.working(), *ref.working)) << "seed " << seed << " step " << step;
             ASSERT_TRUE(identical(doc.undoBase(), *ref.undoBase));
