@@ -89,52 +89,43 @@ TEST(Search, CommandEnabledForSetting) {
     EXPECT_FALSE(searchEnabled(M::SameValue, nullptr));
 }
 
-TEST(Search, SameAndDifferentValues) {
+TEST(Search, FindsMatchingDriversAndTheirModule) {
     Library lib;
     ASSERT_EQ(lib.paths.size(), 6u);
     auto cur = current();
-    using V = std::vector<std::string>;
-    // Damaged files are skipped silently.
-    const std::tuple<SettingRef, SearchMode, V> cases[] = {
-        {makeRef(10), SearchMode::SameValue, V{"a.d", "b.d"}},          // manufacturer
-        {makeRef(107, 0), SearchMode::SameValue, V{"a.d", "c.d"}},      // a module name
-        {makeRef(5), SearchMode::DifferentValue, V{"b.d"}},             // author
-        {makeRef(19), SearchMode::SameValue, V{"b.d"}},                 // a flag compares only its bits
-        {makeRef(107, 0), SearchMode::DifferentValue, V{"a.d", "b.d", "c.d"}},
+    using M = SearchMode;
+    struct Case {
+        SettingRef ref;
+        M mode;
+        std::vector<std::string> found;
+        int firstIndex;  // module of the first match; -1 for a global setting
     };
-    for (const auto& [ref, mode, expected] : cases)
-        EXPECT_EQ(names(searchDrivers(*cur, ref, mode, lib.paths)), expected) << ref.id;
-
-    // A global match keeps the global ref; a module match names the module it was
-    // found in (the third of a.d, the second of c.d), or the first that differs.
-    SearchResult r = searchDrivers(*cur, makeRef(10), SearchMode::SameValue, lib.paths);
-    EXPECT_EQ(r.matches.at(1).ref.index1, -1);
-    EXPECT_EQ(std::make_tuple(r.examined, r.total, r.cancelled), std::make_tuple(6, 6, false));
-    r = searchDrivers(*cur, makeRef(107, 0), SearchMode::SameValue, lib.paths);
-    EXPECT_EQ(r.matches.at(0).ref.index1, 2);
-    EXPECT_EQ(r.matches.at(1).ref.index1, 1);
+    // Damaged files are skipped silently. A module match names the module it was
+    // found in, or the first one that differs.
+    const Case cases[] = {
+        {makeRef(10), M::SameValue, {"a.d", "b.d"}, -1},      // manufacturer
+        {makeRef(107, 0), M::SameValue, {"a.d", "c.d"}, 2},   // a module name: the third of a.d
+        {makeRef(107, 0), M::DifferentValue, {"a.d", "b.d", "c.d"}, 0},
+        {makeRef(5), M::DifferentValue, {"b.d"}, -1},         // author
+        {makeRef(19), M::SameValue, {"b.d"}, -1},             // a flag compares only its own bits
+        {makeRef(30), M::NonEmpty, {"a.d"}, -1},              // help lines: blanks alone do not count
+        {makeRef(35), M::NonEmpty, {"b.d"}, -1},              // a message whose count is not 0
+        {makeRef(305, 0), M::NonEmpty, {"c.d"}, 1},           // converter operations in some module
+        {makeRef(5), M::NonEmpty, {"a.d", "b.d", "c.d"}, -1},  // a text set everywhere
+        {makeRef(33), M::SameValue, {}, -1},                  // never compared: the ASCII table
+    };
+    for (const Case& c : cases) {
+        SearchResult r = searchDrivers(*cur, c.ref, c.mode, lib.paths);
+        EXPECT_EQ(names(r), c.found) << c.ref.id;
+        if (!r.matches.empty()) {
+            EXPECT_EQ(r.matches[0].ref.index1, c.firstIndex) << c.ref.id;
+        }
+        EXPECT_EQ(std::make_tuple(r.examined, r.total, r.cancelled), std::make_tuple(6, 6, false));
+    }
+    SearchResult r = searchDrivers(*cur, makeRef(107, 0), SearchMode::SameValue, lib.paths);
+    EXPECT_EQ(r.matches.at(1).ref.index1, 1);  // the second module of c.d
     EXPECT_EQ(r.matches[0].path, lib.t.path / "a.d");
-    EXPECT_EQ(searchDrivers(*cur, makeRef(107, 0), SearchMode::DifferentValue, lib.paths).matches.at(0).ref.index1, 0);
-
-    r = searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), SearchMode::SameValue, lib.paths);
-    EXPECT_TRUE(r.matches.empty());
-    EXPECT_EQ(r.examined, 6);
-}
-
-TEST(Search, NonEmptyValues) {
-    Library lib;
-    auto cur = current();
-    const std::pair<SettingRef, std::vector<std::string>> cases[] = {
-        {makeRef(30), {"a.d"}},             // help lines: blanks alone do not count
-        {makeRef(35), {"b.d"}},             // a message whose count is not 0
-        {makeRef(305, 0), {"c.d"}},         // converter operations in some module
-        {makeRef(5), {"a.d", "b.d", "c.d"}},  // a text set everywhere
-    };
-    for (const auto& [ref, expected] : cases)
-        EXPECT_EQ(names(searchDrivers(*cur, ref, SearchMode::NonEmpty, lib.paths)), expected) << ref.id;
-    EXPECT_EQ(searchDrivers(*cur, makeRef(305, 0), SearchMode::NonEmpty, lib.paths).matches.at(0).ref.index1, 1);
-    // Kinds that are never compared, e.g. the ASCII table.
-    EXPECT_TRUE(searchDrivers(*cur, makeRef(33), SearchMode::SameValue, lib.paths).matches.empty());
+    EXPECT_TRUE(searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), M::SameValue, lib.paths).matches.empty());
 }
 
 TEST(Search, ProgressCancelAndOpenDocuments) {
