@@ -23,6 +23,5 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
 // Lines of a text, split at "\n" (a final newline ends the last line).
 std::vector<std::string> splitLines(const std::string& text);
-std::vector<std::string> splitTabs(const std::string& line);
 
 }  // namespace sf::e2e
