@@ -98,10 +98,7 @@ TEST(Compiler, AsciiTableOnlyWithAsciiConversion) {
     r->setModU16(1, 2734, 0x0002);
     auto img = compileOk(*r);
     EXPECT_EQ(be16(img, drv::kHAsciiRef), 936u + 448u);  // the first block
-    auto table = blockAt(img, drv::kHAsciiRef);
-    ASSERT_EQ(table.size(), 128u);
-    EXPECT_EQ(table[0], 0x20);
-    EXPECT_EQ(table[64], 0xDD);
+    EXPECT_EQ(blockAt(img, drv::kHAsciiRef).size(), 128u);
     // A module past the first unnamed one does not count.
     r->setModU16(1, 2734, 0);
     setName(*r, 1, "");
