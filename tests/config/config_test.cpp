@@ -7,7 +7,9 @@
 #include <string>
 #include <tuple>
 
-#include "library/tempdir.h"
+#include "support/temp_dir.h"
+
+using sf::testsupport::TempDir;
 
 using namespace sf;
 
@@ -198,7 +200,7 @@ TEST(Config, DeepNestingIsCappedAndAnyTextRoundTripsAfterOneLoad) {
 
 TEST(Config, FileSaveAndLoad) {
     TempDir dir;
-    const auto file = dir.path / "main.set";
+    const auto file = dir.path() / "main.set";
     {
         // A missing file gives defaults; the destructor saves.
         Config c("Main", file, true);
@@ -213,6 +215,6 @@ TEST(Config, FileSaveAndLoad) {
         c.writeInt("X1", 0, 99);  // not saved: save-when-destroyed is off
     }
     // A directory in the way: save fails quietly, nothing thrown.
-    EXPECT_FALSE(Config("Main", dir.path, false).save());
+    EXPECT_FALSE(Config("Main", dir.path(), false).save());
     EXPECT_FALSE(Config("Main").save());
 }

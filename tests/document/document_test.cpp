@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "framework/prompter.h"
-#include "library/tempdir.h"
+#include "support/temp_dir.h"
+
+using sf::testsupport::TempDir;
 
 using namespace sf;
 
@@ -140,7 +142,7 @@ TEST(SourceDoc, UndoRedoOfModuleCountAndTheView) {
 
 TEST(SourceDoc, SaveOpenAndModifiedState) {
     TempDir dir;
-    const auto path = dir.path / "drv.d";
+    const auto path = dir.path() / "drv.d";
     RecordingPrompter prompter;
     SourceDoc doc(newSource());
     for (std::uint16_t v : {200, 300}) {
@@ -149,7 +151,7 @@ TEST(SourceDoc, SaveOpenAndModifiedState) {
     }
     ASSERT_TRUE(doc.save(path, &prompter));
     EXPECT_FALSE(doc.isModified());
-    EXPECT_TRUE(std::filesystem::exists(dir.path / "drv.dev"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "drv.dev"));
     EXPECT_EQ(doc.undoList().size(), 2u);  // saving keeps the lists
     // Undo back past the save modifies, redo back to it does not.
     doc.undo();
@@ -163,9 +165,9 @@ TEST(SourceDoc, SaveOpenAndModifiedState) {
     EXPECT_TRUE(sameRecord(opened->working(), doc.working()));
     EXPECT_FALSE(opened->isModified() || opened->canUndo());
     // A damaged file: no document, the reason shown.
-    EXPECT_EQ(SourceDoc::open(dir.path / "drv.dev", &prompter), nullptr);
+    EXPECT_EQ(SourceDoc::open(dir.path() / "drv.dev", &prompter), nullptr);
     EXPECT_EQ(prompter.messages.at(0).text, kMsgWrongOrDamaged);
-    EXPECT_THROW(SourceDoc(dir.path / "missing.d", nullptr), SourceOpenError);
+    EXPECT_THROW(SourceDoc(dir.path() / "missing.d", nullptr), SourceOpenError);
 }
 
 TEST(SourceDoc, FailedSaveKeepsEverything) {
@@ -176,19 +178,19 @@ TEST(SourceDoc, FailedSaveKeepsEverything) {
     setModuleName(doc.working(), 0, "");
     doc.checkpoint();
     auto savedBefore = copyRecord(doc.savedBase());
-    EXPECT_FALSE(doc.save(dir.path / "x.d", &prompter));
+    EXPECT_FALSE(doc.save(dir.path() / "x.d", &prompter));
     EXPECT_TRUE(doc.isModified());
     EXPECT_TRUE(identical(doc.savedBase(), *savedBefore));
     ASSERT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(prompter.messages[0].text, kMsgNoValidModule);
     EXPECT_EQ(prompter.messages[1].text, kMsgErrorWhileSaving);
-    EXPECT_FALSE(std::filesystem::exists(dir.path / "x.d") || std::filesystem::exists(dir.path / "x.dev"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.d") || std::filesystem::exists(dir.path() / "x.dev"));
 
     // A folder that does not exist.
     setModuleName(doc.working(), 0, "Module");
     doc.working().setU16(kDriverVersion, 5);
     doc.checkpoint();
-    EXPECT_FALSE(doc.save(dir.path / "no" / "such" / "x.d", &prompter));
+    EXPECT_FALSE(doc.save(dir.path() / "no" / "such" / "x.d", &prompter));
     EXPECT_TRUE(doc.isModified());
     EXPECT_EQ(prompter.messages.back().text, kMsgErrorWhileSaving);
     EXPECT_GT(prompter.messages.size(), 2u);
@@ -260,7 +262,7 @@ TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
             } else if (op >= 78 && op < 94) {
                 doc.redo();
                 ref.step(ref.redo, ref.undo);
-            } else if (op >= 97 && doc.save(dir.path / "rand.d", &prompter)) {
+            } else if (op >= 97 && doc.save(dir.path() / "rand.d", &prompter)) {
                 ref.savedBase = copyRecord(*ref.working);
                 ref.modified = false;
             }

@@ -8,7 +8,9 @@
 #include <thread>
 #include <tuple>
 
-#include "library/tempdir.h"
+#include "support/temp_dir.h"
+
+using sf::testsupport::TempDir;
 
 using namespace sf;
 namespace fs = std::filesystem;
@@ -32,7 +34,7 @@ std::string readAll(const fs::path& p) {
 struct HostSetup {
     TempDir t;
     fs::path host = t.touch("seq/HOST.EXE", "#!/bin/sh\n"), source = t.touch("work/SYNTH.D", "source");
-    fs::path driverDir = t.path / "seq" / "VANTOR.DAT", driver = driverDir / "SYNTH.dev";
+    fs::path driverDir = t.path() / "seq" / "VANTOR.DAT", driver = driverDir / "SYNTH.dev";
     std::unique_ptr<SourceRecord> record = newSource();
     HostSetup() { fs::create_directories(driverDir); }
     InstallRequest request() const {
@@ -66,7 +68,7 @@ TEST(Install, WritesDriverAndStartsHostInItsFolder) {
     EXPECT_EQ(r.driverPath, s.driver);
     EXPECT_EQ(readAll(s.driver).substr(0, 4), "DEV ");
     ASSERT_EQ(l.calls.size(), 1u);
-    EXPECT_EQ(l.calls[0], std::make_pair(s.host, s.t.path / "seq"));
+    EXPECT_EQ(l.calls[0], std::make_pair(s.host, s.t.path() / "seq"));
 
     // A changed source is saved first; a failed save stops everything.
     req.modified = true;
@@ -95,7 +97,7 @@ TEST(Install, UnusableHostOrDriverFolderStopsWithAMessage) {
         if (noFolder)
             fs::remove(s.driverDir);
         else
-            req.hostPath = *host ? s.t.path / host : fs::path();
+            req.hostPath = *host ? s.t.path() / host : fs::path();
         EXPECT_EQ(installAndRunHost(req, p, l).outcome,
                   noFolder ? InstallOutcome::WriteFailed : InstallOutcome::OpenPreferences);
         ASSERT_EQ(p.messages.size(), 1u) << host;
@@ -126,7 +128,7 @@ TEST(Install, NoNamedModuleKeepsEarlierDriver) {
 
 TEST(Install, RealLaunchRunsDetachedInHostFolder) {
     TempDir t;
-    const fs::path folder = t.path / "host dir";
+    const fs::path folder = t.path() / "host dir";
     const fs::path script = t.touch("host dir/run.sh", "#!/bin/sh\npwd > cwd.txt.tmp && mv cwd.txt.tmp cwd.txt\n");
     fs::permissions(script, fs::perms::owner_all);
     DetachedProcessLauncher launcher;
@@ -136,6 +138,6 @@ TEST(Install, RealLaunchRunsDetachedInHostFolder) {
     const std::string cwd = readAll(out);
     EXPECT_EQ(fs::canonical(cwd.substr(0, cwd.find('\n'))), fs::canonical(folder));
     // A program that cannot be executed, or a folder that does not exist.
-    EXPECT_FALSE(launcher.launch(t.touch("plain.txt", "text"), t.path));
-    EXPECT_FALSE(launcher.launch(script, t.path / "missing"));
+    EXPECT_FALSE(launcher.launch(t.touch("plain.txt", "text"), t.path()));
+    EXPECT_FALSE(launcher.launch(script, t.path() / "missing"));
 }

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "library/tempdir.h"
+#include "support/temp_dir.h"
+
+using sf::testsupport::TempDir;
 
 using namespace sf;
 namespace fs = std::filesystem;
@@ -17,14 +19,14 @@ TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
     for (const char* f : {"b.d", "A.D", "c.dev", "notes.txt", "z.bak", ".d", "sub2/x.d", "sub1/y.D",
                           "sub1/deep/w.d", ".hidden/h.d", "sub1/.git/g.d"})
         t.touch(f);
-    fs::create_directories(t.path / "folder.d");
+    fs::create_directories(t.path() / "folder.d");
 
-    auto found = scanDriverSources(t.path);
+    auto found = scanDriverSources(t.path());
     std::vector<std::string> rel;
-    for (auto& p : found) rel.push_back(fs::relative(p, t.path).generic_string());
+    for (auto& p : found) rel.push_back(fs::relative(p, t.path()).generic_string());
     // Files of a folder by name first, then its subfolders by name.
     EXPECT_EQ(rel, (std::vector<std::string>{"A.D", "b.d", "sub1/y.D", "sub1/deep/w.d", "sub2/x.d"}));
-    EXPECT_EQ(scanDriverSources(t.path), found);  // the same on a second walk
+    EXPECT_EQ(scanDriverSources(t.path()), found);  // the same on a second walk
 }
 
 TEST(LibraryScan, EmptyMissingUnreadableAndLoopingRoots) {
@@ -34,30 +36,30 @@ TEST(LibraryScan, EmptyMissingUnreadableAndLoopingRoots) {
     TempDir t;
     t.touch("ok.d");
     t.touch("locked/secret.d");
-    fs::permissions(t.path / "locked", fs::perms::none);
-    auto found = scanDriverSources(t.path);
-    fs::permissions(t.path / "locked", fs::perms::owner_all);
+    fs::permissions(t.path() / "locked", fs::perms::none);
+    auto found = scanDriverSources(t.path());
+    fs::permissions(t.path() / "locked", fs::perms::owner_all);
     ASSERT_GE(found.size(), 1u);
     EXPECT_EQ(found[0].filename(), "ok.d");
     if (geteuid() != 0) {
         EXPECT_EQ(found.size(), 1u);
     }
     // A file given as root is not a folder: nothing.
-    EXPECT_TRUE(scanDriverSources(t.path / "ok.d").empty());
+    EXPECT_TRUE(scanDriverSources(t.path() / "ok.d").empty());
 
     // A symlink loop does not hang the walk.
-    fs::create_directory_symlink(t.path / "locked", t.path / "locked" / "loop");
-    EXPECT_EQ(scanDriverSources(t.path).size(), 2u);
+    fs::create_directory_symlink(t.path() / "locked", t.path() / "locked" / "loop");
+    EXPECT_EQ(scanDriverSources(t.path()).size(), 2u);
 }
 
 TEST(LibraryScan, WarningWhenNothingFound) {
     RecordingPrompter p;
     bool openPrefs = false;
     TempDir t;
-    EXPECT_TRUE(scanDriverLibrary(t.path, p, &openPrefs).empty());
+    EXPECT_TRUE(scanDriverLibrary(t.path(), p, &openPrefs).empty());
     EXPECT_TRUE(openPrefs);
     t.touch("x.d");
-    EXPECT_EQ(scanDriverLibrary(t.path, p, &openPrefs).size(), 1u);
+    EXPECT_EQ(scanDriverLibrary(t.path(), p, &openPrefs).size(), 1u);
     EXPECT_FALSE(openPrefs);
     ASSERT_EQ(p.messages.size(), 1u);  // only the empty library warns
     EXPECT_EQ(p.messages[0].text, "The driver directory specified in the preferences does not contain any driver!");

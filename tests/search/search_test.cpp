@@ -5,7 +5,9 @@
 #include <tuple>
 
 #include "driver/library.h"
-#include "library/tempdir.h"
+#include "support/temp_dir.h"
+
+using sf::testsupport::TempDir;
 #include "source/sourcefile.h"
 
 using namespace sf;
@@ -61,7 +63,7 @@ struct Library {
         t.touch("bad.d", "not a driver source at all");
         t.touch("empty.d", "");
         t.touch("sub/truncated.d", image(*a).substr(0, 5000));
-        paths = scanDriverSources(t.path);
+        paths = scanDriverSources(t.path());
     }
 };
 
@@ -124,7 +126,7 @@ TEST(Search, FindsMatchingDriversAndTheirModule) {
     }
     SearchResult r = searchDrivers(*cur, makeRef(107, 0), SearchMode::SameValue, lib.paths);
     EXPECT_EQ(r.matches.at(1).ref.index1, 1);  // the second module of c.d
-    EXPECT_EQ(r.matches[0].path, lib.t.path / "a.d");
+    EXPECT_EQ(r.matches[0].path, lib.t.path() / "a.d");
     EXPECT_TRUE(searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), M::SameValue, lib.paths).matches.empty());
 }
 
@@ -155,7 +157,7 @@ TEST(Search, ProgressCancelAndOpenDocuments) {
 
     // Files that vanish or cannot be read are skipped.
     r = searchDrivers(*cur, makeRef(10), SearchMode::SameValue,
-                      {lib.t.path / "missing.d", lib.t.path / "sub", lib.t.path / "a.d"});
+                      {lib.t.path() / "missing.d", lib.t.path() / "sub", lib.t.path() / "a.d"});
     EXPECT_EQ(names(r), (std::vector<std::string>{"a.d"}));
     EXPECT_EQ(r.examined, 3);
 }

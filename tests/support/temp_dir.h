@@ -31,6 +31,13 @@ public:
 
     std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
     const std::filesystem::path& path() const { return dir_; }
+    // Creates a file (and its folders) holding `content`.
+    std::filesystem::path touch(const std::string& rel, const std::string& content = "x") const {
+        const std::filesystem::path p = dir_ / rel;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
     // Entries in the folder; tests use it to see that no temporary file is left.
     long entries() const {
         return std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator());
