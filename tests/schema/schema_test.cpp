@@ -195,6 +195,16 @@ TEST(SchemaFields, SpotChecks) {
     EXPECT_EQ(send->offset, base(2) + 3676);
     EXPECT_EQ(send->size, 362u);
     EXPECT_FALSE(groupBlock(r, makeRef(287, 16)));
+    // Exactly these groups carry a block for drag and drop; the module's
+    // "Global settings" group (106) has none.
+    std::set<int> withBlock;
+    for (const auto& it : settingItems())
+        if (groupBlock(r, makeRef(it.id, 0))) withBlock.insert(it.id);
+    EXPECT_EQ(withBlock, (std::set<int>{2, 30, 32, 34, 44, 120, 174, 193, 198, 212, 217, 231, 273, 287}));
+    auto display = groupBlock(r, makeRef(231, 1));
+    ASSERT_TRUE(display);
+    EXPECT_EQ(display->offset, base(1) + 2734);
+    EXPECT_EQ(display->size, 52u);
     EXPECT_FALSE(groupBlock(r, makeRef(3)));
 }
 

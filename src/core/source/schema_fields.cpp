@@ -283,8 +283,8 @@ constexpr GroupArea kGroupBlocks[] = {
     {2, Base::Global, 10, 768},     {30, Base::Global, 238, 510},   {32, Base::Global, 778, 128},
     {34, Base::Global, 906, 1150},  {44, Base::Global, 2056, 476},  {120, Base::Module, 58, 264},
     {174, Base::Module, 322, 246},  {193, Base::Module, 568, 1044}, {198, Base::Module, 570, 510},
-    {212, Base::Module, 1612, 1122}, {217, Base::Module, 1614, 510}, {273, Base::Module, 3618, 38},
-    {287, Base::Module, 3676, 362},
+    {212, Base::Module, 1612, 1122}, {217, Base::Module, 1614, 510}, {231, Base::Module, 2734, 52},
+    {273, Base::Module, 3618, 38},  {287, Base::Module, 3676, 362},
 };
 // The Help/Info groups whose text field is the whole ten-line block.
 constexpr int kLineBlockGroups[] = {30, 198, 217};
