@@ -7,22 +7,6 @@
 
 namespace sf::cli {
 
-namespace {
-
-struct FieldName {
-    ConverterField field;
-    const char* name;
-};
-// Printing order of the fields.
-constexpr FieldName kFields[] = {
-    {ConverterField::Signed, "signed"}, {ConverterField::Unsigned, "unsigned"},
-    {ConverterField::Hex, "hex"},       {ConverterField::Bits, "bits"},
-    {ConverterField::Ascii, "ascii"},   {ConverterField::Roland, "roland"},
-    {ConverterField::Nibbles, "nibbles"},
-};
-
-}  // namespace
-
 int cmdConvert(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {"size", "decimal-groups"});
@@ -53,7 +37,10 @@ int cmdConvert(const Args& args, Io& io) {
     const int beeps = conv.type(field, utf8ToCp1252(o.positional[1]));
 
     io.out << "size=" << conv.size() << '\n';
-    for (const auto& f : kFields) io.out << f.name << '=' << conv.text(f.field) << '\n';
+    for (int i = 0; i < kConverterFieldCount; ++i) {
+        const auto f = static_cast<ConverterField>(i);
+        io.out << converterFieldName(f) << '=' << conv.text(f) << '\n';
+    }
     for (int i = 0; i < beeps; ++i) io.err << "beep\n";
     return kExitOk;
 }

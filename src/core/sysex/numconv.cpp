@@ -1,7 +1,6 @@
 #include "sysex/numconv.h"
 
 #include <cstdio>
-#include <limits>
 #include <vector>
 
 namespace sf {
@@ -286,6 +285,12 @@ std::string NumericConverter::filter(ConverterField f, std::string_view text) co
         if (accepts(f, c)) out += c;
     }
     return out;
+}
+
+const char* converterFieldName(ConverterField field) {
+    for (const auto& info : kFields)
+        if (info.field == field) return info.name;
+    return "";
 }
 
 bool converterFieldFromName(std::string_view name, ConverterField& field) {

@@ -93,5 +93,6 @@ private:
 // Field names for command lines: "signed", "unsigned", "hex", "bits",
 // "ascii", "roland", "nibbles". Answers false for an unknown name.
 bool converterFieldFromName(std::string_view name, ConverterField& field);
+const char* converterFieldName(ConverterField field);
 
 }  // namespace sf
