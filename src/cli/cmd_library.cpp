@@ -21,18 +21,6 @@ SearchMode searchMode(const std::string& word) {
     throw UsageError("unknown search \"" + word + "\" (same, different or non-empty)");
 }
 
-// Text files on this platform end their lines with LF alone; the names
-// dialog's text ends each line with CR LF. Lone LFs become CR LF.
-std::string withCrLf(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
-    }
-    return out;
-}
-
 }  // namespace
 
 int cmdSearch(const Args& args, Io& io) {
@@ -86,7 +74,8 @@ int cmdRomNames(const Args& args, Io& io) {
                       std::to_string(walkedSubBankCount(*record, module)) + ").");
 
     const auto bytes = readWholeFile(o.positional[3]);
-    const std::string text = utf8ToCp1252(withCrLf(std::string(bytes.begin(), bytes.end())));
+    // The names reader takes lines ended by LF alone as well as by CR LF.
+    const std::string text = utf8ToCp1252(std::string(bytes.begin(), bytes.end()));
     RomNamesResult parsed = parseRomNames(text, shape, false);
     if (!parsed.block) throw Failure("The names could not be read.");
     storeRomNames(*record, module, subBank, std::move(*parsed.block));
