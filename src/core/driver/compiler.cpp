@@ -616,9 +616,10 @@ void Compiler::fillHeader(bool asciiTable) {
         b_.appendBlock(slice(s, rec::kAsciiTable, rec::kAsciiTableSize), kHAsciiRef);
     b_.appendBlock(helpBlock(r_, rec::kHelpLines), kHHelpRef);
     for (int k = 0; k < kModeMessages; ++k) {
-        const std::size_t units = src::kModeMessages + src::kModeMessageStride * static_cast<std::size_t>(k);
-        b_.appendMessageBlock(messageAt(r_, units, units + 80, 40),
-                              kHModeRefs + 2 * static_cast<std::size_t>(k));
+        const MessageField f =
+            msg40(src::kModeMessages + src::kModeMessageStride * static_cast<std::size_t>(k),
+                  kHModeRefs + 2 * static_cast<std::size_t>(k));
+        b_.appendMessageBlock(messageOf(r_, 0, f), f.ref);
     }
     b_.appendMessageBlock(messageOf(r_, 0, kChildSubBankSelect), kChildSubBankSelect.ref);
     b_.appendMessageBlock(messageOf(r_, 0, kChildPatchSelect), kChildPatchSelect.ref);

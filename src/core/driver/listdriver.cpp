@@ -59,9 +59,7 @@ std::unique_ptr<SourceRecord> generateListDriver(const ListDriverValues& values)
         const auto& row = values.banks[static_cast<std::size_t>(s)];
         const std::size_t sb = base + rec::subBankBase(s);
         // Name: up to 9 bytes, zero-filled, terminator in the following byte.
-        for (std::size_t i = 0; i <= kBankNameMax; ++i)
-            r->setU8(sb + rec::kSbName + i,
-                     i < std::min(row.name.size(), kBankNameMax) ? static_cast<std::uint8_t>(row.name[i]) : 0);
+        r->setText(sb + rec::kSbName, kBankNameMax + 1, row.name);
         r->setU16(sb + rec::kSbBankCode, clampTo(readUnsignedDecimal(row.bankSelect), 0, kCodeMax));
         r->setU16(sb + rec::kSbPatchStart, clampTo(readUnsignedDecimal(row.firstProgram), 0, kCodeMax));
         r->setU16(sb + rec::kSbType, kSbTypeRom);

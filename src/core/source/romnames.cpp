@@ -12,7 +12,6 @@ namespace {
 
 // Settings that shape the block.
 constexpr std::size_t kModNameChars = 2746;           // "Number of characters in a patch name"
-constexpr std::size_t kParentFlagWord = 2056;         // instrument flag word
 constexpr std::uint16_t kHasParentBit = 0x4;          // "Device has Parent instrument"
 constexpr std::size_t kParentParts = 2094;            // "Number of parts"
 constexpr std::size_t kParentModule = 2098;           // parent "Module ID", 0-based
@@ -108,7 +107,7 @@ RomNamesShape romNamesShape(const SourceRecord& r, int module) {
     const int patches = r.modS16(module, rec::kModPatchesPerSubBank);
     const int chars = r.modS16(module, kModNameChars);
     int parts = 0;
-    const bool hasParent = (r.u16(kParentFlagWord) & kHasParentBit) != 0;
+    const bool hasParent = (r.u16(rec::kInstrumentFlags) & kHasParentBit) != 0;
     if (hasParent && r.s16(kParentModule) == module) parts = r.s16(kParentParts);
     return clampedShape(patches, chars, parts);
 }
