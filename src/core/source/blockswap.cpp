@@ -131,13 +131,9 @@ bool swapMacroList(ByteSpan block, SwapDirection dir) {
     std::size_t minNext = tableEnd;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t at = swapRead32(block, 2 + 4 * i, dir);
-        if (at < minNext) {
-            // Swap the rest of the table so that it stays uniform, then stop.
-            for (std::size_t j = i + 1; j < count; ++j) swap32(block, 2 + 4 * j);
-            return false;
-        }
-        const std::size_t used = swapMacro(block, at, dir);
+        const std::size_t used = at < minNext ? 0 : swapMacro(block, at, dir);
         if (used == 0) {
+            // Swap the rest of the table so that it stays uniform, then stop.
             for (std::size_t j = i + 1; j < count; ++j) swap32(block, 2 + 4 * j);
             return false;
         }
