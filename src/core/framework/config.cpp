@@ -5,6 +5,7 @@
 #include <iterator>
 #include <limits>
 
+#include "framework/blanks.h"
 #include "framework/fileio.h"
 
 namespace sf {
@@ -22,14 +23,6 @@ std::string indexedName(std::string_view name, int index) {
     std::string n(name);
     if (index != 0) n += std::to_string(index);
     return n;
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 }  // namespace
@@ -82,12 +75,6 @@ void ConfigKey::pruneEmptySections() {
     for (const auto& c : children_)
         if (dead(c)) sectionIndex_.erase(foldCase(c->name()));
     children_.erase(std::remove_if(children_.begin(), children_.end(), dead), children_.end());
-}
-
-bool ConfigKey::holdsKeys() const {
-    for (const auto& c : children_)
-        if (!c->isSection() || c->holdsKeys()) return true;
-    return false;
 }
 
 // ---------------------------------------------------------------------------

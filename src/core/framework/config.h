@@ -50,9 +50,6 @@ public:
 
     // Removes, bottom-up, every sub-section that has (or is left with) no children.
     void pruneEmptySections();
-    // True when the subtree holds at least one plain key, i.e. the section
-    // produces output when written.
-    bool holdsKeys() const;
 
 private:
     ConfigKey* append(std::string_view name, bool section);
