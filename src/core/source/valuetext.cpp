@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "framework/blanks.h"
 #include "sysex/message.h"
 #include "sysex/message_record.h"
 #include "sysex/roland.h"
@@ -301,12 +302,6 @@ std::int64_t packetSum(const SourceRecord& r, int module, bool virtualSize) {
 }
 
 // ---- storing ----------------------------------------------------------
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 ParseResult storeModuleCount(SourceRecord& r, std::string_view text) {
     const auto typed = static_cast<std::int32_t>(readUnsignedEntry(text, 10));

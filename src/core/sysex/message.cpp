@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "framework/blanks.h"
+
 namespace sf {
 
 namespace {
@@ -52,14 +54,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (lower(a[i]) != lower(b[i])) return false;
     return true;
-}
-
-constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 // One piece of a message text turned into a unit.
