@@ -7,7 +7,7 @@
 #include <memory>
 #include <unistd.h>
 
-#include "source/document.h"
+#include "app/document.h"
 #include "source/record.h"
 #include "source/undo.h"
 

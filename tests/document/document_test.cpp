@@ -1,4 +1,4 @@
-#include "source/document.h"
+#include "app/document.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include "framework/blanks.h"
 #include "sysex/message.h"
-#include "sysex/message_record.h"
+#include "source/message_record.h"
 #include "sysex/roland.h"
 
 namespace sf {

@@ -1,4 +1,4 @@
-#include "source/document.h"
+#include "app/document.h"
 
 #include "driver/compiler.h"
 #include "framework/prompter.h"

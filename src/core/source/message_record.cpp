@@ -1,4 +1,4 @@
-#include "sysex/message_record.h"
+#include "source/message_record.h"
 
 #include <algorithm>
 
