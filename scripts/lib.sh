@@ -13,6 +13,10 @@ SF_PACKAGES=(
   googletest
   libbenchmark-dev
   pkg-config
+  qt6-base-dev
+  qt6-base-dev-tools
+  librtmidi-dev
+  jackd1
 )
 
 SF_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -1,0 +1,84 @@
+// The window content in which one driver source is edited: the settings tree
+// (columns "Parameter", "Value", "Comment"), a filter field above it, the
+// commands of the source window's "&Edit" menu, and drag and drop of values
+// between views.
+#pragma once
+
+#include <QAction>
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <optional>
+
+#include "source/schema.h"
+
+class QLineEdit;
+class QTreeView;
+
+namespace sf {
+class SourceDoc;
+}
+
+namespace sf::gui {
+
+// The three display switches of a view ("&Grid style", "&Show drag-and-drop
+// possibilities", "&Show disabled values").
+struct ViewOptions {
+    bool grid = false;
+    bool showCopyable = false;
+    bool showDisabled = true;
+};
+
+class SourceView : public QWidget {
+    Q_OBJECT
+public:
+    SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* parent = nullptr);
+    ~SourceView() override;
+
+    SourceDoc& document() const;
+
+    // Builds the whole tree again, selecting `select` when given (and
+    // expanding it when asked); without a row the root row "Driver" is
+    // expanded.
+    void build(std::optional<SettingRef> select = std::nullopt, bool expand = false);
+    // Redraws every Value cell (the hexadecimal prefix changed).
+    void refreshAllValues();
+
+    std::optional<SettingRef> currentRef() const;
+    // Selects the row of `ref` (by id and indices), expands its parents and
+    // scrolls it into view; answers false when the tree has no such row.
+    bool selectRef(const SettingRef& ref);
+
+    ViewOptions options() const;
+    void setOptions(const ViewOptions& options);
+
+    // The commands of the source window's "&Edit" menu, in menu order
+    // (separators included): undo, redo, clear, the three searches, the
+    // filter. The frame shows them in its menu bar; the row context menu
+    // uses the same actions.
+    QList<QAction*> editActions() const;
+    QAction* undoAction() const;
+    QAction* redoAction() const;
+
+    QTreeView* tree() const;         // the tree control (object name "RzFlexTree")
+    QLineEdit* filterField() const;  // Ctrl+F
+
+signals:
+    // The document's modified state may have changed (after every change,
+    // undo, redo, drop).
+    void modifiedChanged(bool modified);
+    // The selected row's help text, for the status bar and the floating
+    // context help window.
+    void helpTextChanged(const QString& text);
+    // The user toggled one of the display switches on this view.
+    void optionsChanged(const sf::gui::ViewOptions& options);
+    // One of the three searches was chosen on the current row
+    // (mode: sf::SearchMode as int).
+    void searchRequested(int mode, const sf::SettingRef& ref);
+
+private:
+    struct Impl;
+    Impl* d_;
+};
+
+}  // namespace sf::gui
