@@ -19,6 +19,18 @@ sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+sf_component(memorydoc SOURCES sysex/memorydoc*.cpp DEPS fileio)
+sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
+# MIDI input through RtMidi (ALSA sequencer and JACK), when it is installed.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RTMIDI QUIET IMPORTED_TARGET rtmidi)
+endif()
+if(RTMIDI_FOUND)
+  sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
+  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
+  target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
+endif()
 
 # The search tests walk a scanned library.
 if(TARGET test_search)
