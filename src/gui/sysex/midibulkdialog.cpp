@@ -22,6 +22,9 @@ MidiBulkDialog::MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, 
     setWindowTitle("Receive MIDI bulk");
     count_->setAlignment(Qt::AlignCenter);
     count_->setMinimumWidth(count_->fontMetrics().horizontalAdvance("Number of bytes received : 0000000"));
+    // Only "&Show" answers Enter, whichever button has the focus.
+    clear_->setAutoDefault(false);
+    close_->setAutoDefault(false);
     show_->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(clear_);
