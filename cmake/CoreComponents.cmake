@@ -19,6 +19,9 @@ sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
+# Converter, macro lists, templates, filter, patch information: above the driver layer.
+sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
 sf_component(memorydoc SOURCES sysex/memorydoc*.cpp DEPS fileio)
 sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
 # MIDI input through RtMidi (ALSA sequencer and JACK), when it is installed.
@@ -40,3 +43,8 @@ endif()
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
 add_library(sf_core_all INTERFACE)
 target_link_libraries(sf_core_all INTERFACE ${sf_all})
+
+# The patch tool tests save, reload and compile what they edit.
+if(TARGET test_patchtools)
+  target_link_libraries(test_patchtools PRIVATE sf_document sf_valuetext)
+endif()
