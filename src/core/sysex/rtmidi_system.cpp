@@ -3,6 +3,7 @@
 #include <RtMidi.h>
 
 #include <atomic>
+#include <filesystem>
 #include <optional>
 
 namespace sf {
@@ -16,13 +17,19 @@ struct Api {
 
 constexpr Api kApis[] = {{RtMidi::LINUX_ALSA, "ALSA"}, {RtMidi::UNIX_JACK, "JACK"}};
 
+// The systems that can be there at all: without its device node the ALSA
+// sequencer is not asked (it would only print its failure).
 std::vector<Api> compiledApis() {
     std::vector<RtMidi::Api> compiled;
     RtMidi::getCompiledApi(compiled);
+    std::error_code ec;
+    const bool alsa = std::filesystem::exists("/dev/snd/seq", ec);
     std::vector<Api> out;
-    for (const Api& a : kApis)
+    for (const Api& a : kApis) {
+        if (a.api == RtMidi::LINUX_ALSA && !alsa) continue;
         for (RtMidi::Api c : compiled)
             if (c == a.api) out.push_back(a);
+    }
     return out;
 }
 
