@@ -22,6 +22,9 @@ sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
 sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
+# Converter, macro lists, templates, filter, patch information: above the driver layer.
+sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
 
 # The drop tests set values as a user types them.
 if(TARGET test_dragcopy)
@@ -35,3 +38,8 @@ endif()
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
 add_library(sf_core_all INTERFACE)
 target_link_libraries(sf_core_all INTERFACE ${sf_all})
+
+# The patch tool tests save, reload and compile what they edit.
+if(TARGET test_patchtools)
+  target_link_libraries(test_patchtools PRIVATE sf_document sf_valuetext)
+endif()
