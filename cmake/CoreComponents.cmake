@@ -21,6 +21,9 @@ sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fi
 sf_component(appshell SOURCES app/docframe*.cpp app/preferences*.cpp app/session*.cpp DEPS config)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
+# Converter, macro lists, templates, filter, patch information: above the driver layer.
+sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
 
 # The search tests walk a scanned library.
 if(TARGET test_search)
@@ -30,3 +33,8 @@ endif()
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
 add_library(sf_core_all INTERFACE)
 target_link_libraries(sf_core_all INTERFACE ${sf_all})
+
+# The patch tool tests save, reload and compile what they edit.
+if(TARGET test_patchtools)
+  target_link_libraries(test_patchtools PRIVATE sf_document sf_valuetext)
+endif()

@@ -122,6 +122,11 @@ int cmdCompile(const Args& args, Io& io) {
                                     ? std::filesystem::path(o.positional[1])
                                     : std::filesystem::path(o.positional[0]).replace_extension("dev");
     const auto record = loadSource(o.positional[0], io);
+    // The source was just read, so it exists: a driver written over it would
+    // destroy it.
+    std::error_code ec;
+    if (std::filesystem::equivalent(out, o.positional[0], ec))
+        throw Failure("The driver would be written over its own source " + o.positional[0] + ".");
     const CompileResult compiled = compileDriver(*record, &io.prompter);
     if (!compiled.ok()) throw Failure(std::string());  // the compiler said why
     writeFileAtomic(out, compiled.image);

@@ -296,6 +296,32 @@ TEST_F(Cli, CompileWritesTheDriver) {
     EXPECT_FALSE(exists("junk.dev"));
 }
 
+TEST_F(Cli, SavesNeverDestroyTheSourceOrAProtectedFile) {
+    // Saved under the driver's name, the source still goes to its ".d" name.
+    for (const char* given : {"synth.dev", "synth"}) {
+        ASSERT_EQ(run({"new", path(given)}).status, 0) << given;
+        EXPECT_EQ(get(path("synth.d"), "9"), "100") << given;
+        EXPECT_EQ(readFile(path("synth.dev")).substr(0, 4), "DEV ") << given;
+    }
+    set(path("synth.bak"), "9", "101");  // an opened backup is saved as the source
+    EXPECT_EQ(get(path("synth.d"), "9"), "101");
+
+    // A compile onto its own source is refused.
+    const std::string source = readFile(path("synth.d"));
+    expectFailure(1, {{"compile", path("synth.d"), path("synth.d")}});
+    EXPECT_EQ(readFile(path("synth.d")), source);
+
+    // A write-protected driver refuses the save and leaves every file alone.
+    fs::permissions(path("synth.dev"), fs::perms::owner_read);
+    const std::string driver = readFile(path("synth.dev"));
+    const auto r = run({"set", path("synth.d"), "9", "113"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr(path("synth.dev") + "\nAn error occurred. This file could not be opened."));
+    EXPECT_THAT(r.err, HasSubstr("Error while saving!"));
+    EXPECT_EQ(readFile(path("synth.d")), source);
+    EXPECT_EQ(readFile(path("synth.dev")), driver);
+}
+
 TEST_F(Cli, HexdumpLines) {
     writeFile(path("bytes.bin"), "ABCDEFGHIJKLMNOPQRST");
     auto r = run({"hexdump", path("bytes.bin")});
