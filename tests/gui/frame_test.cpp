@@ -199,6 +199,14 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
     Document* other = docs.newDocument();
     QVERIFY(!docs.saveAs(other, f.path("mysynth.d")));
     QVERIFY(!other->hasFile());
+
+    // A backup opened and saved goes back under its source name.
+    QVERIFY(QFile::copy(f.path("mysynth.d"), f.path("older.bak")));
+    Document* bak = docs.open(f.path("older.bak"));
+    QVERIFY(bak);
+    QVERIFY(docs.save(bak));
+    QCOMPARE(bak->filePath(), f.path("older.d"));
+    QVERIFY(QFile::exists(f.path("older.d")));
 }
 
 void FrameTest::windowCommandsFollowTheWindows() {

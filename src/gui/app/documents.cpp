@@ -230,10 +230,7 @@ Document* DocumentManager::openWithDialog(const QString& typeName) {
 bool DocumentManager::save(Document* doc) {
     if (!doc) return false;
     if (!doc->hasFile()) return saveAs(doc);
-    const bool ok = doc->save(doc->filePath());
-    if (DocumentWindow* w = windowOf(doc)) w->updateTitle();
-    emit documentStateChanged(doc);
-    return ok;
+    return saveAs(doc, doc->filePath());
 }
 
 bool DocumentManager::saveAs(Document* doc) {
@@ -257,8 +254,10 @@ bool DocumentManager::saveAs(Document* doc) {
 
 bool DocumentManager::saveAs(Document* doc, const QString& typed) {
     if (!doc || typed.isEmpty()) return false;
-    const QString path = QFileInfo(fromUtf8(
-        withDefaultExtension(toPath(typed), doc->type().defaultExtension().toStdString()).string()))
+    const QString path = QFileInfo(doc->fileNameFor(fromUtf8(
+                                       withDefaultExtension(toPath(typed),
+                                                            doc->type().defaultExtension().toStdString())
+                                           .string())))
                              .absoluteFilePath();
     for (Document* other : documents()) {
         if (other != doc && other->hasFile() && sameFile(toPath(other->filePath()), toPath(path))) {
@@ -269,11 +268,11 @@ bool DocumentManager::saveAs(Document* doc, const QString& typed) {
             return false;
         }
     }
-    if (!doc->save(path)) return false;
-    doc->setFilePath(path);
+    const bool ok = doc->save(path);
+    if (ok) doc->setFilePath(path);
     if (DocumentWindow* w = windowOf(doc)) w->updateTitle();
     emit documentStateChanged(doc);
-    return true;
+    return ok;
 }
 
 bool DocumentManager::revert(Document* doc) {

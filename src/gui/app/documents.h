@@ -60,7 +60,10 @@ public:
     void setProvisionalName(const QString& name) { provisional_ = name; }
 
     virtual bool isModified() const = 0;
-    // Writes the document to `path` (showing its own messages through the
+    // The file a save to `requested` writes (a type may settle the name, as
+    // driver sources do with their extension).
+    virtual QString fileNameFor(const QString& requested) const { return requested; }
+    // Writes the document to fileNameFor(`path`) (showing its own messages through the
     // prompter on failure); afterwards it is unmodified.
     virtual bool save(const QString& path) = 0;
     // The widget that shows and edits the document, made once per window

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/document.h"
+#include "source/sourcefile.h"
 #include "ui/qtprompter.h"
 
 namespace sf::gui {
@@ -17,6 +18,10 @@ SourceDocument::~SourceDocument() {
 }
 
 bool SourceDocument::isModified() const { return doc_->isModified(); }
+
+QString SourceDocument::fileNameFor(const QString& requested) const {
+    return QString::fromStdString(sourceFilePath(std::filesystem::path(requested.toStdString())).string());
+}
 
 bool SourceDocument::save(const QString& path) {
     const bool ok = doc_->save(std::filesystem::path(path.toStdString()), &prompter());

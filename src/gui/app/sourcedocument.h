@@ -26,6 +26,8 @@ public:
     SourceView* view() const { return view_; }
 
     bool isModified() const override;
+    // Sources are always written under their ".d" name.
+    QString fileNameFor(const QString& requested) const override;
     bool save(const QString& path) override;
     QWidget* createView(QWidget* parent) override;
 
