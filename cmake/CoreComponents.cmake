@@ -25,6 +25,18 @@ sf_component(hexdump SOURCES sysex/hexdump*.cpp)
 sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
 # Converter, macro lists, templates, filter, patch information: above the driver layer.
 sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
+sf_component(memorydoc SOURCES sysex/memorydoc*.cpp DEPS fileio)
+sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
+# MIDI input through RtMidi (ALSA sequencer and JACK), when it is installed.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RTMIDI QUIET IMPORTED_TARGET rtmidi)
+endif()
+if(RTMIDI_FOUND)
+  sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
+  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
+  target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
+endif()
 
 # The drop tests set values as a user types them.
 if(TARGET test_dragcopy)
