@@ -1,4 +1,5 @@
 #include "app/sysforgeapp.h"
+#include "app/tools.h"
 
 #include <QApplication>
 #include <QDataStream>
@@ -72,6 +73,7 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     // The preferences are read once the main window exists (its document
     // types name their sections).
     frame_ = std::make_unique<SFFrameWindow>(prefs_, &layout_);
+    installTools(*frame_);
     std::vector<std::string> types;
     for (const auto& t : frame_->documents().types()) types.push_back(t->name().toStdString());
     prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());

@@ -29,7 +29,7 @@ int runCli(const QStringList& args) {
 QString AppFixture::makeSource(const QString& name, int modules) {
     const QString p = path(name);
     runCli({"new", p});
-    if (modules != 1) runCli({"set", p, "12", QString::number(modules)});
+    if (modules != 1) runCli({"set", p, "103", QString::number(modules)});  // "Number of modules"
     return p;
 }
 
