@@ -17,6 +17,8 @@ sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/list
 sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 # Above the driver layer: the document saves a source together with its driver.
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
+# The application shell: preferences, paths, document framework decisions, session.
+sf_component(appshell SOURCES app/docframe*.cpp app/preferences*.cpp app/session*.cpp DEPS config)
 # The settings tree's decisions: drop targets and copies, row actions, the filter.
 sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
 sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
