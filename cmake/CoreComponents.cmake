@@ -19,10 +19,21 @@ sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+# Driver checker, driver comparison and the text form of a source (they
+# compile and save, so they sit above the driver layer).
+sf_component(settingbytes SOURCES app/settingbytes*.cpp DEPS schema)
+sf_component(textform SOURCES app/textform*.cpp DEPS settingbytes valuetext msgrecord romnames sourcefile textcodec)
+sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext sourcefile textcodec)
+sf_component(drivercheck SOURCES app/drivercheck*.cpp
+             DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library)
 
 # The search tests walk a scanned library.
 if(TARGET test_search)
   target_link_libraries(test_search PRIVATE sf_library)
+endif()
+# The text form is also tried on generated list drivers.
+if(TARGET test_textform)
+  target_link_libraries(test_textform PRIVATE sf_library)
 endif()
 
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
