@@ -23,9 +23,9 @@ sf_component(hexdump SOURCES sysex/hexdump*.cpp)
 # compile and save, so they sit above the driver layer).
 sf_component(settingbytes SOURCES app/settingbytes*.cpp DEPS schema)
 sf_component(textform SOURCES app/textform*.cpp DEPS settingbytes valuetext msgrecord romnames sourcefile textcodec)
-sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext sourcefile textcodec)
+sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext romnames sourcefile textcodec)
 sf_component(drivercheck SOURCES app/drivercheck*.cpp
-             DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library)
+             DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 
 # The search tests walk a scanned library.
 if(TARGET test_search)

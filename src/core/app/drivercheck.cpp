@@ -409,14 +409,34 @@ void Checker::ranges() {
 void Checker::staleValues() {
     // Values a disabled row still holds (other than a new source's) that the
     // compiled driver nevertheless carries.
+    // Rows whose bytes an enabled row also shows (the packet area, the shared
+    // patch size field) and the counts the data-structure rules keep equal to
+    // others (183, 187) hold nothing stale.
     const auto fresh = newSource();
+    const auto rows = buildTreeRows(r_);
+    std::vector<std::uint8_t> shown(rec::kRecordSize, 0);
     std::vector<std::pair<SettingRef, RowBytes>> candidates;
-    for (const TreeRow& row : buildTreeRows(r_)) {
-        if (row.ref.id == 103 || (isModuleSetting(row.ref.id) && row.ref.index1 >= named_)) continue;
+    auto bitsOf = [](const RowBytes& b, std::size_t i) -> std::uint8_t {
+        if (b.mask == 0) return 0xFF;
+        return static_cast<std::uint8_t>(i == 0 ? b.mask & 0xFF : b.mask >> 8);
+    };
+    for (const TreeRow& row : rows) {
+        if (row.ref.id == 103 || row.ref.id == 183 || row.ref.id == 187 ||
+            (isModuleSetting(row.ref.id) && row.ref.index1 >= named_))
+            continue;
         const auto b = rowBytes(row.ref);
-        if (!b || sameRowValue(r_, *fresh, *b) || isEnabled(r_, row.ref)) continue;
-        candidates.emplace_back(row.ref, *b);
+        if (!b) continue;
+        if (isEnabled(r_, row.ref)) {
+            for (std::size_t i = 0; i < b->size; ++i) shown[b->offset + i] |= bitsOf(*b, i);
+            continue;
+        }
+        if (!sameRowValue(r_, *fresh, *b)) candidates.emplace_back(row.ref, *b);
     }
+    std::erase_if(candidates, [&](const auto& c) {
+        for (std::size_t i = 0; i < c.second.size; ++i)
+            if (shown[c.second.offset + i] & bitsOf(c.second, i)) return true;
+        return false;
+    });
     if (candidates.empty()) return;
     const auto base = compileDriver(r_);
     if (!base.ok()) return;
