@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "driver/library.h"
 #include "framework/cp1252.h"
+#include "framework/exception.h"
 #include "framework/fileio.h"
 #include "source/sourcefile.h"
 #include "source_io.h"
@@ -35,56 +36,25 @@ int cmdCheck(const Args& args, Io& io) {
     if (!o.flags.empty()) throw UsageError("--" + o.flags.front() + " needs a value");
     expectArgs(o.positional, 1, static_cast<std::size_t>(-1), "check [--root=DIR] FILE...");
 
-    // Every file is read once; collisions are known only when all are read.
-    struct Checked {
-        std::string file;
-        std::unique_ptr<SourceRecord> record;
-        std::vector<Finding> findings;
-        std::string unreadable;
-    };
-    std::vector<Checked> checked;
-    DriverNameIndex names;
-    for (const auto& file : o.positional) {
-        Checked c{file, nullptr, {}, {}};
-        auto result = readSourceFile(file);
-        if (result) {
-            c.record = result.take();
-            c.findings = checkDriver(*c.record);
-            names.add(file, *c.record);
-        } else {
-            c.unreadable = result.error().text;
-        }
-        checked.push_back(std::move(c));
-    }
+    std::vector<std::filesystem::path> files(o.positional.begin(), o.positional.end());
+    std::vector<std::filesystem::path> library;
     for (const auto& [name, root] : o.values) {
         (void)name;
-        SourceImageReader reader;
-        for (const auto& path : scanDriverSources(root)) {
-            bool given = false;
-            std::error_code ec;
-            for (const auto& c : checked) given = given || std::filesystem::equivalent(path, c.file, ec);
-            if (given) continue;
-            try {
-                const auto bytes = readWholeFile(path);
-                if (const SourceRecord* r = reader.read(bytes)) names.add(path, *r);
-            } catch (...) {
-                // An unreadable driver of the library collides with nothing.
-            }
-        }
+        const auto found = scanDriverSources(root);
+        library.insert(library.end(), found.begin(), found.end());
     }
-
     bool errors = false, warnings = false;
     std::string text;
-    for (auto& c : checked) {
-        if (!c.record) {
+    for (const FileFindings& file : checkDriverFiles(files, library)) {
+        const std::string name = file.path.string();
+        if (!file.readable) {
             errors = true;
-            text += c.file + "\terror\t-\t" + oneLine(c.unreadable) + '\n';
+            text += name + "\terror\t-\t" + oneLine(file.unreadable) + '\n';
             continue;
         }
-        for (auto& f : names.collisions(c.file, *c.record)) c.findings.push_back(std::move(f));
-        for (const Finding& f : c.findings) {
+        for (const Finding& f : file.findings) {
             (f.severity == Severity::Error ? errors : warnings) = true;
-            text += c.file + '\t' + severityName(f.severity) + '\t' + refText(f.ref) + '\t' + oneLine(f.text) + '\n';
+            text += name + '\t' + severityName(f.severity) + '\t' + refText(f.ref) + '\t' + oneLine(f.text) + '\n';
         }
     }
     io.out << text;

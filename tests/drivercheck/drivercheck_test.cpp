@@ -7,6 +7,8 @@
 
 #include "app/drivercheck.h"
 #include "app/settingbytes.h"
+#include "driver/compiler.h"
+#include "support/random_record.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"
 
@@ -263,19 +265,45 @@ TEST(DriverCheck, FileNamesThatCollideInTheLibrary) {
     auto a = cleanSource(), b = cleanSource(), c = cleanSource();
     type(*c, makeRef(6), "OTHER");
     DriverNameIndex index;
-    index.add("/lib/a/SYNTH.d", *a);
-    index.add("/lib/b/KEYS.d", *b);   // same driver file name as a
-    index.add("/lib/c/SYNTH.d", *c);  // same source file name as a
-    EXPECT_EQ(index.collisions("/lib/a/SYNTH.d", *a).size(), 2u);
-    const auto forB = index.collisions("/lib/b/KEYS.d", *b);
+    index.add("/lib/a/SYNTH.d", driverFileName(*a));
+    index.add("/lib/b/KEYS.d", driverFileName(*b));   // same driver file name as a
+    index.add("/lib/c/SYNTH.d", driverFileName(*c));  // same source file name as a
+    EXPECT_EQ(index.collisions("/lib/a/SYNTH.d", driverFileName(*a)).size(), 2u);
+    const auto forB = index.collisions("/lib/b/KEYS.d", driverFileName(*b));
     ASSERT_EQ(forB.size(), 1u);
     EXPECT_THAT(forB[0].text, HasSubstr("same file name"));
-    const auto forC = index.collisions("/lib/c/SYNTH.d", *c);
+    const auto forC = index.collisions("/lib/c/SYNTH.d", driverFileName(*c));
     ASSERT_EQ(forC.size(), 1u);
     EXPECT_THAT(forC[0].text, HasSubstr("same \".dev\""));
     DriverNameIndex alone;
-    alone.add("/lib/a/SYNTH.d", *a);
-    EXPECT_TRUE(alone.collisions("/lib/a/SYNTH.d", *a).empty());
+    alone.add("/lib/a/SYNTH.d", driverFileName(*a));
+    EXPECT_TRUE(alone.collisions("/lib/a/SYNTH.d", driverFileName(*a)).empty());
+}
+
+}  // namespace
+}  // namespace sf
+
+namespace sf {
+namespace {
+
+// Every stale value the checker reports really reaches the compiled driver:
+// putting the new source's value back changes the driver.
+TEST(DriverCheck, StaleValuesReallyReachTheDriver) {
+    const auto fresh = newSource();
+    int reported = 0;
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        auto r = testsupport::randomRecord(seed, 2);
+        const auto base = compileDriver(*r);
+        ASSERT_TRUE(base.ok());
+        for (const Finding& f : checkDriver(*r)) {
+            if (f.text.find("disabled") == std::string::npos) continue;
+            ++reported;
+            auto work = copyRecord(*r);
+            copyRowValue(*work, *fresh, *rowBytes(f.ref));
+            EXPECT_NE(compileDriver(*work).image, base.image) << refText(f.ref) << " seed " << seed;
+        }
+    }
+    EXPECT_GT(reported, 20);
 }
 
 }  // namespace

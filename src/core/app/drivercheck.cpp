@@ -1,8 +1,18 @@
 #include "app/drivercheck.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -11,6 +21,7 @@
 #include "framework/cp1252.h"
 #include "source/message_record.h"
 #include "source/romnames.h"
+#include "source/sourcefile.h"
 #include "source/valuetext.h"
 #include "sysex/message.h"
 
@@ -35,12 +46,36 @@ constexpr int kSubBankRom = 2;
 constexpr std::uint16_t kJokerUnit = 0x00FE;
 constexpr std::size_t kTemplateSize = 28;
 
-std::string inQuotes(std::string_view s) { return "\"" + cp1252ToUtf8(s) + "\""; }
+std::string inQuotes(std::string_view s) {
+    std::string out(1, '"');
+    out += cp1252ToUtf8(s);
+    out += '"';
+    return out;
+}
 
 std::string upper(std::string_view s) {
     std::string u(s);
     for (auto& ch : u) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     return u;
+}
+
+// Position of a row in the tree of a source with sixteen modules.
+std::size_t treePosition(const SettingRef& ref) {
+    constexpr int kIds = 310, kIndexes = 18;
+    static const std::vector<std::size_t> positions = [] {
+        std::vector<std::size_t> p(kIds * kIndexes * kIndexes, SIZE_MAX);
+        auto all = newSource();
+        all->setU16(rec::kModuleCount, rec::kModules);
+        const auto rows = buildTreeRows(*all);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            p[static_cast<std::size_t>((rows[i].ref.id * kIndexes + rows[i].ref.index1 + 1) * kIndexes +
+                                       rows[i].ref.index2 + 1)] = i;
+        return p;
+    }();
+    if (ref.id <= 0 || ref.id >= kIds || ref.index1 < -1 || ref.index1 >= kIndexes - 1 || ref.index2 < -1 ||
+        ref.index2 >= kIndexes - 1)
+        return SIZE_MAX;
+    return positions[static_cast<std::size_t>((ref.id * kIndexes + ref.index1 + 1) * kIndexes + ref.index2 + 1)];
 }
 
 class Checker {
@@ -71,6 +106,7 @@ private:
 
     const SourceRecord& r_;
     const int named_;
+    std::vector<std::uint32_t> touched_;
     std::vector<Finding> out_;
 };
 
@@ -175,8 +211,10 @@ void Checker::blockLimits() {
     }
 }
 
+// Each rule looks at the values first and asks whether its row is enabled
+// only when they break it: a library check runs them on thousands of files.
+
 void Checker::bankStyle(int m) {
-    if (!enabled(233, m)) return;
     const std::uint16_t flags = r_.modU16(m, rec::kModFlags);
     std::int64_t total = r_.modS16(m, rec::kModTotalPatches);
     if (flags & kFlagNamesOnly) {
@@ -187,7 +225,7 @@ void Checker::bankStyle(int m) {
                 total += r_.modS16(m, rec::kModPatchesPerSubBank);
     }
     const std::int64_t cells = std::int64_t{r_.modS16(m, kMRows)} * r_.modS16(m, kMColumns);
-    if (total > 0 && cells < total)
+    if (total > 0 && cells < total && enabled(233, m))
         add(Severity::Error, makeRef(232, m),
             "Bank style: " + std::to_string(r_.modS16(m, kMRows)) + " rows x " + std::to_string(r_.modS16(m, kMColumns)) +
                 " columns give " + std::to_string(cells) + " places for the " + std::to_string(total) +
@@ -195,7 +233,8 @@ void Checker::bankStyle(int m) {
 }
 
 void Checker::bufferSize(int m) {
-    if (!enabled(291, m)) return;
+    const std::int64_t buffer = r_.modS16(m, kMMaxBuffer);
+    if (buffer >= 0x7FFF) return;
     std::int64_t data = r_.modS16(m, kMDataSize1);
     if (data > 0) {
         if (enabled(290, m)) data += std::max<std::int16_t>(r_.modS16(m, kMDataSize2), 0);
@@ -203,14 +242,13 @@ void Checker::bufferSize(int m) {
         if (r_.modS16(m, rec::kModStructure) == kStructureRaw) return;
         data = patchSize(m);
     }
-    if (data <= 0) return;
+    if (data <= 0 || buffer >= data + 80 || !enabled(291, m)) return;  // a header is far below 80 bytes
     std::int64_t header = 0;
     if (enabled(292, m)) {
         const auto f = messageField(r_, makeRef(292, m));
         for (MessageUnit u : readMessage(r_, *f))
             if (codeClass(static_cast<std::uint8_t>(u)) == CodeClass::Literal) ++header;
     }
-    const std::int64_t buffer = r_.modS16(m, kMMaxBuffer);
     if (buffer < data + header)
         add(Severity::Error, makeRef(291, m),
             "Maximum buffer size " + std::to_string(buffer) + " cannot hold a single patch dump (" + std::to_string(data) +
@@ -219,25 +257,25 @@ void Checker::bufferSize(int m) {
 }
 
 void Checker::subBanks(int m) {
-    if (!enabled(256, m)) return;
     const int count = walkedSubBankCount(r_, m);
     const int perSubBank = r_.modS16(m, rec::kModPatchesPerSubBank);
     std::int64_t held = 0;
     for (int k = 0; k < count; ++k) {
         const int unused = r_.modS16(m, rec::subBankBase(k) + rec::kSbUnused);
         held += perSubBank - std::clamp(unused, 0, perSubBank);
-        if (unused > perSubBank)
+        if (unused > perSubBank && enabled(256, m))
             add(Severity::Warning, makeRef(263, m, k),
                 "Sub-bank #" + std::to_string(k + 1) + " has " + std::to_string(unused) +
                     " unused locations but only " + std::to_string(perSubBank) + " patches: lower it.");
     }
-    if (enabled(181, m) && held != r_.modS16(m, rec::kModTotalPatches) && count > 0)
+    if (held != r_.modS16(m, rec::kModTotalPatches) && count > 0 && enabled(256, m) && enabled(181, m))
         add(Severity::Warning, makeRef(181, m),
             "Total number of patches is " + std::to_string(r_.modS16(m, rec::kModTotalPatches)) + ", but " +
                 std::to_string(count) + " sub-banks of " + std::to_string(perSubBank) + " patches hold " +
                 std::to_string(held) + " (unused locations left out): make them agree.");
 
-    // ROM names, only where the module displays names.
+    // ROM names, only where the module displays names (its sub-bank rows are
+    // then enabled).
     const std::uint16_t flags = r_.modU16(m, rec::kModFlags);
     if (!(flags & kFlagDisplaysNames)) return;
     const RomNamesShape shape = romNamesShape(r_, m);
@@ -274,8 +312,7 @@ void Checker::loops(int m) {
     static constexpr Loop kLoops[] = {{151, kMX1Start, kMX1Last, kMX1Step, "X1"},
                                       {156, kMX2Start, kMX2Last, kMX2Step, "X2"}};
     for (const auto& l : kLoops) {
-        if (!enabled(l.id, m)) continue;
-        if (r_.modS16(m, l.step) == 0 && r_.modS16(m, l.start) != r_.modS16(m, l.last))
+        if (r_.modS16(m, l.step) == 0 && r_.modS16(m, l.start) != r_.modS16(m, l.last) && enabled(l.id, m))
             add(Severity::Error, makeRef(l.id, m),
                 std::string(l.name) + " never gets from its start value " + std::to_string(r_.modS16(m, l.start)) +
                     " to its last value " + std::to_string(r_.modS16(m, l.last)) +
@@ -284,10 +321,9 @@ void Checker::loops(int m) {
 }
 
 void Checker::templateMessage(int m) {
-    if (!enabled(134, m)) return;
     const auto f = messageField(r_, makeRef(134, m));
     const auto units = readMessage(r_, *f);
-    if (!units.empty() && std::find(units.begin(), units.end(), kJokerUnit) == units.end())
+    if (!units.empty() && std::find(units.begin(), units.end(), kJokerUnit) == units.end() && enabled(134, m))
         add(Severity::Error, makeRef(134, m),
             "The template message has no \"Joker\" tag: mark the variable code in it with \"Joker\".");
 }
@@ -375,10 +411,9 @@ void Checker::moduleIds() {
         const int modules = k.global ? 1 : named_;
         for (int m = 0; m < modules; ++m) {
             const SettingRef ref = makeRef(k.id, k.global ? -1 : m);
-            if (!isEnabled(r_, ref)) continue;
             const auto off = wordField(r_, ref);
             const int value = r_.s16(*off);
-            if (value >= 0 && value < named_) continue;
+            if ((value >= 0 && value < named_) || !isEnabled(r_, ref)) continue;
             add(Severity::Error, ref,
                 rowLabel(ref) + " " + std::to_string(value + 1) + " names no module of this driver, which has " +
                     std::to_string(named_) + ": choose 1 to " + std::to_string(std::max(named_, 1)) + ".");
@@ -386,19 +421,128 @@ void Checker::moduleIds() {
     }
 }
 
+// The rows with a value of their own, in tree order for a source with
+// sixteen modules, with the rows that keep their value in the same bits.
+struct RowInfo {
+    SettingRef ref;
+    RowBytes bytes;
+    int module = -1;  // -1 for the global rows
+    std::vector<std::size_t> sharing;  // indexes of rows over the same bits
+};
+
+std::uint8_t maskByte(const RowBytes& b, std::size_t i) {
+    if (b.mask == 0) return 0xFF;
+    return static_cast<std::uint8_t>(i == 0 ? b.mask & 0xFF : b.mask >> 8);
+}
+
+// For every byte of a record, the rows whose value lies in it.
+std::vector<std::vector<std::uint32_t>>& rowsByByte() {
+    static std::vector<std::vector<std::uint32_t>> byByte(rec::kRecordSize);
+    return byByte;
+}
+
+const std::vector<RowInfo>& valueRows() {
+    static const std::vector<RowInfo> rows = [] {
+        std::vector<RowInfo> out;
+        auto all = newSource();
+        all->setU16(rec::kModuleCount, rec::kModules);
+        for (const TreeRow& row : buildTreeRows(*all))
+            if (const auto b = rowBytes(row.ref))
+                out.push_back({row.ref, *b, isModuleSetting(row.ref.id) ? row.ref.index1 : -1, {}});
+        auto& byByte = rowsByByte();
+        for (std::size_t i = 0; i < out.size(); ++i)
+            for (std::size_t k = 0; k < out[i].bytes.size; ++k)
+                byByte[out[i].bytes.offset + k].push_back(static_cast<std::uint32_t>(i));
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const RowBytes& b = out[i].bytes;
+            for (std::size_t k = 0; k < b.size; ++k)
+                for (std::size_t j : byByte[b.offset + k]) {
+                    const RowBytes& o = out[j].bytes;
+                    const std::size_t at = b.offset + k - o.offset;
+                    if (j != i && (maskByte(b, k) & maskByte(o, at)) &&
+                        std::find(out[i].sharing.begin(), out[i].sharing.end(), j) == out[i].sharing.end())
+                        out[i].sharing.push_back(j);
+                }
+        }
+        return out;
+    }();
+    return rows;
+}
+
+// Indexes into valueRows() of the rows a rule looks at.
+template <typename Keep>
+std::vector<std::size_t> rowsWhere(Keep keep) {
+    std::vector<std::size_t> out;
+    const auto& rows = valueRows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (keep(rows[i])) out.push_back(i);
+    return out;
+}
+
+bool rangeChecked(const RowInfo& row) {
+    const SettingItem& item = *row.ref.item;
+    return (item.editor == Editor::Decimal || item.editor == Editor::Unsigned || item.editor == Editor::Hex) &&
+           row.ref.id != 10 && row.ref.id != 103 && item.min < item.max;
+}
+
+bool inRange(const SourceRecord& r, const RowInfo& row) {
+    const SettingItem& item = *row.ref.item;
+    const RowBytes& b = row.bytes;
+    std::int64_t v = b.size == 1 ? r.u8(b.offset) : b.size == 2 ? r.u16(b.offset) : r.u32(b.offset);
+    if (item.editor == Editor::Decimal)
+        v = b.size == 2 ? std::int64_t{static_cast<std::int16_t>(v)}
+                        : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)} : v;
+    return v >= item.min && v <= item.max;
+}
+
+const SourceRecord& freshSource() {
+    static const auto fresh = newSource();
+    return *fresh;
+}
+
+// The rows whose bytes differ from a new source's, in tree order. Only these
+// can break a rule that a new source keeps; the rest is answered once.
+std::vector<std::uint32_t> touchedRows(const SourceRecord& r, int modules) {
+    const auto& fresh = freshSource();
+    const auto& byByte = rowsByByte();
+    std::vector<std::uint32_t> out;
+    auto scan = [&](std::size_t first, std::size_t last) {
+        constexpr std::size_t kChunk = 64;  // most of a record equals a new source's
+        for (std::size_t at = first; at < last; at += kChunk) {
+            const std::size_t n = std::min(kChunk, last - at);
+            if (std::memcmp(r.bytes.data() + at, fresh.bytes.data() + at, n) == 0) continue;
+            for (std::size_t i = at; i < at + n; ++i)
+                if (r.bytes[i] != fresh.bytes[i]) out.insert(out.end(), byByte[i].begin(), byByte[i].end());
+        }
+    };
+    scan(0, rec::kHeaderSize);
+    scan(rec::moduleBase(0), rec::moduleBase(modules));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 void Checker::ranges() {
-    for (const TreeRow& row : buildTreeRows(r_)) {
+    // Rows a new source already holds out of range (a count of 0 where 1 is
+    // the least) matter again only where they are enabled.
+    static const std::vector<std::size_t> freshOut = rowsWhere([](const RowInfo& row) {
+        return rangeChecked(row) && !inRange(freshSource(), row);
+    });
+    std::vector<std::size_t> rowsToTry(freshOut.begin(), freshOut.end());
+    for (std::uint32_t i : touched_) rowsToTry.push_back(i);
+    std::sort(rowsToTry.begin(), rowsToTry.end());
+    rowsToTry.erase(std::unique(rowsToTry.begin(), rowsToTry.end()), rowsToTry.end());
+    const auto& rows = valueRows();
+    for (std::size_t index : rowsToTry) {
+        const RowInfo& row = rows[index];
         const SettingItem& item = *row.ref.item;
-        if (isModuleSetting(row.ref.id) && row.ref.index1 >= named_) continue;
-        if (item.editor != Editor::Decimal && item.editor != Editor::Unsigned && item.editor != Editor::Hex) continue;
-        if (row.ref.id == 10 || row.ref.id == 103 || item.min >= item.max || item.has(setting_flag::ReadOnly)) continue;
-        const auto b = rowBytes(row.ref);
-        if (!b || !isEnabled(r_, row.ref)) continue;
-        std::int64_t v = b->size == 1 ? r_.u8(b->offset) : b->size == 2 ? r_.u16(b->offset) : r_.u32(b->offset);
+        if (row.module >= named_ || !rangeChecked(row)) continue;
+        const RowBytes& b = row.bytes;
+        std::int64_t v = b.size == 1 ? r_.u8(b.offset) : b.size == 2 ? r_.u16(b.offset) : r_.u32(b.offset);
         if (item.editor == Editor::Decimal)
-            v = b->size == 2 ? std::int64_t{static_cast<std::int16_t>(v)}
-                             : b->size == 4 ? std::int64_t{static_cast<std::int32_t>(v)} : v;
-        if (v >= item.min && v <= item.max) continue;
+            v = b.size == 2 ? std::int64_t{static_cast<std::int16_t>(v)}
+                            : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)} : v;
+        if ((v >= item.min && v <= item.max) || !isEnabled(r_, row.ref)) continue;
         const int shift = item.has(setting_flag::OneBased) ? 1 : 0;
         add(Severity::Warning, row.ref,
             formatValue(r_, row.ref) + " is outside the range " + std::to_string(item.min + shift) + " to " +
@@ -406,53 +550,73 @@ void Checker::ranges() {
     }
 }
 
+// Whether the compiler can write the value of a row into the driver at all:
+// the module rows from "Display" on only for modules that display names (and
+// sub-bank rows only for the sub-banks in use), the write requests not in
+// write mode "Not possible", the packet area only with complex loops or
+// packets of variable size; "Number of modules" never.
+bool compiled(const SourceRecord& r, const SettingRef& ref) {
+    if (ref.id == 103) return false;
+    if (!isModuleSetting(ref.id)) return true;
+    const int m = ref.index1;
+    if (ref.id >= 231) {
+        if (!(r.modU16(m, rec::kModFlags) & kFlagDisplaysNames)) return false;
+        if (ref.id >= 260 && ref.id <= 271 && ref.index2 >= walkedSubBankCount(r, m)) return false;
+        if ((ref.id == 297 || ref.id == 298) && r.modU16(m, 3850) == 2) return false;
+    }
+    if ((ref.id >= 127 && ref.id <= 130) || (ref.id >= 163 && ref.id <= 173))
+        return (r.modU16(m, rec::kModPacketFlags) & 0x0006) != 0;
+    return true;
+}
+
 void Checker::staleValues() {
     // Values a disabled row still holds (other than a new source's) that the
-    // compiled driver nevertheless carries.
-    // Rows whose bytes an enabled row also shows (the packet area, the shared
-    // patch size field) and the counts the data-structure rules keep equal to
-    // others (183, 187) hold nothing stale.
-    const auto fresh = newSource();
-    const auto rows = buildTreeRows(r_);
-    std::vector<std::uint8_t> shown(rec::kRecordSize, 0);
+    // compiled driver nevertheless carries. Rows whose bits an enabled row
+    // also shows (the packet area, the shared patch size field) and the
+    // counts the data-structure rules keep equal to others (183, 187) hold
+    // nothing stale.
+    const SourceRecord* fresh = &freshSource();
+    const auto& rows = valueRows();
     std::vector<std::pair<SettingRef, RowBytes>> candidates;
-    auto bitsOf = [](const RowBytes& b, std::size_t i) -> std::uint8_t {
-        if (b.mask == 0) return 0xFF;
-        return static_cast<std::uint8_t>(i == 0 ? b.mask & 0xFF : b.mask >> 8);
-    };
-    for (const TreeRow& row : rows) {
-        if (row.ref.id == 103 || row.ref.id == 183 || row.ref.id == 187 ||
-            (isModuleSetting(row.ref.id) && row.ref.index1 >= named_))
-            continue;
-        const auto b = rowBytes(row.ref);
-        if (!b) continue;
-        if (isEnabled(r_, row.ref)) {
-            for (std::size_t i = 0; i < b->size; ++i) shown[b->offset + i] |= bitsOf(*b, i);
-            continue;
-        }
-        if (!sameRowValue(r_, *fresh, *b)) candidates.emplace_back(row.ref, *b);
+    for (std::size_t index : touched_) {
+        const RowInfo& row = rows[index];
+        const SettingRef& ref = row.ref;
+        if (!ref.item->has(setting_flag::Conditional) || ref.id == 183 || ref.id == 187) continue;
+        if (row.module >= named_) continue;
+        if (sameRowValue(r_, *fresh, row.bytes) || !compiled(r_, ref) || isEnabled(r_, ref)) continue;
+        const bool shown = std::any_of(row.sharing.begin(), row.sharing.end(),
+                                       [&](std::size_t j) { return isEnabled(r_, rows[j].ref); });
+        if (!shown) candidates.emplace_back(ref, row.bytes);
     }
-    std::erase_if(candidates, [&](const auto& c) {
-        for (std::size_t i = 0; i < c.second.size; ++i)
-            if (shown[c.second.offset + i] & bitsOf(c.second, i)) return true;
-        return false;
-    });
     if (candidates.empty()) return;
+
+    // The compiler decides: a value is carried when putting the new source's
+    // value back changes the driver. Groups of rows are tried at once and
+    // split only where the driver changes.
     const auto base = compileDriver(r_);
     if (!base.ok()) return;
     auto work = copyRecord(r_);
-    auto compiledWithout = [&](std::size_t first, std::size_t last) {
+    std::vector<bool> carried(candidates.size(), false);
+    std::function<void(std::size_t, std::size_t)> test = [&](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) copyRowValue(*work, *fresh, candidates[i].second);
-        const bool same = compileDriver(*work).image == base.image;
+        const bool changed = compileDriver(*work).image != base.image;
         for (std::size_t i = first; i < last; ++i) copyRowValue(*work, r_, candidates[i].second);
-        return !same;
+        if (!changed) return;
+        if (last - first == 1) {
+            carried[first] = true;
+            return;
+        }
+        const std::size_t mid = first + (last - first) / 2;
+        test(first, mid);
+        test(mid, last);
     };
-    if (!compiledWithout(0, candidates.size())) return;
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (!compiledWithout(i, i + 1)) continue;
-        std::string value = cp1252ToUtf8(formatValue(r_, candidates[i].first));
+    test(0, candidates.size());
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        if (!carried[k]) continue;
+        const SettingRef& ref = candidates[k].first;
+        std::string value = cp1252ToUtf8(formatValue(r_, ref));
         if (value.size() > 40) value = value.substr(0, 37) + "...";
-        add(Severity::Warning, candidates[i].first,
+        add(Severity::Warning, ref,
             "This row is disabled but still holds \"" + value +
                 "\", which the compiled driver carries: clear it or enable the row.");
     }
@@ -470,6 +634,7 @@ void Checker::module(int m) {
 std::vector<Finding> Checker::run() {
     names();
     if (named_ > 0) {
+        touched_ = touchedRows(r_, named_);
         blockLimits();
         for (int m = 0; m < named_; ++m) module(m);
         moduleIds();
@@ -477,47 +642,37 @@ std::vector<Finding> Checker::run() {
         staleValues();
     }
     // Tree order of the rows, then the order of the rules.
-    std::map<std::tuple<int, int, int>, std::size_t> order;
-    auto all = newSource();
-    all->setU16(rec::kModuleCount, rec::kModules);
-    const auto rows = buildTreeRows(*all);
-    for (std::size_t i = 0; i < rows.size(); ++i) order[{rows[i].ref.id, rows[i].ref.index1, rows[i].ref.index2}] = i;
-    auto position = [&](const Finding& f) {
-        const auto it = order.find({f.ref.id, f.ref.index1, f.ref.index2});
-        return it == order.end() ? rows.size() : it->second;
-    };
     std::stable_sort(out_.begin(), out_.end(),
-                     [&](const Finding& a, const Finding& b) { return position(a) < position(b); });
+                     [](const Finding& a, const Finding& b) { return treePosition(a.ref) < treePosition(b.ref); });
     return std::move(out_);
 }
 
-std::string fileNameKey(const SourceRecord& r) { return upper(r.text(33, 17)); }
 std::string stemKey(const std::filesystem::path& p) { return upper(p.stem().string()); }
 
 }  // namespace
 
 std::vector<Finding> checkDriver(const SourceRecord& record) { return Checker(record).run(); }
 
-void DriverNameIndex::add(const std::filesystem::path& path, const SourceRecord& record) {
-    const std::string name = fileNameKey(record);
-    if (!name.empty()) byFileName_.emplace(name, path);
+std::string driverFileName(const SourceRecord& record) { return std::string(record.text(33, 17)); }
+
+void DriverNameIndex::add(const std::filesystem::path& path, std::string_view fileName) {
+    if (!fileName.empty()) byFileName_.emplace(upper(fileName), path);
     byStem_.emplace(stemKey(path), path);
 }
 
-std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& path, const SourceRecord& record) const {
+std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& path, std::string_view fileName) const {
     std::vector<Finding> out;
     std::error_code ec;
     auto same = [&](const std::filesystem::path& other) {
         return other == path || std::filesystem::equivalent(other, path, ec);
     };
-    const std::string name = fileNameKey(record);
-    if (!name.empty()) {
-        const auto [first, last] = byFileName_.equal_range(name);
+    if (!fileName.empty()) {
+        const auto [first, last] = byFileName_.equal_range(upper(fileName));
         for (auto it = first; it != last; ++it)
             if (!same(it->second))
                 out.push_back({Severity::Warning, makeRef(6),
                                "Another driver, " + it->second.string() + ", has the same file name " +
-                                   inQuotes(record.text(33, 17)) + ": the host cannot tell them apart; rename one."});
+                                   inQuotes(fileName) + ": the host cannot tell them apart; rename one."});
     }
     const auto [first, last] = byStem_.equal_range(stemKey(path));
     for (auto it = first; it != last; ++it)
@@ -525,6 +680,75 @@ std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& pa
             out.push_back({Severity::Warning, makeRef(6),
                            "Another driver source, " + it->second.string() +
                                ", compiles to the same \".dev\" in the host's driver folder: rename one file."});
+    return out;
+}
+
+namespace {
+
+// Reads a whole file into `buffer`, reused from file to file.
+bool readFileInto(const std::filesystem::path& path, std::vector<std::uint8_t>& buffer) {
+    constexpr std::uintmax_t kLargest = 16u << 20;  // far beyond any source file
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+              static_cast<std::uintmax_t>(st.st_size) <= kLargest;
+    if (ok) {
+        buffer.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < buffer.size()) {
+            const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        buffer.resize(got);
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::vector<FileFindings> checkDriverFiles(const std::vector<std::filesystem::path>& files,
+                                           const std::vector<std::filesystem::path>& library) {
+    std::vector<FileFindings> out;
+    out.reserve(files.size());
+    std::vector<std::string> fileNames;
+    DriverNameIndex names;
+    SourceImageReader reader;
+    std::vector<std::uint8_t> buffer;
+    for (const auto& path : files) {
+        FileFindings f;
+        f.path = path;
+        const SourceRecord* r = readFileInto(path, buffer) ? reader.read(buffer) : nullptr;
+        if (r) {
+            f.readable = true;
+            f.findings = checkDriver(*r);
+            fileNames.push_back(driverFileName(*r));
+            names.add(path, fileNames.back());
+        } else {
+            // Read again the usual way for the reason the user is shown.
+            auto result = readSourceFile(path);
+            f.unreadable = result ? kMsgWrongOrDamaged : result.error().text;
+            fileNames.emplace_back();
+        }
+        out.push_back(std::move(f));
+    }
+    if (!library.empty()) {
+        std::set<std::filesystem::path> given;
+        std::error_code ec;
+        for (const auto& path : files) given.insert(std::filesystem::weakly_canonical(path, ec));
+        for (const auto& path : library) {
+            if (given.count(std::filesystem::weakly_canonical(path, ec))) continue;
+            if (const SourceRecord* r = readFileInto(path, buffer) ? reader.read(buffer) : nullptr)
+                names.add(path, driverFileName(*r));
+        }
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (!out[i].readable) continue;
+        for (auto& f : names.collisions(out[i].path, fileNames[i])) out[i].findings.push_back(std::move(f));
+    }
     return out;
 }
 

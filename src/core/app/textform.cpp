@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -1194,11 +1195,11 @@ public:
     std::string run();
 
 private:
-    void row(const TreeRow& row, const std::string& path);
-    void sections(const SettingRef& ref, const std::string& path);
+    void row(const TreeRow& row);
+    void sections(const SettingRef& ref);
     // Emits a section in its line form when reading it back gives the same
     // bytes, else as hex.
-    void emitSection(SectionKind kind, const SettingRef& ref, const std::string& path, std::string attributes,
+    void emitSection(SectionKind kind, const SettingRef& ref, std::string attributes,
                      const std::optional<Block>& block, std::optional<std::string> lines);
     void residual(int module);
 
@@ -1207,13 +1208,16 @@ private:
     // The fixed bytes of the source, on which a section's line form is read
     // back (the shape of ROM names depends on them).
     std::unique_ptr<SourceRecord> scratch_;
+    std::function<std::string()> path_;  // label path of the current row
     std::string out_;
 };
 
 std::string Writer::run() {
     out_ = std::string(kSourceTextHeader) + '\n';
+    out_.reserve(1 << 16);
     const auto rows = buildTreeRows(c_);
-    const auto paths = labelPaths(rows);
+    // The label path is made only for the rows that are written.
+    std::vector<const TreeRow*> ancestors;
     int part = -1;  // -1 the global rows, else the module of the rows
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int module = isModuleSetting(rows[i].ref.id) ? rows[i].ref.index1 : -1;
@@ -1221,16 +1225,27 @@ std::string Writer::run() {
             residual(part);
             part = module;
         }
-        row(rows[i], paths[i]);
+        const auto depth = static_cast<std::size_t>(std::max(rows[i].depth, 0));
+        ancestors.resize(depth + 1);
+        ancestors[depth] = &rows[i];
+        path_ = [&ancestors] {
+            std::string p;
+            for (std::size_t d = 1; d < ancestors.size(); ++d) {
+                if (!p.empty()) p += " / ";
+                p += rowLabel(ancestors[d]->ref);
+            }
+            return p;
+        };
+        row(rows[i]);
     }
     residual(part);
     return std::move(out_);
 }
 
-void Writer::row(const TreeRow& row, const std::string& path) {
+void Writer::row(const TreeRow& row) {
     const SettingRef& ref = row.ref;
     if (ref.item->kind == Kind::DialogItem) {
-        sections(ref, path);
+        sections(ref);
         return;
     }
     const auto b = rowBytes(ref);
@@ -1255,10 +1270,16 @@ void Writer::row(const TreeRow& row, const std::string& path) {
         // Every other notation gives back exactly the value it shows.
         copyRowValue(*r_, c_, *b);
     }
-    out_ += "# " + path + '\n' + refText(ref) + " = " + *text + '\n';
+    out_ += "# ";
+    out_ += path_();
+    out_ += '\n';
+    out_ += refText(ref);
+    out_ += " = ";
+    out_ += *text;
+    out_ += '\n';
 }
 
-void Writer::sections(const SettingRef& ref, const std::string& path) {
+void Writer::sections(const SettingRef& ref) {
     const int m = ref.index1;
     const std::size_t base = rec::moduleBase(m);
     auto block = [&](int slot) -> const std::optional<Block>& { return c_.block(m, slot); };
@@ -1287,7 +1308,7 @@ void Writer::sections(const SettingRef& ref, const std::string& path) {
                 *lines += (line.empty() ? "|" : "| " + utf8) + '\n';
             }
         }
-        emitSection(SectionKind::RomNames, ref, path, "", b, lines);
+        emitSection(SectionKind::RomNames, ref, "", b, lines);
         return;
     }
     if (ref.id == 305) {
@@ -1311,7 +1332,7 @@ void Writer::sections(const SettingRef& ref, const std::string& path) {
             }
         }
         if (!lines || count != records) addNumber(attributes, "count", count, true);
-        emitSection(SectionKind::Converter, ref, path, attributes, b, lines);
+        emitSection(SectionKind::Converter, ref, attributes, b, lines);
         return;
     }
     if (ref.id != 307) return;
@@ -1332,19 +1353,19 @@ void Writer::sections(const SettingRef& ref, const std::string& path) {
             }
             std::string attributes;
             if (!lines || count != records) addNumber(attributes, "count", count, true);
-            emitSection(SectionKind::Templates, ref, path, attributes, b, lines);
+            emitSection(SectionKind::Templates, ref, attributes, b, lines);
         }
     }
     if (const auto& b = block(rec::kSlotMacros))
-        emitSection(SectionKind::Macros, ref, path, "", b,
+        emitSection(SectionKind::Macros, ref, "", b,
                     wellFormedMacros(*b) ? std::optional<std::string>(formatMacros(*b)) : std::nullopt);
     if (const auto& b = block(rec::kSlotPatchInfo))
-        emitSection(SectionKind::PatchInfo, ref, path, "", b,
+        emitSection(SectionKind::PatchInfo, ref, "", b,
                     b->size() == kPatchInfoSize ? std::optional<std::string>(formatPatchInfo(*b)) : std::nullopt);
     if (const auto& b = block(rec::kSlotValueLists))
-        emitSection(SectionKind::ValueLists, ref, path, "", b,
+        emitSection(SectionKind::ValueLists, ref, "", b,
                     b->size() == kValueListsSize ? std::optional<std::string>(formatValueLists(*b)) : std::nullopt);
-    if (const auto& b = block(rec::kSlotReserved)) emitSection(SectionKind::Reserved, ref, path, "", b, std::nullopt);
+    if (const auto& b = block(rec::kSlotReserved)) emitSection(SectionKind::Reserved, ref, "", b, std::nullopt);
 
     const ConstByteSpan filter = slice(c_.data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
     const ConstByteSpan was = slice(r_->data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
@@ -1353,7 +1374,7 @@ void Writer::sections(const SettingRef& ref, const std::string& path) {
                                  formatFilterGroups(filter) + "}\n";
         auto f = slice(r_->data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
         std::copy(filter.begin(), filter.end(), f.begin());
-        out_ += "# " + path + " / Filter\n" + text;
+        out_ += "# " + path_() + " / Filter\n" + text;
     }
 }
 
@@ -1372,7 +1393,7 @@ Section sectionOf(SectionKind kind, const SettingRef& ref, const std::string& at
     return s;
 }
 
-void Writer::emitSection(SectionKind kind, const SettingRef& ref, const std::string& path, std::string attributes,
+void Writer::emitSection(SectionKind kind, const SettingRef& ref, std::string attributes,
                          const std::optional<Block>& block, std::optional<std::string> lines) {
     const int slot = slotOf(kind, ref.index2);
     const std::size_t base = rec::moduleBase(ref.index1);
@@ -1385,8 +1406,9 @@ void Writer::emitSection(SectionKind kind, const SettingRef& ref, const std::str
                           a.bytes.begin() + static_cast<std::ptrdiff_t>(fixed.offset + fixed.size),
                           c_.bytes.begin() + static_cast<std::ptrdiff_t>(fixed.offset));
     };
-    if (lines) {
-        // Read the line form back; it must give the block exactly.
+    // Every line form but the ROM names' writes each byte of its block; the
+    // names are read back to make sure they give the block exactly.
+    if (lines && kind == SectionKind::RomNames) {
         try {
             const auto got = readSection(sectionOf(kind, ref, attributes, *lines), *scratch_);
             if (got != block || !sameFixed(*scratch_)) lines.reset();
@@ -1414,7 +1436,7 @@ void Writer::emitSection(SectionKind kind, const SettingRef& ref, const std::str
         case SectionKind::Reserved: suffix = " / Reserved block"; break;
         default: break;
     }
-    out_ += "# " + path + suffix + '\n' + refText(ref) + " = " + sectionWord(kind) + attributes + " {\n" + *lines +
+    out_ += "# " + path_() + suffix + '\n' + refText(ref) + " = " + sectionWord(kind) + attributes + " {\n" + *lines +
             "}\n";
 }
 

@@ -1,6 +1,7 @@
 // The static settings table: every setting of a driver source in the order
 // of the settings tree, with its value kind, editor, range, choice list, help
 // text and tree placement. Nothing here changes at run time.
+#include <array>
 #include <iterator>
 
 #include "source/schema.h"
@@ -1643,10 +1644,17 @@ static_assert(kItemCount == 304);
 std::span<const SettingItem> settingItems() { return {kItems, kItemCount}; }
 
 const SettingItem* findSettingItem(int id) {
-    if (id == 0) return nullptr;
-    for (const SettingItem* p = kItems; p->id != 0; ++p)
-        if (p->id == id) return p;
-    return nullptr;
+    // Every row, value and rule looks its item up: an index over the table,
+    // built once, answers what a walk of the table would.
+    static const auto index = [] {
+        std::array<const SettingItem*, 512> a{};
+        for (const SettingItem* p = kItems; p->id != 0; ++p)
+            if (p->id > 0 && p->id < static_cast<int>(a.size()) && !a[static_cast<std::size_t>(p->id)])
+                a[static_cast<std::size_t>(p->id)] = p;
+        return a;
+    }();
+    if (id <= 0 || id >= static_cast<int>(index.size())) return nullptr;
+    return index[static_cast<std::size_t>(id)];
 }
 
 }  // namespace sf
