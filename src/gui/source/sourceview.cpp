@@ -490,9 +490,11 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     build();
     d.applyOptions();
 
-    const int unit = std::max(4, fontMetrics().averageCharWidth());
-    for (int c = 0; c < 2; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
-    d.tree->header()->setDefaultSectionSize(kColumnUnits[2] * unit);
+    // The mean advance of the lower-case letters: some fonts report an
+    // average character width far above what text really takes.
+    const int unit = std::max(
+        4, fontMetrics().horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz")) / 26);
+    for (int c = 0; c < 3; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
 
     connect(d.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now) {
