@@ -19,7 +19,7 @@ class SourceDoc;
 namespace sf::gui {
 
 class SourceTreeModel : public QAbstractItemModel {
-  public:
+public:
     enum Column { ParameterColumn = 0, ValueColumn = 1, CommentColumn = 2, ColumnCount = 3 };
 
     explicit SourceTreeModel(SourceDoc& doc, QObject* parent = nullptr);
@@ -66,7 +66,7 @@ class SourceTreeModel : public QAbstractItemModel {
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
 
-  private:
+private:
     struct Node {
         TreeRow row;
         int parent;                 // node, -1 for a top-level row

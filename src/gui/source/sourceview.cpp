@@ -205,7 +205,10 @@ struct SourceView::Impl : SourceDocObserver {
         const SettingRef ref = model->ref(node);
         const ValueEditor* editor = findValueEditor(ref);
         if (editor == nullptr) return;
-        if ((*editor)(ValueEditContext{q, *doc, ref})) valueChanged(node);
+        if (!(*editor)(ValueEditContext{q, *doc, ref})) return;
+        valueChanged(node);
+        // A dialog may have changed more than its own row.
+        tree->viewport()->update();
     }
 
     void toggle(int node) {
