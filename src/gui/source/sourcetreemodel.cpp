@@ -263,6 +263,10 @@ QVariant SourceTreeModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
+QStringList SourceTreeModel::mimeTypes() const {
+    return {QString::fromLatin1(kSettingMimeType)};
+}
+
 Qt::ItemFlags SourceTreeModel::flags(const QModelIndex& index) const {
     if (nodeOf(index) < 0) return Qt::ItemIsDropEnabled;
     // Disabled rows stay selectable: they are drawn apart and ignore edits,

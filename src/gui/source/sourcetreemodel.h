@@ -18,6 +18,9 @@ class SourceDoc;
 
 namespace sf::gui {
 
+// The MIME type of a setting dragged from a settings tree.
+inline constexpr char kSettingMimeType[] = "application/x-sysforge-setting";
+
 class SourceTreeModel : public QAbstractItemModel {
 public:
     enum Column { ParameterColumn = 0, ValueColumn = 1, CommentColumn = 2, ColumnCount = 3 };
@@ -65,6 +68,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    // The drag data of SourceView (the view itself performs the drop).
+    QStringList mimeTypes() const override;
 
 private:
     struct Node {

@@ -603,7 +603,7 @@ QList<QAction*> SourceView::optionActions() const {
 }
 
 QString SourceView::dragMimeType() {
-    return QStringLiteral("application/x-sysforge-setting");
+    return QString::fromLatin1(kSettingMimeType);
 }
 
 QMimeData* SourceView::dragData(const SettingRef& ref) const {
