@@ -49,6 +49,11 @@ public:
 
     // Evaluates every row's enabled state again; signals the rows that changed.
     void evaluateEnabled();
+    // The same after a change of one value: the rules of a module's rows
+    // read that module and the global part only, so a change inside module
+    // `module` (0..15) leaves the other modules' rows as they are; -1
+    // evaluates every row.
+    void evaluateEnabledAfter(int module);
     // Signals that the values of these rows changed.
     void valueChanged(int node);
     void allValuesChanged();
@@ -79,6 +84,7 @@ private:
         std::vector<int> children;  // shown children
     };
     void link(const std::vector<bool>* shown);
+    void evaluateRange(std::size_t first, std::size_t last);
     void emitRowChanged(int node);
     QVariant decoration(const SettingItem& item, int column) const;
 
@@ -87,6 +93,8 @@ private:
     std::vector<Node> nodes_;
     std::vector<int> top_;  // shown top-level nodes
     std::vector<char> enabled_;
+    // Rows of each module: [first, last) node positions (empty for absent modules).
+    std::vector<std::pair<std::size_t, std::size_t>> moduleRows_;
     std::unordered_map<std::uint64_t, int> byRef_;
     bool filtered_ = false;
     bool showDisabled_ = true;

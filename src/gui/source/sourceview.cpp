@@ -130,7 +130,7 @@ struct SourceView::Impl : SourceDocObserver {
             for (int id = kFirstStructureSetting; id <= kLastStructureSetting; ++id)
                 model->valueChanged(model->findNode(id, ref.index1, -1));
         doc->checkpoint();
-        model->evaluateEnabled();
+        model->evaluateEnabledAfter(isModuleSetting(ref.id) ? ref.index1 : -1);
         changed();
     }
 
@@ -208,6 +208,7 @@ struct SourceView::Impl : SourceDocObserver {
         if (!(*editor)(ValueEditContext{q, *doc, ref})) return;
         valueChanged(node);
         // A dialog may have changed more than its own row.
+        model->evaluateEnabled();
         tree->viewport()->update();
     }
 
