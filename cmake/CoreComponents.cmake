@@ -17,12 +17,19 @@ sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/list
 sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 # Above the driver layer: the document saves a source together with its driver.
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
+# The settings tree's decisions: drop targets and copies, row actions, the filter.
+sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
+sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
 sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
 # Converter, macro lists, templates, filter, patch information: above the driver layer.
 sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
 
+# The drop tests set values as a user types them.
+if(TARGET test_dragcopy)
+  target_link_libraries(test_dragcopy PRIVATE sf_valuetext)
+endif()
 # The search tests walk a scanned library.
 if(TARGET test_search)
   target_link_libraries(test_search PRIVATE sf_library)

@@ -13,6 +13,7 @@
 #include "source/schema.h"
 
 class QLineEdit;
+class QMimeData;
 class QTreeView;
 
 namespace sf {
@@ -31,7 +32,7 @@ struct ViewOptions {
 
 class SourceView : public QWidget {
     Q_OBJECT
-public:
+  public:
     SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* parent = nullptr);
     ~SourceView() override;
 
@@ -63,7 +64,22 @@ public:
     QTreeView* tree() const;         // the tree control (object name "RzFlexTree")
     QLineEdit* filterField() const;  // Ctrl+F
 
-signals:
+    // The three display switches as checkable actions ("&Grid style", "&Show
+    // drag-and-drop possibilities", "&Show disabled values"), for a menu.
+    QList<QAction*> optionActions() const;
+
+    // Drag and drop of values between views of this process. The data names
+    // this view and the dragged row; any view can then test and perform the
+    // drop of it onto one of its rows.
+    static QString dragMimeType();
+    QMimeData* dragData(const SettingRef& ref) const;
+    bool canDropOn(const QMimeData* data, const SettingRef& target) const;
+    // Copies the dragged value into this view's document, builds the tree
+    // again with the target row selected and takes a checkpoint. Answers
+    // false when the drop is refused (nothing changes then).
+    bool dropOn(const QMimeData* data, const SettingRef& target);
+
+  signals:
     // The document's modified state may have changed (after every change,
     // undo, redo, drop).
     void modifiedChanged(bool modified);
@@ -76,7 +92,7 @@ signals:
     // (mode: sf::SearchMode as int).
     void searchRequested(int mode, const sf::SettingRef& ref);
 
-private:
+  private:
     struct Impl;
     Impl* d_;
 };
