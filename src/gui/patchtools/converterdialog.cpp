@@ -31,9 +31,16 @@ struct TypeSpec {
 const std::vector<TypeSpec>& typeSpecs() {
     static const std::vector<TypeSpec> specs{
         {1, "Copy bytes", {{201, "From byte"}, {203, "to byte"}, {205, "number of bytes"}}},
-        {2, "Copy bits", {{207, "From byte / bit"}, {208, nullptr}, {210, "to byte / bit"}, {211, nullptr},
-                          {213, "number of bits"}}},
-        {3, "Loop start ", {{219, "Loop number"}, {215, "Source increment"}, {217, "Dest. increment"}}},
+        {2,
+         "Copy bits",
+         {{207, "From byte / bit"},
+          {208, nullptr},
+          {210, "to byte / bit"},
+          {211, nullptr},
+          {213, "number of bits"}}},
+        {3,
+         "Loop start ",
+         {{219, "Loop number"}, {215, "Source increment"}, {217, "Dest. increment"}}},
         {4, "Loop end", {}},
     };
     return specs;
@@ -73,7 +80,8 @@ OperationDialog::OperationDialog(const OperationForm& form, QWidget* parent) : Q
             auto* edit = new QLineEdit(this);
             edit->setObjectName(QStringLiteral("box%1").arg(b.id));
             edit->installEventFilter(digits);
-            edit->setText(fromDriverText(form.boxes.count(b.id) ? form.boxes.at(b.id) : std::string()));
+            edit->setText(
+                fromDriverText(form.boxes.count(b.id) ? form.boxes.at(b.id) : std::string()));
             edit->setMaximumWidth(70);
             grid->addWidget(edit, line, column++);
             boxes_[b.id] = edit;
@@ -168,8 +176,10 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
     layout->addWidget(note_);
     resize(640, 380);
 
-    connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) { editRow(i.row()); });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
+    connect(list_, &ListView::cellActivated, this,
+            [this](const QModelIndex& i) { editRow(i.row()); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] {
         const auto next = editor_.remove(list_->selectedRow());
         relist(next.value_or(-1));

@@ -19,21 +19,21 @@ class ListView;
 
 // Lets a line edit take only digits when typed into, as a number box does.
 class DigitsOnly : public QObject {
-public:
+  public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 class OperationDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     OperationDialog(const OperationForm& form, QWidget* parent);
     // The form as the user left it.
     OperationForm form() const;
     QLineEdit* box(int id) const { return boxes_.at(id); }
     void chooseType(int type);
 
-private:
+  private:
     void updateEnabling();
 
     QButtonGroup* types_;
@@ -43,7 +43,7 @@ private:
 
 class PatchConverterDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PatchConverterDialog(ConverterEditor& editor, QWidget* parent);
     ListView* list() const { return list_; }
     QLineEdit* finalSize() const { return finalSize_; }
@@ -52,7 +52,7 @@ public:
 
     void accept() override;
 
-private:
+  private:
     void relist(int select);
     void updateButtons();
 

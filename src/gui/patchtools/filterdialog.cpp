@@ -55,7 +55,8 @@ QLineEdit* readOnlyBox(QWidget* parent, const QString& name) {
 }
 }  // namespace
 
-DispatcherDialog::DispatcherDialog(MacroData& data, QWidget* parent) : QDialog(parent), data_(data) {
+DispatcherDialog::DispatcherDialog(MacroData& data, QWidget* parent)
+    : QDialog(parent), data_(data) {
     setWindowTitle(QStringLiteral("Macro filter"));
     model_ = new ListModel({QStringLiteral("Value"), QStringLiteral("Group")}, this);
     model_->rows = [] { return macro_data::kFilterValues; };
@@ -64,12 +65,14 @@ DispatcherDialog::DispatcherDialog(MacroData& data, QWidget* parent) : QDialog(p
     };
     model_->commit = [this](int row, int, const QString& typed) {
         setFilterGroup(data_, row, toDriverText(typed));
-        QMetaObject::invokeMethod(this, [this, row] { relist(row); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, row] { relist(row); }, Qt::QueuedConnection);
         return true;
     };
     list_ = new ListView(this);
     list_->setModel(model_);
-    list_->setItemDelegate(new CellDelegate([](const QModelIndex& i) { return i.column() == 1 ? 0 : -1; }, list_));
+    list_->setItemDelegate(
+        new CellDelegate([](const QModelIndex& i) { return i.column() == 1 ? 0 : -1; }, list_));
     list_->setColumnWidths({60, 80});
     connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
         list_->selectRow(i.row());
@@ -126,7 +129,8 @@ void DispatcherDialog::chooseReference() {
 }
 
 void DispatcherDialog::showReference() {
-    reference_->setText(fromDriverText(data_.templateName(data_.s16(macro_data::kFilterReference))));
+    reference_->setText(
+        fromDriverText(data_.templateName(data_.s16(macro_data::kFilterReference))));
 }
 
 void DispatcherDialog::relist(int select) {
@@ -140,7 +144,8 @@ PatchInfoDialog::PatchInfoDialog(MacroData& data, QWidget* parent) : QDialog(par
     QWidget* previous = nullptr;
     for (int h = 0; h < 2; ++h) {
         Half& half = halves_[static_cast<std::size_t>(h)];
-        half.model = new ListModel({QString(), QStringLiteral("Value"), QStringLiteral("Tag")}, this);
+        half.model =
+            new ListModel({QString(), QStringLiteral("Value"), QStringLiteral("Tag")}, this);
         half.model->rows = [] { return patch_info::kRows; };
         half.model->text = [this, h](int row, int column) -> QString {
             const Block& b = *data_.patchInfo;
@@ -153,14 +158,16 @@ PatchInfoDialog::PatchInfoDialog(MacroData& data, QWidget* parent) : QDialog(par
                 setPatchInfoValue(*data_.patchInfo, h, row, toDriverText(typed));
             else
                 setPatchInfoTag(*data_.patchInfo, h, row, toDriverText(typed));
-            QMetaObject::invokeMethod(this, [this, h, row] { relist(h, row); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, h, row] { relist(h, row); }, Qt::QueuedConnection);
             return true;
         };
         half.list = new ListView(this);
         half.list->setObjectName(QStringLiteral("list%1").arg(h));
         half.list->setModel(half.model);
         half.list->setItemDelegate(new CellDelegate(
-            [](const QModelIndex& i) { return i.column() == 0 ? -1 : patch_info::kTagChars + 1; }, half.list));
+            [](const QModelIndex& i) { return i.column() == 0 ? -1 : patch_info::kTagChars + 1; },
+            half.list));
         half.list->setColumnWidths({30, 60, 110});
         connect(half.list, &ListView::cellActivated, this, [this, h](const QModelIndex& i) {
             ListView* list = halves_[static_cast<std::size_t>(h)].list;
@@ -170,7 +177,8 @@ PatchInfoDialog::PatchInfoDialog(MacroData& data, QWidget* parent) : QDialog(par
         half.reference = readOnlyBox(this, QStringLiteral("reference%1").arg(h));
         auto* choose = button(QStringLiteral("..."), QStringLiteral("chooseButton%1").arg(h), this);
         auto* clear = button(QStringLiteral("X"), QStringLiteral("clearButton%1").arg(h), this);
-        half.offset = new QLineEdit(nonNegativeText(patchInfoOffset(*data_.patchInfo, h)).c_str(), this);
+        half.offset =
+            new QLineEdit(nonNegativeText(patchInfoOffset(*data_.patchInfo, h)).c_str(), this);
         half.offset->setObjectName(QStringLiteral("offset%1").arg(h));
         connect(choose, &QPushButton::clicked, this, [this, h] { chooseReference(h); });
         connect(clear, &QPushButton::clicked, this, [this, h] {
@@ -224,7 +232,8 @@ bool editFilter(QWidget* parent, MacroData& data) {
     MacroData duplicate = data;
     DispatcherDialog dialog(duplicate, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
-    acceptFilter(data, std::move(duplicate), toDriverText(dialog.offset()->text()), dialog.andMode()->isChecked());
+    acceptFilter(data, std::move(duplicate), toDriverText(dialog.offset()->text()),
+                 dialog.andMode()->isChecked());
     return true;
 }
 

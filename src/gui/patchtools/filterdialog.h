@@ -18,7 +18,7 @@ class ListView;
 
 class DispatcherDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     DispatcherDialog(MacroData& data, QWidget* parent);
     ListView* list() const { return list_; }
     QLineEdit* referenceName() const { return reference_; }
@@ -27,7 +27,7 @@ public:
     // "...": the template chooser; a chosen template becomes the reference.
     void chooseReference();
 
-private:
+  private:
     void relist(int select);
     void showReference();
 
@@ -41,14 +41,16 @@ private:
 
 class PatchInfoDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PatchInfoDialog(MacroData& data, QWidget* parent);
     ListView* list(int half) const { return halves_[static_cast<std::size_t>(half)].list; }
-    QLineEdit* referenceName(int half) const { return halves_[static_cast<std::size_t>(half)].reference; }
+    QLineEdit* referenceName(int half) const {
+        return halves_[static_cast<std::size_t>(half)].reference;
+    }
     QLineEdit* offset(int half) const { return halves_[static_cast<std::size_t>(half)].offset; }
     void chooseReference(int half);
 
-private:
+  private:
     struct Half {
         ListModel* model = nullptr;
         ListView* list = nullptr;

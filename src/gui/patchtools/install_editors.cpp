@@ -26,7 +26,8 @@ bool editMessageRow(const ValueEditContext& ctx) {
     std::vector<MessageUnit> units = readMessageUnits(r, target->field);
     units.resize(static_cast<std::size_t>(target->capacity), MessageUnit{0x00FF});
     int count = messageCount(r, target->field);
-    if (!editMessage(ctx.parent, units, count, target->capacity, target->headerLength)) return false;
+    if (!editMessage(ctx.parent, units, count, target->capacity, target->headerLength))
+        return false;
     writeMessage(r, target->field, units, count);
     return true;
 }

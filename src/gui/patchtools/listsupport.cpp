@@ -29,12 +29,14 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         if (state >= 0) return state ? Qt::Checked : Qt::Unchecked;
         return {};
     }
-    if (role == Qt::DisplayRole || role == Qt::EditRole) return text ? text(index.row(), index.column()) : QString();
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return text ? text(index.row(), index.column()) : QString();
     return {};
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation o, int role) const {
-    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < headers_.size()) return headers_[section];
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < headers_.size())
+        return headers_[section];
     return {};
 }
 
@@ -58,7 +60,8 @@ EditControl::EditControl(QWidget* parent, int bufferSize) : QLineEdit(parent) {
 CellDelegate::CellDelegate(std::function<int(const QModelIndex&)> limit, QObject* parent)
     : QStyledItemDelegate(parent), limit_(std::move(limit)) {}
 
-QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const {
+QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                    const QModelIndex& index) const {
     const int limit = limit_ ? limit_(index) : 0;
     if (limit < 0) return nullptr;
     auto* edit = new EditControl(parent, limit);
@@ -72,7 +75,8 @@ void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) cons
     edit->selectAll();
 }
 
-void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                const QModelIndex& index) const {
     model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
 }
 
@@ -90,7 +94,8 @@ ListView::ListView(QWidget* parent) : QTreeView(parent) {
 }
 
 int ListView::selectedRow() const {
-    const QModelIndexList rows = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    const QModelIndexList rows =
+        selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -102,7 +107,8 @@ void ListView::selectRow(int row) {
     }
     const QModelIndex index = model()->index(row, 0);
     setCurrentIndex(index);
-    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel()->select(index,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
 }
 
@@ -117,10 +123,12 @@ void ListView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QModelIndex at = currentIndex();
-    if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && at.isValid() && model()) {
+    if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && at.isValid() &&
+        model()) {
         const int column = at.column() + (event->key() == Qt::Key_Left ? -1 : 1);
         if (column >= 0 && column < model()->columnCount(at.parent())) {
-            selectionModel()->setCurrentIndex(at.siblingAtColumn(column), QItemSelectionModel::NoUpdate);
+            selectionModel()->setCurrentIndex(at.siblingAtColumn(column),
+                                              QItemSelectionModel::NoUpdate);
             scrollTo(currentIndex());
         }
         return;

@@ -17,7 +17,7 @@ namespace sf::gui {
 // relists (refresh()).
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     ListModel(QStringList headers, QObject* parent = nullptr);
 
     std::function<int()> rows;
@@ -35,7 +35,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-private:
+  private:
     QStringList headers_;
 };
 
@@ -43,7 +43,7 @@ private:
 // selected, and at most limit - 1 characters when a limit is given.
 class EditControl : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     explicit EditControl(QWidget* parent, int bufferSize = 0);
 };
 
@@ -51,14 +51,15 @@ public:
 // size; 0 for no limit, -1 for no edit box).
 class CellDelegate : public QStyledItemDelegate {
     Q_OBJECT
-public:
+  public:
     CellDelegate(std::function<int(const QModelIndex&)> limit, QObject* parent);
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
-    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
 
-private:
+  private:
     std::function<int(const QModelIndex&)> limit_;
 };
 
@@ -67,7 +68,7 @@ private:
 // cellClicked (with the position for a pop-up menu).
 class ListView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     explicit ListView(QWidget* parent = nullptr);
     // Left and Right move the current cell within the row, so that F2 can
     // reach every column.
@@ -77,11 +78,11 @@ public:
     // Widths of the columns (the label column first).
     void setColumnWidths(std::initializer_list<int> widths);
 
-signals:
+  signals:
     void cellActivated(const QModelIndex& index);
     void cellClicked(const QModelIndex& index, const QPoint& globalPos);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

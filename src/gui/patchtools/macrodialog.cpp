@@ -19,10 +19,13 @@ namespace {
 constexpr int kHelpTopic = 2023;
 enum Column { Label = 0, Name = 1, From = 2, To = 3, Type = 4, Group = 5, Columns = 6 };
 
-MacroColumn macroColumn(int column) { return static_cast<MacroColumn>(column - Name); }
+MacroColumn macroColumn(int column) {
+    return static_cast<MacroColumn>(column - Name);
+}
 }  // namespace
 
-MacroTreeModel::MacroTreeModel(MacroEditor& editor, QObject* parent) : QAbstractItemModel(parent), editor_(editor) {}
+MacroTreeModel::MacroTreeModel(MacroEditor& editor, QObject* parent)
+    : QAbstractItemModel(parent), editor_(editor) {}
 
 QModelIndex MacroTreeModel::indexOf(const MacroSel& sel, int column) const {
     if (sel.isMacro()) return index(sel.macro, column);
@@ -36,7 +39,8 @@ MacroSel MacroTreeModel::selOf(const QModelIndex& index) {
 
 QModelIndex MacroTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (row < 0 || column < 0 || column >= Columns) return {};
-    if (!parent.isValid()) return row < editor_.macroCount() ? createIndex(row, column, quintptr{0}) : QModelIndex();
+    if (!parent.isValid())
+        return row < editor_.macroCount() ? createIndex(row, column, quintptr{0}) : QModelIndex();
     if (parent.internalId() != 0 || row >= editor_.parameterCount(parent.row())) return {};
     return createIndex(row, column, static_cast<quintptr>(parent.row() + 1));
 }
@@ -52,7 +56,9 @@ int MacroTreeModel::rowCount(const QModelIndex& parent) const {
     return editor_.parameterCount(parent.row());
 }
 
-int MacroTreeModel::columnCount(const QModelIndex&) const { return Columns; }
+int MacroTreeModel::columnCount(const QModelIndex&) const {
+    return Columns;
+}
 
 QVariant MacroTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
@@ -63,7 +69,8 @@ QVariant MacroTreeModel::data(const QModelIndex& index, int role) const {
 
 QVariant MacroTreeModel::headerData(int section, Qt::Orientation o, int role) const {
     static const char* headers[] = {"", "Macro Name", "From", "To", "Type", "Group"};
-    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < Columns) return QString::fromLatin1(headers[section]);
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < Columns)
+        return QString::fromLatin1(headers[section]);
     return {};
 }
 
@@ -80,7 +87,8 @@ Qt::ItemFlags MacroTreeModel::flags(const QModelIndex& index) const {
 bool MacroTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !(flags(index) & Qt::ItemIsEditable)) return false;
     const MacroSel sel = selOf(index);
-    if (!editor_.editCell(sel, macroColumn(index.column()), toDriverText(value.toString()))) return false;
+    if (!editor_.editCell(sel, macroColumn(index.column()), toDriverText(value.toString())))
+        return false;
     rowChanged(sel);
     return true;
 }
@@ -117,7 +125,8 @@ std::optional<MacroSel> MacroTreeModel::remove(const MacroSel& sel) {
     if (sel.isMacro() && sel.macro < editor_.macroCount())
         emit dataChanged(index(sel.macro, Label), index(editor_.macroCount() - 1, Label));
     if (!sel.isMacro() && sel.param < editor_.parameterCount(sel.macro))
-        emit dataChanged(indexOf({sel.macro, sel.param}), indexOf({sel.macro, editor_.parameterCount(sel.macro) - 1}));
+        emit dataChanged(indexOf({sel.macro, sel.param}),
+                         indexOf({sel.macro, editor_.parameterCount(sel.macro) - 1}));
     return next;
 }
 
@@ -139,7 +148,8 @@ void MacroTreeModel::replaceData(MacroData data) {
     endResetModel();
 }
 
-MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent) : QDialog(parent), editor_(editor) {
+MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
+    : QDialog(parent), editor_(editor) {
     setWindowTitle(QStringLiteral("Macro editor builder"));
     model_ = new MacroTreeModel(editor_, this);
     list_ = new ListView(this);
@@ -151,7 +161,8 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent) : QDi
             const bool macroRow = i.internalId() == 0;
             if (macroRow && i.column() == Name) return macro_list::kNameChars + 1;
             if (!macroRow && i.column() == From) return macro_list::kParamOffsetChars + 1;
-            return macroRow && (i.column() == From || i.column() == To || i.column() == Group) ? 0 : -1;
+            return macroRow && (i.column() == From || i.column() == To || i.column() == Group) ? 0
+                                                                                               : -1;
         },
         list_));
     list_->setColumnWidths({60, 140, 50, 50, 80, 64});
@@ -173,12 +184,14 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent) : QDi
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
-    for (QPushButton* b : {addMacro_, addParameter_, delete_, filter, info, cancel, help}) b->setAutoDefault(false);
+    for (QPushButton* b : {addMacro_, addParameter_, delete_, filter, info, cancel, help})
+        b->setAutoDefault(false);
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
     note_->setWordWrap(true);
     if (!editor_.editable())
-        note_->setText(QStringLiteral("The macro list of this module is damaged and cannot be changed."));
+        note_->setText(
+            QStringLiteral("The macro list of this module is damaged and cannot be changed."));
 
     auto* side = new QVBoxLayout;
     for (QPushButton* b : {addMacro_, addParameter_, delete_}) side->addWidget(b);
@@ -195,12 +208,14 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent) : QDi
     layout->addWidget(note_);
     resize(640, 460);
 
-    connect(list_, &ListView::cellActivated, this,
-            [this](const QModelIndex& i) { activateCell(i, list_->viewport()->mapToGlobal(list_->visualRect(i).bottomLeft())); });
+    connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
+        activateCell(i, list_->viewport()->mapToGlobal(list_->visualRect(i).bottomLeft()));
+    });
     connect(list_, &ListView::cellClicked, this, [this](const QModelIndex& i, const QPoint& at) {
         if (i.column() == Type && i.internalId() == 0) activateCell(i, at);
     });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { updateButtons(); });
     connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { updateButtons(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] { updateButtons(); });
@@ -234,7 +249,8 @@ void MacroEditorDialog::select(const std::optional<MacroSel>& sel) {
     const QModelIndex at = model_->indexOf(*sel);
     if (!at.isValid()) return;
     list_->setCurrentIndex(at);
-    list_->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->selectionModel()->select(
+        at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list_->scrollTo(at);
     updateButtons();
 }
@@ -299,8 +315,10 @@ void MacroEditorDialog::activateCell(const QModelIndex& index, const QPoint& glo
     if (sel.isMacro() && index.column() == Type) {
         QMenu menu(this);
         menu.setObjectName(QStringLiteral("kindMenu"));
-        for (int k = 0; k < 3; ++k) menu.addAction(fromDriverText(macroKindText(static_cast<std::uint8_t>(k))))->setData(k);
-        if (QAction* chosen = menu.exec(globalPos)) model_->setKind(sel.macro, chosen->data().toInt());
+        for (int k = 0; k < 3; ++k)
+            menu.addAction(fromDriverText(macroKindText(static_cast<std::uint8_t>(k))))->setData(k);
+        if (QAction* chosen = menu.exec(globalPos))
+            model_->setKind(sel.macro, chosen->data().toInt());
     } else if (!sel.isMacro() && (index.column() == Name || index.column() == Label)) {
         int chosen = -1;
         onDuplicate([&](MacroData& d) { chosen = chooseTemplate(this, d); });

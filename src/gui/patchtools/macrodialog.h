@@ -17,7 +17,7 @@ class ListView;
 
 class MacroTreeModel : public QAbstractItemModel {
     Q_OBJECT
-public:
+  public:
     MacroTreeModel(MacroEditor& editor, QObject* parent);
 
     QModelIndex indexOf(const MacroSel& sel, int column = 0) const;
@@ -41,14 +41,14 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-private:
+  private:
     void rowChanged(const MacroSel& sel);
     MacroEditor& editor_;
 };
 
 class MacroEditorDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     MacroEditorDialog(MacroEditor& editor, QWidget* parent);
 
     ListView* list() const { return list_; }
@@ -65,7 +65,7 @@ public:
     // A click or F2 on a cell: the kind menu, the template chooser or the edit box.
     void activateCell(const QModelIndex& index, const QPoint& globalPos);
 
-private:
+  private:
     void updateButtons();
     // Runs `dialog` on a duplicate of the data; a changed duplicate replaces it.
     template <typename Fn>

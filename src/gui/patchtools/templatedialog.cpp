@@ -52,33 +52,45 @@ BitRangeDialog::BitRangeDialog(int start, int count, QWidget* parent) : QDialog(
     start_->selectAll();
 }
 
-ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent) : QDialog(parent), editor_(editor) {
+ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
+    : QDialog(parent), editor_(editor) {
     setWindowTitle(QStringLiteral("Parameter templates"));
-    model_ = new ListModel({QString(), QStringLiteral("Parameter"), QStringLiteral("Type"), QStringLiteral("Signed"),
-                            QStringLiteral("Min"), QStringLiteral("Max"), QStringLiteral("Def")},
-                           this);
+    model_ = new ListModel(
+        {QString(), QStringLiteral("Parameter"), QStringLiteral("Type"), QStringLiteral("Signed"),
+         QStringLiteral("Min"), QStringLiteral("Max"), QStringLiteral("Def")},
+        this);
     model_->rows = [this] { return editor_.count(); };
     model_->text = [this](int row, int column) -> QString {
         const TemplateView t = editor_.get(row);
         switch (column) {
-            case Label: return QString::number(row + 1);
-            case Name: return fromDriverText(t.name);
-            case Type: return fromDriverText(templateTypeText(t));
-            case Min: return QString::number(t.min);
-            case Max: return QString::number(t.max);
-            case Def: return QString::number(t.def);
-            default: return {};
+            case Label:
+                return QString::number(row + 1);
+            case Name:
+                return fromDriverText(t.name);
+            case Type:
+                return fromDriverText(templateTypeText(t));
+            case Min:
+                return QString::number(t.min);
+            case Max:
+                return QString::number(t.max);
+            case Def:
+                return QString::number(t.def);
+            default:
+                return {};
         }
     };
     model_->checkState = [this](int row, int column) {
         return column == Signed ? (editor_.get(row).isSigned() ? 1 : 0) : -1;
     };
     model_->commit = [this](int row, int column, const QString& typed) {
-        static const TemplateColumn columns[] = {TemplateColumn::Name, TemplateColumn::Type, TemplateColumn::Signed,
-                                                 TemplateColumn::Min,  TemplateColumn::Max,  TemplateColumn::Def};
+        static const TemplateColumn columns[] = {TemplateColumn::Name,   TemplateColumn::Type,
+                                                 TemplateColumn::Signed, TemplateColumn::Min,
+                                                 TemplateColumn::Max,    TemplateColumn::Def};
         if (column < Name) return false;
         const bool stored = editor_.setText(row, columns[column - Name], toDriverText(typed));
-        if (stored) QMetaObject::invokeMethod(this, [this, row] { relist(row); }, Qt::QueuedConnection);
+        if (stored)
+            QMetaObject::invokeMethod(
+                this, [this, row] { relist(row); }, Qt::QueuedConnection);
         return stored;
     };
     list_ = new ListView(this);
@@ -118,8 +130,10 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent) : 
     connect(list_, &ListView::cellClicked, this, [this](const QModelIndex& i, const QPoint& at) {
         if (i.column() == Type || i.column() == Signed) activateCell(i.row(), i.column(), at);
     });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
-    connect(addButton_, &QPushButton::clicked, this, [this] { relist(editor_.add().value_or(selectedRow())); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
+    connect(addButton_, &QPushButton::clicked, this,
+            [this] { relist(editor_.add().value_or(selectedRow())); });
     connect(deleteButton_, &QPushButton::clicked, this,
             [this] { relist(editor_.remove(selectedRow()).value_or(-1)); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -134,7 +148,9 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent) : 
     list_->setFocus();
 }
 
-int ParamEditorDialog::selectedRow() const { return list_->selectedRow(); }
+int ParamEditorDialog::selectedRow() const {
+    return list_->selectedRow();
+}
 
 void ParamEditorDialog::activateCell(int row, int column, const QPoint& globalPos) {
     if (row < 0 || row >= editor_.count()) return;
@@ -144,8 +160,9 @@ void ParamEditorDialog::activateCell(int row, int column, const QPoint& globalPo
     } else if (column == Type) {
         QMenu menu(this);
         menu.setObjectName(QStringLiteral("typeMenu"));
-        for (auto c : {TemplateTypeChoice::Byte, TemplateTypeChoice::WordLittle, TemplateTypeChoice::WordBig,
-                       TemplateTypeChoice::BitsLittle, TemplateTypeChoice::BitsBig}) {
+        for (auto c :
+             {TemplateTypeChoice::Byte, TemplateTypeChoice::WordLittle, TemplateTypeChoice::WordBig,
+              TemplateTypeChoice::BitsLittle, TemplateTypeChoice::BitsBig}) {
             QAction* a = menu.addAction(QString::fromLatin1(templateTypeMenuText(c)));
             a->setData(static_cast<int>(c));
         }
@@ -162,7 +179,8 @@ void ParamEditorDialog::chooseType(int row, TemplateTypeChoice choice) {
         const TemplateView t = editor_.get(row);
         BitRangeDialog range(t.bitStart, t.bitCount, this);
         if (range.exec() != QDialog::Accepted) return;
-        editor_.setBitRange(row, toDriverText(range.start()->text()), toDriverText(range.count()->text()),
+        editor_.setBitRange(row, toDriverText(range.start()->text()),
+                            toDriverText(range.count()->text()),
                             choice == TemplateTypeChoice::BitsLittle);
     } else {
         editor_.setType(row, choice);
@@ -186,7 +204,8 @@ int chooseTemplate(QWidget* parent, MacroData& data) {
     ParamEditorDialog dialog(editor, parent);
     if (dialog.exec() != QDialog::Accepted) return -1;
     const int row = dialog.selectedRow();
-    return acceptTemplateChoice(data, editor.takeData(), row >= 0 ? std::optional<int>(row) : std::nullopt);
+    return acceptTemplateChoice(data, editor.takeData(),
+                                row >= 0 ? std::optional<int>(row) : std::nullopt);
 }
 
 }  // namespace sf::gui

@@ -16,19 +16,19 @@ class ListView;
 
 class BitRangeDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     BitRangeDialog(int start, int count, QWidget* parent);
     QLineEdit* start() const { return start_; }
     QLineEdit* count() const { return count_; }
 
-private:
+  private:
     QLineEdit* start_;
     QLineEdit* count_;
 };
 
 class ParamEditorDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     ParamEditorDialog(TemplateEditor& editor, QWidget* parent);
     ListView* list() const { return list_; }
     int selectedRow() const;
@@ -38,7 +38,7 @@ public:
     // The type menu's entries (the "Bit(s)" ones ask for the bit range).
     void chooseType(int row, TemplateTypeChoice choice);
 
-private:
+  private:
     void relist(int select);
     void updateButtons();
 

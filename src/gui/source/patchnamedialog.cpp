@@ -22,7 +22,8 @@ QString shownText(const std::string& text) {
 }
 }  // namespace
 
-PatchNameDialog::PatchNameDialog(PatchNameEditor& editor, QWidget* parent) : QDialog(parent), editor_(editor) {
+PatchNameDialog::PatchNameDialog(PatchNameEditor& editor, QWidget* parent)
+    : QDialog(parent), editor_(editor) {
     setWindowTitle(QStringLiteral("ROM patch names"));
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("names"));
@@ -66,7 +67,9 @@ PatchNameDialog::PatchNameDialog(PatchNameEditor& editor, QWidget* parent) : QDi
     text_->setFocus();
 }
 
-void PatchNameDialog::takeText() { editor_.text = toDriverText(text_->toPlainText()); }
+void PatchNameDialog::takeText() {
+    editor_.text = toDriverText(text_->toPlainText());
+}
 
 void PatchNameDialog::importFile(const QString& path) {
     takeText();
@@ -79,7 +82,8 @@ void PatchNameDialog::accept() {
 }
 
 bool editRomNames(QWidget* parent, SourceRecord& r, int module, int subBank) {
-    if (module < 0 || module >= rec::kModules || subBank < 0 || subBank >= rec::kSubBanks) return false;
+    if (module < 0 || module >= rec::kModules || subBank < 0 || subBank >= rec::kSubBanks)
+        return false;
     PatchNameEditor editor(r, module, subBank, prompter());
     PatchNameDialog dialog(editor, parent);
     if (dialog.exec() != QDialog::Accepted) return false;

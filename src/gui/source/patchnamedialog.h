@@ -12,7 +12,7 @@ namespace sf::gui {
 
 class PatchNameDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PatchNameDialog(PatchNameEditor& editor, QWidget* parent);
 
     QPlainTextEdit* textBox() const { return text_; }
@@ -21,7 +21,7 @@ public:
 
     void accept() override;
 
-private:
+  private:
     void takeText();
 
     PatchNameEditor& editor_;

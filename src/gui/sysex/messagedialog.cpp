@@ -22,9 +22,10 @@ constexpr int kValueChars = 199;
 
 ValueDialog::ValueDialog(const QString& initial, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Value"));
-    auto* text = new QLabel(QStringLiteral("You can type an hexadecimal value, a decimal value, an ASCII value (with "
-                                           "'quotes') or you can choose a tag in the drop-down list"),
-                            this);
+    auto* text = new QLabel(
+        QStringLiteral("You can type an hexadecimal value, a decimal value, an ASCII value (with "
+                       "'quotes') or you can choose a tag in the drop-down list"),
+        this);
     text->setWordWrap(true);
     field_ = new QComboBox(this);
     field_->setObjectName(QStringLiteral("valueField"));
@@ -50,22 +51,37 @@ ValueDialog::ValueDialog(const QString& initial, QWidget* parent) : QDialog(pare
     field_->setFocus();
 }
 
-QString ValueDialog::result() const { return field_->currentText().left(kValueChars); }
+void ValueDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The field opens wholly selected, so that typing replaces it.
+    field_->setFocus();
+    field_->lineEdit()->selectAll();
+}
 
-SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent) : QDialog(parent), editor_(editor) {
+QString ValueDialog::result() const {
+    return field_->currentText().left(kValueChars);
+}
+
+SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent)
+    : QDialog(parent), editor_(editor) {
     setWindowTitle(QStringLiteral("Midi Message"));
-    model_ = new ListModel({QString(), QStringLiteral("Hexa"), QStringLiteral("Decimal"), QStringLiteral("Ascii"),
-                            QStringLiteral("Comment")},
+    model_ = new ListModel({QString(), QStringLiteral("Hexa"), QStringLiteral("Decimal"),
+                            QStringLiteral("Ascii"), QStringLiteral("Comment")},
                            this);
     model_->rows = [this] { return editor_.capacity(); };
     model_->text = [this](int row, int column) -> QString {
         const MessageRow& r = editor_.rows()[static_cast<std::size_t>(row)];
         switch (column) {
-            case 0: return QString::number(r.label);
-            case 1: return fromDriverText(r.hexa);
-            case 2: return fromDriverText(r.decimal);
-            case 3: return fromDriverText(r.ascii);
-            default: return fromDriverText(r.comment);
+            case 0:
+                return QString::number(r.label);
+            case 1:
+                return fromDriverText(r.hexa);
+            case 2:
+                return fromDriverText(r.decimal);
+            case 3:
+                return fromDriverText(r.ascii);
+            default:
+                return fromDriverText(r.comment);
         }
     };
     list_ = new ListView(this);
@@ -98,8 +114,10 @@ SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent) :
     layout->addWidget(note_);
     resize(560, 420);
 
-    connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) { editRow(i.row()); });
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
+    connect(list_, &ListView::cellActivated, this,
+            [this](const QModelIndex& i) { editRow(i.row()); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] {
         const int row = list_->selectedRow();
         editor_.remove(row);
@@ -142,10 +160,11 @@ void SysexMessageDialog::relist(int select) {
 }
 
 void SysexMessageDialog::showNote() {
-    note_->setText(editor_.lastEditTruncated()
-                       ? QStringLiteral("The message holds at most %1 values: the values beyond were dropped.")
-                             .arg(editor_.capacity())
-                       : QString());
+    note_->setText(
+        editor_.lastEditTruncated()
+            ? QStringLiteral("The message holds at most %1 values: the values beyond were dropped.")
+                  .arg(editor_.capacity())
+            : QString());
 }
 
 void SysexMessageDialog::updateButtons() {
@@ -155,7 +174,8 @@ void SysexMessageDialog::updateButtons() {
     insertButton_->setEnabled(editor_.canInsert(sel));
 }
 
-bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity, int headerLength) {
+bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity,
+                 int headerLength) {
     MessageEditor editor(units, count, capacity, headerLength);
     SysexMessageDialog dialog(editor, parent);
     if (dialog.exec() != QDialog::Accepted || !editor.changed()) return false;

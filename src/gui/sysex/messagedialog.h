@@ -20,26 +20,29 @@ class ListView;
 
 class ValueDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     ValueDialog(const QString& initial, QWidget* parent);
     QComboBox* field() const { return field_; }
     // The edit field's text, at most 199 characters.
     QString result() const;
 
-private:
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
     QComboBox* field_;
 };
 
 class SysexMessageDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     SysexMessageDialog(MessageEditor& editor, QWidget* parent);
 
     ListView* list() const { return list_; }
     // Opens "Value" on a row; answers whether the message changed.
     bool editRow(int row);
 
-private:
+  private:
     void relist(int select);
     void updateButtons();
     void showNote();
@@ -54,6 +57,7 @@ private:
 
 // Runs the editor on `units` (capacity of them) and `count`; on OK with a
 // real change both are updated and true is answered.
-bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity, int headerLength);
+bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity,
+                 int headerLength);
 
 }  // namespace sf::gui
