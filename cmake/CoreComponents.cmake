@@ -17,6 +17,8 @@ sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/list
 sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 # Above the driver layer: the document saves a source together with its driver.
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
+# The application shell: preferences, paths, document framework decisions, session.
+sf_component(appshell SOURCES app/docframe*.cpp app/preferences*.cpp app/session*.cpp DEPS config)
 # The settings tree's decisions: drop targets and copies, row actions, the filter.
 sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
 sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
@@ -25,6 +27,18 @@ sf_component(hexdump SOURCES sysex/hexdump*.cpp)
 sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
 # Converter, macro lists, templates, filter, patch information: above the driver layer.
 sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
+sf_component(memorydoc SOURCES sysex/memorydoc*.cpp DEPS fileio)
+sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
+# MIDI input through RtMidi (ALSA sequencer and JACK), when it is installed.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RTMIDI QUIET IMPORTED_TARGET rtmidi)
+endif()
+if(RTMIDI_FOUND)
+  sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
+  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
+  target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
+endif()
 
 # The drop tests set values as a user types them.
 if(TARGET test_dragcopy)

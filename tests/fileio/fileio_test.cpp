@@ -187,29 +187,16 @@ TEST(FileIo, WriteProtectedFilesAreNeverReplaced) {
     TempDir d;
     const fs::path ro = d / "ro.d";
     writeText(ro, "old");
-    writeText(d / "src", "new");
     fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read);
     // Root could write it; the missing write bits still protect it.
-    struct Case {
-        const char* what;
-        std::function<void()> op;
-    };
-    const Case cases[] = {
-        {"atomic write", [&] { writeFileAtomic(ro, bytesOf("new")); }},
-        {"backup", [&] { saveBackup(ro, 2, "bak", nullptr); }},
-        {"copy onto it", [&] { copyFile(d / "src", ro); }},
-    };
-    for (const Case& c : cases) {
-        const Exception e = thrown(c.op);
-        const bool copy = std::string(c.what) == "copy onto it";
-        EXPECT_EQ(e.messageNumber(), copy ? 18006 : 18000) << c.what;
-        if (!copy) {
-            EXPECT_EQ(e.text(), formatFileMessage(18000, ro.string())) << c.what;
-        }
-        EXPECT_EQ(readText(ro), "old") << c.what;
-        EXPECT_FALSE(fileExists(d / "ro.bak")) << c.what;
+    const std::function<void()> ops[] = {[&] { writeFileAtomic(ro, bytesOf("new")); },
+                                         [&] { saveBackup(ro, 2, "bak", nullptr); }};
+    for (const auto& op : ops) {
+        const Exception e = thrown(op);
+        EXPECT_EQ(e.text(), formatFileMessage(18000, ro.string()));
+        EXPECT_EQ(readText(ro), "old");
     }
-    EXPECT_EQ(d.entries(), 2);  // ro.d and src: no temporary file left
+    EXPECT_EQ(d.entries(), 1);  // neither a backup nor a temporary file
     // A file held by another program says so.
     fs::permissions(ro, fs::perms::owner_all);
     HookGuard h(failing(FileOp::Open, ETXTBSY));

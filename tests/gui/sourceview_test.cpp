@@ -4,6 +4,7 @@
 #include "source/sourceview.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -17,8 +18,10 @@
 
 #include "app/document.h"
 #include "source/message_record.h"
+#include "source/search.h"
 #include "source/value_editors.h"
 #include "source/valuetext.h"
+#include "ui/help.h"
 
 using namespace sf;
 using sf::gui::SourceView;
@@ -327,6 +330,104 @@ class SourceViewTest : public QObject {
         QCOMPARE(calls, 1);
         QVERIFY(doc->isModified());
         QVERIFY(doc->canUndo());
+    }
+
+    void dragEventsHighlightAndDropOnTheRowUnderTheMouse() {
+        auto source = docWithModules(2);
+        auto target = docWithModules(2);
+        parseValue(source->working(), makeRef(107, 1), "Pads");
+        Window a(*source), b(*target);
+        std::unique_ptr<QMimeData> module2(a.view.dragData(makeRef(105, 1)));
+        QWidget* viewport = b.tree()->viewport();
+
+        auto move = [&](const SettingRef& over) {
+            QDragMoveEvent e(b.at(over, 0), Qt::CopyAction, module2.get(), Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &e);
+            return e.isAccepted();
+        };
+        // A drag enters the window first: moves and drops go to the widget it entered.
+        QDragEnterEvent enter(b.at(makeRef(103), 0), Qt::CopyAction, module2.get(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QVERIFY(!move(makeRef(107, 0)));
+        QVERIFY(move(makeRef(105, 0)));
+        const QModelIndex over = b.cell(makeRef(105, 0), 0);
+        QVERIFY(over.data(Qt::BackgroundRole).isValid());  // highlighted while over it
+
+        QDropEvent drop(b.at(makeRef(105, 0), 0), Qt::CopyAction, module2.get(), Qt::LeftButton,
+                        {});
+        QCoreApplication::sendEvent(viewport, &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Pads"));
+        QVERIFY(!b.cell(makeRef(105, 0), 0).data(Qt::BackgroundRole).isValid());
+        QVERIFY(target->isModified());
+        QVERIFY(!source->isModified());
+    }
+
+    void displayOptionsAndHelp() {
+        auto doc = docWithModules(1);
+        applyChoice(doc->working(), makeRef(108, 0),
+                    72);  // only display names: receiving is disabled
+        Window w(*doc);
+        QSignalSpy options(&w.view, &SourceView::optionsChanged);
+        const SettingRef receiving = makeRef(196, 0);
+        QVERIFY(!isEnabled(doc->working(), receiving));
+        QVERIFY(!w.value(receiving).isEmpty());
+        QVERIFY(!w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
+
+        const QList<QAction*> toggles = w.view.optionActions();
+        QCOMPARE(toggles.size(), 3);
+        toggles[2]->trigger();  // "&Show disabled values" off
+        QCOMPARE(w.value(receiving), QString());
+        QVERIFY(!w.value(makeRef(107, 0)).isEmpty());
+        toggles[1]->trigger();  // "&Show drag-and-drop possibilities" on
+        QVERIFY(w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(!w.cell(makeRef(107, 0), 0).data(Qt::DecorationRole).isValid());
+        QCOMPARE(options.size(), 2);
+        QVERIFY(!w.view.options().showDisabled && w.view.options().showCopyable);
+
+        // Help: the topic of a row that has one, else the text.
+        int topic = 0;
+        auto previous = gui::setHelpHandler([&topic](int context) { topic = context; });
+        QSignalSpy help(&w.view, &SourceView::helpTextChanged);
+        w.doubleClick(makeRef(16), 2);
+        QCOMPARE(topic, 2001);
+        w.doubleClick(makeRef(9), 2);
+        QVERIFY(!help.isEmpty());
+        QVERIFY(help.last().at(0).toString().size() > 0);
+        gui::setHelpHandler(previous);
+    }
+
+    void contextMenuKeyOffersClearAndSearches() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        QSignalSpy searches(&w.view, &SourceView::searchRequested);
+        QVERIFY(w.view.selectRef(makeRef(4)));
+        w.tree()->setFocus();
+        QStringList entries;
+        bool clearEnabled = true;
+        whenShown([&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return false;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator()) continue;
+                entries << a->text();
+                if (a->text() == QStringLiteral("&Clear")) clearEnabled = a->isEnabled();
+            }
+            QAction* same = menu->actions().at(2);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(same).center());
+            return true;
+        });
+        QTest::keyClick(w.tree(), Qt::Key_Menu);
+        QCOMPARE(entries,
+                 (QStringList{QStringLiteral("&Clear"),
+                              QStringLiteral("Search all drivers for the same value"),
+                              QStringLiteral("Search all drivers for a different value"),
+                              QStringLiteral("Search all drivers for a non-empty field")}));
+        QVERIFY(!clearEnabled);
+        QCOMPARE(searches.size(), 1);
+        QCOMPARE(searches.first().at(0).toInt(), static_cast<int>(SearchMode::SameValue));
+        QCOMPARE(searches.first().at(1).value<SettingRef>().id, 4);
     }
 };
 

@@ -266,7 +266,8 @@ fs::path backupName(const fs::path& path, std::string_view backupExt) {
     return out;
 }
 
-bool saveBackup(const fs::path& linkOrPath, int mode, std::string_view backupExt, Prompter* prompter) {
+bool saveBackup(const fs::path& linkOrPath, int mode, std::string_view backupExt,
+                Prompter* prompter) {
     // Renaming a link would keep the link as backup and cut the linked file
     // off from every later save.
     const fs::path path = resolveLinks(linkOrPath);

@@ -80,12 +80,12 @@ void checkDirectory(const fs::path& dir);
 fs::path backupName(const fs::path& path, std::string_view backupExt);
 
 // Keeps the file at `path` (if any) as a backup before it is overwritten.
-// A link is followed: the file it leads to gets its backup in its own
-// folder. A write-protected file raises its message (checkWritable) before
-// anything is asked or renamed. mode 0: no backup; 1: ask question 18010 (Yes: backup, No: no backup,
+// mode 0: no backup; 1: ask question 18010 (Yes: backup, No: no backup,
 // Cancel: abandon the save); 2: backup without asking. An older backup is
 // deleted (unreported), then the file is renamed (18013 on failure).
-// Answers false when the user abandoned the save.
+// A link is followed: the file it leads to gets its backup in its own folder.
+// A write-protected file raises its message (checkWritable) before anything
+// is asked or renamed. Answers false when the user abandoned the save.
 bool saveBackup(const fs::path& path, int mode, std::string_view backupExt, Prompter* prompter);
 
 // The mount point of the partition holding `path` (its folder when that

@@ -1,6 +1,7 @@
 // The static settings table: every setting of a driver source in the order
 // of the settings tree, with its value kind, editor, range, choice list, help
 // text and tree placement. Nothing here changes at run time.
+#include <array>
 #include <iterator>
 
 #include "source/schema.h"
@@ -1643,10 +1644,16 @@ static_assert(kItemCount == 304);
 std::span<const SettingItem> settingItems() { return {kItems, kItemCount}; }
 
 const SettingItem* findSettingItem(int id) {
-    if (id == 0) return nullptr;
-    for (const SettingItem* p = kItems; p->id != 0; ++p)
-        if (p->id == id) return p;
-    return nullptr;
+    // Indexed by id: the settings tree asks for every row after every edit.
+    static const auto byId = [] {
+        std::array<const SettingItem*, 512> table{};
+        for (const SettingItem* p = kItems; p->id != 0; ++p)
+            if (p->id > 0 && static_cast<std::size_t>(p->id) < table.size())
+                table[static_cast<std::size_t>(p->id)] = p;
+        return table;
+    }();
+    if (id <= 0 || static_cast<std::size_t>(id) >= byId.size()) return nullptr;
+    return byId[static_cast<std::size_t>(id)];
 }
 
 }  // namespace sf

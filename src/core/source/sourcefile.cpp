@@ -378,7 +378,9 @@ fs::path withExtension(const fs::path& path, const char* ext) {
 
 }  // namespace
 
-fs::path sourceFilePath(const fs::path& path) { return withExtension(path, ".d"); }
+fs::path sourceFilePath(const fs::path& path) {
+    return withExtension(path, ".d");
+}
 
 bool saveSourceFile(const fs::path& path, const SourceRecord& record,
                     const std::vector<std::uint8_t>* driverImage, Prompter* prompter) {

@@ -85,11 +85,11 @@ std::filesystem::path sourceFilePath(const std::filesystem::path& path);
 // "<name>.bak", and writes `driverImage` (when given) beside it with the
 // extension "dev". A symbolic link is saved through: the file it leads to is
 // replaced in its own folder, with its backup there. A write-protected
-// source or driver file refuses the save. Everything is first written to temporary files in the same folder; the
-// previous file, the previous backup and the previous compiled driver are
-// only replaced once all new content is safely on disk. On failure nothing
-// is changed, the reason and "Error while saving!" are reported through
-// `prompter` and false is answered.
+// source or driver file refuses the save. Everything is first written to
+// temporary files in the same folder; the previous file, the previous backup
+// and the previous compiled driver are only replaced once all new content is
+// safely on disk. On failure nothing is changed, the reason and "Error while
+// saving!" are reported through `prompter` and false is answered.
 bool saveSourceFile(const std::filesystem::path& path, const SourceRecord& record,
                     const std::vector<std::uint8_t>* driverImage, Prompter* prompter);
 

@@ -70,6 +70,15 @@ void TSftTree::keyPressEvent(QKeyEvent* event) {
                     return;
                 }
                 break;
+            case Qt::Key_Menu:
+                // Handled here so that the menu opens at the row, not at the mouse.
+                if (currentIndex().isValid() && handlers_.contextMenu) {
+                    const QRect r = visualRect(currentIndex().siblingAtColumn(1));
+                    handlers_.contextMenu(currentIndex(), viewport()->mapToGlobal(r.bottomLeft()));
+                    event->accept();
+                    return;
+                }
+                break;
             default:
                 break;
         }

@@ -132,15 +132,15 @@ struct SourceView::Impl : SourceDocObserver {
         changed();
     }
 
-    void commitText(int node, const QString& text) {
-        if (node < 0) return;
+    bool commitText(int node, const QString& text) {
+        if (node < 0) return false;
         const SettingRef ref = model->ref(node);
         switch (parseValue(doc->working(), ref, toDriverText(text))) {
             case ParseResult::NotStored:
-                return;
+                return false;
             case ParseResult::Stored:
                 valueChanged(node);
-                return;
+                return true;
             case ParseResult::StoredRebuildTree:
                 doc->checkpoint();
                 // Not from inside the edit box's commit: the rows go away.
@@ -152,8 +152,9 @@ struct SourceView::Impl : SourceDocObserver {
                     });
                 }
                 changed();
-                return;
+                return true;
         }
+        return false;
     }
 
     void startEdit(int node, bool dialog) {
@@ -542,6 +543,11 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
 void SourceView::refreshAllValues() {
     d_->model->allValuesChanged();
     d_->tree->viewport()->update();
+}
+
+bool SourceView::editValue(const SettingRef& ref, const QString& text) {
+    const int node = d_->model->findNode(ref);
+    return node >= 0 && d_->model->isEnabled(node) && d_->commitText(node, text);
 }
 
 std::optional<SettingRef> SourceView::currentRef() const {

@@ -45,6 +45,10 @@ class SourceView : public QWidget {
     // Redraws every Value cell (the hexadecimal prefix changed).
     void refreshAllValues();
 
+    // Stores `text` into the row of `ref` as the edit box does when it
+    // commits (the row must be enabled); answers whether a value was stored.
+    bool editValue(const SettingRef& ref, const QString& text);
+
     std::optional<SettingRef> currentRef() const;
     // Selects the row of `ref` (by id and indices), expands its parents and
     // scrolls it into view; answers false when the tree has no such row.
