@@ -144,7 +144,7 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
     setTabOrder(deleteButton_, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
-    relist(editor_.count() > 0 ? 0 : -1);
+    relist(-1);  // nothing is chosen until the user selects a row
     list_->setFocus();
 }
 
