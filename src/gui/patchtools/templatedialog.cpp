@@ -112,6 +112,7 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
     for (QPushButton* b : {addButton_, deleteButton_, cancel, help}) b->setAutoDefault(false);
 
     auto* side = new QVBoxLayout;
