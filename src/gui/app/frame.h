@@ -103,6 +103,8 @@ public:
 signals:
     // The active document window changed (or none is active).
     void activeDocumentChanged(sf::gui::Document* doc);
+    // The window was closed for good (every document closed): the program ends.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
