@@ -291,10 +291,14 @@ class SourceViewTest : public QObject {
         QTRY_VERIFY(!w.view.selectRef(makeRef(105, 0)));
         QVERIFY(w.view.selectRef(makeRef(105, 1)));
 
-        w.view.filterField()->clear();
-        QTRY_VERIFY(w.view.selectRef(makeRef(9)));
         QVERIFY(w.view.selectRef(makeRef(105, 1)));
+        w.view.filterField()->setText(QStringLiteral("no such words"));
+        QTRY_VERIFY(!w.view.currentRef());
+        w.view.filterField()->clear();
+        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
         QCOMPARE(w.view.currentRef()->id, 105);
+        QCOMPARE(w.view.currentRef()->index1, 1);
+        QVERIFY(w.view.selectRef(makeRef(9)));
     }
 
     void clearOnlyOnMessageRows() {

@@ -71,6 +71,8 @@ struct SourceView::Impl : SourceDocObserver {
     QList<QAction*> editActions;
     // Expanded rows before the filter took over, given back when it is cleared.
     std::vector<int> expandedBeforeFilter;
+    // The row last selected by the user, kept while the filter hides it.
+    std::optional<SettingRef> lastSelected;
     bool pendingRebuild = false;
 
     Impl(SourceView* view, SourceDoc& d, const ViewOptions& o) : q(view), doc(&d), options(o) {}
@@ -294,7 +296,7 @@ struct SourceView::Impl : SourceDocObserver {
     void applyFilter() {
         filterTimer->stop();
         const std::string query = toDriverText(filter->text());
-        const auto current = q->currentRef();
+        const auto current = lastSelected;
         const bool wanted = !filterWords(query).empty();
         if (!wanted && !model->filtered()) return;
         tree->setUpdatesEnabled(false);
@@ -494,8 +496,10 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
 
     connect(d.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now) {
+                const int node = d_->model->nodeOf(now);
+                if (node >= 0) d_->lastSelected = d_->model->ref(node);
                 d_->updateActions();
-                d_->showHelpText(d_->model->nodeOf(now));
+                d_->showHelpText(node);
             });
     d.updateActions();
 }
