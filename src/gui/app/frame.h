@@ -3,6 +3,7 @@
 // that act on the active document.
 //
 // Other parts of the program plug in through:
+//   installFrameExtensions (frame_extensions.cpp)  one call per feature, at start-up
 //   SFFrameWindow::instance()            the one main window
 //   commandAction("actionXyz")           a menu command (QAction by object
 //                                        name), present and disabled until

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/frame.h"
+#include "app/frame_extensions.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
 #include "patchtools/install_editors.h"
@@ -75,6 +76,7 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     // The preferences are read once the main window exists (its document
     // types name their sections).
     frame_ = std::make_unique<SFFrameWindow>(prefs_, &layout_);
+    installFrameExtensions(*frame_);
     std::vector<std::string> types;
     for (const auto& t : frame_->documents().types()) types.push_back(t->name().toStdString());
     prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());
