@@ -21,6 +21,8 @@
 #include "source/value_editors.h"
 #include "source/valuetext.h"
 #include "support/modal_driver.h"
+#include "sysex/messagedialog.h"
+#include "ui/help.h"
 #include "ui/qtprompter.h"
 
 using namespace sf;
@@ -293,6 +295,33 @@ class PatchToolsDialogsTest : public QObject {
             click(dialog, "cancelButton");
         });
         QVERIFY(!runEditor(doc, makeRef(307, 0)));
+    }
+
+    void helpButtonsOpenTheirTopics() {
+        std::vector<int> shown;
+        auto previous = setHelpHandler([&shown](int topic) { shown.push_back(topic); });
+        auto r = newSource();
+        MessageEditor message({}, 0, 8, 1);
+        PatchNameEditor names(*r, 0, 0, prompter_);
+        ConverterEditor converter(*r, 0);
+        MacroEditor macros{MacroData{}};
+        TemplateEditor templates{MacroData{}};
+        MacroData data = openPatchInfo(MacroData{});
+        const std::vector<std::pair<QDialog*, int>> dialogs{
+            {new SysexMessageDialog(message, nullptr), 2004},
+            {new PatchNameDialog(names, nullptr), 2020},
+            {new PatchConverterDialog(converter, nullptr), 2021},
+            {new MacroEditorDialog(macros, nullptr), 2023},
+            {new ParamEditorDialog(templates, nullptr), 2024},
+            {new DispatcherDialog(data, nullptr), 2025},
+            {new PatchInfoDialog(data, nullptr), 2026}};
+        for (const auto& [dialog, topic] : dialogs) {
+            shown.clear();
+            dialog->findChild<QPushButton*>("helpButton")->click();
+            QCOMPARE(shown, std::vector<int>{topic});
+            delete dialog;
+        }
+        setHelpHandler(previous);
     }
 
   private:

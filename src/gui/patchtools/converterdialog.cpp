@@ -152,6 +152,7 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
     for (QPushButton* b : {deleteButton_, insertButton_, cancel, help}) b->setAutoDefault(false);
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));

@@ -184,6 +184,7 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
     for (QPushButton* b : {addMacro_, addParameter_, delete_, filter, info, cancel, help})
         b->setAutoDefault(false);
     note_ = new QLabel(this);
@@ -324,6 +325,8 @@ void MacroEditorDialog::activateCell(const QModelIndex& index, const QPoint& glo
         onDuplicate([&](MacroData& d) { chosen = chooseTemplate(this, d); });
         if (chosen >= 0 && editor_.canDelete(sel)) model_->setParameterTemplate(sel, chosen);
         select(editor_.keep(sel));
+    } else if (sel.isMacro() && index.column() == Label) {
+        list_->edit(index.siblingAtColumn(Name));  // F2 on a fresh row names the macro
     } else if (model_->flags(index) & Qt::ItemIsEditable) {
         list_->edit(index);
     }

@@ -112,6 +112,7 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
     for (QPushButton* b : {addButton_, deleteButton_, cancel, help}) b->setAutoDefault(false);
 
     auto* side = new QVBoxLayout;
@@ -144,7 +145,7 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
     setTabOrder(deleteButton_, ok);
     setTabOrder(ok, cancel);
     setTabOrder(cancel, help);
-    relist(editor_.count() > 0 ? 0 : -1);
+    relist(-1);  // nothing is chosen until the user selects a row
     list_->setFocus();
 }
 

@@ -13,7 +13,7 @@
 namespace sf::gui {
 
 namespace {
-constexpr int kHelpTopic = 2022;
+constexpr int kHelpTopic = 2020;
 
 QString shownText(const std::string& text) {
     QString s = fromDriverText(text);
@@ -36,6 +36,7 @@ PatchNameDialog::PatchNameDialog(PatchNameEditor& editor, QWidget* parent)
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setObjectName(QStringLiteral("helpButton"));
     auto* check = new QPushButton(QStringLiteral("&Check"), this);
     check->setObjectName(QStringLiteral("checkButton"));
     auto* import = new QPushButton(QStringLiteral("Import"), this);
