@@ -17,8 +17,28 @@ sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/list
 sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 # Above the driver layer: the document saves a source together with its driver.
 sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
+# The application shell: preferences, paths, document framework decisions, session.
+sf_component(appshell SOURCES app/docframe*.cpp app/preferences*.cpp app/session*.cpp DEPS config)
+# The settings tree's decisions: drop targets and copies, row actions, the filter.
+sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
+sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
+sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
+# Converter, macro lists, templates, filter, patch information: above the driver layer.
+sf_component(patchtools SOURCES patchtools/*.cpp DEPS record message)
+sf_component(memorydoc SOURCES sysex/memorydoc*.cpp DEPS fileio)
+sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
+# MIDI input through RtMidi (ALSA sequencer and JACK), when it is installed.
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(RTMIDI QUIET IMPORTED_TARGET rtmidi)
+endif()
+if(RTMIDI_FOUND)
+  sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
+  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
+  target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
+endif()
 # Driver checker, driver comparison and the text form of a source (they
 # compile and save, so they sit above the driver layer).
 sf_component(settingbytes SOURCES app/settingbytes*.cpp DEPS schema)
@@ -27,6 +47,10 @@ sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext 
 sf_component(drivercheck SOURCES app/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 
+# The drop tests set values as a user types them.
+if(TARGET test_dragcopy)
+  target_link_libraries(test_dragcopy PRIVATE sf_valuetext)
+endif()
 # The search tests walk a scanned library.
 if(TARGET test_search)
   target_link_libraries(test_search PRIVATE sf_library)
@@ -39,3 +63,8 @@ endif()
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)
 add_library(sf_core_all INTERFACE)
 target_link_libraries(sf_core_all INTERFACE ${sf_all})
+
+# The patch tool tests save, reload and compile what they edit.
+if(TARGET test_patchtools)
+  target_link_libraries(test_patchtools PRIVATE sf_document sf_valuetext)
+endif()

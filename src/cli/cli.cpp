@@ -30,13 +30,14 @@ Commands:
   choose FILE REF ENTRY         pick ENTRY from the choice list of REF, then save
   tree FILE                     print the settings tree, one row per line:
                                 DEPTH ID INDEX1 INDEX2 LABEL VALUE ENABLED (tab-separated)
-  message [--capacity=N] TEXT   parse a SysEx message template (default capacity 60)
+  message [--capacity=N] TEXT   parse a SysEx message template (default capacity 60);
+                                numbers are decimal unless prefixed with "$", "0x" or "&H"
   compile FILE [OUT]            compile FILE (default OUT: FILE with extension "dev")
   search ROOT FILE REF same|different|non-empty
                                 search the driver sources under ROOT for the value of REF
   rom-names FILE MODULE SUBBANK [TEXTFILE]
                                 print a sub-bank's ROM patch names, or store them from
-                                TEXTFILE and save
+                                TEXTFILE and save (the check report goes to standard error)
   list-driver --name=NAME --name-length=N --columns=N --rows=N
               [--bank=ROW:NAME:SELECT:FIRST]... OUT
                                 generate a list driver into OUT
@@ -61,8 +62,10 @@ REF names one value as ID[:INDEX1[:INDEX2]], a missing index being -1:
 
 Texts are UTF-8 on the command line and Windows-1252 in driver files; in printed
 values control bytes, undefined bytes and the backslash are written as \xNN.
-A command that changes a source saves it as the editor does: the previous file
-becomes FILE.bak and the compiled driver is written beside it as FILE.dev.
+A command that changes a source saves it as the editor does: the source goes to
+FILE with its last extension replaced by ".d", the previous file becomes FILE.bak
+and the compiled driver is written beside it as FILE.dev. A write-protected file
+stops the save.
 
 Exit status: 0 success, 1 failure (reason on standard error), 2 usage error;
 check and diff answer as described above.

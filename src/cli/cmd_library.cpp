@@ -33,6 +33,7 @@ int cmdSearch(const Args& args, Io& io) {
         throw UsageError("this search is not offered for setting " + std::to_string(ref.id));
 
     const auto current = loadSource(o.positional[1], io);
+    requireTreeRow(*current, ref, o.positional[2]);
     const auto paths = scanDriverLibrary(o.positional[0], io.prompter);
     const SearchResult result = searchDrivers(*current, ref, mode, paths);
 
@@ -54,6 +55,7 @@ int cmdRomNames(const Args& args, Io& io) {
         static_cast<int>(parseInteger(o.positional[2], 0, rec::kSubBanks - 1, "SUBBANK"));
 
     auto record = loadSource(o.positional[0], io);
+    requireModuleInUse(*record, module);
     const RomNamesShape shape = romNamesShape(*record, module);
 
     if (o.positional.size() == 3) {
@@ -63,11 +65,8 @@ int cmdRomNames(const Args& args, Io& io) {
         return kExitOk;
     }
 
-    // Names stored outside the modules and sub-banks in use would be dropped
-    // by the save without a word; refuse instead of reporting a success.
-    if (module >= walkedModuleCount(*record))
-        throw Failure("Module " + std::to_string(module) + " is not in use (Number of modules is " +
-                      std::to_string(walkedModuleCount(*record)) + ").");
+    // Names stored outside the sub-banks in use would be dropped by the save
+    // without a word; refuse instead of reporting a success.
     if (subBank >= walkedSubBankCount(*record, module))
         throw Failure("Sub-bank " + std::to_string(subBank) +
                       " is not in use (Number of sub-banks is " +
@@ -76,9 +75,11 @@ int cmdRomNames(const Args& args, Io& io) {
     const auto bytes = readWholeFile(o.positional[3]);
     // The names reader takes lines ended by LF alone as well as by CR LF.
     const std::string text = utf8ToCp1252(std::string(bytes.begin(), bytes.end()));
-    RomNamesResult parsed = parseRomNames(text, shape, false);
-    if (!parsed.block) throw Failure("The names could not be read.");
-    storeRomNames(*record, module, subBank, std::move(*parsed.block));
+    // As the dialog's OK: the check report and its question go to standard
+    // error, and the prompter answers Yes.
+    PatchNameEditor editor(*record, module, subBank, io.prompter);
+    editor.text = text;
+    if (!editor.ok().close || !editor.apply(*record)) throw Failure(std::string());
     saveSource(o.positional[0], *record, io);
     return kExitOk;
 }

@@ -50,6 +50,7 @@ int cmdGet(const Args& args, Io& io) {
     expectArgs(o.positional, 2, 2, "get FILE REF");
     const SettingRef ref = parseRef(o.positional[1]);
     const auto record = loadSource(o.positional[0], io);
+    requireTreeRow(*record, ref, o.positional[1]);
     io.out << cp1252ToEscapedUtf8(formatValue(*record, ref)) << '\n';
     return kExitOk;
 }
@@ -61,6 +62,7 @@ int cmdSet(const Args& args, Io& io) {
     const SettingRef ref = parseRef(o.positional[1]);
     requireTypedEntry(*ref.item);
     auto record = loadSource(o.positional[0], io);
+    requireTreeRow(*record, ref, o.positional[1]);
     const ParseResult result = parseValue(*record, ref, utf8ToCp1252(o.positional[2]));
     if (result == ParseResult::NotStored) return kExitOk;  // same text: nothing to save
     afterValueChanged(*record, ref);
@@ -89,6 +91,7 @@ int cmdChoose(const Args& args, Io& io) {
                          std::to_string(ref.id) + " (" + known + ")");
 
     auto record = loadSource(o.positional[0], io);
+    requireTreeRow(*record, ref, o.positional[1]);
     if (!applyChoice(*record, ref, entry->command)) return kExitOk;
     afterValueChanged(*record, ref);
     saveSource(o.positional[0], *record, io);
@@ -122,6 +125,11 @@ int cmdCompile(const Args& args, Io& io) {
                                     ? std::filesystem::path(o.positional[1])
                                     : std::filesystem::path(o.positional[0]).replace_extension("dev");
     const auto record = loadSource(o.positional[0], io);
+    // The source was just read, so it exists: a driver written over it would
+    // destroy it.
+    std::error_code ec;
+    if (std::filesystem::equivalent(out, o.positional[0], ec))
+        throw Failure("The driver would be written over its own source " + o.positional[0] + ".");
     const CompileResult compiled = compileDriver(*record, &io.prompter);
     if (!compiled.ok()) throw Failure(std::string());  // the compiler said why
     writeFileAtomic(out, compiled.image);

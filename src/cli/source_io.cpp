@@ -30,6 +30,31 @@ void saveSource(const std::filesystem::path& path, const SourceRecord& record, I
         throw Failure(std::string());  // the writer has said why
 }
 
+namespace {
+
+constexpr int kModuleRow = 105;  // "Module %d", the head row of each module
+
+std::string moduleCountText(const SourceRecord& record) {
+    return " (Number of modules is " + std::to_string(record.s16(rec::kModuleCount)) + ")";
+}
+
+}  // namespace
+
+void requireTreeRow(const SourceRecord& record, const SettingRef& ref, std::string_view text) {
+    if (hasTreeRow(record, ref)) return;
+    // The REF itself was checked against a source of sixteen modules, so
+    // only its module can be missing here.
+    throw UsageError("REF \"" + std::string(text) + "\" addresses module " +
+                     std::to_string(ref.index1) + ", which this source does not have" +
+                     moduleCountText(record));
+}
+
+void requireModuleInUse(const SourceRecord& record, int module) {
+    if (hasTreeRow(record, makeRef(kModuleRow, module))) return;
+    throw UsageError("module " + std::to_string(module) + " is not in this source" +
+                     moduleCountText(record));
+}
+
 void afterValueChanged(SourceRecord& record, const SettingRef& ref) {
     if (ref.id >= 175 && ref.id <= 192 && ref.index1 >= 0 && ref.index1 < rec::kModules)
         normaliseStructure(record, ref.index1);

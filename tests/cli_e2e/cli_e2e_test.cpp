@@ -296,6 +296,33 @@ TEST_F(Cli, CompileWritesTheDriver) {
     EXPECT_FALSE(exists("junk.dev"));
 }
 
+TEST_F(Cli, SavesNeverDestroyTheSourceOrAProtectedFile) {
+    // Saved under the driver's name, the source still goes to its ".d" name.
+    for (const char* given : {"synth.dev", "synth"}) {
+        ASSERT_EQ(run({"new", path(given)}).status, 0) << given;
+        EXPECT_EQ(get(path("synth.d"), "9"), "100") << given;
+        EXPECT_EQ(readFile(path("synth.dev")).substr(0, 4), "DEV ") << given;
+    }
+    set(path("synth.bak"), "9", "101");  // an opened backup is saved as the source
+    EXPECT_EQ(get(path("synth.d"), "9"), "101");
+
+    // A compile onto its own source is refused.
+    const std::string source = readFile(path("synth.d"));
+    expectFailure(1, {{"compile", path("synth.d"), path("synth.d")}});
+    EXPECT_EQ(readFile(path("synth.d")), source);
+
+    // A write-protected driver refuses the save and leaves every file alone.
+    fs::permissions(path("synth.dev"), fs::perms::owner_read);
+    const std::string driver = readFile(path("synth.dev"));
+    const auto r = run({"set", path("synth.d"), "9", "113"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr(path("synth.dev") +
+                                 "\nAn error occurred. This file could not be opened."));
+    EXPECT_THAT(r.err, HasSubstr("Error while saving!"));
+    EXPECT_EQ(readFile(path("synth.d")), source);
+    EXPECT_EQ(readFile(path("synth.dev")), driver);
+}
+
 TEST_F(Cli, HexdumpLines) {
     writeFile(path("bytes.bin"), "ABCDEFGHIJKLMNOPQRST");
     auto r = run({"hexdump", path("bytes.bin")});
@@ -367,6 +394,88 @@ TEST_F(Cli, RomNamesRoundTrip) {
     EXPECT_EQ(r.out, "Piano\r\nStrings\r\nBrass\r\n");
     EXPECT_EQ(run({"rom-names", file, "0", "0"}).out, "");  // another sub-bank is untouched
     expectFailure(2, {{"rom-names", file, "0", "16"}, {"rom-names", file, "x", "0"}});
+}
+
+TEST_F(Cli, RomNamesShowTheCheckAndFillLargeSubBanks) {
+    // As the dialog's OK: the report and its question are shown, then stored.
+    const auto file = newSource("rom.d");
+    set(file, "256:0", "1");
+    set(file, "257:0", "3");
+    set(file, "238:0", "8");
+    writeFile(path("four.txt"), "Piano\nStrings\nBrass\nOrgan\n");
+    auto r = run({"rom-names", file, "0", "0", path("four.txt")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n");
+    EXPECT_EQ(run({"rom-names", file, "0", "0"}).out, "Piano\r\nStrings\r\nBrass\r\n");
+
+    // A list driver's sub-bank of 64 x 64 patches keeps all 4096 names.
+    auto names = [](int n) {
+        std::string t;
+        for (int i = 0; i < n; ++i) t.append("P").append(std::to_string(i)).append("\r\n");
+        return t;
+    };
+    const auto list = path("list.d");
+    auto listDriver = [&](const char* side, const std::string& out) {
+        return run({"list-driver", "--name=X", "--name-length=8", std::string("--columns=") + side,
+                    std::string("--rows=") + side, "--bank=0:A:0:0", out})
+            .status;
+    };
+    ASSERT_EQ(listDriver("64", list), 0);
+    writeFile(path("4096.txt"), names(4096));
+    r = run({"rom-names", list, "0", "0", path("4096.txt")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(run({"rom-names", list, "0", "0"}).out, names(4096));
+
+    // 128 x 128 names of 8 bytes cannot be stored: refused, nothing changed.
+    ASSERT_EQ(listDriver("128", path("huge.d")), 0);
+    const std::string before = readFile(path("huge.d"));
+    writeFile(path("16384.txt"), names(16384));
+    r = run({"rom-names", path("huge.d"), "0", "0", path("16384.txt")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err,
+                HasSubstr("Too many ROM patch names: 16384 names of 8 bytes need 131072 bytes"));
+    EXPECT_EQ(readFile(path("huge.d")), before);
+    EXPECT_FALSE(exists("huge.bak"));
+}
+
+TEST_F(Cli, ModulesBeyondTheModuleCountAreRefused) {
+    const auto one = newSource("one.d");
+    fs::create_directories(dir_ / "lib");
+    ASSERT_EQ(run({"new", path("lib/other.d")}).status, 0);
+    const std::string before = readFile(one);
+    expectFailure(2, {{"get", one, "107:7"},
+                      {"get", one, "262:1:0"},
+                      {"set", one, "107:1", "Perf"},
+                      {"choose", one, "108:3", "Only display names (no memory dump)"},
+                      {"search", path("lib"), one, "107:5", "same"},
+                      {"rom-names", one, "1", "0"}});
+    EXPECT_THAT(run({"get", one, "107:7"}).err, HasSubstr("Number of modules is 1"));
+    EXPECT_EQ(readFile(one), before);
+    // Raising the count brings the module into reach.
+    set(one, "103", "2");
+    EXPECT_EQ(get(one, "107:1"), "Module");
+    EXPECT_EQ(run({"search", path("lib"), one, "107:1", "same"}).status, 0);
+}
+
+TEST_F(Cli, ReadmeMessageExamplesReadAsWritten) {
+    // Each "sysforge-cli message" example of the README prints its own text back.
+    const std::string readme = readFile(fs::path(SF_SOURCE_DIR) / "README.md");
+    int examples = 0;
+    for (const std::string& line : splitLines(readme)) {
+        const std::string cmd = "sysforge-cli message ";
+        if (line.rfind(cmd, 0) != 0) continue;
+        std::string arg = line.substr(cmd.size());
+        ASSERT_GE(arg.size(), 2u);
+        arg = arg.substr(1, arg.size() - 2);  // drop the quotes
+        const auto r = run({"message", arg});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(splitLines(r.out).at(1), arg);
+        ++examples;
+    }
+    EXPECT_GT(examples, 0);
+    EXPECT_THAT(run({"--help"}).out,
+                HasSubstr("numbers are decimal unless prefixed with \"$\", \"0x\" or \"&H\""));
 }
 
 TEST_F(Cli, ListDriverGenerator) {

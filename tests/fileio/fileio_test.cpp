@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "framework/prompter.h"
 #include "support/temp_dir.h"
@@ -180,4 +181,58 @@ TEST(FileIo, RemoveAndCopy) {
     EXPECT_EQ(thrown([&] { copyFile(d / "missing", d / "c"); }).messageNumber(), 18006);
     HookGuard h(failing(FileOp::Write, ENOSPC));
     EXPECT_EQ(thrown([&] { copyFile(d / "a", d / "c"); }).messageNumber(), 18019);
+}
+
+TEST(FileIo, WriteProtectedFilesAreNeverReplaced) {
+    TempDir d;
+    const fs::path ro = d / "ro.d";
+    writeText(ro, "old");
+    fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read);
+    // Root could write it; the missing write bits still protect it.
+    const std::function<void()> ops[] = {[&] { writeFileAtomic(ro, bytesOf("new")); },
+                                         [&] { saveBackup(ro, 2, "bak", nullptr); }};
+    for (const auto& op : ops) {
+        const Exception e = thrown(op);
+        EXPECT_EQ(e.text(), formatFileMessage(18000, ro.string()));
+        EXPECT_EQ(readText(ro), "old");
+    }
+    EXPECT_EQ(d.entries(), 1);  // neither a backup nor a temporary file
+    // A file held by another program says so.
+    fs::permissions(ro, fs::perms::owner_all);
+    HookGuard h(failing(FileOp::Open, ETXTBSY));
+    EXPECT_EQ(thrown([&] { writeFileAtomic(ro, bytesOf("new")); }).messageNumber(), 18025);
+    EXPECT_EQ(readText(ro), "old");
+}
+
+TEST(FileIo, LinksAreWrittenThrough) {
+    TempDir d;
+    fs::create_directories(d / "lib");
+    fs::create_directories(d / "proj" / "sub");
+    const fs::path real = d / "lib" / "real.d";
+    writeText(real, "v1");
+    // A relative link counts from its own folder; a chain of links is followed.
+    fs::create_symlink("../lib/real.d", d / "proj" / "X.d");
+    fs::create_symlink("../X.d", d / "proj" / "sub" / "Y.d");
+    EXPECT_EQ(resolveLinks(d / "proj" / "sub" / "Y.d").lexically_normal(), real);
+    EXPECT_EQ(resolveLinks(real), real);
+
+    writeFileAtomic(d / "proj" / "sub" / "Y.d", bytesOf("v2"));
+    EXPECT_TRUE(fs::is_symlink(d / "proj" / "X.d"));
+    EXPECT_TRUE(fs::is_symlink(d / "proj" / "sub" / "Y.d"));
+    EXPECT_EQ(readText(real), "v2");
+
+    // The backup goes beside the linked file; the link is kept.
+    EXPECT_TRUE(saveBackup(d / "proj" / "X.d", 2, "bak", nullptr));
+    EXPECT_EQ(readText(d / "lib" / "real.bak"), "v2");
+    EXPECT_TRUE(fs::is_symlink(d / "proj" / "X.d"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(d / "proj" / "X.bak")));
+    // A link to nothing creates the file it leads to.
+    writeFileAtomic(d / "proj" / "X.d", bytesOf("v3"));
+    EXPECT_EQ(readText(real), "v3");
+
+    // A loop of links is refused.
+    fs::create_symlink("b", d / "a");
+    fs::create_symlink("a", d / "b");
+    EXPECT_EQ(thrown([&] { writeFileAtomic(d / "a", bytesOf("x")); }).messageNumber(), 18000);
+    EXPECT_TRUE(fs::is_symlink(d / "a"));
 }

@@ -126,6 +126,34 @@ TEST(Install, NoNamedModuleKeepsEarlierDriver) {
     EXPECT_EQ(l.calls.size(), 1u);
 }
 
+TEST(Install, WriteProtectedDriverStopsAndLinkedDriverIsUpdated) {
+    {
+        // Even root, who could write it, leaves a driver without write bits alone.
+        HostSetup s;
+        std::ofstream(s.driver, std::ios::binary) << "EARLIER";
+        fs::permissions(s.driver, fs::perms::owner_read | fs::perms::others_read);
+        RecordingPrompter p;
+        StubLauncher l;
+        const InstallResult r = installAndRunHost(s.request(), p, l);
+        EXPECT_EQ(r.outcome, InstallOutcome::WriteFailed);
+        ASSERT_EQ(p.messages.size(), 1u);
+        EXPECT_EQ(p.messages[0].text, "Error while saving driver in folder VANTOR.DAT");
+        EXPECT_EQ(readAll(s.driver), "EARLIER");
+        EXPECT_TRUE(l.calls.empty());
+    }
+    {
+        // A driver installed as a link to a shared copy updates that copy.
+        HostSetup s;
+        const fs::path shared = s.t.touch("shared/SYNTH.dev", "EARLIER");
+        fs::create_symlink(shared, s.driver);
+        RecordingPrompter p;
+        StubLauncher l;
+        EXPECT_EQ(installAndRunHost(s.request(), p, l).outcome, InstallOutcome::HostStarted);
+        EXPECT_TRUE(fs::is_symlink(s.driver));
+        EXPECT_EQ(readAll(shared).substr(0, 4), "DEV ");
+    }
+}
+
 TEST(Install, RealLaunchRunsDetachedInHostFolder) {
     TempDir t;
     const fs::path folder = t.path() / "host dir";

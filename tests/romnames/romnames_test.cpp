@@ -42,7 +42,56 @@ TEST(RomNames, ShapeFollowsTheParentInstrument) {
     r->setU16(2094, 999);
     s = romNamesShape(*r, 0);
     EXPECT_EQ(std::make_tuple(s.patches, s.chars, s.parts), std::make_tuple(0, 128, 16));
-    EXPECT_EQ(freshRomNames({30000, 30000, 300}).size(), 2000u * (128 + 64));
+    EXPECT_TRUE(freshRomNames({30000, 30000, 300}).empty());
+}
+
+TEST(RomNames, LargeSubBanksUpToWhatABlockHolds) {
+    // The list driver generator declares up to 16384 patches per sub-bank.
+    auto lines = [](int n) {
+        std::string t;
+        for (int i = 0; i < n; ++i) t.append("N").append(std::to_string(i)).append("\r\n");
+        return t;
+    };
+    struct Case {
+        int patches, chars;
+        bool fits;
+    };
+    for (const Case c : {Case{4096, 8, true}, Case{8191, 8, true}, Case{2001, 32, true},
+                         Case{8192, 8, false}, Case{16384, 8, false}, Case{600, 128, false}}) {
+        auto r = recordWith(c.patches, c.chars);
+        const RomNamesShape shape = romNamesShape(*r, 0);
+        EXPECT_EQ(shape.patches, c.patches);
+        const std::string text = lines(c.patches);
+        const RomNamesResult read = parseRomNames(text, shape, false);
+        const RomNamesResult checked = parseRomNames(text, shape, true);
+        RecordingPrompter prompter;
+        PatchNameEditor ed(*r, 0, 0, prompter);
+        ed.text = text;
+        const bool closed = ed.ok().close;
+        if (c.fits) {
+            ASSERT_TRUE(read.block) << c.patches;
+            EXPECT_EQ(read.block->size(), shape.blockSize());
+            EXPECT_EQ(checked.report, "");
+            // Every name comes back, the last one included.
+            EXPECT_EQ(romNamesText(*read.block, shape), text);
+            EXPECT_TRUE(closed && prompter.messages.empty());
+            EXPECT_TRUE(ed.apply(*r));
+        } else {
+            // Refused with a reason; nothing stored, the dialog stays open.
+            EXPECT_FALSE(read.block) << c.patches;
+            EXPECT_EQ(read.report, romNamesTooLarge(shape));
+            EXPECT_EQ(checked.report, romNamesTooLarge(shape));
+            EXPECT_FALSE(closed);
+            ASSERT_EQ(prompter.messages.size(), 1u);
+            EXPECT_EQ(prompter.messages[0].text, romNamesTooLarge(shape));
+            EXPECT_FALSE(ed.apply(*r));
+            EXPECT_FALSE(r->block(0, rec::kSlotRomNames0));
+        }
+    }
+    EXPECT_EQ(romNamesTooLarge({8192, 8, 0}),
+              "Too many ROM patch names: 8192 names of 8 bytes need 65536 bytes, more than the "
+              "65535 bytes a sub-bank can hold. Nothing was stored.\n");
+    EXPECT_EQ(romNamesTooLarge({8191, 8, 0}), "");
 }
 
 TEST(RomNames, PlainNamesAndReports) {

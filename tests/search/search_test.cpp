@@ -161,3 +161,34 @@ TEST(Search, ProgressCancelAndOpenDocuments) {
     EXPECT_EQ(names(r), (std::vector<std::string>{"a.d"}));
     EXPECT_EQ(r.examined, 3);
 }
+
+// A choice over some bits of a flags word compares only those bits: two
+// drivers whose modules have the same "Type" but differ in an unrelated flag
+// of the same word are the same for that choice.
+TEST(Search, ChoicesCompareOnlyTheirOwnBits) {
+    struct Case {
+        SettingRef ref;
+        std::uint16_t current, other;  // the whole word in each driver
+        bool same;
+    };
+    const Case cases[] = {
+        {makeRef(108, 0), 0x0048, 0x0048 | 0x0001, true},  // same type, another flag set
+        {makeRef(108, 0), 0x0048, 0x0008 | 0x0001, false},
+        {makeRef(109, 0), 0x0120 | 0x0002, 0x0120, true},
+        {makeRef(109, 0), 0x0100, 0x0120, false},
+        {makeRef(100), 0x0200 | 0x0010, 0x0200, true},
+        {makeRef(100), 0x0200, 0x0300, false},
+        {makeRef(103), 2, 3, false},  // a plain number still compares whole
+    };
+    for (const Case& c : cases) {
+        auto cur = driver(0x41, "Alice", {"Voice"});
+        auto other = driver(0x41, "Alice", {"Voice"});
+        const std::size_t at = wordField(*cur, c.ref).value();
+        cur->setU16(at, c.current);
+        other->setU16(at, c.other);
+        EXPECT_EQ(matchDriver(*cur, c.ref, SearchMode::SameValue, *other).has_value(), c.same)
+            << c.ref.id << " " << c.other;
+        EXPECT_EQ(matchDriver(*cur, c.ref, SearchMode::DifferentValue, *other).has_value(), !c.same)
+            << c.ref.id << " " << c.other;
+    }
+}

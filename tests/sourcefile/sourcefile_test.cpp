@@ -387,3 +387,78 @@ TEST(SourceFile, ReusedReaderMatchesFreshReads) {
         EXPECT_EQ(viaReader->bytes, fresh->bytes);
     }
 }
+
+TEST(SourceFile, SourceAlwaysGoesToTheDotDName) {
+    for (const auto& [given, source] : {std::pair{"/w/synth.dev", "/w/synth.d"},
+                                        {"/w/synth", "/w/synth.d"},
+                                        {"/w/MY.SYNTH.D", "/w/MY.SYNTH.d"},
+                                        {"/w/synth.d", "/w/synth.d"},
+                                        {"/w/synth.bak", "/w/synth.d"}})
+        EXPECT_EQ(sourceFilePath(given), fs::path(source)) << given;
+
+    // Saved under the driver's name, the source survives beside its driver.
+    for (const char* given : {"synth.dev", "synth"}) {
+        TempDir d;
+        RecordingPrompter p;
+        auto r = newSource();
+        r->setU16(rec::kDriverVersion, 123);
+        const Bytes dev{'D', 'E', 'V', ' '};
+        ASSERT_TRUE(saveSourceFile(d / given, *r, &dev, &p)) << given;
+        EXPECT_EQ(readText(d / "synth.dev"), "DEV ") << given;
+        auto back = readSourceFile(d / "synth.d");
+        ASSERT_TRUE(back) << given;
+        EXPECT_EQ(back->u16(rec::kDriverVersion), 123);
+        EXPECT_EQ(d.entries(), 2) << given;
+    }
+}
+
+TEST(SourceFile, WriteProtectedSourceOrDriverRefusesTheSave) {
+    for (const char* locked : {"synth.d", "synth.dev"}) {
+        TempDir d;
+        writeText(d / "synth.d", "previous");
+        writeText(d / "synth.bak", "older");
+        writeText(d / "synth.dev", "old driver");
+        fs::permissions(d / locked, fs::perms::owner_read);
+        auto r = newSource();
+        const Bytes dev{'D'};
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(d / "synth.d", *r, &dev, &p)) << locked;
+        ASSERT_EQ(p.messages.size(), 2u) << locked;
+        EXPECT_EQ(p.messages[0].text, formatFileMessage(18000, (d / locked).string()));
+        EXPECT_EQ(p.messages[1].text, "Error while saving!");
+        EXPECT_EQ(readText(d / "synth.d"), "previous") << locked;
+        EXPECT_EQ(readText(d / "synth.bak"), "older") << locked;
+        EXPECT_EQ(readText(d / "synth.dev"), "old driver") << locked;
+        EXPECT_EQ(d.entries(), 3) << locked;
+    }
+}
+
+TEST(SourceFile, SavesThroughALinkToALibrary) {
+    TempDir d;
+    fs::create_directories(d / "lib");
+    fs::create_directories(d / "proj");
+    const Bytes dev{'D'};
+    auto r = newSource();
+    RecordingPrompter p;
+    ASSERT_TRUE(saveSourceFile(d / "lib" / "synth.d", *r, &dev, &p));
+    const std::string first = readText(d / "lib" / "synth.d");
+    fs::create_symlink("../lib/synth.d", d / "proj" / "X.d");
+
+    for (std::uint16_t version : {101, 102}) {
+        r->setU16(rec::kDriverVersion, version);
+        ASSERT_TRUE(saveSourceFile(d / "proj" / "X.d", *r, &dev, &p));
+    }
+    EXPECT_TRUE(p.messages.empty());
+    EXPECT_TRUE(fs::is_symlink(d / "proj" / "X.d"));
+    auto back = readSourceFile(d / "proj" / "X.d");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->u16(rec::kDriverVersion), 102);
+    // The backup of the previous version lies beside the real file.
+    auto previous = readSourceFile(d / "lib" / "synth.bak");
+    ASSERT_TRUE(previous);
+    EXPECT_EQ(previous->u16(rec::kDriverVersion), 101);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(d / "proj" / "X.bak")));
+    // The driver is written beside the name the source was saved under.
+    EXPECT_EQ(readText(d / "proj" / "X.dev"), "D");
+    EXPECT_NE(first, readText(d / "lib" / "synth.d"));
+}

@@ -72,9 +72,12 @@ public:
     bool undo();
     bool redo();
 
-    // Compiles the working record and writes the source file (the previous
-    // one kept as backup) with the compiled driver beside it. On failure the
-    // reason and "Error while saving!" are shown and nothing changes.
+    // Compiles the working record and writes the source file to
+    // sourceFilePath(path) (source/sourcefile.h: the last extension replaced
+    // by "d"), the previous one kept as backup, with the compiled driver
+    // beside it. The document's file name is then sourceFilePath(path). On
+    // failure (a write-protected file among them) the reason and "Error
+    // while saving!" are shown and nothing changes.
     bool save(const std::filesystem::path& path, Prompter* prompter);
 
     void setObserver(SourceDocObserver* observer) { observer_ = observer; }

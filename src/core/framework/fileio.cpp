@@ -124,7 +124,32 @@ std::vector<std::uint8_t> readWholeFile(const fs::path& path) {
     return out;
 }
 
+fs::path resolveLinks(const fs::path& path) {
+    fs::path p = path;
+    // As many links as the system itself follows before it calls it a loop.
+    for (int depth = 0; depth < 40; ++depth) {
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec) return p;  // not a link (or nothing there): this is the file
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    throw Exception(filemsg::kOpenFailed, path.string(), ELOOP);
+}
+
+void checkWritable(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
+    if (int err = injected(FileOp::Open, path)) raiseOpen(err, path, false);
+    // Root may write anything; a mode without any write bit still says the
+    // file is not to be replaced.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) raiseOpen(EACCES, path, false);
+    // Non-blocking, so that a FIFO without reader cannot hang the save.
+    Fd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) raiseOpen(errno, path, false);
+}
+
 fs::path writeTempFile(const fs::path& target, ConstByteSpan bytes) {
+    checkWritable(target);
     fs::path temp;
     int fdNum = -1;
     for (int attempt = 0; attempt < 100 && fdNum < 0; ++attempt) {
@@ -178,9 +203,10 @@ void discardFile(const fs::path& path) noexcept {
 }
 
 void writeFileAtomic(const fs::path& path, ConstByteSpan bytes) {
-    const fs::path temp = writeTempFile(path, bytes);
+    const fs::path target = resolveLinks(path);
+    const fs::path temp = writeTempFile(target, bytes);
     try {
-        commitTempFile(temp, path);
+        commitTempFile(temp, target);
     } catch (...) {
         discardFile(temp);
         throw;
@@ -240,15 +266,15 @@ fs::path backupName(const fs::path& path, std::string_view backupExt) {
     return out;
 }
 
-bool saveBackup(const fs::path& path, int mode, std::string_view backupExt, Prompter* prompter) {
+bool saveBackup(const fs::path& linkOrPath, int mode, std::string_view backupExt,
+                Prompter* prompter) {
+    // Renaming a link would keep the link as backup and cut the linked file
+    // off from every later save.
+    const fs::path path = resolveLinks(linkOrPath);
     if (mode == 0 || backupExt.empty() || !fileExists(path)) return true;
 
     // The existing file must be writable (a file held elsewhere says so).
-    if (int err = injected(FileOp::Open, path)) raiseOpen(err, path, false);
-    {
-        Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-        if (fd.get() < 0) raiseOpen(errno, path, false);
-    }
+    checkWritable(path);
 
     if (mode == 1 && prompter) {
         switch (prompter->ask(formatFileMessage(filemsg::kAskBackup, path.string()),

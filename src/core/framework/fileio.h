@@ -25,13 +25,31 @@ std::vector<std::uint8_t> readWholeFile(const fs::path& path);
 
 // Replaces (or creates) `path` with `bytes` so that a failure never leaves a
 // half-written file: the bytes go to a temporary file in the same folder,
-// which is flushed to disk and then renamed over the target. On failure the
-// target stays as it was and the temporary file is removed.
+// which is flushed to disk and then renamed over the target. A symbolic link
+// is followed: the file it leads to is replaced, in its own folder, and the
+// link stays. A write-protected file is refused (see checkWritable). On
+// failure the target stays as it was and the temporary file is removed.
 void writeFileAtomic(const fs::path& path, ConstByteSpan bytes);
 
+// The file that `path` finally names: symbolic links in its last component
+// are followed (a relative link counts from the link's own folder), so that
+// a save replaces the linked file rather than the link. A path that is no
+// link comes back unchanged; a link to nothing leads to the file it would
+// create. A loop of links raises 18000.
+fs::path resolveLinks(const fs::path& path);
+
+// Raises the message of a failed open for writing when an existing file at
+// `path` may not be written: 18025 when another program holds it, 18000
+// otherwise. A file whose mode has no write bit at all counts as
+// write-protected even for root, who could write it anyway. A missing file
+// passes.
+void checkWritable(const fs::path& path);
+
 // The two halves of writeFileAtomic, for callers that must prepare several
-// files before putting any of them in place.
-// Writes and flushes a temporary file beside `target`; answers its path.
+// files before putting any of them in place. `target` is the real file:
+// callers resolve links first (resolveLinks).
+// Checks that an existing `target` may be written (checkWritable), then
+// writes and flushes a temporary file beside it; answers its path.
 fs::path writeTempFile(const fs::path& target, ConstByteSpan bytes);
 // Renames a prepared temporary file over `target` and flushes the folder.
 // Raises 18013; the temporary file is left for the caller to discard.
@@ -65,7 +83,9 @@ fs::path backupName(const fs::path& path, std::string_view backupExt);
 // mode 0: no backup; 1: ask question 18010 (Yes: backup, No: no backup,
 // Cancel: abandon the save); 2: backup without asking. An older backup is
 // deleted (unreported), then the file is renamed (18013 on failure).
-// Answers false when the user abandoned the save.
+// A link is followed: the file it leads to gets its backup in its own folder.
+// A write-protected file raises its message (checkWritable) before anything
+// is asked or renamed. Answers false when the user abandoned the save.
 bool saveBackup(const fs::path& path, int mode, std::string_view backupExt, Prompter* prompter);
 
 // The mount point of the partition holding `path` (its folder when that

@@ -49,3 +49,22 @@ int parseMessageField(SourceRecord& r, const MessageFieldRef& field, std::string
 }
 
 }  // namespace sf
+
+namespace sf {
+
+std::optional<MessageEditTarget> messageEditTarget(const SourceRecord& r, const SettingRef& ref) {
+    const SettingItem* item = ref.item ? ref.item : findSettingItem(ref.id);
+    if (item == nullptr || item->kind != Kind::Message) return std::nullopt;
+    auto field = messageField(r, ref);
+    if (!field) return std::nullopt;
+    MessageEditTarget t;
+    t.field = *field;
+    t.capacity = messageCapacity(*field);
+    if (item->max > 0) t.capacity = std::min(t.capacity, item->max);
+    t.field.capacity = t.capacity;
+    constexpr int kCommonHeader = 15;
+    if (auto header = messageField(r, makeRef(kCommonHeader))) t.headerLength = messageCount(r, *header);
+    return t;
+}
+
+}  // namespace sf

@@ -4,6 +4,7 @@
 // bounded by the capacity and by the record itself.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,5 +39,19 @@ std::string formatMessageField(const SourceRecord& r, const MessageFieldRef& fie
 // Sets every unit of the field to 0x00FF, parses `text` into it (pieces beyond
 // the capacity are dropped) and stores the count. Answers the count.
 int parseMessageField(SourceRecord& r, const MessageFieldRef& field, std::string_view text);
+
+}  // namespace sf
+
+namespace sf {
+
+// What the message editor needs of a message setting: its field, the capacity
+// (the setting's maximum, bounded by the field) and the count of the driver's
+// "Common header", by which a Head unit advances the row labels.
+struct MessageEditTarget {
+    MessageFieldRef field;
+    int capacity = 0;
+    int headerLength = 0;
+};
+std::optional<MessageEditTarget> messageEditTarget(const SourceRecord& r, const SettingRef& ref);
 
 }  // namespace sf

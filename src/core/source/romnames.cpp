@@ -88,6 +88,9 @@ void setFreshRecord(ByteSpan rec, const RomNamesShape& shape) {
     }
 }
 
+// Guards the arithmetic only; whether the block can be stored is fits().
+constexpr int kRomMaxPatches = 32767;
+
 RomNamesShape clampedShape(int patches, int chars, int parts) {
     return {std::clamp(patches, 0, kRomMaxPatches), std::clamp(chars, 0, kRomMaxChars),
             std::clamp(parts, 0, kRomMaxParts)};
@@ -112,8 +115,20 @@ RomNamesShape romNamesShape(const SourceRecord& r, int module) {
     return clampedShape(patches, chars, parts);
 }
 
+std::string romNamesTooLarge(const RomNamesShape& shape) {
+    const RomNamesShape s = clampedShape(shape.patches, shape.chars, shape.parts);
+    if (s.fits()) return {};
+    char buf[200];
+    std::snprintf(buf, sizeof buf,
+                  "Too many ROM patch names: %d names of %zu bytes need %zu bytes, more than the "
+                  "%zu bytes a sub-bank can hold. Nothing was stored.\n",
+                  s.patches, s.recordSize(), s.blockSize(), kRomMaxBlockSize);
+    return buf;
+}
+
 Block freshRomNames(const RomNamesShape& shape) {
     const RomNamesShape s = clampedShape(shape.patches, shape.chars, shape.parts);
+    if (!s.fits()) return {};
     Block block(s.blockSize());
     const std::size_t size = s.recordSize();
     for (int p = 0; p < s.patches; ++p)
@@ -123,7 +138,7 @@ Block freshRomNames(const RomNamesShape& shape) {
 
 std::string romNamesText(ConstByteSpan block, const RomNamesShape& shape) {
     const RomNamesShape s = clampedShape(shape.patches, shape.chars, shape.parts);
-    if (block.size() != s.blockSize()) return {};
+    if (!s.fits() || block.size() != s.blockSize()) return {};
     std::string text;
     const std::size_t size = s.recordSize();
     for (int p = 0; p < s.patches; ++p) {
@@ -149,6 +164,7 @@ RomNamesResult parseRomNames(std::string_view text, const RomNamesShape& shape, 
 
 RomNamesResult parseRomNames(std::string_view text, int patches, int chars, int parts, bool check) {
     const RomNamesShape s = clampedShape(patches, chars, parts);
+    if (!s.fits()) return {std::nullopt, romNamesTooLarge(s)};
     Block block = freshRomNames(s);
     const std::size_t size = s.recordSize();
     const std::vector<std::string_view> lines = splitLines(text);
@@ -230,7 +246,7 @@ std::optional<std::string> importRomNamesFile(const std::filesystem::path& path,
     if (ec || fileSize <= kNamesFileHeader) return std::nullopt;
     // Only a rest of exactly the expected size is worth reading at all.
     const RomNamesShape s = clampedShape(shape.patches, shape.chars, shape.parts);
-    if (fileSize - kNamesFileHeader != s.blockSize()) return std::string{};
+    if (!s.fits() || fileSize - kNamesFileHeader != s.blockSize()) return std::string{};
 
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -257,6 +273,10 @@ void PatchNameEditor::check() {
 
 PatchNameEditor::OkOutcome PatchNameEditor::ok() {
     OkOutcome outcome;
+    if (!shape_.fits()) {
+        prompter_.message(romNamesTooLarge(shape_), MessageIcon::Stop);
+        return outcome;
+    }
     const RomNamesResult res = parseRomNames(text, shape_, true);
     if (!res.report.empty()) {
         outcome.question = res.report + "\nDo you want to close anyway?";

@@ -20,10 +20,12 @@
 
 namespace sf {
 
-// Bounds that keep a damaged record from asking for a giant block.
-inline constexpr int kRomMaxPatches = 2000;
+// Bounds of the shape. A block is stored with a 16-bit size, so no shape may
+// need more than kRomMaxBlockSize bytes (8191 names of 8 bytes); the list
+// driver generator alone declares up to 16384 patches per sub-bank.
 inline constexpr int kRomMaxChars = 128;
 inline constexpr int kRomMaxParts = 16;
+inline constexpr std::size_t kRomMaxBlockSize = 65535;
 
 // P, C and K of a ROM names block.
 struct RomNamesShape {
@@ -33,13 +35,20 @@ struct RomNamesShape {
 
     std::size_t recordSize() const;  // C + 4 × K
     std::size_t blockSize() const;   // P × (C + 4 × K)
+    // The block fits its 16-bit stored size.
+    bool fits() const { return blockSize() <= kRomMaxBlockSize; }
 };
 
 // The shape of the ROM names of a sub-bank of `module`. The values are read
-// from the record and clamped to 0..2000, 0..128 and 0..16.
+// from the record and clamped to 0..32767, 0..128 and 0..16 (a damaged record
+// reads as negative numbers).
 RomNamesShape romNamesShape(const SourceRecord& r, int module);
 
+// Why a shape that does not fit can hold no names; empty when it fits.
+std::string romNamesTooLarge(const RomNamesShape& shape);
+
 // A block of P fresh records: C blanks, then child entries 3, 0, 0, k.
+// Empty for a shape that does not fit.
 Block freshRomNames(const RomNamesShape& shape);
 
 // The dialog's text of a block: one line per record, each ended by CR LF.
@@ -47,7 +56,8 @@ Block freshRomNames(const RomNamesShape& shape);
 std::string romNamesText(ConstByteSpan block, const RomNamesShape& shape);
 
 // Result of reading the text: the block without `check`, or the report (empty
-// when nothing is wrong) with `check`.
+// when nothing is wrong) with `check`. A shape that does not fit gives no
+// block in either case, and romNamesTooLarge() as the report.
 struct RomNamesResult {
     std::optional<Block> block;
     std::string report;
@@ -86,7 +96,8 @@ public:
         std::string question;  // the question asked, empty when none was
     };
     // "OK": with problems asks whether to close anyway; on closing the text is
-    // read into the result block.
+    // read into the result block. A shape too large for any block is refused
+    // with its message and the dialog stays open.
     OkOutcome ok();
     // The block read on OK (empty before).
     const std::optional<Block>& result() const { return result_; }

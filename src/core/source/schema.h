@@ -151,5 +151,9 @@ struct TreeRow {
 // for each module 0 .. "Number of modules" - 1 row 105 and all module rows,
 // with the repeated groups expanded.
 std::vector<TreeRow> buildTreeRows(const SourceRecord& r);
+// Whether the settings tree of `r` has a row for `ref` (same id and indices).
+// A module index at or above "Number of modules" addresses no row: such a
+// slot holds stale or empty values that no save keeps.
+bool hasTreeRow(const SourceRecord& r, const SettingRef& ref);
 
 }  // namespace sf

@@ -1644,17 +1644,16 @@ static_assert(kItemCount == 304);
 std::span<const SettingItem> settingItems() { return {kItems, kItemCount}; }
 
 const SettingItem* findSettingItem(int id) {
-    // Every row, value and rule looks its item up: an index over the table,
-    // built once, answers what a walk of the table would.
-    static const auto index = [] {
-        std::array<const SettingItem*, 512> a{};
+    // Indexed by id: the settings tree asks for every row after every edit.
+    static const auto byId = [] {
+        std::array<const SettingItem*, 512> table{};
         for (const SettingItem* p = kItems; p->id != 0; ++p)
-            if (p->id > 0 && p->id < static_cast<int>(a.size()) && !a[static_cast<std::size_t>(p->id)])
-                a[static_cast<std::size_t>(p->id)] = p;
-        return a;
+            if (p->id > 0 && static_cast<std::size_t>(p->id) < table.size())
+                table[static_cast<std::size_t>(p->id)] = p;
+        return table;
     }();
-    if (id <= 0 || id >= static_cast<int>(index.size())) return nullptr;
-    return index[static_cast<std::size_t>(id)];
+    if (id <= 0 || static_cast<std::size_t>(id) >= byId.size()) return nullptr;
+    return byId[static_cast<std::size_t>(id)];
 }
 
 }  // namespace sf

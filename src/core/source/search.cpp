@@ -72,7 +72,11 @@ Comparison compareValue(const SettingItem& item, const SourceRecord& a, const Se
         if (!comparesNumbers(item.editor)) return Comparison::None;
         auto x = numberAt(a, aRef, item.kind), y = numberAt(b, bRef, item.kind);
         if (!x || !y) return Comparison::None;
-        const std::uint32_t mask = item.editor == Editor::Flag ? item.mask : 0xFFFFFFFFu;
+        // A Flag, and a Choice over some bits of a flags word (100, 108,
+        // 109), own only their mask: the other bits belong to other settings.
+        const bool masked =
+            item.editor == Editor::Flag || (item.editor == Editor::Choice && item.mask != 0);
+        const std::uint32_t mask = masked ? item.mask : 0xFFFFFFFFu;
         return (*x & mask) == (*y & mask) ? Comparison::Equal : Comparison::Differ;
     }
     return Comparison::None;

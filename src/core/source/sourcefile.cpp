@@ -378,6 +378,10 @@ fs::path withExtension(const fs::path& path, const char* ext) {
 
 }  // namespace
 
+fs::path sourceFilePath(const fs::path& path) {
+    return withExtension(path, ".d");
+}
+
 bool saveSourceFile(const fs::path& path, const SourceRecord& record,
                     const std::vector<std::uint8_t>* driverImage, Prompter* prompter) {
     const auto image = buildFileImage(record, prompter);
@@ -385,12 +389,20 @@ bool saveSourceFile(const fs::path& path, const SourceRecord& record,
         report(prompter, kMsgErrorWhileSaving);
         return false;
     }
-    const fs::path backup = withExtension(path, ".bak");
-    Replacement source{path, {}, {}, false, false};
-    Replacement driver{withExtension(path, ".dev"), {}, {}, false, false};
-    const bool keepBackup = backup != path;
+    // Whatever name was given, the source goes to the ".d" name: the driver
+    // written beside it could otherwise land on the source itself.
+    const fs::path sourcePath = sourceFilePath(path);
+    Replacement source{{}, {}, {}, false, false};
+    Replacement driver{{}, {}, {}, false, false};
+    fs::path backup;
     try {
-        // 1. All new content on disk first; a full disk stops the save here.
+        // A linked file is replaced where it lies, with its backup beside it;
+        // the links stay.
+        source.target = resolveLinks(sourcePath);
+        driver.target = resolveLinks(withExtension(sourcePath, ".dev"));
+        backup = withExtension(source.target, ".bak");
+        // 1. All new content on disk first; a write-protected file or a full
+        // disk stops the save here.
         source.prepare(*image);
         if (driverImage) driver.prepare(*driverImage);
         // 2. Keep the previous files reachable, then put the new ones in place.
@@ -399,7 +411,7 @@ bool saveSourceFile(const fs::path& path, const SourceRecord& record,
         source.commit();
         if (driverImage) driver.commit();
         // 3. The previous source becomes the backup, replacing an older one.
-        if (!source.aside.empty() && keepBackup) {
+        if (!source.aside.empty() && backup != source.target) {
             renameFile(source.aside, backup);
             source.aside.clear();
         }

@@ -75,13 +75,21 @@ private:
     std::size_t zeroFrom_ = 0;  // record bytes from here on are zero
 };
 
-// Saves `record` to `path`, keeping the previous file as "<name>.bak", and
-// writes `driverImage` (when given) beside it with the extension "dev".
-// Everything is first written to temporary files in the same folder; the
-// previous file, the previous backup and the previous compiled driver are
-// only replaced once all new content is safely on disk. On failure nothing
-// is changed, the reason and "Error while saving!" are reported through
-// `prompter` and false is answered.
+// Where a source saved under `path` is written: the last extension replaced
+// by "d" (synth.dev -> synth.d, MY.SYNTH.D -> MY.SYNTH.d), a name without an
+// extension getting ".d". Every save goes there, so that the compiled driver
+// written beside it ("dev") never lands on the source.
+std::filesystem::path sourceFilePath(const std::filesystem::path& path);
+
+// Saves `record` to sourceFilePath(`path`), keeping the previous file as
+// "<name>.bak", and writes `driverImage` (when given) beside it with the
+// extension "dev". A symbolic link is saved through: the file it leads to is
+// replaced in its own folder, with its backup there. A write-protected
+// source or driver file refuses the save. Everything is first written to
+// temporary files in the same folder; the previous file, the previous backup
+// and the previous compiled driver are only replaced once all new content is
+// safely on disk. On failure nothing is changed, the reason and "Error while
+// saving!" are reported through `prompter` and false is answered.
 bool saveSourceFile(const std::filesystem::path& path, const SourceRecord& record,
                     const std::vector<std::uint8_t>* driverImage, Prompter* prompter);
 

@@ -93,4 +93,11 @@ std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
     return rows;
 }
 
+bool hasTreeRow(const SourceRecord& r, const SettingRef& ref) {
+    const std::vector<TreeRow> rows = buildTreeRows(r);
+    return std::any_of(rows.begin(), rows.end(), [&](const TreeRow& row) {
+        return row.ref.id == ref.id && row.ref.index1 == ref.index1 && row.ref.index2 == ref.index2;
+    });
+}
+
 }  // namespace sf

@@ -25,6 +25,8 @@ constexpr int kRealPacketSize = 128;
 constexpr int kVirtualPacketSize = 129;
 constexpr int kSumRealSizes = 131;
 constexpr int kSumVirtualSizes = 132;
+constexpr int kConverterGroup = 304;
+constexpr int kMacroGroup = 306;
 
 constexpr std::size_t kManufacturerIdOffset = 174;  // signed: negative = long ID
 constexpr int kPackets = 10;
@@ -376,11 +378,19 @@ ParseResult storeMessage(SourceRecord& r, const SettingRef& ref, const SettingIt
 
 }  // namespace
 
+bool isFilledGroup(const SourceRecord& r, const SettingRef& ref) {
+    if (ref.index1 < 0 || ref.index1 >= rec::kModules) return false;
+    if (ref.id == kConverterGroup) return r.block(ref.index1, rec::kSlotConverter).has_value();
+    if (ref.id == kMacroGroup) return r.block(ref.index1, rec::kSlotMacros).has_value();
+    return false;
+}
+
 std::string formatValue(const SourceRecord& r, const SettingRef& ref) {
     const SettingItem* item = itemOf(ref);
     if (item == nullptr) return {};
     if (ref.id == kModuleRow) return std::string(r.text(rec::moduleBase(ref.index1) + rec::kModName, rec::kModNameSize));
-    if (item->kind == Kind::Group || item->kind == Kind::DialogItem) return {};
+    if (item->kind == Kind::Group || item->kind == Kind::DialogItem)
+        return isFilledGroup(r, ref) ? std::string(kFilledGroupText) : std::string();
     if (const BitChoice* c = findBitChoice(ref.id)) {
         auto bits = static_cast<std::uint16_t>(r.u16(bitChoiceOffset(*c, ref)) & c->mask);
         // Without 0x08 a module dumps memory only, whatever 0x40 holds.

@@ -1,46 +1,647 @@
-// Placeholder until the settings tree lands: an empty tree and filter field.
 #include "source/sourceview.h"
 
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDrag>
+#include <QHeaderView>
 #include <QLineEdit>
-#include <QTreeView>
+#include <QMenu>
+#include <QMimeData>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/document.h"
+#include "app/treeedit.h"
+#include "app/treefilter.h"
+#include "source/dragcopy.h"
+#include "source/search.h"
+#include "source/sftree.h"
+#include "source/sourcetreemodel.h"
+#include "source/value_editors.h"
+#include "source/valuetext.h"
+#include "ui/help.h"
+#include "ui/text.h"
 
 namespace sf::gui {
 
-struct SourceView::Impl {
+namespace {
+
+constexpr int kRootSetting = 1;
+constexpr int kFirstStructureSetting = 175;
+constexpr int kLastStructureSetting = 192;
+constexpr int kFilterDelayMs = 150;
+// Initial column widths, in average character widths.
+constexpr int kColumnUnits[] = {49, 61, 200};
+
+// Every live view, so that a drop can tell whether the view named in the
+// drag data still exists.
+std::vector<SourceView*>& liveViews() {
+    static std::vector<SourceView*> views;
+    return views;
+}
+
+constexpr SearchMode kSearchModes[] = {SearchMode::SameValue, SearchMode::DifferentValue,
+                                       SearchMode::NonEmpty};
+
+}  // namespace
+
+struct SourceView::Impl : SourceDocObserver {
+    SourceView* q;
     SourceDoc* doc;
     ViewOptions options;
-    QTreeView* tree;
-    QLineEdit* filter;
-    QAction* undo;
-    QAction* redo;
+    QLineEdit* filter = nullptr;
+    TSftTree* tree = nullptr;
+    SourceTreeModel* model = nullptr;
+    SftDelegate* delegate = nullptr;
+    QTimer* filterTimer = nullptr;
+    QAction* undo = nullptr;
+    QAction* redo = nullptr;
+    QAction* clear = nullptr;
+    QAction* search[3] = {};
+    QAction* searchNonEmptyRow = nullptr;  // the context menu's wording
+    QAction* filterAction = nullptr;
+    QAction* optGrid = nullptr;
+    QAction* optCopyable = nullptr;
+    QAction* optDisabled = nullptr;
+    QList<QAction*> editActions;
+    // Expanded rows before the filter took over, given back when it is cleared.
+    std::vector<int> expandedBeforeFilter;
+    // The row last selected by the user, kept while the filter hides it.
+    std::optional<SettingRef> lastSelected;
+    bool pendingRebuild = false;
+
+    Impl(SourceView* view, SourceDoc& d, const ViewOptions& o) : q(view), doc(&d), options(o) {}
+
+    // SourceDocObserver
+    std::optional<SettingRef> currentRow() const override { return q->currentRef(); }
+    void recordReplaced(std::optional<SettingRef> row) override {
+        tree->cancelEdit();
+        q->build(row);
+        changed();
+    }
+
+    int currentNode() const { return model->nodeOf(tree->currentIndex()); }
+    const SettingItem* itemOf(int node) const { return node < 0 ? nullptr : model->ref(node).item; }
+
+    void applyOptions() {
+        tree->setGrid(options.grid);
+        model->setShowCopyable(options.showCopyable);
+        model->setShowDisabled(options.showDisabled);
+        for (auto [action, on] :
+             {std::pair{optGrid, options.grid}, std::pair{optCopyable, options.showCopyable},
+              std::pair{optDisabled, options.showDisabled}}) {
+            const QSignalBlocker block(action);
+            action->setChecked(on);
+        }
+        tree->viewport()->update();
+    }
+
+    // After every change of the working record: the commands and the
+    // modified mark follow.
+    void changed() {
+        updateActions();
+        emit q->modifiedChanged(doc->isModified());
+    }
+
+    void updateActions() {
+        undo->setEnabled(doc->canUndo());
+        redo->setEnabled(doc->canRedo());
+        const int node = currentNode();
+        const SettingItem* item = itemOf(node);
+        clear->setEnabled(item != nullptr && canClear(item) && model->isEnabled(node));
+        for (int i = 0; i < 3; ++i) search[i]->setEnabled(searchEnabled(kSearchModes[i], item));
+        searchNonEmptyRow->setEnabled(search[2]->isEnabled());
+    }
+
+    // A value of `node` was stored: redraw it and what depends on it, take
+    // the checkpoint and evaluate the enabled states again.
+    void valueChanged(int node) {
+        const SettingRef ref = model->ref(node);
+        afterValueStored(doc->working(), ref);
+        model->valueChanged(node);
+        for (const SettingRef& dep : rowsToRedrawAfter(ref))
+            model->valueChanged(model->findNode(dep));
+        if (ref.id >= kFirstStructureSetting && ref.id <= kLastStructureSetting)
+            for (int id = kFirstStructureSetting; id <= kLastStructureSetting; ++id)
+                model->valueChanged(model->findNode(id, ref.index1, -1));
+        doc->checkpoint();
+        model->evaluateEnabledAfter(isModuleSetting(ref.id) ? ref.index1 : -1);
+        changed();
+    }
+
+    bool commitText(int node, const QString& text) {
+        if (node < 0) return false;
+        const SettingRef ref = model->ref(node);
+        switch (parseValue(doc->working(), ref, toDriverText(text))) {
+            case ParseResult::NotStored:
+                return false;
+            case ParseResult::Stored:
+                valueChanged(node);
+                return true;
+            case ParseResult::StoredRebuildTree:
+                doc->checkpoint();
+                // Not from inside the edit box's commit: the rows go away.
+                if (!pendingRebuild) {
+                    pendingRebuild = true;
+                    QTimer::singleShot(0, q, [this, ref] {
+                        pendingRebuild = false;
+                        q->build(ref);
+                    });
+                }
+                changed();
+                return true;
+        }
+        return false;
+    }
+
+    void startEdit(int node, bool dialog) {
+        const QModelIndex value = model->indexOf(node, SourceTreeModel::ValueColumn);
+        if (!value.isValid()) return;
+        if (!dialog) {
+            tree->setCurrentIndex(value);
+            tree->scrollTo(value);
+            tree->edit(value);
+            return;
+        }
+        QDialog box(q);
+        box.setWindowTitle(tr("Edit"));
+        auto* layout = new QVBoxLayout(&box);
+        auto* edit = new QLineEdit(&box);
+        edit->setMaxLength(std::max(1, editLengthLimit(doc->working(), model->ref(node))));
+        edit->setText(fromDriverText(formatValue(doc->working(), model->ref(node))));
+        edit->selectAll();
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &box);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
+        layout->addWidget(edit);
+        layout->addWidget(buttons);
+        box.setMinimumWidth(320);
+        if (box.exec() == QDialog::Accepted) commitText(node, edit->text());
+    }
+
+    void popChoice(int node, const QPoint& globalPos) {
+        const SettingRef ref = model->ref(node);
+        const SettingItem* item = ref.item;
+        if (!hasChoiceMenu(item)) return;
+        const QString current = fromDriverText(formatValue(doc->working(), ref));
+        QMenu menu(q);
+        for (const ChoiceEntry* e = item->choices; e->text != nullptr; ++e) {
+            QAction* a = menu.addAction(fromDriverText(e->text));
+            a->setData(e->command);
+            a->setCheckable(true);
+            a->setChecked(a->text() == current);
+        }
+        QAction* chosen = menu.exec(globalPos);
+        if (chosen == nullptr) return;
+        if (applyChoice(doc->working(), ref, chosen->data().toInt())) valueChanged(node);
+    }
+
+    void callEditor(int node) {
+        const SettingRef ref = model->ref(node);
+        const ValueEditor* editor = findValueEditor(ref);
+        if (editor == nullptr) return;
+        if (!(*editor)(ValueEditContext{q, *doc, ref})) return;
+        valueChanged(node);
+        // A dialog may have changed more than its own row.
+        model->evaluateEnabled();
+        tree->viewport()->update();
+    }
+
+    void toggle(int node) {
+        const QModelIndex index = model->indexOf(node);
+        if (index.isValid()) tree->setExpanded(index, !tree->isExpanded(index));
+    }
+
+    void showHelpText(int node) {
+        const SettingItem* item = itemOf(node);
+        emit q->helpTextChanged(
+            item != nullptr && item->help != nullptr ? fromDriverText(item->help) : QString());
+    }
+
+    void run(RowAction action, int node, bool ctrl, const QPoint& menuPos) {
+        switch (action) {
+            case RowAction::None:
+                return;
+            case RowAction::ChoiceMenu:
+                popChoice(node, menuPos);
+                return;
+            case RowAction::ToggleExpand:
+                toggle(node);
+                return;
+            case RowAction::ValueEditor:
+                callEditor(node);
+                return;
+            case RowAction::InPlaceEdit:
+                startEdit(node, ctrl);
+                return;
+            case RowAction::HelpTopic:
+                showHelp(itemOf(node)->helpContext);
+                return;
+            case RowAction::HelpText:
+                showHelpText(node);
+                return;
+        }
+    }
+
+    bool hasEditor(int node) const { return findValueEditor(model->ref(node)) != nullptr; }
+
+    QPoint cellBottomLeft(int node) const {
+        const QRect r = tree->visualRect(model->indexOf(node, SourceTreeModel::ValueColumn));
+        return tree->viewport()->mapToGlobal(r.bottomLeft());
+    }
+
+    void onClick(const QModelIndex& index) {
+        const int node = model->nodeOf(index);
+        if (node < 0) return;
+        run(clickAction(itemOf(node), static_cast<TreeColumn>(index.column()),
+                        model->isEnabled(node)),
+            node, false, QCursor::pos());
+    }
+
+    void onDoubleClick(const QModelIndex& index, bool ctrl) {
+        const int node = model->nodeOf(index);
+        if (node < 0) return;
+        run(doubleClickAction(itemOf(node), static_cast<TreeColumn>(index.column()),
+                              model->isEnabled(node), hasEditor(node)),
+            node, ctrl, QCursor::pos());
+    }
+
+    void onEditKey(const QModelIndex& index) {
+        const int node = model->nodeOf(index);
+        if (node < 0) return;
+        run(editKeyAction(itemOf(node), model->isEnabled(node), hasEditor(node)), node, false,
+            cellBottomLeft(node));
+    }
+
+    void onContextMenu(const QModelIndex& index, const QPoint& globalPos) {
+        if (model->nodeOf(index) < 0) return;
+        updateActions();
+        QMenu menu(q);
+        menu.addAction(clear);
+        menu.addSeparator();
+        menu.addAction(search[0]);
+        menu.addAction(search[1]);
+        menu.addAction(searchNonEmptyRow);
+        menu.exec(globalPos);
+    }
+
+    void requestSearch(int mode) {
+        const auto ref = q->currentRef();
+        if (ref) emit q->searchRequested(mode, *ref);
+    }
+
+    // ---- filter ----------------------------------------------------------
+
+    void applyFilter() {
+        filterTimer->stop();
+        const std::string query = toDriverText(filter->text());
+        const auto current = lastSelected;
+        const bool wanted = !filterWords(query).empty();
+        if (!wanted && !model->filtered()) return;
+        tree->setUpdatesEnabled(false);
+        if (!wanted) {
+            model->setShown(nullptr);
+            for (int node : expandedBeforeFilter) tree->setExpanded(model->indexOf(node), true);
+            expandedBeforeFilter.clear();
+        } else {
+            if (!model->filtered()) {
+                expandedBeforeFilter.clear();
+                for (int node = 0; node < model->nodeCount(); ++node)
+                    if (model->rowCount(model->indexOf(node)) > 0 &&
+                        tree->isExpanded(model->indexOf(node)))
+                        expandedBeforeFilter.push_back(node);
+            }
+            const std::vector<bool> shown = filterTreeRows(doc->working(), model->rows(), query);
+            model->setShown(&shown);
+            tree->expandAll();
+        }
+        if (current) q->selectRef(*current);
+        tree->setUpdatesEnabled(true);
+    }
+
+    // ---- drag and drop ---------------------------------------------------
+
+    struct Dragged {
+        SourceView* view;
+        SettingRef ref;
+    };
+    static std::optional<Dragged> dragged(const QMimeData* data) {
+        if (data == nullptr || !data->hasFormat(dragMimeType())) return std::nullopt;
+        const QList<QByteArray> parts = data->data(dragMimeType()).split(' ');
+        if (parts.size() != 5) return std::nullopt;
+        if (parts[0].toLongLong() != QCoreApplication::applicationPid()) return std::nullopt;
+        const auto address = static_cast<quintptr>(parts[1].toULongLong());
+        const auto& views = liveViews();
+        const auto it = std::find_if(views.begin(), views.end(), [address](SourceView* v) {
+            return reinterpret_cast<quintptr>(v) == address;
+        });
+        if (it == views.end()) return std::nullopt;
+        SettingRef ref = makeRef(parts[2].toInt(), parts[3].toInt(), parts[4].toInt());
+        if (ref.item == nullptr) return std::nullopt;
+        return Dragged{*it, ref};
+    }
+
+    void onStartDrag(const QModelIndex& index) {
+        const int node = model->nodeOf(index);
+        if (node < 0) return;
+        auto* drag = new QDrag(tree);
+        drag->setMimeData(q->dragData(model->ref(node)));
+        drag->exec(Qt::CopyAction, Qt::CopyAction);
+    }
+
+    bool onDragOver(const QMimeData* data, const QModelIndex& index) {
+        const int node = model->nodeOf(index);
+        const bool ok = node >= 0 && q->canDropOn(data, model->ref(node));
+        model->setDropHighlight(ok ? node : -1);
+        return ok;
+    }
+
+    bool onDrop(const QMimeData* data, const QModelIndex& index) {
+        model->setDropHighlight(-1);
+        const int node = model->nodeOf(index);
+        return node >= 0 && q->dropOn(data, model->ref(node));
+    }
 };
 
 SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* parent)
-    : QWidget(parent), d_(new Impl{&doc, options, new QTreeView(this), new QLineEdit(this),
-                                   new QAction(tr("&Undo"), this), new QAction(tr("&Redo"), this)}) {
+    : QWidget(parent), d_(new Impl(this, doc, options)) {
+    Impl& d = *d_;
+    d.filter = new QLineEdit(this);
+    d.filter->setObjectName(QStringLiteral("filterField"));
+    d.filter->setPlaceholderText(tr("Filter settings (Ctrl+F)"));
+    d.filter->setClearButtonEnabled(true);
+    d.tree = new TSftTree(this);
+    d.model = new SourceTreeModel(doc, this);
+    d.tree->setModel(d.model);
+    d.delegate = new SftDelegate(d.tree);
+    d.tree->setItemDelegate(d.delegate);
+    d.filterTimer = new QTimer(this);
+    d.filterTimer->setSingleShot(true);
+    d.filterTimer->setInterval(kFilterDelayMs);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(d_->filter);
-    layout->addWidget(d_->tree);
-    d_->tree->setObjectName(QStringLiteral("RzFlexTree"));
+    layout->setSpacing(2);
+    layout->addWidget(d.filter);
+    layout->addWidget(d.tree);
+    setFocusProxy(d.tree);
+
+    // Commands of the source window.
+    auto action = [this](const QString& text, const QKeySequence& key = {}) {
+        auto* a = new QAction(text, this);
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            addAction(a);
+        }
+        return a;
+    };
+    d.undo = action(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    d.undo->setObjectName(QStringLiteral("actionUndo"));
+    d.redo = action(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    d.redo->setObjectName(QStringLiteral("actionRedo"));
+    d.clear = action(tr("&Clear"), QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+    d.clear->setObjectName(QStringLiteral("actionClear"));
+    d.search[0] = action(tr("Search all drivers for the same value"));
+    d.search[1] = action(tr("Search all drivers for a different value"));
+    d.search[2] = action(tr("Search all drivers for a non-null value"));
+    d.searchNonEmptyRow = action(tr("Search all drivers for a non-empty field"));
+    d.filterAction = action(tr("&Filter"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    d.filterAction->setObjectName(QStringLiteral("actionFilter"));
+    d.optGrid = action(tr("&Grid style"));
+    d.optCopyable = action(tr("&Show drag-and-drop possibilities"));
+    d.optDisabled = action(tr("&Show disabled values"));
+    for (QAction* a : {d.optGrid, d.optCopyable, d.optDisabled}) a->setCheckable(true);
+
+    auto separator = [this] {
+        auto* a = new QAction(this);
+        a->setSeparator(true);
+        return a;
+    };
+    d.editActions = {d.undo,      d.redo,      separator(), d.clear,     separator(),
+                     d.search[0], d.search[1], d.search[2], separator(), d.filterAction};
+
+    connect(d.undo, &QAction::triggered, this, [this] { d_->doc->undo(); });
+    connect(d.redo, &QAction::triggered, this, [this] { d_->doc->redo(); });
+    connect(d.clear, &QAction::triggered, this, [this] {
+        const int node = d_->currentNode();
+        if (node >= 0 && d_->clear->isEnabled() &&
+            clearValue(d_->doc->working(), d_->model->ref(node)))
+            d_->valueChanged(node);
+    });
+    for (int i = 0; i < 3; ++i)
+        connect(d.search[i], &QAction::triggered, this,
+                [this, i] { d_->requestSearch(static_cast<int>(kSearchModes[i])); });
+    connect(d.searchNonEmptyRow, &QAction::triggered, this,
+            [this] { d_->requestSearch(static_cast<int>(SearchMode::NonEmpty)); });
+    connect(d.filterAction, &QAction::triggered, this, [this] {
+        d_->filter->setFocus(Qt::ShortcutFocusReason);
+        d_->filter->selectAll();
+    });
+    auto option = [this](bool ViewOptions::*field) {
+        return [this, field](bool on) {
+            d_->options.*field = on;
+            d_->applyOptions();
+            emit optionsChanged(d_->options);
+        };
+    };
+    connect(d.optGrid, &QAction::toggled, this, option(&ViewOptions::grid));
+    connect(d.optCopyable, &QAction::toggled, this, option(&ViewOptions::showCopyable));
+    connect(d.optDisabled, &QAction::toggled, this, option(&ViewOptions::showDisabled));
+
+    // Escape in the filter field clears it.
+    auto* clearFilter = new QAction(d.filter);
+    clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
+    clearFilter->setShortcutContext(Qt::WidgetShortcut);
+    d.filter->addAction(clearFilter);
+    connect(clearFilter, &QAction::triggered, this, [this] {
+        d_->filter->clear();
+        d_->applyFilter();
+        d_->tree->setFocus();
+    });
+    connect(d.filter, &QLineEdit::textChanged, d.filterTimer, qOverload<>(&QTimer::start));
+    connect(d.filterTimer, &QTimer::timeout, this, [this] { d_->applyFilter(); });
+    connect(d.filter, &QLineEdit::returnPressed, this, [this] {
+        d_->applyFilter();
+        d_->tree->setFocus();
+    });
+
+    d.delegate->lengthLimit = [this](const QModelIndex& index) {
+        const int node = d_->model->nodeOf(index);
+        return node < 0 ? 0 : editLengthLimit(d_->doc->working(), d_->model->ref(node));
+    };
+    d.delegate->commit = [this](const QModelIndex& index, const QString& text) {
+        d_->commitText(d_->model->nodeOf(index), text);
+    };
+    d.tree->setHandlers(TSftTree::Handlers{
+        [this](const QModelIndex& i) { d_->onClick(i); },
+        [this](const QModelIndex& i, bool ctrl) { d_->onDoubleClick(i, ctrl); },
+        [this](const QModelIndex& i) { d_->onEditKey(i); },
+        [this](const QModelIndex& i, const QPoint& p) { d_->onContextMenu(i, p); },
+        [this](const QModelIndex& i) { d_->onStartDrag(i); },
+        [this](const QMimeData* m, const QModelIndex& i) { return d_->onDragOver(m, i); },
+        [this] { d_->model->setDropHighlight(-1); },
+        [this](const QMimeData* m, const QModelIndex& i) { return d_->onDrop(m, i); },
+    });
+
+    liveViews().push_back(this);
+    doc.setObserver(d_);
+    build();
+    d.applyOptions();
+
+    // The mean advance of the lower-case letters: some fonts report an
+    // average character width far above what text really takes.
+    const int unit = std::max(
+        4, fontMetrics().horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz")) / 26);
+    for (int c = 0; c < 3; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
+
+    connect(d.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& now) {
+                const int node = d_->model->nodeOf(now);
+                if (node >= 0) d_->lastSelected = d_->model->ref(node);
+                d_->updateActions();
+                d_->showHelpText(node);
+            });
+    d.updateActions();
 }
 
-SourceView::~SourceView() { delete d_; }
+SourceView::~SourceView() {
+    // An open edit box would commit while the children go away.
+    d_->delegate->commit = nullptr;
+    d_->tree->cancelEdit();
+    d_->tree->setHandlers({});
+    auto& views = liveViews();
+    views.erase(std::remove(views.begin(), views.end(), this), views.end());
+    d_->doc->setObserver(nullptr);
+    delete d_;
+}
 
-SourceDoc& SourceView::document() const { return *d_->doc; }
-void SourceView::build(std::optional<SettingRef>, bool) {}
-void SourceView::refreshAllValues() {}
-std::optional<SettingRef> SourceView::currentRef() const { return std::nullopt; }
-bool SourceView::selectRef(const SettingRef&) { return false; }
-ViewOptions SourceView::options() const { return d_->options; }
-void SourceView::setOptions(const ViewOptions& options) { d_->options = options; }
-QList<QAction*> SourceView::editActions() const { return {d_->undo, d_->redo}; }
-QAction* SourceView::undoAction() const { return d_->undo; }
-QAction* SourceView::redoAction() const { return d_->redo; }
-QTreeView* SourceView::tree() const { return d_->tree; }
-QLineEdit* SourceView::filterField() const { return d_->filter; }
+SourceDoc& SourceView::document() const {
+    return *d_->doc;
+}
+
+void SourceView::build(std::optional<SettingRef> select, bool expand) {
+    Impl& d = *d_;
+    const bool updates = d.tree->updatesEnabled();
+    d.tree->setUpdatesEnabled(false);
+    d.model->rebuild();
+    d.expandedBeforeFilter.clear();
+    const std::string query = toDriverText(d.filter->text());
+    if (!filterWords(query).empty()) {
+        const std::vector<bool> shown = filterTreeRows(d.doc->working(), d.model->rows(), query);
+        d.model->setShown(&shown);
+        d.tree->expandAll();
+    }
+    const bool selected = select && selectRef(*select);
+    if (selected && expand) d.tree->expand(d.tree->currentIndex().siblingAtColumn(0));
+    if (!selected) {
+        const QModelIndex root = d.model->indexOf(d.model->findNode(kRootSetting, -1, -1));
+        if (root.isValid()) {
+            d.tree->expand(root);
+            d.tree->setCurrentIndex(root);
+        }
+    }
+    d.tree->setUpdatesEnabled(updates);
+    d.updateActions();
+}
+
+void SourceView::refreshAllValues() {
+    d_->model->allValuesChanged();
+    d_->tree->viewport()->update();
+}
+
+bool SourceView::editValue(const SettingRef& ref, const QString& text) {
+    const int node = d_->model->findNode(ref);
+    return node >= 0 && d_->model->isEnabled(node) && d_->commitText(node, text);
+}
+
+std::optional<SettingRef> SourceView::currentRef() const {
+    const int node = d_->currentNode();
+    if (node < 0) return std::nullopt;
+    return d_->model->ref(node);
+}
+
+bool SourceView::selectRef(const SettingRef& ref) {
+    const QModelIndex index = d_->model->indexOf(d_->model->findNode(ref));
+    if (!index.isValid()) return false;
+    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) d_->tree->expand(p);
+    d_->tree->setCurrentIndex(index);
+    d_->tree->scrollTo(index);
+    return true;
+}
+
+ViewOptions SourceView::options() const {
+    return d_->options;
+}
+
+void SourceView::setOptions(const ViewOptions& options) {
+    d_->options = options;
+    d_->applyOptions();
+}
+
+QList<QAction*> SourceView::editActions() const {
+    return d_->editActions;
+}
+QAction* SourceView::undoAction() const {
+    return d_->undo;
+}
+QAction* SourceView::redoAction() const {
+    return d_->redo;
+}
+QTreeView* SourceView::tree() const {
+    return d_->tree;
+}
+QLineEdit* SourceView::filterField() const {
+    return d_->filter;
+}
+QList<QAction*> SourceView::optionActions() const {
+    return {d_->optGrid, d_->optCopyable, d_->optDisabled};
+}
+
+QString SourceView::dragMimeType() {
+    return QString::fromLatin1(kSettingMimeType);
+}
+
+QMimeData* SourceView::dragData(const SettingRef& ref) const {
+    auto* data = new QMimeData;
+    const QByteArray payload = QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
+                               QByteArray::number(reinterpret_cast<quintptr>(this)) + ' ' +
+                               QByteArray::number(ref.id) + ' ' + QByteArray::number(ref.index1) +
+                               ' ' + QByteArray::number(ref.index2);
+    data->setData(dragMimeType(), payload);
+    data->setText(fromDriverText(rowLabel(ref)));
+    return data;
+}
+
+bool SourceView::canDropOn(const QMimeData* data, const SettingRef& target) const {
+    const auto from = Impl::dragged(data);
+    if (!from) return false;
+    const SourceDoc& source = from->view->document();
+    return canDropSetting(source.working(), from->ref, d_->doc->working(),
+                          makeRef(target.id, target.index1, target.index2), &source == d_->doc);
+}
+
+bool SourceView::dropOn(const QMimeData* data, const SettingRef& target) {
+    const auto from = Impl::dragged(data);
+    if (!from) return false;
+    const SourceDoc& source = from->view->document();
+    const SettingRef to = makeRef(target.id, target.index1, target.index2);
+    if (!copyDroppedSetting(source.working(), from->ref, d_->doc->working(), to,
+                            &source == d_->doc))
+        return false;
+    d_->doc->checkpoint();
+    build(to);
+    d_->changed();
+    if (from->view != this) {
+        from->view->d_->model->evaluateEnabled();
+        from->view->d_->updateActions();
+    }
+    return true;
+}
 
 }  // namespace sf::gui

@@ -13,6 +13,7 @@
 #include "source/schema.h"
 
 class QLineEdit;
+class QMimeData;
 class QTreeView;
 
 namespace sf {
@@ -44,6 +45,10 @@ public:
     // Redraws every Value cell (the hexadecimal prefix changed).
     void refreshAllValues();
 
+    // Stores `text` into the row of `ref` as the edit box does when it
+    // commits (the row must be enabled); answers whether a value was stored.
+    bool editValue(const SettingRef& ref, const QString& text);
+
     std::optional<SettingRef> currentRef() const;
     // Selects the row of `ref` (by id and indices), expands its parents and
     // scrolls it into view; answers false when the tree has no such row.
@@ -62,6 +67,21 @@ public:
 
     QTreeView* tree() const;         // the tree control (object name "RzFlexTree")
     QLineEdit* filterField() const;  // Ctrl+F
+
+    // The three display switches as checkable actions ("&Grid style", "&Show
+    // drag-and-drop possibilities", "&Show disabled values"), for a menu.
+    QList<QAction*> optionActions() const;
+
+    // Drag and drop of values between views of this process. The data names
+    // this view and the dragged row; any view can then test and perform the
+    // drop of it onto one of its rows.
+    static QString dragMimeType();
+    QMimeData* dragData(const SettingRef& ref) const;
+    bool canDropOn(const QMimeData* data, const SettingRef& target) const;
+    // Copies the dragged value into this view's document, builds the tree
+    // again with the target row selected and takes a checkpoint. Answers
+    // false when the drop is refused (nothing changes then).
+    bool dropOn(const QMimeData* data, const SettingRef& target);
 
 signals:
     // The document's modified state may have changed (after every change,

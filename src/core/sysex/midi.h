@@ -1,0 +1,124 @@
+// MIDI input behind a small interface of our own: the ports of every MIDI
+// system on the machine, and an input opened on one of them that hands each
+// message to a receiver on the system's own thread. The desktop editor plugs
+// in the real systems; tests plug in FakeMidiSystem.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "framework/bytes.h"
+
+namespace sf {
+
+// One port as a MIDI system lists it.
+struct MidiPort {
+    std::string name;    // the port's name in its system
+    std::string system;  // "ALSA", "JACK", ...
+
+    // The text the MIDI Settings show and store: "SYSTEM: NAME".
+    std::string label() const { return system + ": " + name; }
+    bool operator==(const MidiPort&) const = default;
+};
+
+// Gets what an open input receives. Both calls come on the MIDI system's
+// thread, never on the interface thread.
+class MidiReceiver {
+public:
+    virtual ~MidiReceiver() = default;
+    // One complete channel or system message, or one piece of a SysEx dump
+    // (a dump may come whole or cut anywhere; the pieces come in order).
+    virtual void received(ConstByteSpan bytes) = 0;
+    // The system lost data or failed while receiving.
+    virtual void receptionError() = 0;
+};
+
+// An open input. Destroying it stops and closes the input; once the
+// destructor has returned the receiver is never called again.
+class MidiInput {
+public:
+    virtual ~MidiInput() = default;
+    virtual bool start() = 0;
+    virtual void stop() = 0;
+};
+
+class MidiSystem {
+public:
+    virtual ~MidiSystem() = default;
+    // Enumerated afresh on every call: ports come and go.
+    virtual std::vector<MidiPort> inputs() = 0;
+    virtual std::vector<MidiPort> outputs() = 0;
+    // Opens `port` (one of inputs()) for `receiver`, which must outlive the
+    // answered input. `localName` names our own end where the system shows
+    // it to other programs, which may then send to it as well. Null when the
+    // port cannot be opened.
+    virtual std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
+                                                 const std::string& localName) = 0;
+};
+
+// A port chosen in the MIDI Settings: its number in the list of its kind
+// (-1: the first port available) and its label, so that the choice still
+// finds its port when the numbering changed.
+struct MidiPortChoice {
+    int number = -1;
+    std::string label;
+    bool operator==(const MidiPortChoice&) const = default;
+};
+
+// The index in `ports` that `choice` means: the port of the same label when
+// there is one, else the port of that number, else (number -1) the first
+// port; -1 when none fits.
+int resolveMidiPort(const std::vector<MidiPort>& ports, const MidiPortChoice& choice);
+
+// The entries of one drop-down list of the MIDI Settings: the first port
+// available (number -1), then every port by its label.
+struct MidiPortList {
+    std::vector<std::string> labels;  // entry i holds number i - 1
+    int selected = 0;                 // entry of the current choice
+    // The choice stored for entry `entry` (out of range: number -1).
+    MidiPortChoice choiceAt(int entry, const std::vector<MidiPort>& ports) const;
+};
+inline constexpr const char* kFirstMidiPortLabel = "(first port available)";
+MidiPortList midiPortList(const std::vector<MidiPort>& ports, const MidiPortChoice& current);
+
+// A MIDI system for tests: scripted ports, and messages sent by the test
+// (on its own thread or a helper thread) to the open input.
+class FakeMidiSystem : public MidiSystem {
+public:
+    std::vector<MidiPort> inputPorts;
+    std::vector<MidiPort> outputPorts;
+    bool failOpen = false;
+
+    std::vector<MidiPort> inputs() override { return inputPorts; }
+    std::vector<MidiPort> outputs() override { return outputPorts; }
+    std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
+                                         const std::string& localName) override;
+
+    // Delivers to the open, started input (nothing otherwise); answers
+    // whether it was delivered.
+    bool send(ConstByteSpan bytes);
+    bool sendError();
+    // The same from a separate thread, joined before returning.
+    bool sendFromThread(ConstByteSpan bytes);
+
+    bool isOpen() const;
+    bool isStarted() const;
+    MidiPort openedPort() const;
+    std::string openedLocalName() const;
+    int opens() const;
+
+private:
+    class Input;
+    friend class Input;
+    mutable std::mutex mutex_;
+    MidiReceiver* receiver_ = nullptr;
+    bool started_ = false;
+    MidiPort opened_;
+    std::string localName_;
+    int opens_ = 0;
+};
+
+}  // namespace sf

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "sysex/capture.h"
+#include "sysex/midi.h"
+
+using namespace sf;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes sysex(std::size_t length, std::uint8_t seed = 1) {
+    Bytes b(length);
+    for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
+    b.front() = 0xF0;
+    b.back() = 0xF7;
+    return b;
+}
+
+struct Rig {
+    FakeMidiSystem midi;
+    RecordingPrompter prompter;
+    Rig() { midi.inputPorts = {{"Keyboard", "ALSA"}, {"sender:out", "JACK"}}; }
+};
+
+}  // namespace
+
+TEST(CaptureBlock, RecordsEachKindOfMessageByItsLength) {
+    struct Case {
+        const char* what;
+        Bytes message;
+        std::size_t added;
+    } cases[] = {
+        {"note-on", {0x90, 60, 100}, 3},
+        {"note-off", {0x81, 60, 0}, 3},
+        {"control change", {0xB0, 7, 127}, 3},
+        {"pitch bend", {0xE3, 0, 64}, 3},
+        {"program change", {0xC0, 5}, 2},
+        {"channel pressure", {0xDF, 40}, 2},
+        {"program change padded to three", {0xC0, 5, 0}, 2},
+        {"timing clock", {0xF8}, 0},
+        {"active sensing", {0xFE}, 0},
+        {"song position", {0xF2, 1, 2}, 0},
+        {"tune request", {0xF6}, 0},
+        {"whole dump", sysex(1000), 1000},
+        {"piece continuing a dump", {0x10, 0x20, 0x30}, 3},
+        {"closing piece", {0x7F, 0xF7}, 2},
+        {"empty", {}, 0},
+    };
+    for (const Case& c : cases) {
+        CaptureBlock block(4096);
+        block.received(c.message);
+        EXPECT_EQ(block.count(), c.added) << c.what;
+        const Bytes got = block.take();
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), c.message.begin())) << c.what;
+        EXPECT_FALSE(block.errorFlag()) << c.what;
+    }
+}
+
+TEST(CaptureBlock, DumpInPiecesLandsInOrderBetweenOtherMessages) {
+    const Bytes dump = sysex(5000, 3);
+    Bytes expected = {0x90, 1, 2};
+    CaptureBlock block;
+    block.received(Bytes{0x90, 1, 2});
+    // Cut the dump at uneven places, with a clock tick inside that is dropped.
+    std::size_t at = 0;
+    for (std::size_t piece : {1u, 2047u, 5u, 2000u, 947u}) {
+        block.received(ConstByteSpan(dump.data() + at, piece));
+        block.received(Bytes{0xF8});
+        at += piece;
+    }
+    ASSERT_EQ(at, dump.size());
+    expected.insert(expected.end(), dump.begin(), dump.end());
+    EXPECT_EQ(block.take(), expected);
+}
+
+TEST(CaptureBlock, NeverWritesPastItsCapacity) {
+    CaptureBlock block(10);
+    block.received(sysex(8));
+    EXPECT_FALSE(block.errorFlag());
+    block.received(Bytes{0x90, 1, 2});  // one byte fits
+    EXPECT_EQ(block.count(), 10u);
+    EXPECT_TRUE(block.errorFlag());
+    block.received(sysex(100));
+    EXPECT_EQ(block.count(), 10u);
+    Bytes expected = sysex(8);
+    expected.insert(expected.end(), {0x90, 1});
+    EXPECT_EQ(block.take(), expected);
+}
+
+TEST(CaptureBlock, CountSeenFromAnotherThreadOnlyGrows) {
+    CaptureBlock block(300000);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 100000; ++i) block.received(Bytes{0x90, static_cast<std::uint8_t>(i & 0x7F), 1});
+        done = true;
+    });
+    std::size_t last = 0;
+    while (!done) {
+        const std::size_t now = block.count();
+        ASSERT_GE(now, last);
+        ASSERT_EQ(now % 3, 0u);  // published per whole message
+        last = now;
+    }
+    writer.join();
+    EXPECT_EQ(block.count(), 300000u);
+    EXPECT_FALSE(block.errorFlag());
+    const Bytes got = block.take();
+    EXPECT_EQ(got[3 * 1234 + 1], 1234 & 0x7F);
+}
+
+TEST(MidiCapture, OpensTheChosenPortUnderOurOwnNameAndStartsIt) {
+    Rig r;
+    MidiCapture capture(r.midi, {1, "JACK: sender:out"});
+    ASSERT_TRUE(capture.open(r.prompter));
+    EXPECT_TRUE(r.midi.isStarted());
+    EXPECT_EQ(r.midi.openedPort(), (MidiPort{"sender:out", "JACK"}));
+    EXPECT_EQ(r.midi.openedLocalName(), "Sysforge");
+    EXPECT_TRUE(r.prompter.messages.empty());
+    EXPECT_EQ(capture.countText(), "Number of bytes received : 0");
+    EXPECT_FALSE(capture.canShow());
+}
+
+TEST(MidiCapture, FailedOpenIsSaidAndLeavesNothingToShow) {
+    struct Case {
+        const char* what;
+        std::vector<MidiPort> ports;
+        MidiPortChoice choice;
+        bool failOpen;
+    } cases[] = {
+        {"first port wanted, no port at all", {}, {-1, ""}, false},
+        {"port number beyond the ports", {{"A", "ALSA"}}, {3, ""}, false},
+        {"system refuses", {{"A", "ALSA"}}, {0, "ALSA: A"}, true},
+    };
+    for (const Case& c : cases) {
+        FakeMidiSystem midi;
+        midi.inputPorts = c.ports;
+        midi.failOpen = c.failOpen;
+        RecordingPrompter prompter;
+        MidiCapture capture(midi, c.choice);
+        EXPECT_FALSE(capture.open(prompter)) << c.what;
+        ASSERT_EQ(prompter.messages.size(), 1u) << c.what;
+        EXPECT_EQ(prompter.messages[0].text, "The MIDI input could not be opened!");
+        EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
+        EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.what;
+        EXPECT_FALSE(midi.send(Bytes{0x90, 1, 1}));
+    }
+}
+
+TEST(MidiCapture, ShowHandsOverExactlyTheBytesAndClosesTheInput) {
+    Rig r;
+    MidiCapture capture(r.midi, {-1, ""});
+    ASSERT_TRUE(capture.open(r.prompter));
+    const Bytes dump = sysex(1500);
+    ASSERT_TRUE(r.midi.sendFromThread(dump));
+    ASSERT_TRUE(r.midi.sendFromThread(Bytes{0xC3, 9}));
+    EXPECT_EQ(capture.count(), 1502u);
+    EXPECT_TRUE(capture.canShow());
+    Bytes expected = dump;
+    expected.insert(expected.end(), {0xC3, 9});
+    EXPECT_EQ(capture.show(), expected);
+    EXPECT_FALSE(r.midi.isOpen());
+    EXPECT_FALSE(r.midi.send(Bytes{0x90, 1, 1}));
+}
+
+TEST(MidiCapture, ClearStartsAnEmptyBlockOnAReopenedInput) {
+    Rig r;
+    MidiCapture capture(r.midi, {0, "ALSA: Keyboard"});
+    ASSERT_TRUE(capture.open(r.prompter));
+    r.midi.send(Bytes{0x90, 1, 1});
+    capture.clear(r.prompter);
+    EXPECT_EQ(capture.count(), 0u);
+    EXPECT_EQ(r.midi.opens(), 2);
+    r.midi.send(Bytes{0xC0, 2});
+    EXPECT_EQ(capture.show(), (Bytes{0xC0, 2}));
+}
+
+TEST(MidiCapture, ReceptionErrorsAndOverrunsAreNoticedOnceInTheCapturesLife) {
+    Rig r;
+    MidiCapture capture(r.midi, {-1, ""}, 16);
+    ASSERT_TRUE(capture.open(r.prompter));
+    capture.poll(r.prompter);
+    EXPECT_TRUE(r.prompter.messages.empty());
+    r.midi.send(sysex(20));  // overruns the block
+    EXPECT_EQ(capture.count(), 16u);
+    capture.poll(r.prompter);
+    capture.poll(r.prompter);
+    r.midi.sendError();
+    capture.clear(r.prompter);
+    r.midi.sendError();
+    capture.poll(r.prompter);
+    ASSERT_EQ(r.prompter.messages.size(), 1u);
+    EXPECT_EQ(r.prompter.messages[0].text,
+              "Error while receiving Midi data. It is adviced to clear the bulk.");
+    EXPECT_EQ(r.prompter.messages[0].icon, MessageIcon::Exclamation);
+}
+
+TEST(MidiPorts, ChoiceFindsItsPortByLabelThenNumber) {
+    const std::vector<MidiPort> ports = {{"Through", "ALSA"}, {"Synth", "ALSA"}, {"Synth", "JACK"}};
+    struct Case {
+        MidiPortChoice choice;
+        int index;
+        int entry;  // selected entry of the settings list
+    } cases[] = {
+        {{-1, ""}, 0, 0},
+        {{2, "JACK: Synth"}, 2, 3},
+        {{0, "JACK: Synth"}, 2, 3},   // the port moved: found by its label
+        {{1, "ALSA: Gone"}, 1, 2},    // label unknown: the number
+        {{7, "ALSA: Gone"}, -1, -1},  // neither
+        {{5, ""}, -1, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(resolveMidiPort(ports, c.choice), c.index) << c.choice.label << c.choice.number;
+        EXPECT_EQ(midiPortList(ports, c.choice).selected, c.entry) << c.choice.label;
+    }
+    EXPECT_EQ(resolveMidiPort({}, {-1, ""}), -1);
+    const MidiPortList list = midiPortList(ports, {});
+    EXPECT_EQ(list.labels,
+              (std::vector<std::string>{kFirstMidiPortLabel, "ALSA: Through", "ALSA: Synth", "JACK: Synth"}));
+    EXPECT_EQ(list.choiceAt(3, ports), (MidiPortChoice{2, "JACK: Synth"}));
+    EXPECT_EQ(list.choiceAt(0, ports), (MidiPortChoice{-1, ""}));
+    EXPECT_EQ(list.choiceAt(-1, ports), (MidiPortChoice{-1, ""}));
+}

@@ -1,0 +1,177 @@
+#include "source/dragcopy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "source/message_record.h"
+#include "source/valuetext.h"
+#include "support/random_record.h"
+
+using namespace sf;
+
+namespace {
+
+struct R {
+    int id, i1 = -1, i2 = -1;
+};
+SettingRef ref(R r) {
+    return makeRef(r.id, r.i1, r.i2);
+}
+
+bool bytesEqual(const SourceRecord& a, std::size_t aOff, const SourceRecord& b, std::size_t bOff,
+                std::size_t n) {
+    return std::equal(a.bytes.begin() + static_cast<long>(aOff),
+                      a.bytes.begin() + static_cast<long>(aOff + n),
+                      b.bytes.begin() + static_cast<long>(bOff));
+}
+
+void setMessage(SourceRecord& r, R at, const char* text) {
+    parseValue(r, ref(at), text);
+}
+
+}  // namespace
+
+TEST(DragCopy, WhichRowsAcceptADrop) {
+    auto from = newSource();
+    auto to = newSource();
+    setMessage(*from, {15}, "F0, 41, 10");
+    setMessage(*from, {35},
+               "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");  // 11 units: too many for setting 15
+    const struct {
+        R dragged, target;
+        bool sameSource, accepted;
+    } cases[] = {
+        {{105, 1}, {105, 0}, false, true},
+        {{105, 0}, {105, 0}, true, false},   // onto itself
+        {{105, 0}, {105, 0}, false, true},   // the same row of another source
+        {{105, 0}, {106, 0}, false, false},  // another group
+        {{31, 2}, {30}, false, false},       // a help line onto its group: other kind
+        {{31, 2}, {31, 5}, true, true},
+        {{31, 2}, {199, 0, 3}, false, false},  // another text setting
+        {{30}, {198, 0}, false, true},         // help texts go to any group of their shape
+        {{198, 0}, {217, 1}, false, true},
+        {{30}, {2}, false, false},  // a group of another size
+        {{30}, {105, 0}, false, false},
+        {{15}, {35}, false, true},  // messages go to any message that holds them
+        {{35}, {15}, false, false},
+        {{36}, {15}, false, true},  // an empty message fits anywhere
+        {{9}, {9}, false, false},   // numbers are not copyable
+        {{107, 0}, {107, 1}, true, false},
+        {{106, 0}, {106, 1}, true, false},   // copyable, but without a block of its own
+        {{119, 0}, {255, 0}, false, false},  // module parts only onto the same part
+        {{119, 0}, {119, 1}, true, true},
+        {{304, 0}, {304, 1}, true, true},
+        {{305, 0}, {305, 1}, true, true},
+        {{307, 0}, {307, 1}, true, true},
+        {{307, 0}, {305, 1}, true, false},
+        {{105, 0}, {105, 16}, false, false},  // no such module
+    };
+    for (const auto& c : cases) {
+        const SettingRef d = ref(c.dragged), t = ref(c.target);
+        EXPECT_EQ(canDropSetting(*from, d, *to, t, c.sameSource), c.accepted)
+            << c.dragged.id << ":" << c.dragged.i1 << " -> " << c.target.id << ":" << c.target.i1;
+        // The copy refuses exactly what the test refuses.
+        auto copy = copyRecord(*to);
+        EXPECT_EQ(copyDroppedSetting(*from, d, *copy, t, c.sameSource), c.accepted) << c.dragged.id;
+        if (!c.accepted) {
+            EXPECT_TRUE(sameRecord(*copy, *to)) << c.dragged.id;
+        }
+    }
+}
+
+TEST(DragCopy, ModulePartsCopyTheirBytesAndBlocks) {
+    const struct {
+        int id;
+        std::size_t first, last;
+        int firstSlot, lastSlot;
+    } parts[] = {
+        {105, 0, rec::kModuleSize, 0, rec::kSlotsPerModule},
+        {119, 58, 3618, 0, 16},
+        {255, 2786, 3618, 0, 16},
+        {272, 3618, 4054, 16, 17},
+        {304, 4038, 4054, 16, 17},
+        {305, 4038, 4054, 16, 17},
+        {306, 4054, 4250, 17, 22},
+        {307, 4054, 4250, 17, 22},
+    };
+    for (const auto& p : parts) {
+        auto from = testsupport::randomRecord(7, 4);
+        auto to = testsupport::randomRecord(8, 3);
+        // Blocks the copy must replace or remove, in every slot of the target module.
+        for (int s = 0; s < rec::kSlotsPerModule; ++s) to->block(0, s) = Block{9, 9, 9};
+        from->block(2, p.firstSlot).reset();
+        const auto before = copyRecord(*to);
+
+        ASSERT_TRUE(copyDroppedSetting(*from, makeRef(p.id, 2), *to, makeRef(p.id, 0), false))
+            << p.id;
+        const std::size_t src = rec::moduleBase(2), dst = rec::moduleBase(0);
+        EXPECT_TRUE(bytesEqual(*to, dst + p.first, *from, src + p.first, p.last - p.first)) << p.id;
+        EXPECT_TRUE(bytesEqual(*to, 0, *before, 0, dst + p.first)) << p.id;
+        EXPECT_TRUE(
+            bytesEqual(*to, dst + p.last, *before, dst + p.last, rec::kRecordSize - dst - p.last))
+            << p.id;
+        for (int s = 0; s < rec::kSlotsPerModule; ++s) {
+            const bool copied = s >= p.firstSlot && s < p.lastSlot;
+            EXPECT_EQ(to->block(0, s), copied ? from->block(2, s) : before->block(0, s))
+                << p.id << " slot " << s;
+        }
+        for (int m = 1; m < rec::kModules; ++m)
+            for (int s = 0; s < rec::kSlotsPerModule; ++s)
+                EXPECT_EQ(to->block(m, s), before->block(m, s));
+    }
+}
+
+TEST(DragCopy, ModuleOntoAnotherModuleOfTheSameSource) {
+    auto r = testsupport::randomRecord(11, 3);
+    const auto module0 = copyRecord(*r);
+    ASSERT_TRUE(copyDroppedSetting(*r, makeRef(105, 0), *r, makeRef(105, 2), true));
+    EXPECT_TRUE(bytesEqual(*r, rec::moduleBase(2), *module0, rec::moduleBase(0), rec::kModuleSize));
+    for (int s = 0; s < rec::kSlotsPerModule; ++s) EXPECT_EQ(r->block(2, s), module0->block(0, s));
+    EXPECT_TRUE(bytesEqual(*r, 0, *module0, 0, rec::moduleBase(2)));
+}
+
+TEST(DragCopy, GeneralSettingsCarryTheModuleCount) {
+    auto from = newSource();
+    parseValue(*from, makeRef(103), "3");
+    auto to = newSource();
+    parseValue(*to, makeRef(107, 1), "");
+    ASSERT_TRUE(copyDroppedSetting(*from, makeRef(2), *to, makeRef(2), false));
+    EXPECT_EQ(to->s16(rec::kModuleCount), 3);
+    EXPECT_EQ(formatValue(*to, makeRef(107, 1)), "");  // a new module keeps its (empty) name
+    EXPECT_EQ(buildTreeRows(*to).size(), buildTreeRows(*from).size());
+}
+
+TEST(DragCopy, TextsAndMessages) {
+    auto from = newSource();
+    auto to = newSource();
+    parseValue(*from, makeRef(31, 2), "Line two");
+    parseValue(*to, makeRef(31, 5), "A much longer line that was here before");
+    ASSERT_TRUE(copyDroppedSetting(*from, makeRef(31, 2), *to, makeRef(31, 5), false));
+    EXPECT_EQ(formatValue(*to, makeRef(31, 5)), "Line two");
+    const auto line = textField(*to, makeRef(31, 5));
+    EXPECT_TRUE(std::all_of(to->bytes.begin() + static_cast<long>(line->offset + 8),
+                            to->bytes.begin() + static_cast<long>(line->offset + line->size),
+                            [](std::uint8_t b) { return b == 0; }));
+
+    // The help lines of the receive part take the global help lines.
+    parseValue(*from, makeRef(31, 9), "last");
+    ASSERT_TRUE(copyDroppedSetting(*from, makeRef(30), *to, makeRef(198, 1), false));
+    EXPECT_EQ(formatValue(*to, makeRef(199, 1, 2)), "Line two");
+    EXPECT_EQ(formatValue(*to, makeRef(199, 1, 9)), "last");
+
+    setMessage(*from, {15}, "F0, 41, 10");
+    setMessage(*to, {35}, "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");
+    ASSERT_TRUE(copyDroppedSetting(*from, makeRef(15), *to, makeRef(35), false));
+    EXPECT_EQ(formatValue(*to, makeRef(35)), formatValue(*from, makeRef(15)));
+    const auto field = messageField(*to, makeRef(35));
+    const auto units = readMessageUnits(*to, *field);
+    EXPECT_TRUE(
+        std::all_of(units.begin() + 3, units.end(), [](MessageUnit u) { return u == kEmptyCode; }));
+
+    // The character table travels with its group only.
+    parseValue(*from, makeRef(33), "abc");
+    EXPECT_FALSE(canDropSetting(*from, makeRef(33), *to, makeRef(33), false));
+    ASSERT_TRUE(copyDroppedSetting(*from, makeRef(32), *to, makeRef(32), false));
+    EXPECT_EQ(formatValue(*to, makeRef(33)), formatValue(*from, makeRef(33)));
+}

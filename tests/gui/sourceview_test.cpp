@@ -1,0 +1,439 @@
+// The settings tree as a user drives it: editing through the tree, choice
+// menus, disabled rows, the module count, undo and redo, drops between two
+// views, the filter field and the "&Clear" command.
+#include "source/sourceview.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <functional>
+#include <memory>
+
+#include "app/document.h"
+#include "source/message_record.h"
+#include "source/search.h"
+#include "source/value_editors.h"
+#include "source/valuetext.h"
+#include "ui/help.h"
+
+using namespace sf;
+using sf::gui::SourceView;
+
+namespace {
+
+// Runs `fn` on the first popup menu or modal dialog that shows up while the
+// caller is blocked in its event loop; gives up after a second.
+void whenShown(std::function<bool()> fn) {
+    static QPointer<QTimer> pending;  // a newer wait replaces an unanswered one
+    delete pending.data();
+    auto* timer = new QTimer;
+    pending = timer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, fn] {
+        if (fn() || ++*tries > 100) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+// Picks the entry `text` of the next choice menu (records whether one came).
+void pickFromMenu(const QString& text, bool* shown = nullptr) {
+    if (shown) *shown = false;
+    whenShown([text, shown] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return false;
+        if (shown) *shown = true;
+        for (QAction* a : menu->actions())
+            if (a->text() == text) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+                return true;
+            }
+        menu->close();
+        return true;
+    });
+}
+
+std::unique_ptr<SourceDoc> docWithModules(int modules) {
+    auto r = newSource();
+    parseValue(*r, makeRef(103), std::to_string(modules));
+    return std::make_unique<SourceDoc>(std::move(r));
+}
+
+class Window {
+  public:
+    explicit Window(SourceDoc& doc) : view(doc, {}) {
+        view.resize(1000, 700);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    QTreeView* tree() { return view.tree(); }
+    QModelIndex cell(const SettingRef& ref, int column) {
+        if (!view.selectRef(ref)) return {};
+        return tree()->currentIndex().siblingAtColumn(column);
+    }
+    QPoint at(const SettingRef& ref, int column = 1) {
+        const QModelIndex i = cell(ref, column);
+        tree()->scrollTo(i);
+        return tree()->visualRect(i).center();
+    }
+    void click(const SettingRef& ref) {
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at(ref));
+    }
+    void doubleClick(const SettingRef& ref, int column = 1, Qt::KeyboardModifiers mods = {}) {
+        const QPoint p = at(ref, column);
+        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, mods, p);
+    }
+    QLineEdit* editor() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
+    // Double-clicks the value and types `text` into the edit box.
+    void type(const SettingRef& ref, const QString& text) {
+        doubleClick(ref);
+        QLineEdit* e = editor();
+        QVERIFY2(e != nullptr, "no edit box");
+        QVERIFY(e != view.filterField());
+        e->selectAll();
+        QTest::keyClicks(e, text);
+        QTest::keyClick(e, Qt::Key_Return);
+        // The edit box commits from the event loop.
+        QCoreApplication::processEvents();
+    }
+    QString value(const SettingRef& ref) { return cell(ref, 1).data().toString(); }
+
+    SourceView view;
+};
+
+}  // namespace
+
+class SourceViewTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void editsNumberTextAndChoiceThroughTheTree() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        QSignalSpy modified(&w.view, &SourceView::modifiedChanged);
+
+        w.type(makeRef(9), QStringLiteral("250"));
+        QCOMPARE(doc->working().s16(rec::kDriverVersion), 250);
+        QVERIFY(doc->isModified());
+        QVERIFY(!modified.isEmpty() && modified.last().at(0).toBool());
+
+        w.type(makeRef(4), QStringLiteral("Drum Machine X-1 and more"));
+        QCOMPARE(w.value(makeRef(4)), QStringLiteral("Drum Machine X-1"));  // 16 characters fit
+
+        bool shown = false;
+        pickFromMenu(QStringLiteral("Nibblize H/L (4 High bits / 4 Low bits)"), &shown);
+        w.click(makeRef(16));
+        QVERIFY(shown);
+        QCOMPARE(w.value(makeRef(16)), QStringLiteral("Nibblize H/L (4 High bits / 4 Low bits)"));
+        QCOMPARE(doc->undoList().size(), std::size_t{3});
+    }
+
+    void keyboardEditsAndEscapeCancels() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        QVERIFY(w.view.selectRef(makeRef(9)));
+        w.tree()->setFocus();
+        QTest::keyClick(w.tree(), Qt::Key_F2);
+        QLineEdit* e = w.editor();
+        QVERIFY(e != nullptr && e != w.view.filterField());
+        QTest::keyClicks(e, QStringLiteral("777"));
+        QTest::keyClick(e, Qt::Key_Escape);
+        QVERIFY(!doc->isModified());
+
+        // Ctrl+double-click edits in the small "Edit" dialog instead.
+        whenShown([] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box || box->windowTitle() != QStringLiteral("Edit")) return false;
+            auto* edit = box->findChild<QLineEdit*>();
+            edit->setText(QStringLiteral("321"));
+            QTest::keyClick(edit, Qt::Key_Return);
+            return true;
+        });
+        w.doubleClick(makeRef(9), 1, Qt::ControlModifier);
+        QCOMPARE(doc->working().s16(rec::kDriverVersion), 321);
+    }
+
+    void disabledRowIgnoresClicksUntilEnabled() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        const SettingRef has = makeRef(46), usedInMulti = makeRef(51);
+        pickFromMenu(QStringLiteral("No"));
+        w.click(has);
+        QVERIFY(!isEnabled(doc->working(), usedInMulti));
+        const auto before = doc->working().u16(rec::kInstrumentFlags);
+
+        bool shown = true;
+        pickFromMenu(QStringLiteral("Yes"), &shown);
+        w.click(usedInMulti);
+        QTest::qWait(50);
+        QVERIFY(!shown);
+        w.doubleClick(makeRef(47));  // a disabled number: no edit box
+        QVERIFY(w.editor() == nullptr || w.editor() == w.view.filterField());
+        QCOMPARE(doc->working().u16(rec::kInstrumentFlags), before);
+
+        pickFromMenu(QStringLiteral("Yes"));
+        w.click(has);
+        pickFromMenu(QStringLiteral("Yes"), &shown);
+        w.click(usedInMulti);
+        QVERIFY(shown);
+        QCOMPARE(w.value(usedInMulti), QStringLiteral("Yes"));
+        QVERIFY(doc->working().u16(rec::kInstrumentFlags) & 0x4000);
+    }
+
+    void moduleCountRebuildsTheTree() {
+        auto doc = docWithModules(3);
+        Window w(*doc);
+        parseValue(doc->working(), makeRef(107, 2), "Drums");
+        w.view.build();
+        QVERIFY(w.view.selectRef(makeRef(105, 2)));
+
+        w.type(makeRef(103), QStringLiteral("1"));
+        QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
+        QCOMPARE(w.view.currentRef()->id, 103);  // the selection stays on the count
+
+        w.type(makeRef(103), QStringLiteral("3"));
+        QTRY_VERIFY(w.view.selectRef(makeRef(105, 2)));
+        QCOMPARE(w.value(makeRef(105, 2)), QStringLiteral("Module"));
+        QVERIFY(w.view.selectRef(makeRef(262, 2, 15)));
+    }
+
+    void undoAndRedoKeepTheRowAndFollowTheSavedState() {
+        auto doc = docWithModules(2);
+        Window w(*doc);
+        QAction* undo = w.view.undoAction();
+        QAction* redo = w.view.redoAction();
+        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+
+        w.type(makeRef(107, 1), QStringLiteral("Strings"));
+        w.type(makeRef(103), QStringLiteral("1"));
+        QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
+        QVERIFY(undo->isEnabled());
+
+        undo->trigger();  // the module comes back, selection on the count
+        QVERIFY(w.view.selectRef(makeRef(105, 1)));
+        QVERIFY(w.view.selectRef(makeRef(107, 1)));
+        undo->trigger();
+        QCOMPARE(w.view.currentRef()->id, 107);
+        QCOMPARE(w.view.currentRef()->index1, 1);
+        QCOMPARE(w.value(makeRef(107, 1)), QStringLiteral("Module"));
+        QVERIFY(!doc->isModified());
+        QVERIFY(!undo->isEnabled() && redo->isEnabled());
+
+        QSignalSpy modified(&w.view, &SourceView::modifiedChanged);
+        redo->trigger();
+        QCOMPARE(w.value(makeRef(105, 1)), QStringLiteral("Strings"));
+        QVERIFY(doc->isModified());
+        QCOMPARE(modified.last().at(0).toBool(), true);
+    }
+
+    void moduleDroppedOntoAnotherWindow() {
+        auto source = docWithModules(3);
+        auto target = docWithModules(1);
+        parseValue(source->working(), makeRef(107, 1), "Voices");
+        parseValue(source->working(), makeRef(124, 1), "77");
+        source->working().block(1, rec::kSlotConverter) = Block{1, 2, 3, 4};
+        source->checkpoint();
+        Window a(*source), b(*target);
+        const bool sourceModified = source->isModified();
+        const std::size_t sourceSteps = source->undoList().size();
+
+        std::unique_ptr<QMimeData> module2(a.view.dragData(makeRef(105, 1)));
+        QVERIFY(b.view.canDropOn(module2.get(), makeRef(105, 0)));
+        QVERIFY(!b.view.canDropOn(module2.get(), makeRef(106, 0)));
+        QVERIFY(b.view.dropOn(module2.get(), makeRef(105, 0)));
+
+        QVERIFY(target->isModified());
+        QCOMPARE(target->undoList().size(), std::size_t{1});
+        QCOMPARE(b.view.currentRef()->id, 105);
+        QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Voices"));
+        QCOMPARE(b.value(makeRef(124, 0)), QStringLiteral("77"));
+        QCOMPARE(target->working().block(0, rec::kSlotConverter), (Block{1, 2, 3, 4}));
+        QCOMPARE(source->isModified(), sourceModified);
+        QCOMPARE(source->undoList().size(), sourceSteps);
+
+        // A help line is not a group: refused; onto another help line: copied.
+        parseValue(source->working(), makeRef(31, 2), "see manual");
+        std::unique_ptr<QMimeData> line(a.view.dragData(makeRef(31, 2)));
+        QVERIFY(!b.view.dropOn(line.get(), makeRef(30)));
+        QVERIFY(b.view.dropOn(line.get(), makeRef(31, 5)));
+        QCOMPARE(b.value(makeRef(31, 5)), QStringLiteral("see manual"));
+
+        // Data from a view that is gone is refused.
+        auto* gone = new SourceView(*docWithModules(1).release(), {});
+        std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));
+        SourceDoc* goneDoc = &gone->document();
+        delete gone;
+        delete goneDoc;
+        QVERIFY(!b.view.dropOn(stale.get(), makeRef(105, 0)));
+    }
+
+    void filterShowsMatchesWithParentsAndClearsBack() {
+        auto doc = docWithModules(2);
+        Window w(*doc);
+        QVERIFY(w.view.selectRef(makeRef(17)));
+        QTest::keyClicks(w.view.filterField(), QStringLiteral("checksum START"));
+        QTRY_VERIFY(!w.view.selectRef(makeRef(9)));
+        QVERIFY(w.view.selectRef(makeRef(28)));
+        QVERIFY(w.view.selectRef(makeRef(26)));  // parent of a match
+        QVERIFY(!w.view.selectRef(makeRef(27)));
+
+        // Words may match in the value: module names.
+        parseValue(doc->working(), makeRef(107, 1), "Zyxwv");
+        w.view.filterField()->setText(QStringLiteral("yXw"));
+        QTRY_VERIFY(!w.view.selectRef(makeRef(105, 0)));
+        QVERIFY(w.view.selectRef(makeRef(105, 1)));
+
+        QVERIFY(w.view.selectRef(makeRef(105, 1)));
+        w.view.filterField()->setText(QStringLiteral("no such words"));
+        QTRY_VERIFY(!w.view.currentRef());
+        w.view.filterField()->clear();
+        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
+        QCOMPARE(w.view.currentRef()->id, 105);
+        QCOMPARE(w.view.currentRef()->index1, 1);
+        QVERIFY(w.view.selectRef(makeRef(9)));
+    }
+
+    void clearOnlyOnMessageRows() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        QAction* clear = nullptr;
+        for (QAction* a : w.view.editActions())
+            if (a->text() == QStringLiteral("&Clear")) clear = a;
+        QVERIFY(clear);
+        w.click(makeRef(9));
+        QVERIFY(!clear->isEnabled());
+
+        parseValue(doc->working(), makeRef(15), "F0, 41, 10");
+        w.click(makeRef(15));
+        QVERIFY(clear->isEnabled());
+        clear->trigger();
+        QCOMPARE(w.value(makeRef(15)), QString());
+        QVERIFY(doc->isModified());
+    }
+
+    void editorHooksCalledOnlyWhenConnected() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        w.doubleClick(makeRef(15));  // no message editor connected: nothing
+        QVERIFY(!doc->isModified());
+        int calls = 0;
+        gui::setMessageEditor([&calls](const gui::ValueEditContext& c) {
+            ++calls;
+            return parseValue(c.doc.working(), c.ref, "F0, F7") == ParseResult::Stored;
+        });
+        w.doubleClick(makeRef(15));
+        gui::setMessageEditor({});
+        QCOMPARE(calls, 1);
+        QVERIFY(doc->isModified());
+        QVERIFY(doc->canUndo());
+    }
+
+    void dragEventsHighlightAndDropOnTheRowUnderTheMouse() {
+        auto source = docWithModules(2);
+        auto target = docWithModules(2);
+        parseValue(source->working(), makeRef(107, 1), "Pads");
+        Window a(*source), b(*target);
+        std::unique_ptr<QMimeData> module2(a.view.dragData(makeRef(105, 1)));
+        QWidget* viewport = b.tree()->viewport();
+
+        auto move = [&](const SettingRef& over) {
+            QDragMoveEvent e(b.at(over, 0), Qt::CopyAction, module2.get(), Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &e);
+            return e.isAccepted();
+        };
+        // A drag enters the window first: moves and drops go to the widget it entered.
+        QDragEnterEvent enter(b.at(makeRef(103), 0), Qt::CopyAction, module2.get(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QVERIFY(!move(makeRef(107, 0)));
+        QVERIFY(move(makeRef(105, 0)));
+        const QModelIndex over = b.cell(makeRef(105, 0), 0);
+        QVERIFY(over.data(Qt::BackgroundRole).isValid());  // highlighted while over it
+
+        QDropEvent drop(b.at(makeRef(105, 0), 0), Qt::CopyAction, module2.get(), Qt::LeftButton,
+                        {});
+        QCoreApplication::sendEvent(viewport, &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Pads"));
+        QVERIFY(!b.cell(makeRef(105, 0), 0).data(Qt::BackgroundRole).isValid());
+        QVERIFY(target->isModified());
+        QVERIFY(!source->isModified());
+    }
+
+    void displayOptionsAndHelp() {
+        auto doc = docWithModules(1);
+        applyChoice(doc->working(), makeRef(108, 0),
+                    72);  // only display names: receiving is disabled
+        Window w(*doc);
+        QSignalSpy options(&w.view, &SourceView::optionsChanged);
+        const SettingRef receiving = makeRef(196, 0);
+        QVERIFY(!isEnabled(doc->working(), receiving));
+        QVERIFY(!w.value(receiving).isEmpty());
+        QVERIFY(!w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
+
+        const QList<QAction*> toggles = w.view.optionActions();
+        QCOMPARE(toggles.size(), 3);
+        toggles[2]->trigger();  // "&Show disabled values" off
+        QCOMPARE(w.value(receiving), QString());
+        QVERIFY(!w.value(makeRef(107, 0)).isEmpty());
+        toggles[1]->trigger();  // "&Show drag-and-drop possibilities" on
+        QVERIFY(w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(!w.cell(makeRef(107, 0), 0).data(Qt::DecorationRole).isValid());
+        QCOMPARE(options.size(), 2);
+        QVERIFY(!w.view.options().showDisabled && w.view.options().showCopyable);
+
+        // Help: the topic of a row that has one, else the text.
+        int topic = 0;
+        auto previous = gui::setHelpHandler([&topic](int context) { topic = context; });
+        QSignalSpy help(&w.view, &SourceView::helpTextChanged);
+        w.doubleClick(makeRef(16), 2);
+        QCOMPARE(topic, 2001);
+        w.doubleClick(makeRef(9), 2);
+        QVERIFY(!help.isEmpty());
+        QVERIFY(help.last().at(0).toString().size() > 0);
+        gui::setHelpHandler(previous);
+    }
+
+    void contextMenuKeyOffersClearAndSearches() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        QSignalSpy searches(&w.view, &SourceView::searchRequested);
+        QVERIFY(w.view.selectRef(makeRef(4)));
+        w.tree()->setFocus();
+        QStringList entries;
+        bool clearEnabled = true;
+        whenShown([&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return false;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator()) continue;
+                entries << a->text();
+                if (a->text() == QStringLiteral("&Clear")) clearEnabled = a->isEnabled();
+            }
+            QAction* same = menu->actions().at(2);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(same).center());
+            return true;
+        });
+        QTest::keyClick(w.tree(), Qt::Key_Menu);
+        QCOMPARE(entries,
+                 (QStringList{QStringLiteral("&Clear"),
+                              QStringLiteral("Search all drivers for the same value"),
+                              QStringLiteral("Search all drivers for a different value"),
+                              QStringLiteral("Search all drivers for a non-empty field")}));
+        QVERIFY(!clearEnabled);
+        QCOMPARE(searches.size(), 1);
+        QCOMPARE(searches.first().at(0).toInt(), static_cast<int>(SearchMode::SameValue));
+        QCOMPARE(searches.first().at(1).value<SettingRef>().id, 4);
+    }
+};
+
+QTEST_MAIN(SourceViewTest)
+#include "sourceview_test.moc"
