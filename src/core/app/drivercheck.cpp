@@ -504,6 +504,7 @@ const SourceRecord& freshSource() {
 // can break a rule that a new source keeps; the rest is answered once.
 std::vector<std::uint32_t> touchedRows(const SourceRecord& r, int modules) {
     const auto& fresh = freshSource();
+    valueRows();  // fills the map from bytes to rows
     const auto& byByte = rowsByByte();
     std::vector<std::uint32_t> out;
     auto scan = [&](std::size_t first, std::size_t last) {
