@@ -1,10 +1,3 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "app/sysforgeapp.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Sysforge");
-    w.show();
-    return app.exec();
-}
+int main(int argc, char** argv) { return sf::gui::runSysforge(argc, argv); }

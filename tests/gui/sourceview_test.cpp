@@ -266,6 +266,12 @@ class SourceViewTest : public QObject {
         QVERIFY(b.view.dropOn(line.get(), makeRef(31, 5)));
         QCOMPARE(b.value(makeRef(31, 5)), QStringLiteral("see manual"));
 
+        // The general settings carry the module count: the tree grows.
+        std::unique_ptr<QMimeData> general(a.view.dragData(makeRef(2)));
+        QVERIFY(b.view.dropOn(general.get(), makeRef(2)));
+        QVERIFY(b.view.selectRef(makeRef(105, 2)));
+        QCOMPARE(b.value(makeRef(105, 2)), QString());  // until a name is typed
+
         // Data from a view that is gone is refused.
         auto* gone = new SourceView(*docWithModules(1).release(), {});
         std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));
@@ -291,10 +297,14 @@ class SourceViewTest : public QObject {
         QTRY_VERIFY(!w.view.selectRef(makeRef(105, 0)));
         QVERIFY(w.view.selectRef(makeRef(105, 1)));
 
-        w.view.filterField()->clear();
-        QTRY_VERIFY(w.view.selectRef(makeRef(9)));
         QVERIFY(w.view.selectRef(makeRef(105, 1)));
+        w.view.filterField()->setText(QStringLiteral("no such words"));
+        QTRY_VERIFY(!w.view.currentRef());
+        w.view.filterField()->clear();
+        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
         QCOMPARE(w.view.currentRef()->id, 105);
+        QCOMPARE(w.view.currentRef()->index1, 1);
+        QVERIFY(w.view.selectRef(makeRef(9)));
     }
 
     void clearOnlyOnMessageRows() {

@@ -1,0 +1,231 @@
+#include "app/sysforgeapp.h"
+
+#include <QApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/frame.h"
+#include "app/frame_extensions.h"
+#include "app/helpviewer.h"
+#include "app/icons.h"
+#include "patchtools/install_editors.h"
+#include "sysex/message.h"
+
+// Resources of a static library are registered by name, outside any namespace.
+static void initSysforgeResources() {
+    Q_INIT_RESOURCE(icons);
+    Q_INIT_RESOURCE(help);
+}
+
+namespace sf::gui {
+
+namespace {
+SysforgeApp* theApp = nullptr;
+
+std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+
+QString userName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(::getuid());
+}
+
+std::vector<std::string> toStd(const QStringList& l) {
+    std::vector<std::string> out;
+    for (const QString& s : l) out.push_back(s.toStdString());
+    return out;
+}
+}  // namespace
+
+AppPaths SysforgeApp::defaultPaths(const QString& configDirOverride) {
+    PathEnvironment env = PathEnvironment::system();
+    if (!configDirOverride.isEmpty()) {
+        auto base = env.getenv;
+        const std::string dir = configDirOverride.toStdString();
+        env.getenv = [base, dir](const char* name) -> std::optional<std::string> {
+            if (std::string_view(name) == "SYSFORGE_CONFIG_DIR") return dir;
+            return base(name);
+        };
+    }
+    return resolveAppPaths(toPath(QCoreApplication::applicationDirPath()), env);
+}
+
+QString SysforgeApp::socketNameFor(const AppPaths& paths) {
+    return QString::fromStdString(instanceSocketName(userName().toStdString(), paths.configDir));
+}
+
+SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.configDir)) {
+    theApp = this;
+    initSysforgeResources();
+    std::error_code ec;
+    std::filesystem::create_directories(paths_.configDir, ec);
+    config_ = std::make_unique<Config>("Main", paths_.settingsFile, false);
+    layout_.load(paths_.layoutFile);
+
+    installHelpViewer();
+    installValueEditors();
+
+    // The preferences are read once the main window exists (its document
+    // types name their sections).
+    frame_ = std::make_unique<SFFrameWindow>(prefs_, &layout_);
+    installFrameExtensions(*frame_);
+    std::vector<std::string> types;
+    for (const auto& t : frame_->documents().types()) types.push_back(t->name().toStdString());
+    prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());
+    setHexPrefixIndex(prefs_.hexType);
+
+    if (!layout_.mainGeometry.empty()) {
+        QByteArray bytes(reinterpret_cast<const char*>(layout_.mainGeometry.data()),
+                         static_cast<qsizetype>(layout_.mainGeometry.size()));
+        QDataStream in(bytes);
+        qint32 version = 0;
+        QRect r;
+        in >> version >> r;
+        if (in.status() == QDataStream::Ok && version == 1 && r.width() >= 200 && r.height() >= 150 &&
+            r.width() < 20000 && r.height() < 20000)
+            frame_->setGeometry(r);
+        if (layout_.mainMaximized) frame_->setWindowState(Qt::WindowMaximized);
+    }
+
+    if (!options.socketName.isEmpty()) {
+        server_ = new QLocalServer(this);
+        server_->setSocketOptions(QLocalServer::UserAccessOption);
+        if (!server_->listen(options.socketName)) {
+            // A copy that ended without cleaning up leaves its socket file behind.
+            QLocalServer::removeServer(options.socketName);
+            server_->listen(options.socketName);
+        }
+        connect(server_, &QLocalServer::newConnection, this, &SysforgeApp::acceptHandOver);
+    }
+}
+
+SysforgeApp::~SysforgeApp() {
+    saveState();
+    // The windows go while the preferences they refer to still exist.
+    frame_.reset();
+    if (theApp == this) theApp = nullptr;
+}
+
+SysforgeApp* SysforgeApp::instance() { return theApp; }
+
+void SysforgeApp::applyPreferences() {
+    setHexPrefixIndex(prefs_.hexType);
+    if (frame_) frame_->refreshAllValues();
+}
+
+void SysforgeApp::saveState() {
+    savePreferences(*config_, prefs_);
+    config_->save();
+    if (prefs_.autoSaveLayout != 0) layout_.save(paths_.layoutFile);
+}
+
+void SysforgeApp::acceptHandOver() {
+    while (QLocalSocket* s = server_->nextPendingConnection()) {
+        connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+        auto buffer = std::make_shared<QByteArray>();
+        connect(s, &QLocalSocket::readyRead, this, [this, s, buffer] {
+            buffer->append(s->readAll());
+            if (static_cast<std::size_t>(buffer->size()) > kMaxHandOverBytes + 8) {
+                s->abort();
+                return;
+            }
+            bool complete = false;
+            auto files = decodeHandOver(
+                {reinterpret_cast<const std::uint8_t*>(buffer->constData()), static_cast<std::size_t>(buffer->size())},
+                &complete);
+            if (!complete) return;
+            s->write("OK", 2);
+            s->flush();
+            buffer->clear();
+            if (!files || !frame_) return;
+            QStringList list;
+            for (const std::string& f : *files) list << QString::fromStdString(f);
+            frame_->raiseToFront();
+            // Opened after this callback: opening may ask questions.
+            QPointer<SFFrameWindow> f = frame_.get();
+            QMetaObject::invokeMethod(this, [f, list] { if (f) f->openFiles(list); }, Qt::QueuedConnection);
+        });
+    }
+}
+
+bool handOverToRunningCopy(const QString& socketName, const QStringList& files) {
+    QLocalSocket s;
+    s.connectToServer(socketName);
+    if (!s.waitForConnected(1000)) return false;
+    const std::vector<std::string> list = toStd(files);
+    const std::vector<std::uint8_t> bytes = encodeHandOver(list);
+    s.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    if (!s.waitForBytesWritten(2000)) return false;
+    // Wait for the receipt so that the running copy has everything before we go.
+    QElapsedTimer t;
+    t.start();
+    while (s.bytesAvailable() < 2 && t.elapsed() < 3000) s.waitForReadyRead(100);
+    s.disconnectFromServer();
+    return true;
+}
+
+namespace {
+
+// SIGTERM and SIGINT (the session ending, a kill from a terminal) close the
+// main window the ordinary way, so that the settings and the layout are saved
+// and modified documents are asked about.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void closeOnSignals(SFFrameWindow* frame) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, frame);
+    QObject::connect(notifier, &QSocketNotifier::activated, frame, [frame] {
+        char c;
+        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
+        frame->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace
+
+int runSysforge(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sysforge"));
+    QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));
+    QApplication::setWindowIcon(appIcon());
+
+    std::vector<std::string> args;
+    for (const QString& a : QApplication::arguments().mid(1)) args.push_back(a.toStdString());
+    QStringList files;
+    for (const std::string& f : commandLineFiles(args, QDir::currentPath().toStdString()))
+        files << QString::fromStdString(f);
+
+    const AppPaths paths = SysforgeApp::defaultPaths();
+    const QString socket = SysforgeApp::socketNameFor(paths);
+    if (handOverToRunningCopy(socket, files)) return 1;
+
+    SysforgeApp sysforge(SysforgeApp::Options{QString(), socket});
+    SFFrameWindow* frame = sysforge.frame();
+    QObject::connect(frame, &SFFrameWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    closeOnSignals(frame);
+    frame->show();
+    frame->openFiles(files);
+    return app.exec();
+}
+
+}  // namespace sf::gui

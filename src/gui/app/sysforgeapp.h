@@ -1,0 +1,82 @@
+// The application object: the settings file and the preferences, the window
+// layout, the single-instance server and the main window.
+//
+//   SysforgeApp::instance()->preferences()   process-wide preferences (read
+//                                             and change them directly; they
+//                                             are saved at the end)
+//   SysforgeApp::instance()->config()        the settings store (main.set),
+//                                             for sections of your own
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "app/preferences.h"
+#include "app/session.h"
+#include "framework/config.h"
+
+class QLocalServer;
+
+namespace sf::gui {
+
+class SFFrameWindow;
+
+class SysforgeApp : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // The folder of main.set and layout.dat; empty: from the program's
+        // folder and the environment (portable "system" folder,
+        // SYSFORGE_CONFIG_DIR, XDG).
+        QString configDir;
+        // Listen for second starts under this local socket name; empty: no
+        // server (tests that need none).
+        QString socketName;
+    };
+
+    // Needs a QApplication. Loads the settings, creates the main window
+    // (not shown yet) and installs the help viewer and the value editors.
+    explicit SysforgeApp(const Options& options);
+    // Saves the preferences, the settings file and the window layout.
+    ~SysforgeApp() override;
+
+    static SysforgeApp* instance();
+
+    Config& config() { return *config_; }
+    Preferences& preferences() { return prefs_; }
+    const AppPaths& paths() const { return paths_; }
+    WindowLayout& layout() { return layout_; }
+    SFFrameWindow* frame() const { return frame_.get(); }
+
+    // The preferences changed (dialog OK): the prefix goes to the core and
+    // every open view redraws its values.
+    void applyPreferences();
+    // Writes main.set and layout.dat now.
+    void saveState();
+
+    // The paths of the program's own start-up: resolved for this program.
+    static AppPaths defaultPaths(const QString& configDirOverride = {});
+    static QString socketNameFor(const AppPaths& paths);
+
+private:
+    void acceptHandOver();
+
+    AppPaths paths_;
+    std::unique_ptr<Config> config_;
+    Preferences prefs_;
+    WindowLayout layout_;
+    std::unique_ptr<SFFrameWindow> frame_;
+    QLocalServer* server_ = nullptr;
+};
+
+// Hands `files` to a running copy listening on `socketName`; answers false
+// when none answers.
+bool handOverToRunningCopy(const QString& socketName, const QStringList& files);
+
+// The whole program: hand-over to a running copy (exit code 1), or start,
+// show the main window with the files of the command line, run.
+int runSysforge(int argc, char** argv);
+
+}  // namespace sf::gui

@@ -1,0 +1,113 @@
+#include "app/docframe.h"
+
+#include <gtest/gtest.h>
+
+#include "framework/prompter.h"
+#include "support/temp_dir.h"
+
+using namespace sf;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FakeDoc : ClosableDocument {
+    std::string name = "SYNTH.d";
+    bool modified = false;
+    bool saveWorks = true;
+    int saves = 0;
+    std::string displayName() const override { return name; }
+    bool isModified() const override { return modified; }
+    bool saveForClose() override {
+        ++saves;
+        if (saveWorks) modified = false;
+        return saveWorks;
+    }
+};
+
+TEST(CloseQuestion, AnswersDecideWhetherTheDocumentCloses) {
+    struct Case {
+        bool modified;
+        std::vector<Answer> answers;
+        bool saveWorks;
+        bool closes;
+        int saves;
+        int questions;
+    } cases[] = {
+        {false, {}, true, true, 0, 0},              // unmodified: no question
+        {true, {Answer::Yes}, true, true, 1, 1},    // save, then close
+        {true, {Answer::Yes}, false, false, 1, 1},  // save failed or cancelled: stays open
+        {true, {Answer::No}, true, true, 0, 1},     // discard
+        {true, {Answer::Cancel}, true, false, 0, 1},
+    };
+    for (const Case& c : cases) {
+        FakeDoc d;
+        d.modified = c.modified;
+        d.saveWorks = c.saveWorks;
+        RecordingPrompter p;
+        p.answers = c.answers;
+        EXPECT_EQ(mayClose(d, p), c.closes);
+        EXPECT_EQ(d.saves, c.saves);
+        ASSERT_EQ(static_cast<int>(p.messages.size()), c.questions);
+        if (c.questions) {
+            EXPECT_EQ(p.messages[0].text, "SYNTH.d\nDo you want to save this document before closing?");
+        }
+    }
+}
+
+TEST(CloseQuestion, ExitStopsAtTheFirstCancelAndAsksOnlyModifiedDocuments) {
+    FakeDoc a, b, c, clean;
+    a.name = "A.d";
+    b.name = "B.d";
+    c.name = "C.d";
+    a.modified = b.modified = c.modified = true;
+    RecordingPrompter p;
+    p.answers = {Answer::No, Answer::Cancel, Answer::Yes};
+    std::vector<ClosableDocument*> docs = {&a, &clean, &b, &c};
+    EXPECT_FALSE(mayCloseAll(docs, p));
+    ASSERT_EQ(p.messages.size(), 2u);  // C was never asked
+    EXPECT_EQ(p.messages[1].text.substr(0, 4), "B.d\n");
+    EXPECT_EQ(c.saves, 0);
+
+    RecordingPrompter yes;  // answers Yes: every modified document saved
+    EXPECT_TRUE(mayCloseAll(docs, yes));
+    EXPECT_EQ(a.saves + b.saves + c.saves, 3);
+}
+
+TEST(RevertQuestion, OnlyAModifiedDocumentAsks) {
+    RecordingPrompter p;
+    EXPECT_TRUE(confirmRevert(false, p));
+    EXPECT_TRUE(p.messages.empty());
+    p.answers = {Answer::No, Answer::Yes};
+    EXPECT_FALSE(confirmRevert(true, p));
+    EXPECT_TRUE(confirmRevert(true, p));
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[0].text, kRevertQuestion);
+}
+
+TEST(DocumentNames, TitleAndDefaultExtension) {
+    EXPECT_EQ(documentTitle("SYNTH.d", false), "SYNTH.d");
+    EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");
+    EXPECT_EQ(untitledName(2), "Untitled2");
+    const std::pair<const char*, const char*> ext[] = {
+        {"/w/synth", "/w/synth.d"},           {"/w/synth.d", "/w/synth.d"},
+        {"/w/synth.bak", "/w/synth.bak"},     {"/w/my.synth", "/w/my.synth"},
+        {"/w/dir.x/synth", "/w/dir.x/synth.d"},
+    };
+    for (auto [typed, want] : ext) EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
+    EXPECT_EQ(withDefaultExtension("/w/synth", ""), fs::path("/w/synth"));
+}
+
+TEST(OpenFiles, TheSameFileIsFoundUnderAnotherSpelling) {
+    testsupport::TempDir t;
+    fs::path f = t.touch("work/SYNTH.d");
+    fs::create_directory_symlink(t.path() / "work", t.path() / "link");
+    std::vector<fs::path> open = {t.path() / "other.d", f};
+    EXPECT_EQ(findOpenFile(open, t.path() / "work" / "." / "SYNTH.d"), 1);
+    EXPECT_EQ(findOpenFile(open, t.path() / "link" / "SYNTH.d"), 1);
+    EXPECT_EQ(findOpenFile(open, t.path() / "work" / "x" / ".." / "SYNTH.d"), 1);
+    EXPECT_EQ(findOpenFile(open, t.path() / "work" / "synth.d"), -1);  // case matters here
+    EXPECT_EQ(findOpenFile(open, t.path() / "missing.d"), -1);
+    EXPECT_TRUE(sameFile(t.path() / "new" / "a.d", t.path() / "new" / ".." / "new" / "a.d"));
+}
+
+}  // namespace

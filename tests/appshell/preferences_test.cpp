@@ -1,0 +1,135 @@
+#include "app/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "framework/config.h"
+
+using namespace sf;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(Preferences, FirstStartGivesTheDefaults) {
+    Config c;
+    Preferences p = loadPreferences(c, {"DriverSource"}, "/home/u/drivers");
+    EXPECT_EQ(p.hexType, 1);
+    EXPECT_EQ(p.hostPath, "");
+    EXPECT_EQ(p.driversRoot, "/home/u/drivers");
+    EXPECT_EQ(p.midiIn, -1);
+    EXPECT_EQ(p.midiOut, -1);
+    EXPECT_TRUE(p.showGrid && p.showCopyable && p.showDisabled);
+    EXPECT_EQ(p.docTypes.at("DriverSource").openPath, "");
+}
+
+TEST(Preferences, SavedValuesReadBackInTheirSections) {
+    Config c;
+    Preferences p;
+    p.hexType = 0;
+    p.hostPath = "/opt/arranta/arranta";
+    p.driversRoot = "/data/drivers";
+    p.midiIn = 2;
+    p.showCopyable = false;
+    p.docTypes["DriverSource"] = {"/work/src", 1, 0};
+    p.docTypes["Memory"] = {"/work/bin", 0, 0};
+    savePreferences(c, p);
+    const std::string text = c.toText();
+    EXPECT_NE(text.find("\tPaths\r\n\t{\r\n\t\tHexType=0\r\n\t\tArranta=/opt/arranta/arranta\r\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\tDocDriverSource\r\n"), std::string::npos);
+
+    Config back;
+    back.loadText(text);
+    Preferences q = loadPreferences(back, {"DriverSource", "Memory"}, "/elsewhere");
+    EXPECT_EQ(q.hexType, 0);
+    EXPECT_EQ(q.hostPath, p.hostPath);
+    EXPECT_EQ(q.driversRoot, "/data/drivers");
+    EXPECT_EQ(q.midiIn, 2);
+    EXPECT_FALSE(q.showCopyable);
+    EXPECT_TRUE(q.showGrid);
+    EXPECT_EQ(q.docTypes.at("DriverSource").openPath, "/work/src");
+    EXPECT_EQ(q.docTypes.at("DriverSource").openFilter, 1);
+    EXPECT_EQ(q.docTypes.at("Memory").openPath, "/work/bin");
+}
+
+TEST(Preferences, AutoSavePrefZeroLeavesLayoutSwitchesAndTypeSections) {
+    Config c;
+    c.loadText("Main\n{\nGeneral\n{\nColorCursor=1\n}\n}\n");
+    Preferences p = loadPreferences(c, {"DriverSource"}, "");
+    p.autoSavePref = 0;
+    p.colorCursor = 0;
+    p.docTypes["DriverSource"].openPath = "/x";
+    savePreferences(c, p);
+    Preferences q = loadPreferences(c, {"DriverSource"}, "");
+    EXPECT_EQ(q.colorCursor, 1);
+    EXPECT_EQ(q.docTypes.at("DriverSource").openPath, "");
+    EXPECT_EQ(q.autoSavePref, 0);
+}
+
+TEST(Preferences, AnUnknownPrefixIndexFallsBackToDollar) {
+    for (const char* v : {"3", "-1", "99"}) {
+        Config c;
+        c.loadText(std::string("Main\n{\nPaths\n{\nHexType=") + v + "\n}\n}\n");
+        EXPECT_EQ(loadPreferences(c, {}, "").hexType, 1) << v;
+    }
+}
+
+struct FakeEnv {
+    std::map<std::string, std::string> vars;
+    std::vector<fs::path> writable;
+    PathEnvironment env() const {
+        PathEnvironment e;
+        e.getenv = [this](const char* n) -> std::optional<std::string> {
+            auto it = vars.find(n);
+            if (it == vars.end()) return std::nullopt;
+            return it->second;
+        };
+        e.isWritableDir = [this](const fs::path& p) {
+            return std::find(writable.begin(), writable.end(), p) != writable.end();
+        };
+        return e;
+    }
+};
+
+TEST(AppPaths, PortableUserAndOverride) {
+    struct Case {
+        std::map<std::string, std::string> vars;
+        bool systemFolder;
+        const char* config;
+        const char* drivers;
+    } cases[] = {
+        {{{"HOME", "/home/u"}}, true, "/opt/sf/system", "/opt/sf/VantorModuleDrivers"},
+        {{{"HOME", "/home/u"}}, false, "/home/u/.config/sysforge",
+         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
+        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}}, false,
+         "/cfg/sysforge", "/data/sysforge/VantorModuleDrivers"},
+        // Relative XDG folders are ignored.
+        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "cfg"}}, false, "/home/u/.config/sysforge",
+         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
+        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}}, true, "/t/c",
+         "/opt/sf/VantorModuleDrivers"},
+        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}}, false, "/t/c",
+         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
+    };
+    for (const Case& c : cases) {
+        FakeEnv e{c.vars, {}};
+        if (c.systemFolder) e.writable.push_back("/opt/sf/system");
+        AppPaths a = resolveAppPaths("/opt/sf", e.env());
+        EXPECT_EQ(a.configDir, fs::path(c.config));
+        EXPECT_EQ(a.settingsFile, fs::path(c.config) / "main.set");
+        EXPECT_EQ(a.layoutFile, fs::path(c.config) / "layout.dat");
+        EXPECT_EQ(a.driversRoot, fs::path(c.drivers));
+        EXPECT_EQ(a.portable, c.systemFolder);
+    }
+}
+
+TEST(AppPaths, SocketNamePerUserAndSettingsFolder) {
+    const std::string a = instanceSocketName("ann", "/home/ann/.config/sysforge");
+    EXPECT_EQ(a, instanceSocketName("ann", "/home/ann/.config/sysforge/"));
+    EXPECT_NE(a, instanceSocketName("bob", "/home/ann/.config/sysforge"));
+    EXPECT_NE(a, instanceSocketName("ann", "/tmp/t1"));
+    EXPECT_EQ(instanceSocketName("a b/c", "/x").rfind("sysforge-a_b_c-", 0), 0u);
+}
+
+}  // namespace

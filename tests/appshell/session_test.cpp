@@ -1,0 +1,97 @@
+#include "app/session.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+using namespace sf;
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(HandOver, CommandLineFiles) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(commandLineFiles(V{}, "/w"), V{});
+    EXPECT_EQ(commandLineFiles(V{"NR"}, "/w"), V{});
+    EXPECT_EQ(commandLineFiles(V{"nr"}, "/w"), V{});
+    EXPECT_EQ(commandLineFiles(V{"NR", "a.d"}, "/w"), (V{"/w/NR", "/w/a.d"}));
+    EXPECT_EQ(commandLineFiles(V{"../x/a.d", "/abs/b.d", "-style", ""}, "/w/sub"),
+              (V{"/w/x/a.d", "/abs/b.d"}));
+}
+
+TEST(HandOver, WireFormRoundTripsAndRefusesDamage) {
+    using V = std::vector<std::string>;
+    for (const V& files : {V{}, V{"/a/b.d"}, V{"/a/with space.d", "/b/\xc3\xa9t\xc3\xa9.d"}}) {
+        std::vector<std::uint8_t> bytes = encodeHandOver(files);
+        bool complete = false;
+        auto back = decodeHandOver(bytes, &complete);
+        ASSERT_TRUE(back);
+        EXPECT_TRUE(complete);
+        EXPECT_EQ(*back, files);
+        // Every shorter prefix is incomplete, never a wrong list.
+        for (std::size_t n = 0; n < bytes.size(); ++n)
+            EXPECT_FALSE(decodeHandOver(std::span(bytes).first(n))) << n;
+    }
+    std::vector<std::uint8_t> bad = encodeHandOver(V{"/a"});
+    bad[0] = 'X';
+    EXPECT_FALSE(decodeHandOver(bad));
+    // An announced length beyond the limit is refused at once.
+    std::vector<std::uint8_t> huge = {'S', 'F', 'H', 'O', 0x7F, 0xFF, 0xFF, 0xFF};
+    EXPECT_FALSE(decodeHandOver(huge));
+}
+
+TEST(WindowCommands, EnablingFollowsTheWindows) {
+    struct Case {
+        std::vector<ChildWindowState> windows;
+        bool closeAll, minimizeAll, restoreAll;
+    } cases[] = {
+        {{}, false, false, false},
+        {{{false, true}}, true, true, false},
+        {{{true, true}, {true, true}}, true, false, true},  // all minimised
+        {{{true, true}, {false, true}}, true, true, true},
+        {{{false, false}}, true, false, false},  // no minimise box
+    };
+    for (const Case& c : cases) {
+        WindowCommandState s = windowCommandState(c.windows);
+        EXPECT_EQ(s.closeAll, c.closeAll);
+        EXPECT_EQ(s.minimizeAll, c.minimizeAll);
+        EXPECT_EQ(s.restoreAll, c.restoreAll);
+    }
+}
+
+TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
+    testsupport::TempDir t;
+    WindowLayout l;
+    l.mainGeometry = {1, 2, 3, 0xFF};
+    l.mainMaximized = true;
+    l.setDocumentGeometry(t.path() / "a.d", {10, 11});
+    l.setDocumentGeometry(t.path() / "b.d", {20});
+    l.setDocumentGeometry(t.path() / "x" / ".." / "a.d", {12});  // same file: replaced
+    ASSERT_TRUE(l.save(t / "layout.dat"));
+
+    WindowLayout back;
+    back.load(t / "layout.dat");
+    EXPECT_EQ(back.mainGeometry, l.mainGeometry);
+    EXPECT_TRUE(back.mainMaximized);
+    EXPECT_EQ(back.documentCount(), 2u);
+    ASSERT_TRUE(back.documentGeometry(t.path() / "a.d"));
+    EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});
+    EXPECT_EQ(back.documentGeometry(t.path() / "c.d"), nullptr);
+
+    for (int i = 0; i < 150; ++i) back.setDocumentGeometry(t.path() / (std::to_string(i) + ".d"), {1});
+    EXPECT_EQ(back.documentCount(), WindowLayout::kMaxDocuments);
+    EXPECT_TRUE(back.documentGeometry(t.path() / "149.d"));
+    EXPECT_FALSE(back.documentGeometry(t.path() / "0.d"));
+}
+
+TEST(WindowLayout, DamagedOrMissingFileGivesAnEmptyLayout) {
+    testsupport::TempDir t;
+    WindowLayout l;
+    l.load(t / "missing.dat");
+    EXPECT_TRUE(l.mainGeometry.empty());
+    t.touch("bad.dat", "Layout\n{\nMainWindow\n{\nGeometry=ZZ1\n}\nDocuments\n{\nFile1=\nGeometry1=0A\nFile2=/x.d\n}\n}\n");
+    l.load(t / "bad.dat");
+    EXPECT_EQ(l.documentCount(), 0u);  // an entry without a file or geometry is skipped
+}
+
+}  // namespace

@@ -1,0 +1,280 @@
+// The main window as a user drives it: menus, documents, window commands,
+// the context help window.
+#include <QAction>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/document.h"
+#include "app/helpviewer.h"
+#include "source/valuetext.h"
+#include "app/sourcedocument.h"
+#include "source/sourceview.h"
+#include "support/app_fixture.h"
+
+using namespace sf;
+using namespace sf::gui;
+using sf::testsupport::AppFixture;
+
+class FrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void menusCarryEveryCommand();
+    void controlBarOrder();
+    void openReusesTheWindowOfAnOpenFile();
+    void damagedFileOpensNothing();
+    void closeQuestionOfAModifiedDocument();
+    void saveAsAddsTheExtensionAndSaveWritesBesideIt();
+    void windowCommandsFollowTheWindows();
+    void contextHelpWindow();
+};
+
+void FrameTest::menusCarryEveryCommand() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    QCOMPARE(w.objectName(), QStringLiteral("SysforgeFrame"));
+    struct Cmd {
+        const char* name;
+        const char* text;
+        const char* key;
+        bool enabledWithoutDocument;
+    };
+    const Cmd cmds[] = {
+        {"actionNew", "New", "", true},
+        {"actionOpenDriver", "Open driver...\tCtrl+O", "Ctrl+O", true},
+        {"actionOpenBinaryFile", "Open binary file...", "", false},
+        {"actionRevert", "&Revert to saved...", "", false},
+        {"actionClose", "&Close\tCtrl+W", "Ctrl+W", false},
+        {"actionSave", "Save\tCtrl+S", "Ctrl+S", false},
+        {"actionSaveAs", "Save as...", "", false},
+        {"actionSaveAndRun", "Save and run Arranta\tCtrl+F8", "F8", false},
+        {"actionExit", "Exit\tAlt+F4", "Alt+F4", true},
+        {"actionReceiveMidiBulk", "Receive MIDI bulk...\tF9", "F9", false},
+        {"actionNumericConverter", "Numeric converter...\tF5", "F5", false},
+        {"actionListDriverGenerator", "List driver generator...", "", false},
+        {"actionCheckDriver", "Check driver\tF7", "F7", false},
+        {"actionCompareWith", "Compare with...", "", false},
+        {"actionExportText", "Export as text...", "", false},
+        {"actionImportText", "Import text...", "", false},
+        {"actionPreferences", "Preferences...", "", true},
+        {"actionMidiSettings", "MIDI Settings...", "", false},
+        {"actionControlBar", "&Control bar", "", true},
+        {"actionContextHelp", "&Context help", "", true},
+        {"actionDriverSelectionList", "&Driver selection list", "", false},
+        {"actionGridStyle", "&Grid style", "", false},
+        {"actionShowCopyable", "&Show drag-and-drop possibilities", "", false},
+        {"actionShowDisabled", "&Show disabled values", "", false},
+        {"actionCascade", "&Cascade", "", false},
+        {"actionTileVertically", "&Tile Vertically", "", false},
+        {"actionTileHorizontally", "Tile &Horizontally", "", false},
+        {"actionArrangeMinimized", "Arrange m&inimized windows", "", false},
+        {"actionCloseAll", "Close &all", "", false},
+        {"actionMinimizeAll", "&Minimize all", "", false},
+        {"actionRestoreAll", "&Restore all", "", false},
+        {"actionHelp", "Help...", "", true},
+        {"actionGlossary", "Glossary...", "", true},
+        {"actionAbout", "About...", "", true},
+    };
+    // Commands that other parts of the program connect (and enable) themselves.
+    const QStringList connectedElsewhere = {
+        "actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter", "actionListDriverGenerator",
+        "actionMidiSettings",   "actionDriverSelectionList", "actionCheckDriver", "actionCompareWith",
+        "actionExportText",     "actionImportText"};
+    for (const Cmd& c : cmds) {
+        QAction* a = w.commandAction(c.name);
+        QVERIFY2(a, c.name);
+        QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(c.key)));
+        if (connectedElsewhere.contains(c.name)) continue;
+        QCOMPARE(a->text(), QString::fromLatin1(c.text));
+        QVERIFY2(a->isEnabled() == c.enabledWithoutDocument, c.name);
+    }
+    QStringList menus;
+    for (QAction* m : w.menuBar()->actions())
+        if (m->isVisible()) menus << m->text();
+    QCOMPARE(menus, (QStringList{"&File", "&Tools", "&Options", "&Window", "&Help"}));
+
+    // A source window brings the commands that need one, and the "&Edit" menu.
+    w.documents().newDocument();
+    for (const char* n : {"actionSave", "actionSaveAs", "actionClose", "actionSaveAndRun",
+                          "actionGridStyle", "actionCloseAll", "actionMinimizeAll"})
+        QVERIFY2(w.commandAction(n)->isEnabled(), n);
+    QVERIFY(!w.commandAction("actionRevert")->isEnabled());  // nothing saved to go back to
+    menus.clear();
+    for (QAction* m : w.menuBar()->actions())
+        if (m->isVisible()) menus << m->text();
+    QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Tools", "&Options", "&Window", "&Help"}));
+    QCOMPARE(w.menuBar()->actions()[1]->menu()->actions(), w.activeSourceView()->editActions());
+}
+
+void FrameTest::controlBarOrder() {
+    AppFixture f;
+    auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
+    QVERIFY(bar);
+    QStringList order;
+    for (QAction* a : bar->actions()) order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    QCOMPARE(order, (QStringList{"actionNew", "actionOpenDriver", "actionSave", "|", "actionSaveAndRun", "|",
+                                 "actionUndo", "actionRedo", "|", "actionCascade", "actionTileVertically",
+                                 "actionTileHorizontally", "actionMinimizeAll"}));
+    for (QAction* a : bar->actions())
+        if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
+    f.trigger("actionControlBar");
+    QVERIFY(bar->isHidden());
+    QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+}
+
+void FrameTest::openReusesTheWindowOfAnOpenFile() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d"), b = f.makeSource("b.d", 3);
+    f.frame().openFiles({a, b, f.dir() + "/./a.d"});
+    QCOMPARE(f.frame().client()->subWindowList().size(), 2);
+    QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
+    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
+    QVERIFY(f.prompter().messages.empty());
+}
+
+void FrameTest::damagedFileOpensNothing() {
+    AppFixture f;
+    QFile bad(f.path("bad.d"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("DEV_SRCE garbage");
+    bad.close();
+    f.frame().openFiles({f.path("bad.d")});
+    QCOMPARE(f.frame().client()->subWindowList().size(), 0);
+    QCOMPARE(f.prompter().messages.size(), size_t(1));
+    QCOMPARE(f.prompter().messages[0].text, std::string("Wrong or damaged file!"));
+}
+
+void FrameTest::closeQuestionOfAModifiedDocument() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d");
+    f.frame().openFiles({a});
+    auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
+    QVERIFY(doc);
+    parseValue(doc->source().working(), makeRef(107, 0), "Voices");
+    doc->source().checkpoint();
+    emit doc->modifiedChanged(true);
+    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
+
+    // Cancel keeps the window; No closes it without saving.
+    f.prompter().answers = {Answer::Cancel};
+    f.trigger("actionClose");
+    QCOMPARE(f.frame().documents().documents().size(), size_t(1));
+    QCOMPARE(f.prompter().messages.back().text, std::string("a.d\nDo you want to save this document before closing?"));
+    f.prompter().answers = {Answer::No};
+    f.trigger("actionClose");
+    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+    QVERIFY(!QFile::exists(f.path("a.bak")));  // nothing saved
+
+    // Yes saves before closing.
+    f.frame().openFiles({a});
+    doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
+    parseValue(doc->source().working(), makeRef(107, 0), "Voices");
+    doc->source().checkpoint();
+    f.prompter().answers = {Answer::Yes};
+    QVERIFY(f.frame().close());  // closing the program asks too
+    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+    QVERIFY(QFile::exists(f.path("a.bak")));
+    QVERIFY(QFile::exists(f.path("a.dev")));
+}
+
+void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
+    AppFixture f;
+    DocumentManager& docs = f.frame().documents();
+    QString asked;
+    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&, const QString& folder,
+                           const QStringList& filters, int*) {
+        asked = folder;
+        if (mode != DocumentManager::DialogMode::Save) return QString();
+        [&] { QCOMPARE(filters, QStringList{"Driver source (*.d)"}); }();
+        return f.path("mysynth");
+    });
+    Document* d = docs.newDocument();
+    QCOMPARE(d->displayName(), QStringLiteral("Untitled1"));
+    f.trigger("actionSave");  // never saved: asks for a name
+    QVERIFY(asked.endsWith("Untitled1.d"));
+    QCOMPARE(d->filePath(), f.path("mysynth.d"));
+    QVERIFY(QFile::exists(f.path("mysynth.d")));
+    QVERIFY(QFile::exists(f.path("mysynth.dev")));
+    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("mysynth.d"));
+    QVERIFY(f.frame().commandAction("actionRevert")->isEnabled());
+
+    // A second window may not take the name of an open file.
+    Document* other = docs.newDocument();
+    QVERIFY(!docs.saveAs(other, f.path("mysynth.d")));
+    QVERIFY(!other->hasFile());
+
+    // A backup opened and saved goes back under its source name.
+    QVERIFY(QFile::copy(f.path("mysynth.d"), f.path("older.bak")));
+    Document* bak = docs.open(f.path("older.bak"));
+    QVERIFY(bak);
+    QVERIFY(docs.save(bak));
+    QCOMPARE(bak->filePath(), f.path("older.d"));
+    QVERIFY(QFile::exists(f.path("older.d")));
+}
+
+void FrameTest::windowCommandsFollowTheWindows() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    auto enabled = [&](const char* n) { return w.commandAction(n)->isEnabled(); };
+    w.documents().newDocument();
+    w.documents().newDocument();
+    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    f.trigger("actionMinimizeAll");
+    for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
+    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
+    w.client()->subWindowList()[0]->showNormal();
+    QVERIFY(enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
+    f.trigger("actionRestoreAll");
+    QVERIFY(enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    f.trigger("actionTileVertically");
+    auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(wins[0]->height(), w.client()->viewport()->height());
+    QCOMPARE(wins[0]->width() + wins[1]->width(), w.client()->viewport()->width());
+    f.trigger("actionCloseAll");  // unmodified: no question
+    QTRY_COMPARE(w.client()->subWindowList().size(), 0);
+    QVERIFY(f.prompter().messages.empty());
+    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+}
+
+void FrameTest::contextHelpWindow() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    // Selecting settings while it is closed does not open it.
+    w.showContextHelp(QStringLiteral("Number of modules"), false);
+    QVERIFY(!w.contextHelpWindow());
+    QVERIFY(!HelpWindow::isOpen());
+
+    f.trigger("actionContextHelp");
+    HelpWindow* h = w.contextHelpWindow();
+    QVERIFY(h && h->isVisible());
+    QCOMPARE(h->windowTitle(), QStringLiteral("Help"));
+    QVERIFY(w.commandAction("actionContextHelp")->isChecked());
+    w.showContextHelp(QStringLiteral("The first text"), false);
+    QCOMPARE(h->text(), QStringLiteral("The first text"));
+
+    // Again while open: it stays where it is and keeps its text.
+    h->move(h->x() + 40, h->y() + 30);
+    const QPoint kept = h->pos();
+    f.trigger("actionContextHelp");
+    QCOMPARE(w.contextHelpWindow(), h);
+    QCOMPARE(h->pos(), kept);
+    QCOMPARE(h->text(), QStringLiteral("The first text"));
+    QVERIFY(w.commandAction("actionContextHelp")->isChecked());
+
+    // Closed, it is gone with its check mark and opens again where it was.
+    h->close();
+    QTRY_VERIFY(!w.contextHelpWindow());
+    QVERIFY(!w.commandAction("actionContextHelp")->isChecked());
+    w.showContextHelp(QStringLiteral("ignored"), false);
+    QVERIFY(!w.contextHelpWindow());
+    f.trigger("actionContextHelp");
+    QVERIFY(w.contextHelpWindow());
+    QCOMPARE(w.contextHelpWindow()->pos(), kept);
+    w.contextHelpWindow()->close();
+}
+
+QTEST_MAIN(FrameTest)
+#include "frame_test.moc"

@@ -1,0 +1,42 @@
+#include "support/app_fixture.h"
+
+#include <QAction>
+#include <QProcess>
+#include <QTest>
+
+#include "ui/qtprompter.h"
+
+namespace sf::testsupport {
+
+AppFixture::AppFixture() {
+    previous_ = gui::setPrompter(&prompter_);
+    app_ = std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_->frame()->show();
+}
+
+AppFixture::~AppFixture() {
+    app_.reset();
+    gui::setPrompter(previous_);
+}
+
+int runCli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(SF_CLI_PATH), args);
+    p.waitForFinished(10000);
+    return p.exitCode();
+}
+
+QString AppFixture::makeSource(const QString& name, int modules) {
+    const QString p = path(name);
+    runCli({"new", p});
+    if (modules != 1) runCli({"set", p, "12", QString::number(modules)});
+    return p;
+}
+
+void AppFixture::trigger(const char* objectName) {
+    QAction* a = frame().commandAction(QString::fromLatin1(objectName));
+    QVERIFY2(a, objectName);
+    a->trigger();
+}
+
+}  // namespace sf::testsupport

@@ -1,0 +1,43 @@
+// A running editor for one test: its own settings folder, the main window
+// shown, the questions answered by a RecordingPrompter, files made with
+// sysforge-cli.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/frame.h"
+#include "app/sysforgeapp.h"
+#include "framework/prompter.h"
+
+namespace sf::testsupport {
+
+class AppFixture {
+public:
+    AppFixture();
+    ~AppFixture();
+
+    gui::SysforgeApp& app() { return *app_; }
+    gui::SFFrameWindow& frame() { return *app_->frame(); }
+    RecordingPrompter& prompter() { return prompter_; }
+    QString dir() const { return dir_.path(); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    // Writes a new driver source with `modules` modules through sysforge-cli.
+    QString makeSource(const QString& name, int modules = 1);
+    // Triggers the frame command `objectName`.
+    void trigger(const char* objectName);
+
+private:
+    QTemporaryDir dir_;
+    RecordingPrompter prompter_;
+    Prompter* previous_ = nullptr;
+    std::unique_ptr<gui::SysforgeApp> app_;
+};
+
+// Runs sysforge-cli with `args`; answers its exit code.
+int runCli(const QStringList& args);
+
+}  // namespace sf::testsupport
