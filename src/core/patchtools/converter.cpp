@@ -101,8 +101,14 @@ std::vector<std::string> ConverterEditor::listing() const {
     return texts;
 }
 
+int ConverterEditor::listedCount() const {
+    int n = 0;
+    while (n < count_ && block_[static_cast<std::size_t>(n) * kSize + kType] != 0) ++n;
+    return n;
+}
+
 bool ConverterEditor::canDelete(std::optional<int> selected) const {
-    return selected && *selected >= 0 && *selected < static_cast<int>(listing().size());
+    return selected && *selected >= 0 && *selected < listedCount();
 }
 
 std::string ConverterEditor::insertRefusal() const {
@@ -113,7 +119,7 @@ std::string ConverterEditor::insertRefusal() const {
 }
 
 bool ConverterEditor::canInsert(std::optional<int> selected) const {
-    return insertRefusal().empty() && (canDelete(selected) || listing().empty());
+    return insertRefusal().empty() && (canDelete(selected) || listedCount() == 0);
 }
 
 std::optional<int> ConverterEditor::insert(std::optional<int> selected) {
@@ -132,7 +138,7 @@ std::optional<int> ConverterEditor::remove(int index) {
     const auto at = block_.begin() + static_cast<long>(index) * static_cast<long>(kSize);
     block_.erase(at, at + static_cast<long>(kSize));
     --count_;
-    const int rows = static_cast<int>(listing().size());
+    const int rows = listedCount();
     if (rows == 0) return std::nullopt;
     return std::min(index, rows - 1);
 }

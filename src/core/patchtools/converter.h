@@ -41,6 +41,8 @@ class ConverterEditor {
 
     // One text per listed operation; a type-0 record ends the listing.
     std::vector<std::string> listing() const;
+    // The number of listed operations (those before a type-0 record).
+    int listedCount() const;
 
     bool canDelete(std::optional<int> selected) const;
     bool canInsert(std::optional<int> selected) const;

@@ -1,0 +1,72 @@
+// "Patch converter" and its "Operation" dialog: thin views over
+// sf::ConverterEditor and sf::OperationForm.
+#pragma once
+
+#include <QDialog>
+#include <map>
+
+#include "patchtools/converter.h"
+
+class QButtonGroup;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace sf::gui {
+
+class ListModel;
+class ListView;
+
+// Lets a line edit take only digits when typed into, as a number box does.
+class DigitsOnly : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+class OperationDialog : public QDialog {
+    Q_OBJECT
+  public:
+    OperationDialog(const OperationForm& form, QWidget* parent);
+    // The form as the user left it.
+    OperationForm form() const;
+    QLineEdit* box(int id) const { return boxes_.at(id); }
+    void chooseType(int type);
+
+  private:
+    void updateEnabling();
+
+    QButtonGroup* types_;
+    std::map<int, QLineEdit*> boxes_;
+    std::map<int, std::vector<QWidget*>> rowWidgets_;  // by type
+};
+
+class PatchConverterDialog : public QDialog {
+    Q_OBJECT
+  public:
+    PatchConverterDialog(ConverterEditor& editor, QWidget* parent);
+    ListView* list() const { return list_; }
+    QLineEdit* finalSize() const { return finalSize_; }
+    // Opens "Operation" on a row; answers whether it was confirmed.
+    bool editRow(int row);
+
+    void accept() override;
+
+  private:
+    void relist(int select);
+    void updateButtons();
+
+    ConverterEditor& editor_;
+    ListModel* model_;
+    ListView* list_;
+    QPushButton* deleteButton_;
+    QPushButton* insertButton_;
+    QLineEdit* finalSize_;
+    QLabel* note_;
+};
+
+// The converter program of a module: on OK count, final size and block go
+// into the record.
+bool editConverter(QWidget* parent, SourceRecord& r, int module);
+
+}  // namespace sf::gui

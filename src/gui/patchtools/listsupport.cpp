@@ -1,0 +1,155 @@
+#include "patchtools/listsupport.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace sf::gui {
+
+ListModel::ListModel(QStringList headers, QObject* parent)
+    : QAbstractTableModel(parent), headers_(std::move(headers)) {}
+
+void ListModel::refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !rows ? 0 : rows();
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    if (role == Qt::CheckStateRole && checkState) {
+        const int state = checkState(index.row(), index.column());
+        if (state >= 0) return state ? Qt::Checked : Qt::Unchecked;
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return text ? text(index.row(), index.column()) : QString();
+    return {};
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o == Qt::Horizontal && role == Qt::DisplayRole && section < headers_.size())
+        return headers_[section];
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (commit && index.column() > 0) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool ListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !commit || !index.isValid()) return false;
+    return commit(index.row(), index.column(), value.toString());
+}
+
+EditControl::EditControl(QWidget* parent, int bufferSize) : QLineEdit(parent) {
+    setFrame(true);
+    if (bufferSize > 0) setMaxLength(bufferSize - 1);
+}
+
+CellDelegate::CellDelegate(std::function<int(const QModelIndex&)> limit, QObject* parent)
+    : QStyledItemDelegate(parent), limit_(std::move(limit)) {}
+
+QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                    const QModelIndex& index) const {
+    const int limit = limit_ ? limit_(index) : 0;
+    if (limit < 0) return nullptr;
+    auto* edit = new EditControl(parent, limit);
+    edit->setObjectName(QStringLiteral("EditControl"));
+    return edit;
+}
+
+void CellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* edit = static_cast<QLineEdit*>(editor);
+    edit->setText(index.data(Qt::EditRole).toString());
+    edit->selectAll();
+}
+
+void CellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                const QModelIndex& index) const {
+    model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
+}
+
+ListView::ListView(QWidget* parent) : QTreeView(parent) {
+    setObjectName(QStringLiteral("RzFlexTree"));
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    header()->setStretchLastSection(true);
+}
+
+int ListView::selectedRow() const {
+    const QModelIndexList rows =
+        selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void ListView::selectRow(int row) {
+    if (!model()) return;
+    if (row < 0 || row >= model()->rowCount()) {
+        clearSelection();
+        return;
+    }
+    const QModelIndex index = model()->index(row, 0);
+    setCurrentIndex(index);
+    selectionModel()->select(index,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void ListView::setColumnWidths(std::initializer_list<int> widths) {
+    int c = 0;
+    for (int w : widths) setColumnWidth(c++, w);
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F2 && currentIndex().isValid() && state() != EditingState) {
+        emit cellActivated(currentIndex());
+        return;
+    }
+    const QModelIndex at = currentIndex();
+    if ((event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) && at.isValid() &&
+        model()) {
+        const int column = at.column() + (event->key() == Qt::Key_Left ? -1 : 1);
+        if (column >= 0 && column < model()->columnCount(at.parent())) {
+            selectionModel()->setCurrentIndex(at.siblingAtColumn(column),
+                                              QItemSelectionModel::NoUpdate);
+            scrollTo(currentIndex());
+        }
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid()) {
+        emit cellActivated(index);
+        return;
+    }
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && event->button() == Qt::LeftButton)
+        emit cellClicked(index, event->globalPosition().toPoint());
+}
+
+}  // namespace sf::gui

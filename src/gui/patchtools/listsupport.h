@@ -1,0 +1,91 @@
+// The pieces shared by the list dialogs: a table model that asks its dialog
+// for every cell, the in-place edit box `EditControl`, and a tree view that
+// turns a double click or F2 on a cell into one "activate" call.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QLineEdit>
+#include <QStringList>
+#include <QStyledItemDelegate>
+#include <QTreeView>
+#include <functional>
+
+namespace sf::gui {
+
+// A flat list whose first column is the row label. Cells are drawn from the
+// `text` function; an edited cell goes to `commit`, after which the dialog
+// relists (refresh()).
+class ListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    ListModel(QStringList headers, QObject* parent = nullptr);
+
+    std::function<int()> rows;
+    std::function<QString(int row, int column)> text;
+    std::function<bool(int row, int column, const QString& typed)> commit;
+    // A check mark instead of text: -1 none, 0 clear, 1 set.
+    std::function<int(int row, int column)> checkState;
+
+    void refresh();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+  private:
+    QStringList headers_;
+};
+
+// The single-line edit box laid over a cell: a frame, the whole text
+// selected, and at most limit - 1 characters when a limit is given.
+class EditControl : public QLineEdit {
+    Q_OBJECT
+  public:
+    explicit EditControl(QWidget* parent, int bufferSize = 0);
+};
+
+// Creates an EditControl for the cells the `limit` function allows (a buffer
+// size; 0 for no limit, -1 for no edit box).
+class CellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    CellDelegate(std::function<int(const QModelIndex&)> limit, QObject* parent);
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
+
+  private:
+    std::function<int(const QModelIndex&)> limit_;
+};
+
+// The list control of the dialogs: one selected row, no editing by itself;
+// a double click or F2 on a cell emits cellActivated, a single click
+// cellClicked (with the position for a pop-up menu).
+class ListView : public QTreeView {
+    Q_OBJECT
+  public:
+    explicit ListView(QWidget* parent = nullptr);
+    // Left and Right move the current cell within the row, so that F2 can
+    // reach every column.
+    // The selected row of a flat list, or -1.
+    int selectedRow() const;
+    void selectRow(int row);
+    // Widths of the columns (the label column first).
+    void setColumnWidths(std::initializer_list<int> widths);
+
+  signals:
+    void cellActivated(const QModelIndex& index);
+    void cellClicked(const QModelIndex& index, const QPoint& globalPos);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace sf::gui

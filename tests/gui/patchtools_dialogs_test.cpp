@@ -1,0 +1,332 @@
+// The value editors of ROM names, converter and macros, opened from their
+// rows as the settings tree does: each edited and confirmed (the document's
+// record changes), and each cancelled (it does not).
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/document.h"
+#include "patchtools/converterdialog.h"
+#include "patchtools/filterdialog.h"
+#include "patchtools/install_editors.h"
+#include "patchtools/listsupport.h"
+#include "patchtools/macrodialog.h"
+#include "patchtools/patchinfo.h"
+#include "patchtools/templatedialog.h"
+#include "source/patchnamedialog.h"
+#include "source/value_editors.h"
+#include "source/valuetext.h"
+#include "support/modal_driver.h"
+#include "sysex/messagedialog.h"
+#include "ui/help.h"
+#include "ui/qtprompter.h"
+
+using namespace sf;
+using namespace sf::gui;
+using namespace sf::testsupport;
+
+namespace {
+
+bool runEditor(SourceDoc& doc, const SettingRef& ref) {
+    const ValueEditor* editor = findValueEditor(ref);
+    return editor && (*editor)(ValueEditContext{nullptr, doc, ref});
+}
+
+bool enabled(QWidget* dialog, const char* button) {
+    return dialog->findChild<QPushButton*>(QString::fromLatin1(button))->isEnabled();
+}
+
+// The edit box that is open over a cell (closed ones may linger hidden until
+// they are deleted).
+EditControl* openEditControl(QTreeView* view) {
+    for (EditControl* e : view->findChildren<EditControl*>())
+        if (e->isVisible()) return e;
+    return nullptr;
+}
+
+// Types `text` into the in-place edit box of a cell, reached with F2.
+void typeIntoCell(QTreeView* view, const QModelIndex& cell, const QString& text) {
+    view->setCurrentIndex(cell);
+    QTest::keyClick(view, Qt::Key_F2);
+    EditControl* edit = openEditControl(view);
+    QVERIFY(edit);
+    QVERIFY(edit->hasSelectedText() || edit->text().isEmpty());
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCoreApplication::processEvents();
+}
+
+void clickCell(QTreeView* view, const QModelIndex& cell) {
+    view->scrollTo(cell);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+}
+
+}  // namespace
+
+class PatchToolsDialogsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        installValueEditors();
+        setPrompter(&prompter_);
+    }
+    void cleanupTestCase() { setPrompter(nullptr); }
+    void init() {
+        prompter_.messages.clear();
+        prompter_.answers.clear();
+        missedDialogs() = 0;
+    }
+    void cleanup() { QCOMPARE(missedDialogs(), 0); }
+
+    void romNamesCheckAndOk() {
+        SourceDoc doc(newSource());
+        SourceRecord& r = doc.working();
+        r.setModU16(0, rec::kModPatchesPerSubBank, 3);
+        r.setModU16(0, 2746, 8);  // characters in a patch name
+        const SettingRef ref = makeRef(265, 0, 0);
+
+        onNextDialog<PatchNameDialog>([this](PatchNameDialog* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("ROM patch names"));
+            d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass\nOrgan"));
+            prompter_.answers = {Answer::No};
+            click(d, "okButton");  // four names for three patches: asked, and No keeps it open
+            QVERIFY(d->isVisible());
+            QVERIFY(prompter_.messages.back().text.find("Wrong number of names (3 expected).") ==
+                    0);
+            d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass"));
+            click(d, "checkButton");
+            QCOMPARE(prompter_.messages.back().text, std::string("No problem found"));
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, ref));
+        const Block expected{'P', 'i', 'a', 'n', 'o', ' ', ' ', ' ', 'S', 't', 'r', 'i',
+                             'n', 'g', 's', ' ', 'B', 'r', 'a', 's', 's', ' ', ' ', ' '};
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
+
+        onNextDialog<PatchNameDialog>([](PatchNameDialog* d) {
+            QCOMPARE(d->textBox()->toPlainText(), QStringLiteral("Piano\nStrings\nBrass\n"));
+            d->textBox()->setPlainText(QStringLiteral("Changed"));
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QVERIFY(!runEditor(doc, ref));
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
+    }
+
+    void converterInsertOperationAndOk() {
+        SourceDoc doc(newSource());
+        const SettingRef ref = makeRef(305, 0);
+        onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Patch converter"));
+            QVERIFY(enabled(d, "insertButton"));
+            QVERIFY(!enabled(d, "deleteButton"));
+            click(d, "insertButton");
+            QCOMPARE(d->list()->selectedRow(), 0);
+            QVERIFY(enabled(d, "deleteButton"));
+            onNextDialog<OperationDialog>([](OperationDialog* op) {
+                QVERIFY(op->box(201)->isEnabled());
+                QVERIFY(!op->box(208)->isEnabled());
+                QTest::mouseClick(op->findChild<QRadioButton*>("radio2"), Qt::LeftButton);
+                QVERIFY(!op->box(201)->isEnabled());
+                QVERIFY(op->box(208)->isEnabled());
+                QTest::keyClicks(op->box(207), "-40000x");  // digits only
+                QCOMPARE(op->box(207)->text(), QStringLiteral("40000"));
+                QTest::keyClicks(op->box(208), "9");
+                QTest::keyClicks(op->box(213), "12");
+                click(op, "okButton");
+            });
+            doubleClick(d->list(), d->list()->model()->index(0, 1));
+            QCOMPARE(d->list()->model()->index(0, 1).data().toString(),
+                     QStringLiteral("Copy 8 bits from source position -25536 - bit 7 to "
+                                    "destination position 0 - bit 0"));
+            d->finalSize()->setText(QStringLiteral("64"));
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, ref));
+        const SourceRecord& r = doc.working();
+        QCOMPARE(r.modU16(0, rec::kModConverterCount), 1);
+        QCOMPARE(r.modU16(0, rec::kModConverterFinalSize), 64);
+        QCOMPARE(r.block(0, rec::kSlotConverter)->size(), std::size_t{10});
+        QCOMPARE(formatValue(r, makeRef(304, 0)), std::string(kFilledGroupText));
+
+        onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
+            d->list()->selectRow(0);
+            click(d, "deleteButton");
+            QCOMPARE(d->list()->model()->rowCount(), 0);
+            click(d, "cancelButton");
+        });
+        QVERIFY(!runEditor(doc, ref));
+        QVERIFY(doc.working().block(0, rec::kSlotConverter).has_value());
+    }
+
+    void macrosWithTemplatesFilterAndPatchInfo() {
+        SourceDoc doc(newSource());
+        const SettingRef ref = makeRef(307, 0);
+        onNextDialog<MacroEditorDialog>([](MacroEditorDialog* d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Macro editor builder"));
+            QVERIFY(!enabled(d, "addParameterButton"));
+            click(d, "addMacroButton");
+            QTreeView* list = d->list();
+            QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("Untitled 1"));
+            QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("Linear"));
+            typeIntoCell(list, list->model()->index(0, 1), QStringLiteral("Lead level"));
+            typeIntoCell(list, list->model()->index(0, 5), QStringLiteral("300"));
+            QCOMPARE(list->model()->index(0, 5).data().toString(), QStringLiteral("44"));
+            onNextMenu(QStringLiteral("Random"));
+            clickCell(list, list->model()->index(0, 4));
+            QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("Random"));
+
+            // "Add parameter" goes through the template chooser: a new
+            // template, made a little-endian bit range, is chosen.
+            onNextDialog<ParamEditorDialog>([](ParamEditorDialog* t) {
+                QCOMPARE(t->windowTitle(), QStringLiteral("Parameter templates"));
+                QVERIFY(!enabled(t, "deleteButton"));
+                click(t, "addButton");
+                QCOMPARE(t->selectedRow(), 0);
+                onNextMenu(QStringLiteral("Bit(s) (<= 16 bits, little endian)"));
+                onNextDialog<BitRangeDialog>([](BitRangeDialog* b) {
+                    QCOMPARE(b->windowTitle(), QStringLiteral("Bit range of parameter"));
+                    b->start()->setText(QStringLiteral("6"));
+                    b->count()->setText(QStringLiteral("4"));
+                    click(b, "okButton");
+                });
+                clickCell(t->list(), t->list()->model()->index(0, 2));
+                QCOMPARE(t->list()->model()->index(0, 2).data().toString(),
+                         QStringLiteral("Bits 6/4 (little endian)"));
+                clickCell(t->list(), t->list()->model()->index(0, 3));  // Signed toggles
+                QCOMPARE(t->list()->model()->index(0, 3).data(Qt::CheckStateRole).toInt(),
+                         int(Qt::Checked));
+                typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("40000"));
+                QCOMPARE(t->list()->model()->index(0, 4).data().toString(),
+                         QStringLiteral("32767"));
+                click(t, "okButton");
+            });
+            click(d, "addParameterButton");
+            QCOMPARE(d->selected(), std::optional<MacroSel>(MacroSel{0, 0}));
+            const QModelIndex param = d->model()->indexOf({0, 0});
+            QCOMPARE(param.data().toString(), QStringLiteral("1-1"));
+            QCOMPARE(param.siblingAtColumn(1).data().toString(), QStringLiteral("Untitled 1"));
+            typeIntoCell(list, param.siblingAtColumn(2), QStringLiteral("-7"));
+            QCOMPARE(d->model()->indexOf({0, 0}, 2).data().toString(), QStringLiteral("0"));
+
+            // The filter: a group, the AND mode, an offset and a reference.
+            onNextDialog<DispatcherDialog>([](DispatcherDialog* f) {
+                QCOMPARE(f->referenceName()->text(), QString());
+                QCOMPARE(f->offset()->text(), QStringLiteral("0"));
+                doubleClick(f->list(), f->list()->model()->index(5, 1));
+                EditControl* edit = openEditControl(f->list());
+                QVERIFY(edit);
+                QTest::keyClicks(edit, "3");
+                QTest::keyClick(edit, Qt::Key_Return);
+                QCoreApplication::processEvents();
+                QCOMPARE(f->list()->model()->index(5, 1).data().toString(), QStringLiteral("3"));
+                onNextDialog<ParamEditorDialog>([](ParamEditorDialog* t) {
+                    t->list()->selectRow(0);
+                    click(t, "okButton");
+                });
+                click(f, "chooseButton");
+                QCOMPARE(f->referenceName()->text(), QStringLiteral("Untitled 1"));
+                f->offset()->selectAll();
+                QTest::keyClicks(f->offset(), "12");
+                QTest::keyClick(f->andMode(), Qt::Key_Space);
+                click(f, "okButton");
+            });
+            click(d, "filterButton");
+
+            // Patch information: a reference for the second descriptor only.
+            onNextDialog<PatchInfoDialog>([](PatchInfoDialog* p) {
+                onNextDialog<ParamEditorDialog>([](ParamEditorDialog* t) {
+                    t->list()->selectRow(0);
+                    click(t, "okButton");
+                });
+                click(p, "chooseButton1");
+                QCOMPARE(p->referenceName(1)->text(), QStringLiteral("Untitled 1"));
+                typeIntoCell(p->list(1), p->list(1)->model()->index(0, 2), QStringLiteral("Mono"));
+                click(p, "okButton");
+            });
+            click(d, "patchInfoButton");
+            QTest::keyClick(list, Qt::Key_Return);  // Enter is OK
+        });
+        QVERIFY(runEditor(doc, ref));
+        const SourceRecord& r = doc.working();
+        MacroData data = MacroData::fromModule(r, 0);
+        MacroEditor check(data);
+        QCOMPARE(check.macroCount(), 1);
+        QCOMPARE(check.macro(0).name, std::string("Lead level"));
+        QCOMPARE(int(check.macro(0).kind), 1);
+        QCOMPARE(check.parameterCount(0), 1);
+        QCOMPARE(data.templateCount(), 1);
+        QCOMPARE(data.s16(macro_data::kFilterReference), 0);
+        QCOMPARE(data.u16(macro_data::kFilterOffset), 12);
+        QCOMPARE(data.u16(macro_data::kFilterFlags) & 1, 1);
+        QCOMPARE(filterGroupText(data, 5), std::string("3"));
+        QVERIFY(data.patchInfo.has_value());
+        QCOMPARE(patchInfoReference(*data.patchInfo, 1), 0);
+        QCOMPARE(patchInfoTag(*data.patchInfo, 1, 0), std::string("Mono"));
+        QCOMPARE(formatValue(r, makeRef(306, 0)), std::string(kFilledGroupText));
+
+        // Cancel after deleting everything leaves the module as it was.
+        onNextDialog<MacroEditorDialog>([](MacroEditorDialog* d) {
+            d->select(MacroSel{0, -1});
+            click(d, "deleteButton");
+            QCOMPARE(d->model()->rowCount(), 0);
+            click(d, "cancelButton");
+        });
+        QVERIFY(!runEditor(doc, ref));
+        QVERIFY(doc.working().block(0, rec::kSlotMacros).has_value());
+    }
+
+    void fullMacroListRefusesMoreMacros() {
+        SourceDoc doc(newSource());
+        MacroEditor full{MacroData{}};
+        for (int i = 0; i < macro_list::kMaxMacros; ++i) full.addParameter(*full.addMacro(), 0);
+        const MacroData d = full.takeData();
+        storeMacroEdit(doc.working(), 0, &d);
+        onNextDialog<MacroEditorDialog>([](MacroEditorDialog* dialog) {
+            QCOMPARE(dialog->model()->rowCount(), 1000);
+            QVERIFY(!enabled(dialog, "addMacroButton"));
+            QCOMPARE(dialog->findChild<QLabel*>("note")->text(),
+                     QStringLiteral("The macro list is full (1000 macros)."));
+            dialog->select(MacroSel{999, 0});
+            QVERIFY(enabled(dialog, "addParameterButton"));
+            click(dialog, "cancelButton");
+        });
+        QVERIFY(!runEditor(doc, makeRef(307, 0)));
+    }
+
+    void helpButtonsOpenTheirTopics() {
+        std::vector<int> shown;
+        auto previous = setHelpHandler([&shown](int topic) { shown.push_back(topic); });
+        auto r = newSource();
+        MessageEditor message({}, 0, 8, 1);
+        PatchNameEditor names(*r, 0, 0, prompter_);
+        ConverterEditor converter(*r, 0);
+        MacroEditor macros{MacroData{}};
+        TemplateEditor templates{MacroData{}};
+        MacroData data = openPatchInfo(MacroData{});
+        const std::vector<std::pair<QDialog*, int>> dialogs{
+            {new SysexMessageDialog(message, nullptr), 2004},
+            {new PatchNameDialog(names, nullptr), 2020},
+            {new PatchConverterDialog(converter, nullptr), 2021},
+            {new MacroEditorDialog(macros, nullptr), 2023},
+            {new ParamEditorDialog(templates, nullptr), 2024},
+            {new DispatcherDialog(data, nullptr), 2025},
+            {new PatchInfoDialog(data, nullptr), 2026}};
+        for (const auto& [dialog, topic] : dialogs) {
+            shown.clear();
+            dialog->findChild<QPushButton*>("helpButton")->click();
+            QCOMPARE(shown, std::vector<int>{topic});
+            delete dialog;
+        }
+        setHelpHandler(previous);
+    }
+
+  private:
+    RecordingPrompter prompter_;
+};
+
+QTEST_MAIN(PatchToolsDialogsTest)
+#include "patchtools_dialogs_test.moc"

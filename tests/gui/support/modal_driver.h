@@ -1,0 +1,100 @@
+// Driving modal dialogs and pop-up menus from a test: the test queues what
+// the user does in the next dialog of a type, then triggers the action that
+// opens it (which blocks in the dialog's own event loop). A dialog that does
+// not show up within two seconds is given up; one that stays open after its
+// script is rejected, so that a failing test never hangs.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace sf::testsupport {
+
+// Counts the scripts whose dialog never appeared.
+inline int& missedDialogs() {
+    static int n = 0;
+    return n;
+}
+
+template <typename T>
+void onNextDialog(std::function<void(T*)> script) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, script] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            QPointer<T> guard(dialog);
+            script(dialog);
+            // A script that left its dialog open (a failed check): close it.
+            if (guard && guard->isVisible() && QApplication::activeModalWidget() == guard.data())
+                QTimer::singleShot(200, guard.data(), [guard] {
+                    if (guard && guard->isVisible()) guard->reject();
+                });
+            return;
+        }
+        if (++*tries > 200) {
+            ++missedDialogs();
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+// Chooses the entry `text` of the next pop-up menu.
+inline void onNextMenu(const QString& text) {
+    auto* timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, text] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu) {
+            timer->stop();
+            timer->deleteLater();
+            for (QAction* a : menu->actions())
+                if (a->text() == text) {
+                    menu->setActiveAction(a);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+            menu->close();
+            return;
+        }
+        if (++*tries > 200) {
+            ++missedDialogs();
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+// The button of `parent` with object name `name`, clicked.
+inline void click(QWidget* parent, const char* name) {
+    auto* b = parent->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    if (b) QTest::mouseClick(b, Qt::LeftButton);
+}
+
+}  // namespace sf::testsupport
+
+#include <QTreeView>
+
+namespace sf::testsupport {
+
+// A double click on a cell, as the mouse gives it.
+inline void doubleClick(QTreeView* view, const QModelIndex& index) {
+    view->scrollTo(index);
+    const QPoint at = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+}
+
+}  // namespace sf::testsupport
