@@ -135,6 +135,15 @@ void FrameTest::controlBarOrder() {
     f.trigger("actionControlBar");
     QVERIFY(bar->isHidden());
     QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+
+    // The next start keeps the bar hidden, the window where it was.
+    f.frame().setGeometry(40, 50, 700, 500);
+    const QRect kept = f.frame().geometry();
+    QVERIFY(f.frame().close());
+    f.restart();
+    QVERIFY(f.frame().findChild<QToolBar*>("ControlBar")->isHidden());
+    QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+    QCOMPARE(f.frame().geometry(), kept);
 }
 
 void FrameTest::openReusesTheWindowOfAnOpenFile() {
