@@ -39,6 +39,13 @@ if(RTMIDI_FOUND)
   target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
   target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
 endif()
+# Driver checker, driver comparison and the text form of a source (they
+# compile and save, so they sit above the driver layer).
+sf_component(settingbytes SOURCES app/settingbytes*.cpp DEPS schema)
+sf_component(textform SOURCES app/textform*.cpp DEPS settingbytes valuetext msgrecord romnames sourcefile textcodec)
+sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext romnames sourcefile textcodec)
+sf_component(drivercheck SOURCES app/drivercheck*.cpp
+             DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 
 # The drop tests set values as a user types them.
 if(TARGET test_dragcopy)
@@ -47,6 +54,10 @@ endif()
 # The search tests walk a scanned library.
 if(TARGET test_search)
   target_link_libraries(test_search PRIVATE sf_library)
+endif()
+# The text form is also tried on generated list drivers.
+if(TARGET test_textform)
+  target_link_libraries(test_textform PRIVATE sf_library)
 endif()
 
 get_property(sf_all GLOBAL PROPERTY SF_COMPONENTS)

@@ -45,6 +45,15 @@ Commands:
                                 numeric converter; FIELD is one of signed, unsigned, hex,
                                 bits, ascii, roland, nibbles
   hexdump FILE                  print FILE as a hex dump
+  check [--root=DIR] FILE...    check driver sources; one line per finding:
+                                FILE SEVERITY REF TEXT (tab-separated); exit status 0 no
+                                finding, 3 warnings only, 4 errors. Driver file names are
+                                also compared among the FILEs and the drivers under DIR
+  diff A.d B.d                  list the settings whose values differ, one line per row:
+                                REF LABEL-PATH VALUE-IN-A VALUE-IN-B (tab-separated), then
+                                differing blocks and bytes; exit status 0 equal, 1 different
+  export FILE.d [OUT.txt]       write FILE.d as UTF-8 text (default: standard output)
+  import TEXT OUT.d             build a driver source from its text and save it as OUT.d
   --help                        show this text
 
 REF names one value as ID[:INDEX1[:INDEX2]], a missing index being -1:
@@ -58,7 +67,8 @@ FILE with its last extension replaced by ".d", the previous file becomes FILE.ba
 and the compiled driver is written beside it as FILE.dev. A write-protected file
 stops the save.
 
-Exit status: 0 success, 1 failure (reason on standard error), 2 usage error.
+Exit status: 0 success, 1 failure (reason on standard error), 2 usage error;
+check and diff answer as described above.
 )";
 }
 
@@ -74,6 +84,8 @@ constexpr Command kCommands[] = {
     {"choose", cmdChoose},   {"tree", cmdTree},       {"message", cmdMessage},
     {"compile", cmdCompile}, {"search", cmdSearch},   {"rom-names", cmdRomNames},
     {"list-driver", cmdListDriver}, {"convert", cmdConvert}, {"hexdump", cmdHexdump},
+    {"check", cmdCheck},     {"diff", cmdDiff},       {"export", cmdExport},
+    {"import", cmdImport},
 };
 
 void setHexPrefixOption(std::string_view value) {

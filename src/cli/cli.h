@@ -99,5 +99,9 @@ int cmdRomNames(const Args& args, Io& io);
 int cmdListDriver(const Args& args, Io& io);
 int cmdConvert(const Args& args, Io& io);
 int cmdHexdump(const Args& args, Io& io);
+int cmdCheck(const Args& args, Io& io);
+int cmdDiff(const Args& args, Io& io);
+int cmdExport(const Args& args, Io& io);
+int cmdImport(const Args& args, Io& io);
 
 }  // namespace sf::cli

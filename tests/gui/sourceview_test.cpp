@@ -266,6 +266,12 @@ class SourceViewTest : public QObject {
         QVERIFY(b.view.dropOn(line.get(), makeRef(31, 5)));
         QCOMPARE(b.value(makeRef(31, 5)), QStringLiteral("see manual"));
 
+        // The general settings carry the module count: the tree grows.
+        std::unique_ptr<QMimeData> general(a.view.dragData(makeRef(2)));
+        QVERIFY(b.view.dropOn(general.get(), makeRef(2)));
+        QVERIFY(b.view.selectRef(makeRef(105, 2)));
+        QCOMPARE(b.value(makeRef(105, 2)), QString());  // until a name is typed
+
         // Data from a view that is gone is refused.
         auto* gone = new SourceView(*docWithModules(1).release(), {});
         std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));

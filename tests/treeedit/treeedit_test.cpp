@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "app/treefilter.h"
 #include "source/valuetext.h"
+#include "support/random_record.h"
 
 using namespace sf;
 
@@ -119,4 +122,28 @@ TEST(TreeFilter, MatchesKeepTheirParents) {
     EXPECT_EQ(std::count(all.begin(), all.end(), true), static_cast<long>(rows.size()));
     const auto none = filterTreeRows(*r, rows, "no-such-text-anywhere");
     EXPECT_EQ(std::count(none.begin(), none.end(), true), 0);
+}
+
+// The settings tree evaluates only the changed module's rows (and the global
+// ones) after an edit inside a module: no rule may look into another module.
+TEST(TreeEdit, ModuleRulesReadTheirOwnModuleOnly) {
+    std::mt19937 rng(5);
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        auto r = testsupport::randomRecord(seed, 4);
+        const auto rows = buildTreeRows(*r);
+        const int changed = static_cast<int>(seed % 4);
+        auto states = [&](const SourceRecord& rec) {
+            std::vector<bool> out;
+            for (const TreeRow& row : rows)
+                if (isModuleSetting(row.ref.id) && row.ref.index1 != changed)
+                    out.push_back(isEnabled(rec, row.ref));
+            return out;
+        };
+        const auto before = states(*r);
+        // Scramble the changed module's bytes.
+        const std::size_t base = rec::moduleBase(changed);
+        for (std::size_t i = 0; i < rec::kModuleSize; ++i)
+            r->bytes[base + i] = static_cast<std::uint8_t>(rng());
+        EXPECT_EQ(states(*r), before) << seed;
+    }
 }

@@ -579,6 +579,7 @@ public:
     void fillHeader(bool asciiTable);
     void fillModule(int m);
     DriverBuilder& builder() { return b_; }
+    void measureInto(std::vector<BlockPlacement>* layout) { b_.measureInto(layout); }
 
 private:
     void fillInstrumentList();
@@ -915,6 +916,11 @@ bool DriverBuilder::appendBlock(ConstByteSpan data, std::size_t refField) {
     const std::size_t at = image_.size();
     putLE16(bytes(), refField, 0);
     if (data.empty()) return true;
+    if (layout_) {
+        layout_->push_back({refField, measured_, data.size()});
+        measured_ += 2 + data.size() + (data.size() & 1);
+        return true;
+    }
     if (overflowed_ || at >= kBlockStartLimit || data.size() > kMaxBlockLength) {
         overflowed_ = true;
         return false;
@@ -955,6 +961,20 @@ bool swapDriverByteOrder(ByteSpan image) {
     for (std::size_t f : kHeaderComputed16) swap16(image, f);
     for (std::size_t f : kHeaderComputed32) swap32(image, f);
     return ok;
+}
+
+std::vector<BlockPlacement> driverBlockLayout(const SourceRecord& source) {
+    std::vector<BlockPlacement> layout;
+    const int modules = validModuleCount(source);
+    if (modules == 0) return layout;
+    bool asciiTable = false;
+    for (int m = 0; m < modules; ++m)
+        if (source.modU16(m, src::kMNamingFlags) & kNamingAscii) asciiTable = true;
+    Compiler c(source, modules);
+    c.measureInto(&layout);
+    c.fillHeader(asciiTable);
+    for (int m = 0; m < modules; ++m) c.fillModule(m);
+    return layout;
 }
 
 CompileResult compileDriver(const SourceRecord& source, Prompter* prompter) {

@@ -280,6 +280,19 @@ struct CompileResult {
     bool ok() const { return error == CompileError::None; }
 };
 
+// One block of the image as the compiler places it: the reference field
+// (offset in the fixed part) and where the block would start, with its data
+// length.
+struct BlockPlacement {
+    std::size_t refField;
+    std::size_t start;
+    std::size_t length;
+};
+// The blocks of the driver in the order the compiler appends them, placed as
+// if references had no 16-bit limit (so that a driver too large to compile
+// shows where and by how much it overflows). Empty without a named module.
+std::vector<BlockPlacement> driverBlockLayout(const SourceRecord& source);
+
 // Compiles a driver source. A failure is reported through `prompter` (when
 // given) with the stop icon and gives an empty image. The record is only read.
 CompileResult compileDriver(const SourceRecord& source, Prompter* prompter = nullptr);
@@ -299,7 +312,9 @@ MessageView messageAt(const SourceRecord& r, std::size_t unitsOffset, std::size_
 // running offset R is the current image size.
 class DriverBuilder {
 public:
-    explicit DriverBuilder(std::size_t fixedSize) : image_(fixedSize, 0) {}
+    explicit DriverBuilder(std::size_t fixedSize) : image_(fixedSize, 0), measured_(fixedSize) {}
+    // Only records where each block would go; no block area is built.
+    void measureInto(std::vector<BlockPlacement>* layout) { layout_ = layout; }
 
     ByteSpan bytes() { return ByteSpan(image_); }
     std::size_t offset() const { return image_.size(); }
@@ -320,6 +335,8 @@ public:
 private:
     std::vector<std::uint8_t> image_;
     bool overflowed_ = false;
+    std::vector<BlockPlacement>* layout_ = nullptr;
+    std::size_t measured_;
 };
 
 // Converts a little-endian image, as the builder leaves it, to the file's

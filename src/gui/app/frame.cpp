@@ -531,6 +531,7 @@ void SFFrameWindow::closeEvent(QCloseEvent* event) {
     }
     if (HelpWindow* h = contextHelpWindow()) h->close();
     event->accept();
+    emit closed();
 }
 
 void SFFrameWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -3,6 +3,7 @@
 // that act on the active document.
 //
 // Other parts of the program plug in through:
+//   installFrameExtensions (frame_extensions.cpp)  one call per feature, at start-up
 //   SFFrameWindow::instance()            the one main window
 //   commandAction("actionXyz")           a menu command (QAction by object
 //                                        name), present and disabled until
@@ -103,6 +104,8 @@ public:
 signals:
     // The active document window changed (or none is active).
     void activeDocumentChanged(sf::gui::Document* doc);
+    // The window was closed for good (every document closed): the program ends.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -7,10 +7,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
-#include <unistd.h>
+#include <QSocketNotifier>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/frame.h"
+#include "app/frame_extensions.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
 #include "patchtools/install_editors.h"
@@ -72,6 +76,7 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     // The preferences are read once the main window exists (its document
     // types name their sections).
     frame_ = std::make_unique<SFFrameWindow>(prefs_, &layout_);
+    installFrameExtensions(*frame_);
     std::vector<std::string> types;
     for (const auto& t : frame_->documents().types()) types.push_back(t->name().toStdString());
     prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());
@@ -167,6 +172,36 @@ bool handOverToRunningCopy(const QString& socketName, const QStringList& files) 
     return true;
 }
 
+namespace {
+
+// SIGTERM and SIGINT (the session ending, a kill from a terminal) close the
+// main window the ordinary way, so that the settings and the layout are saved
+// and modified documents are asked about.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void closeOnSignals(SFFrameWindow* frame) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, frame);
+    QObject::connect(notifier, &QSocketNotifier::activated, frame, [frame] {
+        char c;
+        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
+        frame->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGINT, &sa, nullptr);
+}
+
+}  // namespace
+
 int runSysforge(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
@@ -186,6 +221,8 @@ int runSysforge(int argc, char** argv) {
 
     SysforgeApp sysforge(SysforgeApp::Options{QString(), socket});
     SFFrameWindow* frame = sysforge.frame();
+    QObject::connect(frame, &SFFrameWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    closeOnSignals(frame);
     frame->show();
     frame->openFiles(files);
     return app.exec();

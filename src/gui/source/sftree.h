@@ -12,7 +12,7 @@ class QMimeData;
 namespace sf::gui {
 
 class TSftTree : public QTreeView {
-  public:
+public:
     struct Handlers {
         std::function<void(const QModelIndex&)> click;
         std::function<void(const QModelIndex&, bool ctrl)> doubleClick;
@@ -33,7 +33,7 @@ class TSftTree : public QTreeView {
     // Closes an open edit box without storing its text.
     void cancelEdit();
 
-  protected:
+protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -43,7 +43,7 @@ class TSftTree : public QTreeView {
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-  private:
+private:
     Handlers handlers_;
     bool grid_ = false;
 };
@@ -51,7 +51,7 @@ class TSftTree : public QTreeView {
 // Draws the cells (grid lines when asked) and provides the in-place edit box
 // of the Value column.
 class SftDelegate : public QStyledItemDelegate {
-  public:
+public:
     // Limit of typed characters for an index; commit of the edited text.
     std::function<int(const QModelIndex&)> lengthLimit;
     std::function<void(const QModelIndex&, const QString&)> commit;
@@ -67,7 +67,7 @@ class SftDelegate : public QStyledItemDelegate {
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
 
-  private:
+private:
     TSftTree* tree_;
 };
 

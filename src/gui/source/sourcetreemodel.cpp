@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <algorithm>
 
 #include "app/document.h"
 #include "source/valuetext.h"
@@ -44,6 +45,14 @@ void SourceTreeModel::rebuild() {
         nodes_.push_back(Node{row, parent, 0, {}});
         open.push_back(static_cast<int>(i));
         byRef_.emplace(refKey(row.ref.id, row.ref.index1, row.ref.index2), static_cast<int>(i));
+    }
+    moduleRows_.assign(rec::kModules, {0, 0});
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const SettingRef& ref = rows_[i].ref;
+        if (!isModuleSetting(ref.id) || ref.index1 < 0 || ref.index1 >= rec::kModules) continue;
+        auto& range = moduleRows_[static_cast<std::size_t>(ref.index1)];
+        if (range.first == range.second) range.first = i;
+        range.second = i + 1;
     }
     enabled_.assign(nodes_.size(), 1);
     for (std::size_t i = 0; i < nodes_.size(); ++i)
@@ -103,9 +112,9 @@ void SourceTreeModel::emitRowChanged(int node) {
     if (first.isValid()) emit dataChanged(first, indexOf(node, CommentColumn));
 }
 
-void SourceTreeModel::evaluateEnabled() {
+void SourceTreeModel::evaluateRange(std::size_t first, std::size_t last) {
     const SourceRecord& r = doc_.working();
-    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    for (std::size_t i = first; i < last && i < nodes_.size(); ++i) {
         const SettingItem* item = nodes_[i].row.ref.item;
         if (item == nullptr || !item->has(setting_flag::Conditional)) continue;
         const char now = sf::isEnabled(r, nodes_[i].row.ref) ? 1 : 0;
@@ -113,6 +122,32 @@ void SourceTreeModel::evaluateEnabled() {
         enabled_[i] = now;
         emitRowChanged(static_cast<int>(i));
     }
+}
+
+void SourceTreeModel::evaluateEnabled() {
+    evaluateRange(0, nodes_.size());
+}
+
+void SourceTreeModel::evaluateEnabledAfter(int module) {
+    if (module < 0 || module >= rec::kModules) {
+        evaluateEnabled();
+        return;
+    }
+    // The global rows (before and after the modules), then the module's own.
+    std::size_t firstModule = nodes_.size(), lastModule = 0;
+    for (const auto& [first, last] : moduleRows_)
+        if (first != last) {
+            firstModule = std::min(firstModule, first);
+            lastModule = std::max(lastModule, last);
+        }
+    if (firstModule > lastModule) {
+        evaluateEnabled();
+        return;
+    }
+    evaluateRange(0, firstModule);
+    evaluateRange(lastModule, nodes_.size());
+    const auto& own = moduleRows_[static_cast<std::size_t>(module)];
+    evaluateRange(own.first, own.second);
 }
 
 void SourceTreeModel::valueChanged(int node) {
@@ -261,6 +296,10 @@ QVariant SourceTreeModel::headerData(int section, Qt::Orientation orientation, i
         default:
             return {};
     }
+}
+
+QStringList SourceTreeModel::mimeTypes() const {
+    return {QString::fromLatin1(kSettingMimeType)};
 }
 
 Qt::ItemFlags SourceTreeModel::flags(const QModelIndex& index) const {

@@ -18,8 +18,11 @@ class SourceDoc;
 
 namespace sf::gui {
 
+// The MIME type of a setting dragged from a settings tree.
+inline constexpr char kSettingMimeType[] = "application/x-sysforge-setting";
+
 class SourceTreeModel : public QAbstractItemModel {
-  public:
+public:
     enum Column { ParameterColumn = 0, ValueColumn = 1, CommentColumn = 2, ColumnCount = 3 };
 
     explicit SourceTreeModel(SourceDoc& doc, QObject* parent = nullptr);
@@ -46,6 +49,11 @@ class SourceTreeModel : public QAbstractItemModel {
 
     // Evaluates every row's enabled state again; signals the rows that changed.
     void evaluateEnabled();
+    // The same after a change of one value: the rules of a module's rows
+    // read that module and the global part only, so a change inside module
+    // `module` (0..15) leaves the other modules' rows as they are; -1
+    // evaluates every row.
+    void evaluateEnabledAfter(int module);
     // Signals that the values of these rows changed.
     void valueChanged(int node);
     void allValuesChanged();
@@ -65,8 +73,10 @@ class SourceTreeModel : public QAbstractItemModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
     Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    // The drag data of SourceView (the view itself performs the drop).
+    QStringList mimeTypes() const override;
 
-  private:
+private:
     struct Node {
         TreeRow row;
         int parent;                 // node, -1 for a top-level row
@@ -74,6 +84,7 @@ class SourceTreeModel : public QAbstractItemModel {
         std::vector<int> children;  // shown children
     };
     void link(const std::vector<bool>* shown);
+    void evaluateRange(std::size_t first, std::size_t last);
     void emitRowChanged(int node);
     QVariant decoration(const SettingItem& item, int column) const;
 
@@ -82,6 +93,8 @@ class SourceTreeModel : public QAbstractItemModel {
     std::vector<Node> nodes_;
     std::vector<int> top_;  // shown top-level nodes
     std::vector<char> enabled_;
+    // Rows of each module: [first, last) node positions (empty for absent modules).
+    std::vector<std::pair<std::size_t, std::size_t>> moduleRows_;
     std::unordered_map<std::uint64_t, int> byRef_;
     bool filtered_ = false;
     bool showDisabled_ = true;

@@ -130,7 +130,7 @@ struct SourceView::Impl : SourceDocObserver {
             for (int id = kFirstStructureSetting; id <= kLastStructureSetting; ++id)
                 model->valueChanged(model->findNode(id, ref.index1, -1));
         doc->checkpoint();
-        model->evaluateEnabled();
+        model->evaluateEnabledAfter(isModuleSetting(ref.id) ? ref.index1 : -1);
         changed();
     }
 
@@ -205,7 +205,11 @@ struct SourceView::Impl : SourceDocObserver {
         const SettingRef ref = model->ref(node);
         const ValueEditor* editor = findValueEditor(ref);
         if (editor == nullptr) return;
-        if ((*editor)(ValueEditContext{q, *doc, ref})) valueChanged(node);
+        if (!(*editor)(ValueEditContext{q, *doc, ref})) return;
+        valueChanged(node);
+        // A dialog may have changed more than its own row.
+        model->evaluateEnabled();
+        tree->viewport()->update();
     }
 
     void toggle(int node) {
@@ -490,9 +494,11 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     build();
     d.applyOptions();
 
-    const int unit = std::max(4, fontMetrics().averageCharWidth());
-    for (int c = 0; c < 2; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
-    d.tree->header()->setDefaultSectionSize(kColumnUnits[2] * unit);
+    // The mean advance of the lower-case letters: some fonts report an
+    // average character width far above what text really takes.
+    const int unit = std::max(
+        4, fontMetrics().horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz")) / 26);
+    for (int c = 0; c < 3; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
 
     connect(d.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now) {
@@ -598,7 +604,7 @@ QList<QAction*> SourceView::optionActions() const {
 }
 
 QString SourceView::dragMimeType() {
-    return QStringLiteral("application/x-sysforge-setting");
+    return QString::fromLatin1(kSettingMimeType);
 }
 
 QMimeData* SourceView::dragData(const SettingRef& ref) const {

@@ -32,7 +32,7 @@ struct ViewOptions {
 
 class SourceView : public QWidget {
     Q_OBJECT
-  public:
+public:
     SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* parent = nullptr);
     ~SourceView() override;
 
@@ -83,7 +83,7 @@ class SourceView : public QWidget {
     // false when the drop is refused (nothing changes then).
     bool dropOn(const QMimeData* data, const SettingRef& target);
 
-  signals:
+signals:
     // The document's modified state may have changed (after every change,
     // undo, redo, drop).
     void modifiedChanged(bool modified);
@@ -96,7 +96,7 @@ class SourceView : public QWidget {
     // (mode: sf::SearchMode as int).
     void searchRequested(int mode, const sf::SettingRef& ref);
 
-  private:
+private:
     struct Impl;
     Impl* d_;
 };

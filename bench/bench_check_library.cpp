@@ -1,0 +1,131 @@
+// Checking a whole driver library compared with a search over the same
+// library: files per second of `check` (read every source, run every rule,
+// compare driver file names) against the search for a module name. Target:
+// the check takes at most twice the time of the search.
+//
+// The library is the search benchmark's: 2,000 driver sources of three named
+// modules each, in 20 folders, read once before measuring (warm cache).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/drivercheck.h"
+#include "driver/library.h"
+#include "framework/fileio.h"
+#include "source/schema.h"
+#include "source/search.h"
+#include "source/sourcefile.h"
+
+namespace fs = std::filesystem;
+using namespace sf;
+
+namespace {
+
+constexpr int kDrivers = 2000;
+
+struct LibraryFixture {
+    fs::path root;
+    std::vector<fs::path> paths;
+    std::unique_ptr<SourceRecord> current;
+
+    LibraryFixture() {
+        std::random_device rd;
+        root = fs::temp_directory_path() / ("sysforge-bench-check-" + std::to_string(rd()));
+        fs::create_directories(root);
+        const char* names[] = {"Voice", "Performance", "Drums", "Setup", "Multi"};
+        for (int i = 0; i < kDrivers; ++i) {
+            auto r = newSource();
+            r->setU16(rec::kModuleCount, 3);
+            for (int m = 0; m < 3; ++m) r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
+            r->setU16(174, static_cast<std::uint16_t>(i % 7));
+            auto image = buildFileImage(*r);
+            char name[32];
+            std::snprintf(name, sizeof name, "dir%02d/DRV%04d.D", i % 20, i);
+            fs::path p = root / name;
+            fs::create_directories(p.parent_path());
+            std::ofstream(p, std::ios::binary)
+                .write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
+        }
+        paths = scanDriverSources(root);
+        current = newSource();
+        current->setText(rec::moduleBase(0), rec::kModNameSize, "Drums");
+    }
+    ~LibraryFixture() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+};
+
+LibraryFixture& fixture() {
+    static LibraryFixture f;
+    return f;
+}
+
+struct Rate {
+    double wall = 0;
+    double cpu = 0;
+};
+Rate g_search, g_check;
+
+struct RateTimer {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    std::clock_t cpu = std::clock();
+    Rate rate(std::size_t files) const {
+        const double w = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+        const double c = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+        return {static_cast<double>(files) / w, c > 0 ? static_cast<double>(files) / c : 0};
+    }
+};
+
+void BM_Search(benchmark::State& state) {
+    auto& f = fixture();
+    const SettingRef ref = makeRef(107, 0);
+    std::size_t files = 0;
+    RateTimer timer;
+    for (auto _ : state) files += static_cast<std::size_t>(searchDrivers(*f.current, ref, SearchMode::SameValue, f.paths).examined);
+    g_search = timer.rate(files);
+    state.SetItemsProcessed(static_cast<std::int64_t>(files));
+}
+BENCHMARK(BM_Search)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What `sysforge-cli check` does for a library: read, check, index the names,
+// then the collisions of every driver.
+void BM_CheckLibrary(benchmark::State& state) {
+    auto& f = fixture();
+    std::size_t files = 0, findings = 0;
+    RateTimer timer;
+    for (auto _ : state) {
+        findings = 0;
+        for (const auto& file : checkDriverFiles(f.paths)) findings += file.findings.size();
+        files += f.paths.size();
+    }
+    g_check = timer.rate(files);
+    state.SetItemsProcessed(static_cast<std::int64_t>(files));
+    state.counters["findings"] = static_cast<double>(findings);
+}
+BENCHMARK(BM_CheckLibrary)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    fixture();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (g_search.cpu > 0 && g_check.cpu > 0) {
+        std::printf("\nwall clock: search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
+                    g_search.wall, g_check.wall, g_search.wall / g_check.wall);
+        std::printf("cpu time:   search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
+                    g_search.cpu, g_check.cpu, g_search.cpu / g_check.cpu);
+        std::printf("target: check within 2x of the search: %s\n", g_search.cpu / g_check.cpu <= 2.0 ? "met" : "NOT met");
+    }
+    return 0;
+}

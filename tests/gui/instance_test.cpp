@@ -1,0 +1,93 @@
+// Two real processes: a second start hands its files to the running copy and
+// ends with exit code 1; the running copy opens them.
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/sysforgeapp.h"
+
+using sf::gui::SysforgeApp;
+
+namespace {
+
+QProcessEnvironment envFor(const QString& configDir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SYSFORGE_CONFIG_DIR", configDir);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_LOGGING_RULES", "qt.qpa.*=false");
+    return env;
+}
+
+bool waitForServer(const QString& name, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QLocalSocket s;
+        s.connectToServer(name);
+        if (s.waitForConnected(100)) return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+}  // namespace
+
+class InstanceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void secondStartHandsOverItsFiles() {
+        QTemporaryDir dir;
+        const QString config = dir.filePath("config");
+        const QString socket = SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(config));
+        QProcess cli;
+        cli.start(SF_CLI_PATH, {"new", dir.filePath("handed.d")});
+        QVERIFY(cli.waitForFinished(10000));
+
+        QProcess first;
+        first.setProcessEnvironment(envFor(config));
+        first.start(SF_GUI_PATH, {"NR"});
+        QVERIFY(first.waitForStarted(5000));
+        QVERIFY2(waitForServer(socket, 8000), qPrintable(socket));
+
+        // The second start works in another folder: a relative name is made
+        // absolute before it is handed over.
+        QProcess second;
+        second.setProcessEnvironment(envFor(config));
+        second.setWorkingDirectory(dir.path());
+        second.start(SF_GUI_PATH, {"handed.d"});
+        QVERIFY(second.waitForFinished(8000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 1);
+
+        QProcess third;  // an empty command line only brings the window forward
+        third.setProcessEnvironment(envFor(config));
+        third.start(SF_GUI_PATH, {});
+        QVERIFY(third.waitForFinished(8000));
+        QCOMPARE(third.exitCode(), 1);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // Ending the running copy the ordinary way writes its layout, which
+        // names every document window it had open.
+        QTest::qWait(300);
+        first.terminate();
+        QVERIFY(first.waitForFinished(8000));
+        QFile layout(config + "/layout.dat");
+        QVERIFY(layout.open(QIODevice::ReadOnly));
+        const QByteArray text = layout.readAll();
+        QVERIFY2(text.contains(("File1=" + QDir(dir.path()).filePath("handed.d")).toUtf8()), text.constData());
+        QVERIFY(!text.contains("File2="));
+        QVERIFY(QFile::exists(config + "/main.set"));
+    }
+
+    void noRunningCopyMeansNoHandOver() {
+        QTemporaryDir dir;
+        const QString socket = SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("none")));
+        QVERIFY(!sf::gui::handOverToRunningCopy(socket, {"/x.d"}));
+    }
+};
+
+QTEST_MAIN(InstanceTest)
+#include "instance_test.moc"

@@ -1,0 +1,124 @@
+// "Save and run Arranta": the driver goes into the host's VANTOR.DAT folder
+// and the host starts in its own folder; a wrong host path opens the
+// Preferences; a source never saved only asks for a name.
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include "app/document.h"
+#include "app/preferencesdialog.h"
+#include "app/sourcedocument.h"
+#include "source/valuetext.h"
+#include "support/app_fixture.h"
+
+using namespace sf;
+using namespace sf::gui;
+using sf::testsupport::AppFixture;
+
+namespace {
+
+// A host program that writes its working folder into `record`.
+QString makeHost(const AppFixture& f, const QString& record) {
+    QDir(f.dir()).mkpath("seq/VANTOR.DAT");
+    const QString host = f.path("seq/arranta");
+    QFile s(host);
+    if (!s.open(QIODevice::WriteOnly)) return {};
+    s.write(("#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n").toUtf8());
+    s.close();
+    s.setPermissions(s.permissions() | QFile::ExeOwner);
+    return host;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class SaveAndRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void writesTheDriverAndStartsTheHostInItsFolder() {
+        AppFixture f;
+        const QString record = f.path("ran.txt");
+        f.app().preferences().hostPath = makeHost(f, record).toStdString();
+        const QString src = f.makeSource("my.synth.d", 3);
+        f.frame().openFiles({src});
+        auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
+        parseValue(doc->source().working(), makeRef(107, 1), "Voices");
+        doc->source().checkpoint();
+        emit doc->modifiedChanged(true);
+
+        f.trigger("actionSaveAndRun");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
+        QCOMPARE(readAll(record).trimmed(), QDir(f.path("seq")).canonicalPath().toUtf8());
+        // Saved first (the changed source), and the driver written in both places.
+        QVERIFY(!doc->isModified());
+        QVERIFY(QFile::exists(f.path("my.synth.bak")));
+        const QByteArray driver = readAll(f.path("seq/VANTOR.DAT/my.synth.dev"));
+        QVERIFY(driver.startsWith("DEV "));
+        QCOMPARE(driver, readAll(f.path("my.synth.dev")));
+        QVERIFY(f.prompter().messages.empty());
+    }
+
+    void missingDriverFolderStartsNothing() {
+        AppFixture f;
+        const QString record = f.path("ran.txt");
+        f.app().preferences().hostPath = makeHost(f, record).toStdString();
+        QDir(f.path("seq/VANTOR.DAT")).removeRecursively();
+        f.frame().openFiles({f.makeSource("a.d")});
+        f.trigger("actionSaveAndRun");
+        QCOMPARE(f.prompter().messages.size(), size_t(1));
+        QCOMPARE(f.prompter().messages[0].text, std::string("Error while saving driver in folder VANTOR.DAT"));
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(record));
+    }
+
+    void wrongHostPathOpensThePreferences() {
+        for (const char* host : {"", "missing/arranta", "seq"}) {
+            AppFixture f;
+            QDir(f.dir()).mkpath("seq");
+            f.app().preferences().hostPath = *host ? f.path(host).toStdString() : std::string();
+            f.frame().openFiles({f.makeSource("a.d")});
+            bool dialogShown = false;
+            QTimer::singleShot(0, [&] {
+                auto* d = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
+                dialogShown = d != nullptr;
+                if (d) d->reject();
+            });
+            f.trigger("actionSaveAndRun");
+            QVERIFY2(dialogShown, host);
+            QCOMPARE(f.prompter().messages.size(), size_t(1));
+            QCOMPARE(f.prompter().messages[0].text,
+                     std::string("To use this function, you must set a valid location/name for Arranta in "
+                                 "the preferences."));
+            QCOMPARE(f.prompter().messages[0].icon, MessageIcon::Stop);
+        }
+    }
+
+    void neverSavedSourceOnlyAsksForAName() {
+        AppFixture f;
+        const QString record = f.path("ran.txt");
+        f.app().preferences().hostPath = makeHost(f, record).toStdString();
+        int dialogs = 0;
+        f.frame().documents().setFileDialog(
+            [&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&, const QStringList&, int*) {
+                ++dialogs;
+                return f.path("named");
+            });
+        f.frame().documents().newDocument();
+        f.trigger("actionSaveAndRun");
+        QCOMPARE(dialogs, 1);
+        QVERIFY(QFile::exists(f.path("named.d")));
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(record));  // the user gives the command again
+        QVERIFY(!QFile::exists(f.path("seq/VANTOR.DAT/named.dev")));
+    }
+};
+
+QTEST_MAIN(SaveAndRunTest)
+#include "saveandrun_test.moc"
