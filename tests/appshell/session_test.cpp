@@ -64,6 +64,7 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     WindowLayout l;
     l.mainGeometry = {1, 2, 3, 0xFF};
     l.mainMaximized = true;
+    l.mainBars = {0, 0, 0xAB};
     l.setDocumentGeometry(t.path() / "a.d", {10, 11});
     l.setDocumentGeometry(t.path() / "b.d", {20});
     l.setDocumentGeometry(t.path() / "x" / ".." / "a.d", {12});  // same file: replaced
@@ -73,6 +74,7 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     back.load(t / "layout.dat");
     EXPECT_EQ(back.mainGeometry, l.mainGeometry);
     EXPECT_TRUE(back.mainMaximized);
+    EXPECT_EQ(back.mainBars, l.mainBars);
     EXPECT_EQ(back.documentCount(), 2u);
     ASSERT_TRUE(back.documentGeometry(t.path() / "a.d"));
     EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});

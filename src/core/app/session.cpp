@@ -108,10 +108,12 @@ std::vector<std::uint8_t> readBlob(const Config& c, std::string_view name, int i
 void WindowLayout::load(const std::filesystem::path& path) {
     docs_.clear();
     mainGeometry.clear();
+    mainBars.clear();
     Config c("Layout", path, false);
     c.selectSection("MainWindow");
     mainGeometry = readBlob(c, "Geometry", 0);
     mainMaximized = c.readInt("Maximized", 0, 0) != 0;
+    mainBars = readBlob(c, "Bars", 0);
     c.selectRoot();
     c.selectSection("Documents");
     for (int i = 1; i <= static_cast<int>(kMaxDocuments); ++i) {
@@ -129,6 +131,7 @@ bool WindowLayout::save(const std::filesystem::path& path) const {
     c.selectSection("MainWindow");
     c.writeBytes("Geometry", 0, mainGeometry);
     c.writeInt("Maximized", 0, mainMaximized ? 1 : 0);
+    c.writeBytes("Bars", 0, mainBars);
     c.selectRoot();
     c.selectSection("Documents");
     for (std::size_t i = 0; i < docs_.size(); ++i) {

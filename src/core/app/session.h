@@ -55,6 +55,8 @@ public:
 
     std::vector<std::uint8_t> mainGeometry;
     bool mainMaximized = false;
+    // The toolkit's own record of the main window's bars (which are shown).
+    std::vector<std::uint8_t> mainBars;
 
     const std::vector<std::uint8_t>* documentGeometry(const std::filesystem::path& file) const;
     void setDocumentGeometry(const std::filesystem::path& file, std::vector<std::uint8_t> geometry);

@@ -157,8 +157,8 @@ Document* DocumentManager::show(std::unique_ptr<Document> doc) {
         applyGeometry(*w, *kept);
     } else {
         const QSize area = client_.viewport()->size();
-        w->resize(std::max(320, std::min(760, area.width() * 4 / 5)),
-                  std::max(240, std::min(560, area.height() * 4 / 5)));
+        w->resize(std::max(320, std::min(1000, area.width() * 9 / 10)),
+                  std::max(240, std::min(720, area.height() * 9 / 10)));
     }
     connect(w, &QObject::destroyed, this, &DocumentManager::documentsChanged, Qt::QueuedConnection);
     w->show();

@@ -509,6 +509,11 @@ void SFFrameWindow::showAbout() {
     dlg->open();
 }
 
+void SFFrameWindow::restoreBars(const QByteArray& state) {
+    restoreState(state);
+    updateOptionChecks();
+}
+
 void SFFrameWindow::raiseToFront() {
     if (isMinimized()) showNormal();
     show();
@@ -528,6 +533,8 @@ void SFFrameWindow::closeEvent(QCloseEvent* event) {
         out << qint32(1) << g;
         layout_->mainGeometry.assign(bytes.begin(), bytes.end());
         layout_->mainMaximized = isMaximized();
+        const QByteArray bars = saveState();
+        layout_->mainBars.assign(bars.begin(), bars.end());
     }
     if (HelpWindow* h = contextHelpWindow()) h->close();
     event->accept();

@@ -98,6 +98,9 @@ public:
     void saveAndRun();
     void showAbout();
 
+    // Puts the bars back as a previous run left them (QMainWindow::saveState).
+    void restoreBars(const QByteArray& state);
+
     // Brings the window to the front (after a hand-over from a second start).
     void raiseToFront();
 

@@ -32,7 +32,6 @@ bool SourceDocument::save(const QString& path) {
 QWidget* SourceDocument::createView(QWidget* parent) {
     auto& t = static_cast<SourceDocType&>(type());
     view_ = new SourceView(*doc_, t.viewOptions(), parent);
-    view_->build();
     connect(view_, &SourceView::modifiedChanged, this, &Document::modifiedChanged);
     return view_;
 }

@@ -7,6 +7,8 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QScreen>
+#include <QStyle>
 #include <QSocketNotifier>
 #include <pwd.h>
 #include <signal.h>
@@ -82,7 +84,14 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());
     setHexPrefixIndex(prefs_.hexType);
 
-    if (!layout_.mainGeometry.empty()) {
+    if (layout_.mainGeometry.empty()) {
+        // First start: most of the screen, centred.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect avail = screen->availableGeometry();
+            const QSize size(std::min(1280, avail.width() * 17 / 20), std::min(900, avail.height() * 17 / 20));
+            frame_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, avail));
+        }
+    } else {
         QByteArray bytes(reinterpret_cast<const char*>(layout_.mainGeometry.data()),
                          static_cast<qsizetype>(layout_.mainGeometry.size()));
         QDataStream in(bytes);
@@ -93,6 +102,9 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
             r.width() < 20000 && r.height() < 20000)
             frame_->setGeometry(r);
         if (layout_.mainMaximized) frame_->setWindowState(Qt::WindowMaximized);
+        if (!layout_.mainBars.empty())
+            frame_->restoreBars(QByteArray(reinterpret_cast<const char*>(layout_.mainBars.data()),
+                                            static_cast<qsizetype>(layout_.mainBars.size())));
     }
 
     if (!options.socketName.isEmpty()) {

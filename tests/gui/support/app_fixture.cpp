@@ -14,6 +14,12 @@ AppFixture::AppFixture() {
     app_->frame()->show();
 }
 
+void AppFixture::restart() {
+    app_.reset();
+    app_ = std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_->frame()->show();
+}
+
 AppFixture::~AppFixture() {
     app_.reset();
     gui::setPrompter(previous_);
@@ -29,7 +35,7 @@ int runCli(const QStringList& args) {
 QString AppFixture::makeSource(const QString& name, int modules) {
     const QString p = path(name);
     runCli({"new", p});
-    if (modules != 1) runCli({"set", p, "103", QString::number(modules)});  // "Number of modules"
+    if (modules != 1) runCli({"set", p, "103", QString::number(modules)});
     return p;
 }
 

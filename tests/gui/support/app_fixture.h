@@ -27,6 +27,9 @@ public:
 
     // Writes a new driver source with `modules` modules through sysforge-cli.
     QString makeSource(const QString& name, int modules = 1);
+    // Ends the editor (saving its settings and layout) and starts it again
+    // on the same settings folder.
+    void restart();
     // Triggers the frame command `objectName`.
     void trigger(const char* objectName);
 
