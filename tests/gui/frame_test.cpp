@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -244,6 +245,15 @@ void FrameTest::windowCommandsFollowTheWindows() {
     QVERIFY(enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
     f.trigger("actionRestoreAll");
     QVERIFY(enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    // The menu lists the windows; choosing one activates it.
+    QMenu* menu = w.findChild<QMenu*>("menuWindow");
+    emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        if (a->isCheckable()) entries << a->text();
+    QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
+    menu->actions().at(menu->actions().size() - 2)->trigger();
+    QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
     f.trigger("actionTileVertically");
     auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
     QCOMPARE(wins[0]->height(), w.client()->viewport()->height());

@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QDialog>
@@ -259,7 +260,11 @@ void SFFrameWindow::buildMenus() {
         client_->restoreAll();
         updateCommands();
     });
-    connect(windowMenu_, &QMenu::aboutToShow, this, &SFFrameWindow::updateWindowMenu);
+    connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
+        updateWindowMenu();
+        fillWindowList();
+    });
+    windowList_ = new QActionGroup(this);
 
     QMenu* helpMenu = bar->addMenu(tr("&Help"));
     helpMenu->setObjectName(QStringLiteral("menuHelp"));
@@ -392,6 +397,32 @@ void SFFrameWindow::updateWindowMenu() {
     for (const char* n : {"actionCascade", "actionTileVertically", "actionTileHorizontally",
                           "actionArrangeMinimized"})
         commandAction(n)->setEnabled(s.closeAll);
+}
+
+// The open document windows at the end of the "&Window" menu, the active one checked.
+void SFFrameWindow::fillWindowList() {
+    for (QAction* a : windowList_->actions()) {
+        windowMenu_->removeAction(a);
+        delete a;
+    }
+    const auto wins = client_->subWindowList(QMdiArea::CreationOrder);
+    if (wins.isEmpty()) return;
+    windowList_->addAction(windowMenu_->addSeparator());
+    int n = 0;
+    for (QMdiSubWindow* w : wins) {
+        ++n;
+        QString label = w->windowTitle();
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = windowMenu_->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(label) : label);
+        a->setCheckable(true);
+        a->setChecked(w == client_->currentSubWindow());
+        windowList_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, w = QPointer<QMdiSubWindow>(w)] {
+            if (!w) return;
+            if (w->isMinimized()) w->showNormal();
+            client_->setActiveSubWindow(w);
+        });
+    }
 }
 
 void SFFrameWindow::updateOptionChecks() {

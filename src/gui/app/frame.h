@@ -123,6 +123,7 @@ private:
     void subWindowActivated();
     void updateCommands();
     void updateWindowMenu();
+    void fillWindowList();
     void updateOptionChecks();
     void viewCreated(Document* doc, QWidget* view);
     void toggleViewOption(int which);
@@ -136,6 +137,7 @@ private:
     QHash<QString, QAction*> commands_;
     QMenu* editMenu_ = nullptr;
     QMenu* windowMenu_ = nullptr;
+    QActionGroup* windowList_ = nullptr;
     QToolBar* controlBar_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPointer<QWidget> lastEditView_;

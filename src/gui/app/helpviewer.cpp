@@ -67,6 +67,13 @@ void installHelpViewer() {
     setHelpHandler([](int context) { HelpViewer::instance()->showTopic(context); });
 }
 
+void closeHelpViewer() {
+    if (viewer()) {
+        viewer()->close();
+        delete viewer().data();
+    }
+}
+
 // --- HelpWindow ---
 
 namespace {

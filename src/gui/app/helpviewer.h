@@ -31,6 +31,8 @@ private:
 
 // Routes sf::gui::showHelp to the help viewer.
 void installHelpViewer();
+// Closes the help viewer when it is open (the program ends).
+void closeHelpViewer();
 
 // The floating "Help" window. It keeps its placement for the life of the
 // program: it opens where it was when last closed (first at 50,50 with a

@@ -120,6 +120,7 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
 }
 
 SysforgeApp::~SysforgeApp() {
+    closeHelpViewer();
     saveState();
     // The windows go while the preferences they refer to still exist.
     frame_.reset();
