@@ -17,7 +17,7 @@ QUrl helpTopicUrl(int context);
 
 class HelpViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit HelpViewer(QWidget* parent = nullptr);
     // The one viewer, created on first use.
     static HelpViewer* instance();
@@ -25,7 +25,7 @@ public:
     void showTopic(int context);
     QTextBrowser* browser() const { return browser_; }
 
-private:
+  private:
     QTextBrowser* browser_;
 };
 
@@ -39,7 +39,7 @@ void closeHelpViewer();
 // size of 350 x 200).
 class HelpWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit HelpWindow(QWidget* parent);
     ~HelpWindow() override;
 
@@ -50,13 +50,13 @@ public:
     void setText(const QString& text);
     QString text() const;
 
-signals:
+  signals:
     void openChanged(bool open);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QPlainTextEdit* edit_;
 };
 
