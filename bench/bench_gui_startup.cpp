@@ -48,13 +48,15 @@ void BM_StartupWith16ModuleSource(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         const QString config = scratch().filePath(QString("config%1").arg(n++));
-        auto app = std::make_unique<sf::gui::SysforgeApp>(sf::gui::SysforgeApp::Options{config, {}});
+        auto app =
+            std::make_unique<sf::gui::SysforgeApp>(sf::gui::SysforgeApp::Options{config, {}});
         sf::gui::SFFrameWindow* frame = app->frame();
         frame->show();
         frame->openFiles({file});
         frame->repaint();
         QApplication::processEvents();
-        if (!frame->activeSourceView() || frame->activeSourceView()->tree()->model()->rowCount() == 0)
+        if (!frame->activeSourceView() ||
+            frame->activeSourceView()->tree()->model()->rowCount() == 0)
             state.SkipWithError("the source did not open");
         state.PauseTiming();
         app.reset();

@@ -80,7 +80,8 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});
     EXPECT_EQ(back.documentGeometry(t.path() / "c.d"), nullptr);
 
-    for (int i = 0; i < 150; ++i) back.setDocumentGeometry(t.path() / (std::to_string(i) + ".d"), {1});
+    for (int i = 0; i < 150; ++i)
+        back.setDocumentGeometry(t.path() / (std::to_string(i) + ".d"), {1});
     EXPECT_EQ(back.documentCount(), WindowLayout::kMaxDocuments);
     EXPECT_TRUE(back.documentGeometry(t.path() / "149.d"));
     EXPECT_FALSE(back.documentGeometry(t.path() / "0.d"));
@@ -91,7 +92,9 @@ TEST(WindowLayout, DamagedOrMissingFileGivesAnEmptyLayout) {
     WindowLayout l;
     l.load(t / "missing.dat");
     EXPECT_TRUE(l.mainGeometry.empty());
-    t.touch("bad.dat", "Layout\n{\nMainWindow\n{\nGeometry=ZZ1\n}\nDocuments\n{\nFile1=\nGeometry1=0A\nFile2=/x.d\n}\n}\n");
+    t.touch("bad.dat",
+            "Layout\n{\nMainWindow\n{\nGeometry=ZZ1\n}\nDocuments\n{\nFile1=\nGeometry1=0A\nFile2=/"
+            "x.d\n}\n}\n");
     l.load(t / "bad.dat");
     EXPECT_EQ(l.documentCount(), 0u);  // an entry without a file or geometry is skipped
 }

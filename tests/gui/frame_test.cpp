@@ -5,11 +5,12 @@
 #include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
-#include <QLabel>
-#include <QMimeData>
 #include <QFile>
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolBar>
@@ -17,9 +18,9 @@
 #include "app/document.h"
 #include "app/helpviewer.h"
 #include "app/preferences.h"
-#include "source/valuetext.h"
 #include "app/sourcedocument.h"
 #include "source/sourceview.h"
+#include "source/valuetext.h"
 #include "support/app_fixture.h"
 
 using namespace sf;
@@ -28,7 +29,7 @@ using sf::testsupport::AppFixture;
 
 class FrameTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void menusCarryEveryCommand();
     void controlBarOrder();
     void openReusesTheWindowOfAnOpenFile();
@@ -91,10 +92,11 @@ void FrameTest::menusCarryEveryCommand() {
         {"actionAbout", "About...", "", true},
     };
     // Commands that other parts of the program connect (and enable) themselves.
-    const QStringList connectedElsewhere = {
-        "actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter", "actionListDriverGenerator",
-        "actionMidiSettings",   "actionDriverSelectionList", "actionCheckDriver", "actionCompareWith",
-        "actionExportText",     "actionImportText"};
+    const QStringList connectedElsewhere = {"actionOpenBinaryFile",   "actionReceiveMidiBulk",
+                                            "actionNumericConverter", "actionListDriverGenerator",
+                                            "actionMidiSettings",     "actionDriverSelectionList",
+                                            "actionCheckDriver",      "actionCompareWith",
+                                            "actionExportText",       "actionImportText"};
     for (const Cmd& c : cmds) {
         QAction* a = w.commandAction(c.name);
         QVERIFY2(a, c.name);
@@ -126,10 +128,12 @@ void FrameTest::controlBarOrder() {
     auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
     QVERIFY(bar);
     QStringList order;
-    for (QAction* a : bar->actions()) order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    QCOMPARE(order, (QStringList{"actionNew", "actionOpenDriver", "actionSave", "|", "actionSaveAndRun", "|",
-                                 "actionUndo", "actionRedo", "|", "actionCascade", "actionTileVertically",
-                                 "actionTileHorizontally", "actionMinimizeAll"}));
+    for (QAction* a : bar->actions())
+        order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    QCOMPARE(order,
+             (QStringList{"actionNew", "actionOpenDriver", "actionSave", "|", "actionSaveAndRun",
+                          "|", "actionUndo", "actionRedo", "|", "actionCascade",
+                          "actionTileVertically", "actionTileHorizontally", "actionMinimizeAll"}));
     for (QAction* a : bar->actions())
         if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
     f.trigger("actionControlBar");
@@ -179,7 +183,8 @@ void FrameTest::closeQuestionOfAModifiedDocument() {
     f.prompter().answers = {Answer::Cancel};
     f.trigger("actionClose");
     QCOMPARE(f.frame().documents().documents().size(), size_t(1));
-    QCOMPARE(f.prompter().messages.back().text, std::string("a.d\nDo you want to save this document before closing?"));
+    QCOMPARE(f.prompter().messages.back().text,
+             std::string("a.d\nDo you want to save this document before closing?"));
     f.prompter().answers = {Answer::No};
     f.trigger("actionClose");
     QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
@@ -199,8 +204,8 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
     AppFixture f;
     DocumentManager& docs = f.frame().documents();
     QString asked;
-    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&, const QString& folder,
-                           const QStringList& filters, int*) {
+    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&,
+                           const QString& folder, const QStringList& filters, int*) {
         asked = folder;
         if (mode != DocumentManager::DialogMode::Save) return QString();
         [&] { QCOMPARE(filters, QStringList{"Driver source (*.d)"}); }();
@@ -236,14 +241,25 @@ void FrameTest::windowCommandsFollowTheWindows() {
     auto enabled = [&](const char* n) { return w.commandAction(n)->isEnabled(); };
     w.documents().newDocument();
     w.documents().newDocument();
-    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") &&
+            !enabled("actionRestoreAll"));
     f.trigger("actionMinimizeAll");
     for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
-    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
+    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
+            enabled("actionRestoreAll"));
     w.client()->subWindowList()[0]->showNormal();
     QVERIFY(enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
     f.trigger("actionRestoreAll");
     QVERIFY(enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    // The menu lists the windows; choosing one activates it.
+    QMenu* menu = w.findChild<QMenu*>("menuWindow");
+    emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        if (a->isCheckable()) entries << a->text();
+    QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
+    menu->actions().at(menu->actions().size() - 2)->trigger();
+    QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
     f.trigger("actionTileVertically");
     auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
     QCOMPARE(wins[0]->height(), w.client()->viewport()->height());
@@ -251,7 +267,8 @@ void FrameTest::windowCommandsFollowTheWindows() {
     f.trigger("actionCloseAll");  // unmodified: no question
     QTRY_COMPARE(w.client()->subWindowList().size(), 0);
     QVERIFY(f.prompter().messages.empty());
-    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
+            !enabled("actionRestoreAll"));
 }
 
 void FrameTest::contextHelpWindow() {
@@ -329,7 +346,8 @@ void FrameTest::displayOptionsGoToTheActiveViewAndThePreferences() {
     QCOMPARE(second->options().showDisabled, !wasShown);
     f.trigger("actionGridStyle");
     QCOMPARE(second->options().grid, !first->options().grid);
-    f.frame().client()->setActiveSubWindow(f.frame().client()->subWindowList(QMdiArea::CreationOrder)[0]);
+    f.frame().client()->setActiveSubWindow(
+        f.frame().client()->subWindowList(QMdiArea::CreationOrder)[0]);
     QCOMPARE(f.frame().commandAction("actionGridStyle")->isChecked(), first->options().grid);
 }
 
@@ -354,8 +372,8 @@ void FrameTest::windowPlacesAndFoldersAreRemembered() {
     const QString b = f.makeSource("sub/b.d");
     DocumentManager& docs = f.frame().documents();
     QStringList folders;
-    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&, const QString& folder,
-                           const QStringList&, int* filter) {
+    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                           const QString& folder, const QStringList&, int* filter) {
         folders << folder;
         *filter = 1;
         return folders.size() == 1 ? b : a;

@@ -49,7 +49,7 @@ WindowCommandState windowCommandState(std::span<const ChildWindowState> windows)
 
 // The window layout file, kept in the settings file's text form.
 class WindowLayout {
-public:
+  public:
     // Most recently closed windows first; older entries beyond this are dropped.
     static constexpr std::size_t kMaxDocuments = 100;
 
@@ -66,7 +66,7 @@ public:
     void load(const std::filesystem::path& path);
     bool save(const std::filesystem::path& path) const;
 
-private:
+  private:
     struct Entry {
         std::filesystem::path file;
         std::filesystem::path key;  // normalFilePath(file)

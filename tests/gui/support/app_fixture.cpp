@@ -10,13 +10,15 @@ namespace sf::testsupport {
 
 AppFixture::AppFixture() {
     previous_ = gui::setPrompter(&prompter_);
-    app_ = std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_ =
+        std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
     app_->frame()->show();
 }
 
 void AppFixture::restart() {
     app_.reset();
-    app_ = std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_ =
+        std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
     app_->frame()->show();
 }
 

@@ -15,7 +15,7 @@
 namespace sf::testsupport {
 
 class AppFixture {
-public:
+  public:
     AppFixture();
     ~AppFixture();
 
@@ -33,7 +33,7 @@ public:
     // Triggers the frame command `objectName`.
     void trigger(const char* objectName);
 
-private:
+  private:
     QTemporaryDir dir_;
     RecordingPrompter prompter_;
     Prompter* previous_ = nullptr;
