@@ -1,11 +1,12 @@
 #include "app/frame_extensions.h"
 
 #include "app/frame.h"
+#include "driver/drivertools.h"
 
 namespace sf::gui {
 
 void installFrameExtensions(SFFrameWindow& frame) {
-    (void)frame;
+    installDriverTools(frame);
 }
 
 }  // namespace sf::gui
