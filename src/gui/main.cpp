@@ -1,3 +1,5 @@
 #include "app/sysforgeapp.h"
 
-int main(int argc, char** argv) { return sf::gui::runSysforge(argc, argv); }
+int main(int argc, char** argv) {
+    return sf::gui::runSysforge(argc, argv);
+}

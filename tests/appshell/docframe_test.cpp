@@ -49,7 +49,8 @@ TEST(CloseQuestion, AnswersDecideWhetherTheDocumentCloses) {
         EXPECT_EQ(d.saves, c.saves);
         ASSERT_EQ(static_cast<int>(p.messages.size()), c.questions);
         if (c.questions) {
-            EXPECT_EQ(p.messages[0].text, "SYNTH.d\nDo you want to save this document before closing?");
+            EXPECT_EQ(p.messages[0].text,
+                      "SYNTH.d\nDo you want to save this document before closing?");
         }
     }
 }
@@ -89,11 +90,14 @@ TEST(DocumentNames, TitleAndDefaultExtension) {
     EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");
     EXPECT_EQ(untitledName(2), "Untitled2");
     const std::pair<const char*, const char*> ext[] = {
-        {"/w/synth", "/w/synth.d"},           {"/w/synth.d", "/w/synth.d"},
-        {"/w/synth.bak", "/w/synth.bak"},     {"/w/my.synth", "/w/my.synth"},
+        {"/w/synth", "/w/synth.d"},
+        {"/w/synth.d", "/w/synth.d"},
+        {"/w/synth.bak", "/w/synth.bak"},
+        {"/w/my.synth", "/w/my.synth"},
         {"/w/dir.x/synth", "/w/dir.x/synth.d"},
     };
-    for (auto [typed, want] : ext) EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
+    for (auto [typed, want] : ext)
+        EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
     EXPECT_EQ(withDefaultExtension("/w/synth", ""), fs::path("/w/synth"));
 }
 

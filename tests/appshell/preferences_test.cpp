@@ -35,7 +35,8 @@ TEST(Preferences, SavedValuesReadBackInTheirSections) {
     p.docTypes["Memory"] = {"/work/bin", 0, 0};
     savePreferences(c, p);
     const std::string text = c.toText();
-    EXPECT_NE(text.find("\tPaths\r\n\t{\r\n\t\tHexType=0\r\n\t\tArranta=/opt/arranta/arranta\r\n"), std::string::npos)
+    EXPECT_NE(text.find("\tPaths\r\n\t{\r\n\t\tHexType=0\r\n\t\tArranta=/opt/arranta/arranta\r\n"),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find("\tDocDriverSource\r\n"), std::string::npos);
 
@@ -100,16 +101,26 @@ TEST(AppPaths, PortableUserAndOverride) {
         const char* drivers;
     } cases[] = {
         {{{"HOME", "/home/u"}}, true, "/opt/sf/system", "/opt/sf/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}}, false, "/home/u/.config/sysforge",
+        {{{"HOME", "/home/u"}},
+         false,
+         "/home/u/.config/sysforge",
          "/home/u/.local/share/sysforge/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}}, false,
-         "/cfg/sysforge", "/data/sysforge/VantorModuleDrivers"},
+        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}},
+         false,
+         "/cfg/sysforge",
+         "/data/sysforge/VantorModuleDrivers"},
         // Relative XDG folders are ignored.
-        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "cfg"}}, false, "/home/u/.config/sysforge",
+        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "cfg"}},
+         false,
+         "/home/u/.config/sysforge",
          "/home/u/.local/share/sysforge/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}}, true, "/t/c",
+        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}},
+         true,
+         "/t/c",
          "/opt/sf/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}}, false, "/t/c",
+        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}},
+         false,
+         "/t/c",
          "/home/u/.local/share/sysforge/VantorModuleDrivers"},
     };
     for (const Case& c : cases) {

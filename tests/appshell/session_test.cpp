@@ -64,6 +64,7 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     WindowLayout l;
     l.mainGeometry = {1, 2, 3, 0xFF};
     l.mainMaximized = true;
+    l.mainBars = {0, 0, 0xAB};
     l.setDocumentGeometry(t.path() / "a.d", {10, 11});
     l.setDocumentGeometry(t.path() / "b.d", {20});
     l.setDocumentGeometry(t.path() / "x" / ".." / "a.d", {12});  // same file: replaced
@@ -73,12 +74,14 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     back.load(t / "layout.dat");
     EXPECT_EQ(back.mainGeometry, l.mainGeometry);
     EXPECT_TRUE(back.mainMaximized);
+    EXPECT_EQ(back.mainBars, l.mainBars);
     EXPECT_EQ(back.documentCount(), 2u);
     ASSERT_TRUE(back.documentGeometry(t.path() / "a.d"));
     EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});
     EXPECT_EQ(back.documentGeometry(t.path() / "c.d"), nullptr);
 
-    for (int i = 0; i < 150; ++i) back.setDocumentGeometry(t.path() / (std::to_string(i) + ".d"), {1});
+    for (int i = 0; i < 150; ++i)
+        back.setDocumentGeometry(t.path() / (std::to_string(i) + ".d"), {1});
     EXPECT_EQ(back.documentCount(), WindowLayout::kMaxDocuments);
     EXPECT_TRUE(back.documentGeometry(t.path() / "149.d"));
     EXPECT_FALSE(back.documentGeometry(t.path() / "0.d"));
@@ -89,7 +92,9 @@ TEST(WindowLayout, DamagedOrMissingFileGivesAnEmptyLayout) {
     WindowLayout l;
     l.load(t / "missing.dat");
     EXPECT_TRUE(l.mainGeometry.empty());
-    t.touch("bad.dat", "Layout\n{\nMainWindow\n{\nGeometry=ZZ1\n}\nDocuments\n{\nFile1=\nGeometry1=0A\nFile2=/x.d\n}\n}\n");
+    t.touch("bad.dat",
+            "Layout\n{\nMainWindow\n{\nGeometry=ZZ1\n}\nDocuments\n{\nFile1=\nGeometry1=0A\nFile2=/"
+            "x.d\n}\n}\n");
     l.load(t / "bad.dat");
     EXPECT_EQ(l.documentCount(), 0u);  // an entry without a file or geometry is skipped
 }

@@ -1,18 +1,26 @@
 // The main window as a user drives it: menus, documents, window commands,
 // the context help window.
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolBar>
 
 #include "app/document.h"
 #include "app/helpviewer.h"
-#include "source/valuetext.h"
+#include "app/preferences.h"
 #include "app/sourcedocument.h"
 #include "source/sourceview.h"
+#include "source/valuetext.h"
 #include "support/app_fixture.h"
 
 using namespace sf;
@@ -21,7 +29,7 @@ using sf::testsupport::AppFixture;
 
 class FrameTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void menusCarryEveryCommand();
     void controlBarOrder();
     void openReusesTheWindowOfAnOpenFile();
@@ -30,6 +38,11 @@ private slots:
     void saveAsAddsTheExtensionAndSaveWritesBesideIt();
     void windowCommandsFollowTheWindows();
     void contextHelpWindow();
+    void editsShowInTitleAndControlBar();
+    void displayOptionsGoToTheActiveViewAndThePreferences();
+    void droppedFilesOpen();
+    void windowPlacesAndFoldersAreRemembered();
+    void aboutBox();
 };
 
 void FrameTest::menusCarryEveryCommand() {
@@ -79,10 +92,11 @@ void FrameTest::menusCarryEveryCommand() {
         {"actionAbout", "About...", "", true},
     };
     // Commands that other parts of the program connect (and enable) themselves.
-    const QStringList connectedElsewhere = {
-        "actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter", "actionListDriverGenerator",
-        "actionMidiSettings",   "actionDriverSelectionList", "actionCheckDriver", "actionCompareWith",
-        "actionExportText",     "actionImportText"};
+    const QStringList connectedElsewhere = {"actionOpenBinaryFile",   "actionReceiveMidiBulk",
+                                            "actionNumericConverter", "actionListDriverGenerator",
+                                            "actionMidiSettings",     "actionDriverSelectionList",
+                                            "actionCheckDriver",      "actionCompareWith",
+                                            "actionExportText",       "actionImportText"};
     for (const Cmd& c : cmds) {
         QAction* a = w.commandAction(c.name);
         QVERIFY2(a, c.name);
@@ -118,15 +132,26 @@ void FrameTest::controlBarOrder() {
     auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
     QVERIFY(bar);
     QStringList order;
-    for (QAction* a : bar->actions()) order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    QCOMPARE(order, (QStringList{"actionNew", "actionOpenDriver", "actionSave", "|", "actionSaveAndRun", "|",
-                                 "actionUndo", "actionRedo", "|", "actionCascade", "actionTileVertically",
-                                 "actionTileHorizontally", "actionMinimizeAll"}));
+    for (QAction* a : bar->actions())
+        order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    QCOMPARE(order,
+             (QStringList{"actionNew", "actionOpenDriver", "actionSave", "|", "actionSaveAndRun",
+                          "|", "actionUndo", "actionRedo", "|", "actionCascade",
+                          "actionTileVertically", "actionTileHorizontally", "actionMinimizeAll"}));
     for (QAction* a : bar->actions())
         if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
     f.trigger("actionControlBar");
     QVERIFY(bar->isHidden());
     QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+
+    // The next start keeps the bar hidden, the window where it was.
+    f.frame().setGeometry(40, 50, 700, 500);
+    const QRect kept = f.frame().geometry();
+    QVERIFY(f.frame().close());
+    f.restart();
+    QVERIFY(f.frame().findChild<QToolBar*>("ControlBar")->isHidden());
+    QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+    QCOMPARE(f.frame().geometry(), kept);
 }
 
 void FrameTest::openReusesTheWindowOfAnOpenFile() {
@@ -155,18 +180,15 @@ void FrameTest::closeQuestionOfAModifiedDocument() {
     AppFixture f;
     const QString a = f.makeSource("a.d");
     f.frame().openFiles({a});
-    auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
-    QVERIFY(doc);
-    parseValue(doc->source().working(), makeRef(107, 0), "Voices");
-    doc->source().checkpoint();
-    emit doc->modifiedChanged(true);
+    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
     QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
 
     // Cancel keeps the window; No closes it without saving.
     f.prompter().answers = {Answer::Cancel};
     f.trigger("actionClose");
     QCOMPARE(f.frame().documents().documents().size(), size_t(1));
-    QCOMPARE(f.prompter().messages.back().text, std::string("a.d\nDo you want to save this document before closing?"));
+    QCOMPARE(f.prompter().messages.back().text,
+             std::string("a.d\nDo you want to save this document before closing?"));
     f.prompter().answers = {Answer::No};
     f.trigger("actionClose");
     QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
@@ -174,9 +196,7 @@ void FrameTest::closeQuestionOfAModifiedDocument() {
 
     // Yes saves before closing.
     f.frame().openFiles({a});
-    doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
-    parseValue(doc->source().working(), makeRef(107, 0), "Voices");
-    doc->source().checkpoint();
+    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
     f.prompter().answers = {Answer::Yes};
     QVERIFY(f.frame().close());  // closing the program asks too
     QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
@@ -188,8 +208,8 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
     AppFixture f;
     DocumentManager& docs = f.frame().documents();
     QString asked;
-    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&, const QString& folder,
-                           const QStringList& filters, int*) {
+    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&,
+                           const QString& folder, const QStringList& filters, int*) {
         asked = folder;
         if (mode != DocumentManager::DialogMode::Save) return QString();
         [&] { QCOMPARE(filters, QStringList{"Driver source (*.d)"}); }();
@@ -225,14 +245,25 @@ void FrameTest::windowCommandsFollowTheWindows() {
     auto enabled = [&](const char* n) { return w.commandAction(n)->isEnabled(); };
     w.documents().newDocument();
     w.documents().newDocument();
-    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") &&
+            !enabled("actionRestoreAll"));
     f.trigger("actionMinimizeAll");
     for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
-    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
+    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
+            enabled("actionRestoreAll"));
     w.client()->subWindowList()[0]->showNormal();
     QVERIFY(enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
     f.trigger("actionRestoreAll");
     QVERIFY(enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    // The menu lists the windows; choosing one activates it.
+    QMenu* menu = w.findChild<QMenu*>("menuWindow");
+    emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction* a : menu->actions())
+        if (a->isCheckable()) entries << a->text();
+    QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
+    menu->actions().at(menu->actions().size() - 2)->trigger();
+    QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
     f.trigger("actionTileVertically");
     auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
     QCOMPARE(wins[0]->height(), w.client()->viewport()->height());
@@ -240,7 +271,8 @@ void FrameTest::windowCommandsFollowTheWindows() {
     f.trigger("actionCloseAll");  // unmodified: no question
     QTRY_COMPARE(w.client()->subWindowList().size(), 0);
     QVERIFY(f.prompter().messages.empty());
-    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
+            !enabled("actionRestoreAll"));
 }
 
 void FrameTest::contextHelpWindow() {
@@ -278,6 +310,102 @@ void FrameTest::contextHelpWindow() {
     QVERIFY(w.contextHelpWindow());
     QCOMPARE(w.contextHelpWindow()->pos(), kept);
     w.contextHelpWindow()->close();
+}
+
+void FrameTest::editsShowInTitleAndControlBar() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d")});
+    SourceView* v = f.frame().activeSourceView();
+    QMdiSubWindow* win = f.frame().client()->currentSubWindow();
+    QAction* undo = f.frame().commandAction("actionUndo");
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
+    QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+    QVERIFY(undo->isEnabled());
+    undo->trigger();  // the control bar's button undoes in the active view
+    QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(f.frame().commandAction("actionRedo")->isEnabled());
+    f.trigger("actionRedo");
+    QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+    f.trigger("actionSave");
+    QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
+    QVERIFY(f.prompter().messages.empty());
+}
+
+void FrameTest::displayOptionsGoToTheActiveViewAndThePreferences() {
+    AppFixture f;
+    Preferences& p = f.app().preferences();
+    f.frame().documents().newDocument();
+    SourceView* first = f.frame().activeSourceView();
+    QCOMPARE(first->options().grid, p.showGrid);
+    const bool wasShown = first->options().showDisabled;
+    f.trigger("actionShowDisabled");
+    QCOMPARE(first->options().showDisabled, !wasShown);
+    QCOMPARE(p.showDisabled, !wasShown);
+    QCOMPARE(f.frame().commandAction("actionShowDisabled")->isChecked(), !wasShown);
+    // A new view starts from the last toggle; each view keeps its own switches.
+    f.frame().documents().newDocument();
+    SourceView* second = f.frame().activeSourceView();
+    QCOMPARE(second->options().showDisabled, !wasShown);
+    f.trigger("actionGridStyle");
+    QCOMPARE(second->options().grid, !first->options().grid);
+    f.frame().client()->setActiveSubWindow(
+        f.frame().client()->subWindowList(QMdiArea::CreationOrder)[0]);
+    QCOMPARE(f.frame().commandAction("actionGridStyle")->isChecked(), first->options().grid);
+}
+
+void FrameTest::droppedFilesOpen() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(a), QUrl("https://example.org/x.d")});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f.frame(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f.frame(), &drop);
+    QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
+    QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
+}
+
+void FrameTest::windowPlacesAndFoldersAreRemembered() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d");
+    QDir(f.dir()).mkdir("sub");
+    const QString b = f.makeSource("sub/b.d");
+    DocumentManager& docs = f.frame().documents();
+    QStringList folders;
+    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                           const QString& folder, const QStringList&, int* filter) {
+        folders << folder;
+        *filter = 1;
+        return folders.size() == 1 ? b : a;
+    });
+    docs.openWithDialog("DriverSource");
+    docs.openWithDialog("DriverSource");
+    QCOMPARE(folders[1], f.path("sub"));  // the folder of the last file opened
+    const auto& remembered = f.app().preferences().docTypes.at("DriverSource");
+    QCOMPARE(QString::fromStdString(remembered.openPath), f.dir());
+    QCOMPARE(remembered.openFilter, 1);
+
+    QMdiSubWindow* w = f.frame().client()->currentSubWindow();
+    w->setGeometry(30, 20, 420, 310);
+    const QRect kept = w->geometry();
+    f.trigger("actionClose");
+    QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
+    f.frame().openFiles({a});
+    QCOMPARE(f.frame().client()->currentSubWindow()->geometry(), kept);
+}
+
+void FrameTest::aboutBox() {
+    AppFixture f;
+    f.trigger("actionAbout");
+    auto* box = f.frame().findChild<QDialog*>("AboutBox");
+    QVERIFY(box && box->isVisible());
+    QCOMPARE(box->windowTitle(), QStringLiteral("Sysforge"));
+    QVERIFY(box->findChild<QLabel*>("aboutText")->text().contains(QStringLiteral(SF_VERSION)));
+    box->accept();
 }
 
 QTEST_MAIN(FrameTest)

@@ -1,6 +1,8 @@
 // The bundled help: every topic the program can open exists, has content
 // and only links to pages that exist; the menu commands and showHelp open
 // the viewer at the right page.
+#include "ui/help.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
@@ -9,14 +11,13 @@
 
 #include "app/helpviewer.h"
 #include "support/app_fixture.h"
-#include "ui/help.h"
 
 using namespace sf::gui;
 using sf::testsupport::AppFixture;
 
 class HelpTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void everyTopicHasContentAndWorkingLinks() {
         AppFixture f;  // registers the resources
         QStringList pages{"index"};

@@ -37,7 +37,7 @@ bool waitForServer(const QString& name, int ms) {
 
 class InstanceTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void secondStartHandsOverItsFiles() {
         QTemporaryDir dir;
         const QString config = dir.filePath("config");
@@ -77,14 +77,16 @@ private slots:
         QFile layout(config + "/layout.dat");
         QVERIFY(layout.open(QIODevice::ReadOnly));
         const QByteArray text = layout.readAll();
-        QVERIFY2(text.contains(("File1=" + QDir(dir.path()).filePath("handed.d")).toUtf8()), text.constData());
+        QVERIFY2(text.contains(("File1=" + QDir(dir.path()).filePath("handed.d")).toUtf8()),
+                 text.constData());
         QVERIFY(!text.contains("File2="));
         QVERIFY(QFile::exists(config + "/main.set"));
     }
 
     void noRunningCopyMeansNoHandOver() {
         QTemporaryDir dir;
-        const QString socket = SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("none")));
+        const QString socket =
+            SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("none")));
         QVERIFY(!sf::gui::handOverToRunningCopy(socket, {"/x.d"}));
     }
 };

@@ -50,7 +50,7 @@ void answerPreferences(std::function<void(PreferencesDialog&)> act) {
 
 class PreferencesTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void cleanup() { setHexPrefixIndex(1); }
 
     void dialogShowsAndStoresThePreferences() {
@@ -109,7 +109,8 @@ private slots:
         // screen is the model telling the tree to redraw.
         std::vector<std::unique_ptr<QSignalSpy>> redraws;
         for (SourceView* v : views)
-            redraws.push_back(std::make_unique<QSignalSpy>(v->tree()->model(), &QAbstractItemModel::dataChanged));
+            redraws.push_back(
+                std::make_unique<QSignalSpy>(v->tree()->model(), &QAbstractItemModel::dataChanged));
         answerPreferences([](PreferencesDialog& d) {
             d.prefixButton(0)->click();
             d.accept();

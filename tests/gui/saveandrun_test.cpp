@@ -26,7 +26,9 @@ QString makeHost(const AppFixture& f, const QString& record) {
     const QString host = f.path("seq/arranta");
     QFile s(host);
     if (!s.open(QIODevice::WriteOnly)) return {};
-    s.write(("#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n").toUtf8());
+    s.write(
+        ("#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n")
+            .toUtf8());
     s.close();
     s.setPermissions(s.permissions() | QFile::ExeOwner);
     return host;
@@ -41,7 +43,7 @@ QByteArray readAll(const QString& path) {
 
 class SaveAndRunTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void writesTheDriverAndStartsTheHostInItsFolder() {
         AppFixture f;
         const QString record = f.path("ran.txt");
@@ -73,7 +75,8 @@ private slots:
         f.frame().openFiles({f.makeSource("a.d")});
         f.trigger("actionSaveAndRun");
         QCOMPARE(f.prompter().messages.size(), size_t(1));
-        QCOMPARE(f.prompter().messages[0].text, std::string("Error while saving driver in folder VANTOR.DAT"));
+        QCOMPARE(f.prompter().messages[0].text,
+                 std::string("Error while saving driver in folder VANTOR.DAT"));
         QTest::qWait(300);
         QVERIFY(!QFile::exists(record));
     }
@@ -94,8 +97,9 @@ private slots:
             QVERIFY2(dialogShown, host);
             QCOMPARE(f.prompter().messages.size(), size_t(1));
             QCOMPARE(f.prompter().messages[0].text,
-                     std::string("To use this function, you must set a valid location/name for Arranta in "
-                                 "the preferences."));
+                     std::string(
+                         "To use this function, you must set a valid location/name for Arranta in "
+                         "the preferences."));
             QCOMPARE(f.prompter().messages[0].icon, MessageIcon::Stop);
         }
     }
@@ -105,11 +109,12 @@ private slots:
         const QString record = f.path("ran.txt");
         f.app().preferences().hostPath = makeHost(f, record).toStdString();
         int dialogs = 0;
-        f.frame().documents().setFileDialog(
-            [&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&, const QStringList&, int*) {
-                ++dialogs;
-                return f.path("named");
-            });
+        f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode,
+                                                const QString&, const QString&, const QStringList&,
+                                                int*) {
+            ++dialogs;
+            return f.path("named");
+        });
         f.frame().documents().newDocument();
         f.trigger("actionSaveAndRun");
         QCOMPARE(dialogs, 1);

@@ -155,15 +155,26 @@ TEST(MacroList, LimitsAreRefusedBeforeTheBlockGrows) {
     EXPECT_EQ(e.addMacroRefusal(), "The macro list is full (1000 macros).");
     EXPECT_FALSE(e.addMacro());
 
-    // Parameters fill the block up to 65535 bytes, and not one byte further.
-    const MacroSel last{999, -1};
-    while (e.canAddParameter(last)) ASSERT_TRUE(e.addParameter(last, 0));
-    EXPECT_LE(e.data().macros->size(), macro_data::kMaxBlockBytes);
-    EXPECT_GT(e.data().macros->size() + 8, macro_data::kMaxBlockBytes);
-    EXPECT_NE(e.addParameterRefusal().find("65535"), std::string::npos);
-    const Block before = *e.data().macros;
-    EXPECT_FALSE(e.addParameter(last, 0));
-    EXPECT_EQ(*e.data().macros, before);
+    // Points carried in from a file bring the block to 65522 bytes: one more
+    // parameter fits (65530), the next would pass 65535 and is refused.
+    MacroData d = e.takeData();
+    Block& b = *d.macros;
+    const std::size_t last = getLE32(ConstByteSpan(b), 2 + 4 * 999);
+    const std::size_t points = 1752;
+    b.insert(b.end(), points * kPointSize, std::uint8_t{0});
+    putLE16(ByteSpan(b), last + kSize, static_cast<std::uint16_t>(36 + 8 + points * kPointSize));
+    putLE16(ByteSpan(b), last + 36 + kSize, static_cast<std::uint16_t>(8 + points * kPointSize));
+    putLE16(ByteSpan(b), last + 36 + kParamPoints, static_cast<std::uint16_t>(points));
+    ASSERT_EQ(b.size(), 65522u);
+    MacroEditor nearly{d};
+    ASSERT_TRUE(nearly.editable());
+    EXPECT_TRUE(nearly.addParameter({0, -1}, 0));
+    EXPECT_FALSE(nearly.canAddParameter(MacroSel{0, -1}));
+    EXPECT_NE(nearly.addParameterRefusal().find("65535"), std::string::npos);
+    const Block before = *nearly.data().macros;
+    EXPECT_FALSE(nearly.addParameter({0, -1}, 0));
+    EXPECT_EQ(*nearly.data().macros, before);
+    EXPECT_EQ(before.size(), 65530u);
     walk(before);
 }
 

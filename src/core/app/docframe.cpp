@@ -12,18 +12,24 @@ CloseChoice askBeforeClosing(const ClosableDocument& doc, Prompter& prompter) {
     text.replace(text.find("%s"), 2, doc.displayName());
     switch (prompter.ask(text, Buttons::YesNoCancel)) {
         case Answer::Yes:
-        case Answer::Ok: return CloseChoice::Save;
-        case Answer::No: return CloseChoice::Discard;
-        case Answer::Cancel: break;
+        case Answer::Ok:
+            return CloseChoice::Save;
+        case Answer::No:
+            return CloseChoice::Discard;
+        case Answer::Cancel:
+            break;
     }
     return CloseChoice::Cancel;
 }
 
 bool mayClose(ClosableDocument& doc, Prompter& prompter) {
     switch (askBeforeClosing(doc, prompter)) {
-        case CloseChoice::Save: return doc.saveForClose();
-        case CloseChoice::Discard: return true;
-        case CloseChoice::Cancel: break;
+        case CloseChoice::Save:
+            return doc.saveForClose();
+        case CloseChoice::Discard:
+            return true;
+        case CloseChoice::Cancel:
+            break;
     }
     return false;
 }
@@ -40,7 +46,9 @@ bool confirmRevert(bool modified, Prompter& prompter) {
     return a == Answer::Yes || a == Answer::Ok;
 }
 
-std::string untitledName(int number) { return "Untitled" + std::to_string(number); }
+std::string untitledName(int number) {
+    return "Untitled" + std::to_string(number);
+}
 
 std::string documentTitle(std::string_view displayName, bool modified) {
     std::string t(displayName);

@@ -22,7 +22,7 @@ inline constexpr const char* kRevertQuestion =
 
 // What the framework needs to know of a document to close it.
 class ClosableDocument {
-public:
+  public:
     virtual ~ClosableDocument() = default;
     // The name shown in the close question and the window title.
     virtual std::string displayName() const = 0;

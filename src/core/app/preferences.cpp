@@ -12,7 +12,9 @@ namespace sf {
 
 namespace {
 
-bool readFlag(const Config& c, const char* name, bool def) { return c.readInt(name, 0, def ? 1 : 0) != 0; }
+bool readFlag(const Config& c, const char* name, bool def) {
+    return c.readInt(name, 0, def ? 1 : 0) != 0;
+}
 
 }  // namespace
 
@@ -121,7 +123,8 @@ AppPaths resolveAppPaths(const std::filesystem::path& programDir, const PathEnvi
         a.driversRoot = programDir / "VantorModuleDrivers";
     } else {
         a.configDir = xdgDir(env, "XDG_CONFIG_HOME", ".config") / "sysforge";
-        a.driversRoot = xdgDir(env, "XDG_DATA_HOME", ".local/share") / "sysforge" / "VantorModuleDrivers";
+        a.driversRoot =
+            xdgDir(env, "XDG_DATA_HOME", ".local/share") / "sysforge" / "VantorModuleDrivers";
     }
     if (auto v = env.getenv("SYSFORGE_CONFIG_DIR"); v && !v->empty()) a.configDir = *v;
     a.settingsFile = a.configDir / "main.set";

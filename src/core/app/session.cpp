@@ -38,7 +38,8 @@ std::vector<std::uint8_t> encodeHandOver(std::span<const std::string> files) {
     }
     std::vector<std::uint8_t> out(kMagic, kMagic + 4);
     const auto n = static_cast<std::uint32_t>(payload.size());
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(n >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(n >> shift));
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
 }
@@ -46,7 +47,8 @@ std::vector<std::uint8_t> encodeHandOver(std::span<const std::string> files) {
 std::optional<std::vector<std::string>> decodeHandOver(std::span<const std::uint8_t> bytes,
                                                        bool* complete) {
     if (complete) *complete = false;
-    if (bytes.size() < kHeader || !std::equal(kMagic, kMagic + 4, bytes.begin())) return std::nullopt;
+    if (bytes.size() < kHeader || !std::equal(kMagic, kMagic + 4, bytes.begin()))
+        return std::nullopt;
     std::uint32_t n = 0;
     for (int i = 4; i < 8; ++i) n = (n << 8) | bytes[i];
     if (n > kMaxHandOverBytes || bytes.size() - kHeader < n) return std::nullopt;
@@ -70,8 +72,10 @@ WindowCommandState windowCommandState(std::span<const ChildWindowState> windows)
     WindowCommandState s;
     s.closeAll = !windows.empty();
     for (const ChildWindowState& w : windows) {
-        if (w.minimized) s.restoreAll = true;
-        else if (w.canMinimize) s.minimizeAll = true;
+        if (w.minimized)
+            s.restoreAll = true;
+        else if (w.canMinimize)
+            s.minimizeAll = true;
     }
     return s;
 }
@@ -108,10 +112,12 @@ std::vector<std::uint8_t> readBlob(const Config& c, std::string_view name, int i
 void WindowLayout::load(const std::filesystem::path& path) {
     docs_.clear();
     mainGeometry.clear();
+    mainBars.clear();
     Config c("Layout", path, false);
     c.selectSection("MainWindow");
     mainGeometry = readBlob(c, "Geometry", 0);
     mainMaximized = c.readInt("Maximized", 0, 0) != 0;
+    mainBars = readBlob(c, "Bars", 0);
     c.selectRoot();
     c.selectSection("Documents");
     for (int i = 1; i <= static_cast<int>(kMaxDocuments); ++i) {
@@ -129,6 +135,7 @@ bool WindowLayout::save(const std::filesystem::path& path) const {
     c.selectSection("MainWindow");
     c.writeBytes("Geometry", 0, mainGeometry);
     c.writeInt("Maximized", 0, mainMaximized ? 1 : 0);
+    c.writeBytes("Bars", 0, mainBars);
     c.selectRoot();
     c.selectSection("Documents");
     for (std::size_t i = 0; i < docs_.size(); ++i) {

@@ -49,12 +49,14 @@ WindowCommandState windowCommandState(std::span<const ChildWindowState> windows)
 
 // The window layout file, kept in the settings file's text form.
 class WindowLayout {
-public:
+  public:
     // Most recently closed windows first; older entries beyond this are dropped.
     static constexpr std::size_t kMaxDocuments = 100;
 
     std::vector<std::uint8_t> mainGeometry;
     bool mainMaximized = false;
+    // The toolkit's own record of the main window's bars (which are shown).
+    std::vector<std::uint8_t> mainBars;
 
     const std::vector<std::uint8_t>* documentGeometry(const std::filesystem::path& file) const;
     void setDocumentGeometry(const std::filesystem::path& file, std::vector<std::uint8_t> geometry);
@@ -64,7 +66,7 @@ public:
     void load(const std::filesystem::path& path);
     bool save(const std::filesystem::path& path) const;
 
-private:
+  private:
     struct Entry {
         std::filesystem::path file;
         std::filesystem::path key;  // normalFilePath(file)

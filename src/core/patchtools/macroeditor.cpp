@@ -27,12 +27,12 @@ int MacroEditor::macroCount() const {
 
 int MacroEditor::parameterCount(int m) const {
     if (m < 0 || m >= macroCount()) return 0;
-    return static_cast<int>(layout_->macros[static_cast<std::size_t>(m)].params.size());
+    return static_cast<int>(layout_->macros[static_cast<std::size_t>(m)].paramCount);
 }
 
 MacroView MacroEditor::macro(int index) const {
     if (index < 0 || index >= macroCount()) return {};
-    return readMacro(*data_.macros, layout_->macros[static_cast<std::size_t>(index)]);
+    return readMacro(*data_.macros, *layout_, index);
 }
 
 bool MacroEditor::valid(const MacroSel& s) const {
@@ -55,14 +55,16 @@ std::string MacroEditor::label(const MacroSel& row) const {
 }
 
 std::string MacroEditor::addMacroRefusal() const {
-    return refuseAddMacro(*data_.macros);
+    return layout_ ? refuseAddMacro(*layout_, data_.macros->size()) : refuseAddMacro(*data_.macros);
 }
-std::string MacroEditor::addParameterRefusal() const {
-    return refuseAddParameter(*data_.macros);
+
+std::string MacroEditor::addParameterRefusal(int macro) const {
+    return layout_ ? refuseAddParameter(*layout_, data_.macros->size(), macro)
+                   : refuseAddParameter(*data_.macros);
 }
 
 bool MacroEditor::canAddParameter(const std::optional<MacroSel>& sel) const {
-    return sel && valid(*sel) && addParameterRefusal().empty();
+    return sel && valid(*sel) && addParameterRefusal(sel->macro).empty();
 }
 
 bool MacroEditor::canDelete(const std::optional<MacroSel>& sel) const {
@@ -70,7 +72,8 @@ bool MacroEditor::canDelete(const std::optional<MacroSel>& sel) const {
 }
 
 std::optional<MacroSel> MacroEditor::addMacro() {
-    auto index = sf::addMacro(*data_.macros);
+    if (!layout_) return std::nullopt;
+    auto index = sf::addMacro(*data_.macros, *layout_);
     relayout();
     if (!index) return std::nullopt;
     return MacroSel{*index, -1};
@@ -78,7 +81,7 @@ std::optional<MacroSel> MacroEditor::addMacro() {
 
 std::optional<MacroSel> MacroEditor::addParameter(const MacroSel& sel, int templateIndex) {
     if (!canAddParameter(sel)) return std::nullopt;
-    auto index = sf::addParameter(*data_.macros, sel.macro, templateIndex);
+    auto index = sf::addParameter(*data_.macros, *layout_, sel.macro, templateIndex);
     relayout();
     if (!index) return std::nullopt;
     return MacroSel{sel.macro, *index};
@@ -87,12 +90,12 @@ std::optional<MacroSel> MacroEditor::addParameter(const MacroSel& sel, int templ
 std::optional<MacroSel> MacroEditor::remove(const MacroSel& sel) {
     if (!canDelete(sel)) return std::nullopt;
     if (sel.isMacro()) {
-        deleteMacro(*data_.macros, sel.macro);
+        deleteMacro(*data_.macros, *layout_, sel.macro);
         relayout();
         if (macroCount() == 0) return std::nullopt;
         return MacroSel{std::max(sel.macro - 1, 0), -1};
     }
-    deleteParameter(*data_.macros, sel.macro, sel.param);
+    deleteParameter(*data_.macros, *layout_, sel.macro, sel.param);
     relayout();
     return MacroSel{sel.macro, sel.param - 1};
 }

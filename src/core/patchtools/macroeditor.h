@@ -45,7 +45,8 @@ class MacroEditor {
     bool canAddMacro() const { return addMacroRefusal().empty(); }
     std::string addMacroRefusal() const;
     bool canAddParameter(const std::optional<MacroSel>& sel) const;
-    std::string addParameterRefusal() const;
+    // Why a parameter cannot be added (to `macro`, when given).
+    std::string addParameterRefusal(int macro = -1) const;
     bool canDelete(const std::optional<MacroSel>& sel) const;
 
     // Each answers the row to select afterwards.

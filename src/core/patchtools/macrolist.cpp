@@ -26,13 +26,23 @@ void shiftEntries(Block& b, int from, int to, std::int64_t delta) {
     }
 }
 
-std::optional<MacroLayout::Macro> macroAt(ConstByteSpan block, int macro,
-                                          std::optional<MacroLayout>& layout) {
-    layout = macroLayout(block);
+struct Found {
+    MacroLayout layout;
+    MacroLayout::Macro macro;
+};
+
+// The layout of a consistent block and its macro `macro`, or nothing.
+std::optional<Found> macroAt(ConstByteSpan block, int macro) {
+    auto layout = macroLayout(block);
     if (!layout || macro < 0 || macro >= static_cast<int>(layout->macros.size()))
         return std::nullopt;
-    return layout->macros[static_cast<std::size_t>(macro)];
+    const MacroLayout::Macro m = layout->macros[static_cast<std::size_t>(macro)];
+    return Found{std::move(*layout), m};
 }
+
+constexpr const char* kDamaged = "The macro list is damaged and cannot be changed.";
+constexpr const char* kTooLarge =
+    "The macro list cannot grow any more: its block would exceed 65535 bytes.";
 
 void putText(ByteSpan b, std::size_t off, std::size_t size, std::string_view text) {
     auto f = slice(b, off, size);
@@ -55,21 +65,21 @@ std::optional<MacroLayout> macroLayout(ConstByteSpan b) {
             return std::nullopt;
         const std::size_t size = getLE16(b, pos + kSize);
         if (size < kMacroHead || !rangeFits(b.size(), pos, size)) return std::nullopt;
-        MacroLayout::Macro m{pos, size, {}};
-        const int params = getLE16(b, pos + kParamCount);
+        const std::size_t params = getLE16(b, pos + kParamCount);
+        MacroLayout::Macro m{pos, size, layout.params.size(), params};
         std::size_t p = pos + kMacroHead;
         const std::size_t end = pos + size;
-        for (int j = 0; j < params; ++j) {
+        for (std::size_t j = 0; j < params; ++j) {
             if (!rangeFits(end, p, kParamHead)) return std::nullopt;
             const std::size_t psize = getLE16(b, p + kSize);
             if (psize != kParamHead + kPointSize * getLE16(b, p + kParamPoints) ||
                 !rangeFits(end, p, psize))
                 return std::nullopt;
-            m.params.push_back({p, psize});
+            layout.params.push_back({p, psize});
             p += psize;
         }
         if (p != end) return std::nullopt;
-        layout.macros.push_back(std::move(m));
+        layout.macros.push_back(m);
         pos = end;
     }
     if (pos != b.size()) return std::nullopt;
@@ -80,23 +90,39 @@ Block emptyMacroList() {
     return Block(kTable, 0);
 }
 
-std::string refuseAddMacro(ConstByteSpan block) {
-    if (!macroLayout(block)) return "The macro list is damaged and cannot be changed.";
-    if (getLE16(block, 0) >= kMaxMacros) return "The macro list is full (1000 macros).";
-    if (block.size() + 4 + kMacroHead > macro_data::kMaxBlockBytes)
-        return "The macro list cannot grow any more: its block would exceed 65535 bytes.";
+std::string refuseAddMacro(const MacroLayout& layout, std::size_t blockSize) {
+    if (layout.macros.size() >= static_cast<std::size_t>(kMaxMacros))
+        return "The macro list is full (1000 macros).";
+    if (blockSize + 4 + kMacroHead > macro_data::kMaxBlockBytes) return kTooLarge;
     return {};
+}
+
+std::string refuseAddParameter(const MacroLayout& layout, std::size_t blockSize, int macro) {
+    if (blockSize + kParamHead > macro_data::kMaxBlockBytes) return kTooLarge;
+    // A record's own size is a 16-bit number too.
+    if (macro >= 0 && macro < static_cast<int>(layout.macros.size()) &&
+        layout.macros[static_cast<std::size_t>(macro)].size + kParamHead > 0xFFFF)
+        return kTooLarge;
+    return {};
+}
+
+std::string refuseAddMacro(ConstByteSpan block) {
+    auto layout = macroLayout(block);
+    return layout ? refuseAddMacro(*layout, block.size()) : kDamaged;
 }
 
 std::string refuseAddParameter(ConstByteSpan block) {
-    if (!macroLayout(block)) return "The macro list is damaged and cannot be changed.";
-    if (block.size() + kParamHead > macro_data::kMaxBlockBytes)
-        return "The macro list cannot grow any more: its block would exceed 65535 bytes.";
-    return {};
+    auto layout = macroLayout(block);
+    return layout ? refuseAddParameter(*layout, block.size(), -1) : kDamaged;
 }
 
 std::optional<int> addMacro(Block& b) {
-    if (!refuseAddMacro(b).empty()) return std::nullopt;
+    auto layout = macroLayout(b);
+    return layout ? addMacro(b, *layout) : std::nullopt;
+}
+
+std::optional<int> addMacro(Block& b, const MacroLayout& layout) {
+    if (!refuseAddMacro(layout, b.size()).empty()) return std::nullopt;
     const int count = getLE16(ConstByteSpan(b), 0);
     // The table grows by one entry, so every record moves up by 4 bytes.
     b.insert(b.begin() + static_cast<long>(tableEntry(count)), 4, std::uint8_t{0});
@@ -115,9 +141,17 @@ std::optional<int> addMacro(Block& b) {
 }
 
 std::optional<int> addParameter(Block& b, int macro, int templateIndex) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m || !refuseAddParameter(b).empty() || m->size + kParamHead > 0xFFFF) return std::nullopt;
+    auto layout = macroLayout(b);
+    return layout ? addParameter(b, *layout, macro, templateIndex) : std::nullopt;
+}
+
+std::optional<int> addParameter(Block& b, const MacroLayout& layoutOfB, int macro,
+                                int templateIndex) {
+    if (macro < 0 || macro >= static_cast<int>(layoutOfB.macros.size()) ||
+        !refuseAddParameter(layoutOfB, b.size(), macro).empty())
+        return std::nullopt;
+    const MacroLayout::Macro* m = &layoutOfB.macros[static_cast<std::size_t>(macro)];
+    const MacroLayout* layout = &layoutOfB;
     const std::size_t at = m->offset + m->size;
     b.insert(b.begin() + static_cast<long>(at), kParamHead, std::uint8_t{0});
     ByteSpan s(b);
@@ -126,14 +160,19 @@ std::optional<int> addParameter(Block& b, int macro, int templateIndex) {
     shiftEntries(b, macro + 1, static_cast<int>(layout->macros.size()),
                  static_cast<std::int64_t>(kParamHead));
     putLE16(s, m->offset + kSize, static_cast<std::uint16_t>(m->size + kParamHead));
-    putLE16(s, m->offset + kParamCount, static_cast<std::uint16_t>(m->params.size() + 1));
-    return static_cast<int>(m->params.size());
+    putLE16(s, m->offset + kParamCount, static_cast<std::uint16_t>(m->paramCount + 1));
+    return static_cast<int>(m->paramCount);
 }
 
 bool deleteMacro(Block& b, int macro) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m) return false;
+    auto layout = macroLayout(b);
+    return layout && deleteMacro(b, *layout, macro);
+}
+
+bool deleteMacro(Block& b, const MacroLayout& layoutOfB, int macro) {
+    if (macro < 0 || macro >= static_cast<int>(layoutOfB.macros.size())) return false;
+    const MacroLayout::Macro* m = &layoutOfB.macros[static_cast<std::size_t>(macro)];
+    const MacroLayout* layout = &layoutOfB;
     const int count = static_cast<int>(layout->macros.size());
     b.erase(b.begin() + static_cast<long>(m->offset),
             b.begin() + static_cast<long>(m->offset + m->size));
@@ -146,28 +185,35 @@ bool deleteMacro(Block& b, int macro) {
 }
 
 bool deleteParameter(Block& b, int macro, int param) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m || param < 0 || param >= static_cast<int>(m->params.size())) return false;
-    const MacroLayout::Param p = m->params[static_cast<std::size_t>(param)];
+    auto layout = macroLayout(b);
+    return layout && deleteParameter(b, *layout, macro, param);
+}
+
+bool deleteParameter(Block& b, const MacroLayout& layoutOfB, int macro, int param) {
+    if (macro < 0 || macro >= static_cast<int>(layoutOfB.macros.size())) return false;
+    const MacroLayout::Macro* m = &layoutOfB.macros[static_cast<std::size_t>(macro)];
+    const MacroLayout* layout = &layoutOfB;
+    if (param < 0 || param >= static_cast<int>(m->paramCount)) return false;
+    const MacroLayout::Param p = layout->paramsOf(*m)[static_cast<std::size_t>(param)];
     b.erase(b.begin() + static_cast<long>(p.offset),
             b.begin() + static_cast<long>(p.offset + p.size));
     shiftEntries(b, macro + 1, static_cast<int>(layout->macros.size()),
                  -static_cast<std::int64_t>(p.size));
     ByteSpan s(b);
     putLE16(s, m->offset + kSize, static_cast<std::uint16_t>(m->size - p.size));
-    putLE16(s, m->offset + kParamCount, static_cast<std::uint16_t>(m->params.size() - 1));
+    putLE16(s, m->offset + kParamCount, static_cast<std::uint16_t>(m->paramCount - 1));
     return true;
 }
 
-MacroView readMacro(ConstByteSpan b, const MacroLayout::Macro& m) {
+MacroView readMacro(ConstByteSpan b, const MacroLayout& layout, int macro) {
+    const MacroLayout::Macro& m = layout.macros.at(static_cast<std::size_t>(macro));
     MacroView v;
     v.name = std::string(fieldText(b, m.offset + kName, kNameSize));
     v.from = getLE16s(b, m.offset + kFrom);
     v.to = getLE16s(b, m.offset + kTo);
     v.kind = get8(b, m.offset + kKind);
     v.group = static_cast<std::int8_t>(get8(b, m.offset + kGroup));
-    for (const auto& p : m.params)
+    for (const auto& p : layout.paramsOf(m))
         v.params.push_back(
             {getLE16(b, p.offset + kParamTemplate), getLE16(b, p.offset + kParamOffset)});
     return v;
@@ -191,9 +237,9 @@ std::uint16_t parameterOffsetFromText(std::string_view text) {
 }
 
 bool setMacroText(Block& b, int macro, MacroColumn column, std::string_view text) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m) return false;
+    auto f = macroAt(b, macro);
+    if (!f) return false;
+    const MacroLayout::Macro* m = &f->macro;
     ByteSpan s(b);
     const auto number = static_cast<std::uint16_t>(readTypedNumber(text) & 0xFFFF);
     switch (column) {
@@ -216,27 +262,26 @@ bool setMacroText(Block& b, int macro, MacroColumn column, std::string_view text
 }
 
 bool setMacroKind(Block& b, int macro, int kind) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m || kind < 0 || kind > 2) return false;
-    put8(ByteSpan(b), m->offset + kKind, static_cast<std::uint8_t>(kind));
+    auto f = macroAt(b, macro);
+    if (!f || kind < 0 || kind > 2) return false;
+    put8(ByteSpan(b), f->macro.offset + kKind, static_cast<std::uint8_t>(kind));
     return true;
 }
 
 bool setParameterOffset(Block& b, int macro, int param, std::string_view text) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m || param < 0 || param >= static_cast<int>(m->params.size())) return false;
-    putLE16(ByteSpan(b), m->params[static_cast<std::size_t>(param)].offset + kParamOffset,
+    auto f = macroAt(b, macro);
+    if (!f || param < 0 || param >= static_cast<int>(f->macro.paramCount)) return false;
+    putLE16(ByteSpan(b),
+            f->layout.paramsOf(f->macro)[static_cast<std::size_t>(param)].offset + kParamOffset,
             parameterOffsetFromText(text.substr(0, kParamOffsetChars)));
     return true;
 }
 
 bool setParameterTemplate(Block& b, int macro, int param, int templateIndex) {
-    std::optional<MacroLayout> layout;
-    auto m = macroAt(b, macro, layout);
-    if (!m || param < 0 || param >= static_cast<int>(m->params.size())) return false;
-    putLE16(ByteSpan(b), m->params[static_cast<std::size_t>(param)].offset + kParamTemplate,
+    auto f = macroAt(b, macro);
+    if (!f || param < 0 || param >= static_cast<int>(f->macro.paramCount)) return false;
+    putLE16(ByteSpan(b),
+            f->layout.paramsOf(f->macro)[static_cast<std::size_t>(param)].offset + kParamTemplate,
             static_cast<std::uint16_t>(templateIndex));
     return true;
 }

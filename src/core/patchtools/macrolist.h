@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,8 @@ inline constexpr std::size_t kParamPoints = 6;
 inline constexpr int kParamOffsetChars = 5;
 }  // namespace macro_list
 
-// Where every record lies, as found by walking the block.
+// Where every record lies, as found by walking the block. The parameters of
+// all macros are kept in one list, each macro naming its run of them.
 struct MacroLayout {
     struct Param {
         std::size_t offset;
@@ -48,9 +50,15 @@ struct MacroLayout {
     struct Macro {
         std::size_t offset;
         std::size_t size;
-        std::vector<Param> params;
+        std::size_t firstParam;
+        std::size_t paramCount;
     };
     std::vector<Macro> macros;
+    std::vector<Param> params;
+
+    std::span<const Param> paramsOf(const Macro& m) const {
+        return std::span<const Param>(params).subspan(m.firstParam, m.paramCount);
+    }
 };
 
 // The layout of a consistent block; nothing when the block is not exact
@@ -60,9 +68,12 @@ std::optional<MacroLayout> macroLayout(ConstByteSpan block);
 // A block holding no macro.
 Block emptyMacroList();
 
-// Why an addition is refused, or empty when it is allowed.
+// Why an addition is refused, or empty when it is allowed. The first two walk
+// the block; the others take the layout of a block known to be consistent.
 std::string refuseAddMacro(ConstByteSpan block);
 std::string refuseAddParameter(ConstByteSpan block);
+std::string refuseAddMacro(const MacroLayout& layout, std::size_t blockSize);
+std::string refuseAddParameter(const MacroLayout& layout, std::size_t blockSize, int macro);
 
 // The edits. Each answers false and leaves the block untouched when the
 // block is not consistent, an index is out of range or the result would not
@@ -71,6 +82,13 @@ std::optional<int> addMacro(Block& block);  // answers the new macro's index
 std::optional<int> addParameter(Block& block, int macro, int templateIndex);  // its index
 bool deleteMacro(Block& block, int macro);
 bool deleteParameter(Block& block, int macro, int param);
+// The same without walking the block again: `layout` must be the block's
+// current layout (as answered by macroLayout and not outdated by an edit).
+std::optional<int> addMacro(Block& block, const MacroLayout& layout);
+std::optional<int> addParameter(Block& block, const MacroLayout& layout, int macro,
+                                int templateIndex);
+bool deleteMacro(Block& block, const MacroLayout& layout, int macro);
+bool deleteParameter(Block& block, const MacroLayout& layout, int macro, int param);
 
 // Values shown in the list.
 struct MacroView {
@@ -84,7 +102,7 @@ struct MacroView {
     };
     std::vector<Param> params;
 };
-MacroView readMacro(ConstByteSpan block, const MacroLayout::Macro& m);
+MacroView readMacro(ConstByteSpan block, const MacroLayout& layout, int macro);
 
 std::string macroKindText(std::uint8_t kind);  // "Linear", "Random", "Absolute"
 

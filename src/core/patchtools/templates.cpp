@@ -190,7 +190,7 @@ void repairTemplateReferences(MacroData& data) {
                 // Deleting moves the following parameters, so look again each time.
                 for (;;) {
                     auto now = macroLayout(b);
-                    const MacroView v = readMacro(b, now->macros[static_cast<std::size_t>(i)]);
+                    const MacroView v = readMacro(b, *now, i);
                     auto bad = std::find_if(
                         v.params.begin(), v.params.end(),
                         [n](const MacroView::Param& p) { return p.templateIndex >= n; });

@@ -48,10 +48,6 @@ int parseMessageField(SourceRecord& r, const MessageFieldRef& field, std::string
     return count;
 }
 
-}  // namespace sf
-
-namespace sf {
-
 std::optional<MessageEditTarget> messageEditTarget(const SourceRecord& r, const SettingRef& ref) {
     const SettingItem* item = ref.item ? ref.item : findSettingItem(ref.id);
     if (item == nullptr || item->kind != Kind::Message) return std::nullopt;

@@ -40,10 +40,6 @@ std::string formatMessageField(const SourceRecord& r, const MessageFieldRef& fie
 // the capacity are dropped) and stores the count. Answers the count.
 int parseMessageField(SourceRecord& r, const MessageFieldRef& field, std::string_view text);
 
-}  // namespace sf
-
-namespace sf {
-
 // What the message editor needs of a message setting: its field, the capacity
 // (the setting's maximum, bounded by the field) and the count of the driver's
 // "Common header", by which a Head unit advances the row labels.

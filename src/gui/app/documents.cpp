@@ -18,23 +18,26 @@ namespace sf::gui {
 
 namespace {
 
-std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+std::filesystem::path toPath(const QString& s) {
+    return std::filesystem::path(s.toStdString());
+}
 
 // The core's view of a document for the close questions.
 class Closable : public ClosableDocument {
-public:
+  public:
     Closable(DocumentManager& m, Document& d) : m_(m), d_(d) {}
     std::string displayName() const override { return d_.displayName().toStdString(); }
     bool isModified() const override { return d_.isModified(); }
     bool saveForClose() override { return m_.save(&d_); }
 
-private:
+  private:
     DocumentManager& m_;
     Document& d_;
 };
 
-QString platformFileDialog(QWidget* parent, DocumentManager::DialogMode mode, const QString& caption,
-                           const QString& folder, const QStringList& filters, int* filter) {
+QString platformFileDialog(QWidget* parent, DocumentManager::DialogMode mode,
+                           const QString& caption, const QString& folder,
+                           const QStringList& filters, int* filter) {
     QString selected = filters.value(filter ? *filter : 0);
     const QString joined = filters.join(QStringLiteral(";;"));
     QString path = mode == DocumentManager::DialogMode::Open
@@ -107,8 +110,7 @@ void DocumentWindow::replaceDocument(std::unique_ptr<Document> doc) {
 }
 
 void DocumentWindow::updateTitle() {
-    setWindowTitle(fromUtf8(
-        documentTitle(doc_->displayName().toStdString(), doc_->isModified())));
+    setWindowTitle(fromUtf8(documentTitle(doc_->displayName().toStdString(), doc_->isModified())));
 }
 
 void DocumentWindow::closeEvent(QCloseEvent* event) {
@@ -124,7 +126,10 @@ void DocumentWindow::closeEvent(QCloseEvent* event) {
 
 DocumentManager::DocumentManager(QMdiArea& client, Preferences& prefs, WindowLayout* layout,
                                  QObject* parent)
-    : QObject(parent), client_(client), prefs_(prefs), layout_(layout),
+    : QObject(parent),
+      client_(client),
+      prefs_(prefs),
+      layout_(layout),
       fileDialog_(platformFileDialog) {}
 
 DocumentManager::~DocumentManager() = default;
@@ -152,13 +157,14 @@ Document* DocumentManager::show(std::unique_ptr<Document> doc) {
     Document* d = doc.get();
     auto* w = new DocumentWindow(*this, std::move(doc));
     client_.addSubWindow(w);
-    const auto* kept = layout_ && d->hasFile() ? layout_->documentGeometry(toPath(d->filePath())) : nullptr;
+    const auto* kept =
+        layout_ && d->hasFile() ? layout_->documentGeometry(toPath(d->filePath())) : nullptr;
     if (kept) {
         applyGeometry(*w, *kept);
     } else {
         const QSize area = client_.viewport()->size();
-        w->resize(std::max(320, std::min(760, area.width() * 4 / 5)),
-                  std::max(240, std::min(560, area.height() * 4 / 5)));
+        w->resize(std::max(320, std::min(1000, area.width() * 9 / 10)),
+                  std::max(240, std::min(720, area.height() * 9 / 10)));
     }
     connect(w, &QObject::destroyed, this, &DocumentManager::documentsChanged, Qt::QueuedConnection);
     w->show();
@@ -254,17 +260,18 @@ bool DocumentManager::saveAs(Document* doc) {
 
 bool DocumentManager::saveAs(Document* doc, const QString& typed) {
     if (!doc || typed.isEmpty()) return false;
-    const QString path = QFileInfo(doc->fileNameFor(fromUtf8(
-                                       withDefaultExtension(toPath(typed),
-                                                            doc->type().defaultExtension().toStdString())
-                                           .string())))
-                             .absoluteFilePath();
+    const QString path =
+        QFileInfo(
+            doc->fileNameFor(fromUtf8(
+                withDefaultExtension(toPath(typed), doc->type().defaultExtension().toStdString())
+                    .string())))
+            .absoluteFilePath();
     for (Document* other : documents()) {
         if (other != doc && other->hasFile() && sameFile(toPath(other->filePath()), toPath(path))) {
             // Two windows on one file would overwrite each other's saves.
-            prompter().message("This file is already open in another window.\n" +
-                                   path.toStdString(),
-                               MessageIcon::Stop);
+            prompter().message(
+                "This file is already open in another window.\n" + path.toStdString(),
+                MessageIcon::Stop);
             return false;
         }
     }
@@ -295,7 +302,8 @@ bool DocumentManager::mayCloseWindow(DocumentWindow& w) {
 
 void DocumentManager::windowClosing(DocumentWindow& w) {
     Document* d = w.document();
-    if (layout_ && d && d->hasFile()) layout_->setDocumentGeometry(toPath(d->filePath()), encodeGeometry(w));
+    if (layout_ && d && d->hasFile())
+        layout_->setDocumentGeometry(toPath(d->filePath()), encodeGeometry(w));
 }
 
 bool DocumentManager::close(Document* doc) {

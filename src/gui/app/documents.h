@@ -44,7 +44,7 @@ class DocumentType;
 
 class Document : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Document(DocumentType& type) : type_(type) {}
     ~Document() override = default;
 
@@ -70,18 +70,18 @@ public:
     // (and again when the document is reverted). The window owns it.
     virtual QWidget* createView(QWidget* parent) = 0;
 
-signals:
+  signals:
     // Emitted by the document whenever its modified state may have changed.
     void modifiedChanged(bool modified);
 
-private:
+  private:
     DocumentType& type_;
     QString path_;
     QString provisional_;
 };
 
 class DocumentType {
-public:
+  public:
     virtual ~DocumentType() = default;
     // Short name: the preferences section is "Doc" + name ("DriverSource", "Memory").
     virtual QString name() const = 0;
@@ -105,7 +105,7 @@ class DocumentManager;
 // The MDI window of one document; it owns the document and its view.
 class DocumentWindow : public QMdiSubWindow {
     Q_OBJECT
-public:
+  public:
     DocumentWindow(DocumentManager& manager, std::unique_ptr<Document> doc);
     ~DocumentWindow() override;
 
@@ -117,10 +117,10 @@ public:
     // The next close happens without the close question (already asked).
     void setCloseApproved(bool approved) { closeApproved_ = approved; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void attach();
     DocumentManager& manager_;
     std::unique_ptr<Document> doc_;
@@ -129,7 +129,7 @@ private:
 
 class DocumentManager : public QObject {
     Q_OBJECT
-public:
+  public:
     enum class DialogMode { Open, Save };
     // Asks for a file name: (parent, mode, caption, folder, filters, chosen
     // filter index in/out) -> the path, empty when cancelled. The default uses
@@ -184,14 +184,14 @@ public:
     // A window is closing: remember its geometry by file.
     void windowClosing(DocumentWindow& w);
 
-signals:
+  signals:
     // A document got a window; `view` is its widget (made by createView).
     void viewCreated(sf::gui::Document* doc, QWidget* view);
     void documentsChanged();
     // A document's title or modified state changed.
     void documentStateChanged(sf::gui::Document* doc);
 
-private:
+  private:
     friend class DocumentWindow;
     Document* show(std::unique_ptr<Document> doc);
     DocumentType* typeFor(const QString& path) const;

@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QDialog>
@@ -43,9 +44,9 @@ SFFrameWindow* theFrame = nullptr;
 // Commands whose features arrive with later parts of the program: present,
 // disabled until connected.
 const char* const kLaterCommands[] = {
-    "actionOpenBinaryFile", "actionReceiveMidiBulk",      "actionNumericConverter",
+    "actionOpenBinaryFile",      "actionReceiveMidiBulk", "actionNumericConverter",
     "actionListDriverGenerator", "actionMidiSettings",    "actionDriverSelectionList",
-    "actionCheckDriver",    "actionCompareWith",          "actionExportText",
+    "actionCheckDriver",         "actionCompareWith",     "actionExportText",
     "actionImportText",
 };
 }  // namespace
@@ -60,7 +61,8 @@ SysforgeMDIClient::SysforgeMDIClient(QWidget* parent) : QMdiArea(parent) {
 
 void SysforgeMDIClient::minimizeAll() {
     for (QMdiSubWindow* w : subWindowList())
-        if (!w->isMinimized() && (w->windowFlags() & Qt::WindowMinimizeButtonHint)) w->showMinimized();
+        if (!w->isMinimized() && (w->windowFlags() & Qt::WindowMinimizeButtonHint))
+            w->showMinimized();
 }
 
 void SysforgeMDIClient::restoreAll() {
@@ -152,13 +154,17 @@ SFFrameWindow::~SFFrameWindow() {
     if (theFrame == this) theFrame = nullptr;
 }
 
-SFFrameWindow* SFFrameWindow::instance() { return theFrame; }
+SFFrameWindow* SFFrameWindow::instance() {
+    return theFrame;
+}
 
 QAction* SFFrameWindow::commandAction(const QString& objectName) const {
     return commands_.value(objectName, nullptr);
 }
 
-QStringList SFFrameWindow::commandNames() const { return commands_.keys(); }
+QStringList SFFrameWindow::commandNames() const {
+    return commands_.keys();
+}
 
 QAction* SFFrameWindow::addCommand(QMenu* menu, const QString& objectName, const QString& text,
                                    const QKeySequence& key, const QString& icon) {
@@ -178,20 +184,23 @@ void SFFrameWindow::buildMenus() {
     file->setObjectName(QStringLiteral("menuFile"));
     connect(addCommand(file, "actionNew", "New", {}, "new"), &QAction::triggered, this,
             [this] { docs_->newDocument(); });
-    connect(addCommand(file, "actionOpenDriver", "Open driver...\tCtrl+O", QKeySequence("Ctrl+O"), "open"),
-            &QAction::triggered, this, [this] { docs_->openWithDialog(QStringLiteral("DriverSource")); });
+    connect(addCommand(file, "actionOpenDriver", "Open driver...\tCtrl+O", QKeySequence("Ctrl+O"),
+                       "open"),
+            &QAction::triggered, this,
+            [this] { docs_->openWithDialog(QStringLiteral("DriverSource")); });
     addCommand(file, "actionOpenBinaryFile", "Open binary file...");
     file->addSeparator();
     connect(addCommand(file, "actionRevert", "&Revert to saved..."), &QAction::triggered, this,
             [this] { docs_->revert(docs_->activeDocument()); });
-    connect(addCommand(file, "actionClose", "&Close\tCtrl+W", QKeySequence("Ctrl+W")), &QAction::triggered,
-            this, [this] { docs_->close(docs_->activeDocument()); });
+    connect(addCommand(file, "actionClose", "&Close\tCtrl+W", QKeySequence("Ctrl+W")),
+            &QAction::triggered, this, [this] { docs_->close(docs_->activeDocument()); });
     file->addSeparator();
     connect(addCommand(file, "actionSave", "Save\tCtrl+S", QKeySequence("Ctrl+S"), "save"),
             &QAction::triggered, this, [this] { docs_->save(docs_->activeDocument()); });
     connect(addCommand(file, "actionSaveAs", "Save as..."), &QAction::triggered, this,
             [this] { docs_->saveAs(docs_->activeDocument()); });
-    connect(addCommand(file, "actionSaveAndRun", "Save and run Arranta\tCtrl+F8", QKeySequence("F8"), "run"),
+    connect(addCommand(file, "actionSaveAndRun", "Save and run Arranta\tCtrl+F8",
+                       QKeySequence("F8"), "run"),
             &QAction::triggered, this, &SFFrameWindow::saveAndRun);
     file->addSeparator();
     addCommand(file, "actionExportText", "Export as text...");
@@ -239,11 +248,13 @@ void SFFrameWindow::buildMenus() {
 
     windowMenu_ = bar->addMenu(tr("&Window"));
     windowMenu_->setObjectName(QStringLiteral("menuWindow"));
-    connect(addCommand(windowMenu_, "actionCascade", "&Cascade", {}, "cascade"), &QAction::triggered,
-            client_, &QMdiArea::cascadeSubWindows);
-    connect(addCommand(windowMenu_, "actionTileVertically", "&Tile Vertically", {}, "tile-vertical"),
-            &QAction::triggered, client_, &SysforgeMDIClient::tileVertically);
-    connect(addCommand(windowMenu_, "actionTileHorizontally", "Tile &Horizontally", {}, "tile-horizontal"),
+    connect(addCommand(windowMenu_, "actionCascade", "&Cascade", {}, "cascade"),
+            &QAction::triggered, client_, &QMdiArea::cascadeSubWindows);
+    connect(
+        addCommand(windowMenu_, "actionTileVertically", "&Tile Vertically", {}, "tile-vertical"),
+        &QAction::triggered, client_, &SysforgeMDIClient::tileVertically);
+    connect(addCommand(windowMenu_, "actionTileHorizontally", "Tile &Horizontally", {},
+                       "tile-horizontal"),
             &QAction::triggered, client_, &SysforgeMDIClient::tileHorizontally);
     connect(addCommand(windowMenu_, "actionArrangeMinimized", "Arrange m&inimized windows"),
             &QAction::triggered, client_, &SysforgeMDIClient::arrangeMinimized);
@@ -255,11 +266,16 @@ void SFFrameWindow::buildMenus() {
                 client_->minimizeAll();
                 updateCommands();
             });
-    connect(addCommand(windowMenu_, "actionRestoreAll", "&Restore all"), &QAction::triggered, this, [this] {
-        client_->restoreAll();
-        updateCommands();
+    connect(addCommand(windowMenu_, "actionRestoreAll", "&Restore all"), &QAction::triggered, this,
+            [this] {
+                client_->restoreAll();
+                updateCommands();
+            });
+    connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
+        updateWindowMenu();
+        fillWindowList();
     });
-    connect(windowMenu_, &QMenu::aboutToShow, this, &SFFrameWindow::updateWindowMenu);
+    windowList_ = new QActionGroup(this);
 
     QMenu* helpMenu = bar->addMenu(tr("&Help"));
     helpMenu->setObjectName(QStringLiteral("menuHelp"));
@@ -285,10 +301,18 @@ void SFFrameWindow::buildControlBar() {
     controlBar_ = addToolBar(QStringLiteral("Control Bar"));
     controlBar_->setObjectName(QStringLiteral("ControlBar"));
     controlBar_->setMovable(false);
-    const char* order[] = {"actionNew",     "actionOpenDriver",     "actionSave",
-                           nullptr,         "actionSaveAndRun",     nullptr,
-                           "actionUndo",    "actionRedo",           nullptr,
-                           "actionCascade", "actionTileVertically", "actionTileHorizontally",
+    const char* order[] = {"actionNew",
+                           "actionOpenDriver",
+                           "actionSave",
+                           nullptr,
+                           "actionSaveAndRun",
+                           nullptr,
+                           "actionUndo",
+                           "actionRedo",
+                           nullptr,
+                           "actionCascade",
+                           "actionTileVertically",
+                           "actionTileHorizontally",
                            "actionMinimizeAll"};
     for (const char* name : order) {
         if (!name) {
@@ -339,7 +363,9 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
     auto* sv = qobject_cast<SourceView*>(view);
     if (!sv) return;
     connect(sv, &SourceView::helpTextChanged, this, [this](const QString& text) {
-        statusText_->setText(text.isEmpty() ? tr("Ready") : QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        statusText_->setText(text.isEmpty()
+                                 ? tr("Ready")
+                                 : QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         showContextHelp(text, false);
     });
     connect(sv, &SourceView::optionsChanged, this, [this](const ViewOptions& o) {
@@ -384,7 +410,8 @@ void SFFrameWindow::updateWindowMenu() {
     std::vector<ChildWindowState> states;
     for (QMdiSubWindow* w : client_->subWindowList())
         if (w->isVisible() || w->isMinimized())
-            states.push_back({w->isMinimized(), bool(w->windowFlags() & Qt::WindowMinimizeButtonHint)});
+            states.push_back(
+                {w->isMinimized(), bool(w->windowFlags() & Qt::WindowMinimizeButtonHint)});
     const WindowCommandState s = windowCommandState(states);
     commandAction("actionCloseAll")->setEnabled(s.closeAll);
     commandAction("actionMinimizeAll")->setEnabled(s.minimizeAll);
@@ -394,12 +421,39 @@ void SFFrameWindow::updateWindowMenu() {
         commandAction(n)->setEnabled(s.closeAll);
 }
 
+// The open document windows at the end of the "&Window" menu, the active one checked.
+void SFFrameWindow::fillWindowList() {
+    for (QAction* a : windowList_->actions()) {
+        windowMenu_->removeAction(a);
+        delete a;
+    }
+    const auto wins = client_->subWindowList(QMdiArea::CreationOrder);
+    if (wins.isEmpty()) return;
+    windowList_->addAction(windowMenu_->addSeparator());
+    int n = 0;
+    for (QMdiSubWindow* w : wins) {
+        ++n;
+        QString label = w->windowTitle();
+        label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a =
+            windowMenu_->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(label) : label);
+        a->setCheckable(true);
+        a->setChecked(w == client_->currentSubWindow());
+        windowList_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, w = QPointer<QMdiSubWindow>(w)] {
+            if (!w) return;
+            if (w->isMinimized()) w->showNormal();
+            client_->setActiveSubWindow(w);
+        });
+    }
+}
+
 void SFFrameWindow::updateOptionChecks() {
     commandAction("actionContextHelp")->setChecked(HelpWindow::isOpen());
     commandAction("actionControlBar")->setChecked(controlBar_ && !controlBar_->isHidden());
     SourceView* v = activeSourceView();
-    const ViewOptions o = v ? v->options()
-                            : ViewOptions{prefs_.showGrid, prefs_.showCopyable, prefs_.showDisabled};
+    const ViewOptions o =
+        v ? v->options() : ViewOptions{prefs_.showGrid, prefs_.showCopyable, prefs_.showDisabled};
     commandAction("actionGridStyle")->setChecked(o.grid);
     commandAction("actionShowCopyable")->setChecked(o.showCopyable);
     commandAction("actionShowDisabled")->setChecked(o.showDisabled);
@@ -453,7 +507,8 @@ void SFFrameWindow::refreshAllValues() {
 void SFFrameWindow::runPreferences() {
     PreferencesDialog dlg(prefs_, this);
     if (dlg.exec() != QDialog::Accepted) return;
-    if (SysforgeApp* app = SysforgeApp::instance()) app->applyPreferences();
+    if (SysforgeApp* app = SysforgeApp::instance())
+        app->applyPreferences();
     else {
         setHexPrefixIndex(prefs_.hexType);
         refreshAllValues();
@@ -473,14 +528,19 @@ void SFFrameWindow::saveAndRun() {
     DetachedProcessLauncher launcher;
     const InstallResult result = installAndRunHost(r, prompter(), launcher);
     switch (result.outcome) {
-        case InstallOutcome::OpenPreferences: runPreferences(); break;
-        case InstallOutcome::RunSaveCommand: docs_->save(doc); break;
+        case InstallOutcome::OpenPreferences:
+            runPreferences();
+            break;
+        case InstallOutcome::RunSaveCommand:
+            docs_->save(doc);
+            break;
         case InstallOutcome::HostStarted:
             statusText_->setText(tr("Driver written to %1; Arranta started.")
                                      .arg(QString::fromStdString(result.driverPath.string())));
             break;
         case InstallOutcome::SaveFailed:
-        case InstallOutcome::WriteFailed: break;
+        case InstallOutcome::WriteFailed:
+            break;
     }
     updateCommands();
 }
@@ -509,6 +569,11 @@ void SFFrameWindow::showAbout() {
     dlg->open();
 }
 
+void SFFrameWindow::restoreBars(const QByteArray& state) {
+    restoreState(state);
+    updateOptionChecks();
+}
+
 void SFFrameWindow::raiseToFront() {
     if (isMinimized()) showNormal();
     show();
@@ -528,6 +593,8 @@ void SFFrameWindow::closeEvent(QCloseEvent* event) {
         out << qint32(1) << g;
         layout_->mainGeometry.assign(bytes.begin(), bytes.end());
         layout_->mainMaximized = isMaximized();
+        const QByteArray bars = saveState();
+        layout_->mainBars.assign(bars.begin(), bars.end());
     }
     if (HelpWindow* h = contextHelpWindow()) h->close();
     event->accept();
@@ -551,7 +618,8 @@ void SFFrameWindow::dropEvent(QDropEvent* event) {
     if (files.isEmpty()) return;
     event->acceptProposedAction();
     // Opening may ask questions; not from inside the drop.
-    QMetaObject::invokeMethod(this, [this, files] { openFiles(files); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, files] { openFiles(files); }, Qt::QueuedConnection);
 }
 
 }  // namespace sf::gui

@@ -45,7 +45,7 @@ class SysforgeApp;
 // and the arrangements of the "&Window" menu.
 class SysforgeMDIClient : public QMdiArea {
     Q_OBJECT
-public:
+  public:
     explicit SysforgeMDIClient(QWidget* parent = nullptr);
 
     void minimizeAll();
@@ -60,7 +60,7 @@ public:
 
 class SFFrameWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // `prefs` and `layout` belong to the application object and outlive the window.
     SFFrameWindow(Preferences& prefs, WindowLayout* layout, QWidget* parent = nullptr);
     ~SFFrameWindow() override;
@@ -98,21 +98,24 @@ public:
     void saveAndRun();
     void showAbout();
 
+    // Puts the bars back as a previous run left them (QMainWindow::saveState).
+    void restoreBars(const QByteArray& state);
+
     // Brings the window to the front (after a hand-over from a second start).
     void raiseToFront();
 
-signals:
+  signals:
     // The active document window changed (or none is active).
     void activeDocumentChanged(sf::gui::Document* doc);
     // The window was closed for good (every document closed): the program ends.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     QAction* addCommand(QMenu* menu, const QString& objectName, const QString& text,
                         const QKeySequence& key = {}, const QString& icon = {});
     void buildMenus();
@@ -120,6 +123,7 @@ private:
     void subWindowActivated();
     void updateCommands();
     void updateWindowMenu();
+    void fillWindowList();
     void updateOptionChecks();
     void viewCreated(Document* doc, QWidget* view);
     void toggleViewOption(int which);
@@ -133,6 +137,7 @@ private:
     QHash<QString, QAction*> commands_;
     QMenu* editMenu_ = nullptr;
     QMenu* windowMenu_ = nullptr;
+    QActionGroup* windowList_ = nullptr;
     QToolBar* controlBar_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPointer<QWidget> lastEditView_;

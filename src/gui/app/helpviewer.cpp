@@ -33,8 +33,10 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     browser_->setOpenExternalLinks(true);
-    QAction* back = bar->addAction(themedIcon("go-previous"), tr("Back"), browser_, &QTextBrowser::backward);
-    QAction* fwd = bar->addAction(themedIcon("go-next"), tr("Forward"), browser_, &QTextBrowser::forward);
+    QAction* back =
+        bar->addAction(themedIcon("go-previous"), tr("Back"), browser_, &QTextBrowser::backward);
+    QAction* fwd =
+        bar->addAction(themedIcon("go-next"), tr("Forward"), browser_, &QTextBrowser::forward);
     bar->addAction(themedIcon("go-home"), tr("Contents"), this, [this] { showTopic(0); });
     back->setEnabled(false);
     fwd->setEnabled(false);
@@ -42,7 +44,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(browser_, &QTextBrowser::forwardAvailable, fwd, &QAction::setEnabled);
     connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
         const QString t = browser_->documentTitle();
-        setWindowTitle(t.isEmpty() ? QStringLiteral("Sysforge Help") : t + QStringLiteral(" - Sysforge Help"));
+        setWindowTitle(t.isEmpty() ? QStringLiteral("Sysforge Help")
+                                   : t + QStringLiteral(" - Sysforge Help"));
     });
     layout->addWidget(bar);
     layout->addWidget(browser_);
@@ -65,6 +68,13 @@ void HelpViewer::showTopic(int context) {
 
 void installHelpViewer() {
     setHelpHandler([](int context) { HelpViewer::instance()->showTopic(context); });
+}
+
+void closeHelpViewer() {
+    if (viewer()) {
+        viewer()->close();
+        delete viewer().data();
+    }
 }
 
 // --- HelpWindow ---
@@ -97,7 +107,9 @@ HelpWindow::~HelpWindow() {
     }
 }
 
-bool HelpWindow::isOpen() { return helpOpen; }
+bool HelpWindow::isOpen() {
+    return helpOpen;
+}
 
 void HelpWindow::showKept() {
     if (!isVisible()) {
@@ -111,8 +123,12 @@ void HelpWindow::showKept() {
     }
 }
 
-void HelpWindow::setText(const QString& text) { edit_->setPlainText(text); }
-QString HelpWindow::text() const { return edit_->toPlainText(); }
+void HelpWindow::setText(const QString& text) {
+    edit_->setPlainText(text);
+}
+QString HelpWindow::text() const {
+    return edit_->toPlainText();
+}
 
 void HelpWindow::closeEvent(QCloseEvent* event) {
     keptPlacement = geometry();

@@ -17,7 +17,7 @@ QUrl helpTopicUrl(int context);
 
 class HelpViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit HelpViewer(QWidget* parent = nullptr);
     // The one viewer, created on first use.
     static HelpViewer* instance();
@@ -25,19 +25,21 @@ public:
     void showTopic(int context);
     QTextBrowser* browser() const { return browser_; }
 
-private:
+  private:
     QTextBrowser* browser_;
 };
 
 // Routes sf::gui::showHelp to the help viewer.
 void installHelpViewer();
+// Closes the help viewer when it is open (the program ends).
+void closeHelpViewer();
 
 // The floating "Help" window. It keeps its placement for the life of the
 // program: it opens where it was when last closed (first at 50,50 with a
 // size of 350 x 200).
 class HelpWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit HelpWindow(QWidget* parent);
     ~HelpWindow() override;
 
@@ -48,13 +50,13 @@ public:
     void setText(const QString& text);
     QString text() const;
 
-signals:
+  signals:
     void openChanged(bool open);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QPlainTextEdit* edit_;
 };
 

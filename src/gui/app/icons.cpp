@@ -9,11 +9,16 @@ namespace {
 // Our names and the freedesktop names that fit them.
 const QHash<QString, QString>& themeNames() {
     static const QHash<QString, QString> names = {
-        {"new", "document-new"},       {"open", "document-open"},
-        {"save", "document-save"},     {"run", "media-playback-start"},
-        {"undo", "edit-undo"},         {"redo", "edit-redo"},
-        {"help", "help-contents"},     {"cascade", "window-duplicate"},
-        {"tile-vertical", ""},         {"tile-horizontal", ""},
+        {"new", "document-new"},
+        {"open", "document-open"},
+        {"save", "document-save"},
+        {"run", "media-playback-start"},
+        {"undo", "edit-undo"},
+        {"redo", "edit-redo"},
+        {"help", "help-contents"},
+        {"cascade", "window-duplicate"},
+        {"tile-vertical", ""},
+        {"tile-horizontal", ""},
         {"minimize-all", "window-minimize"},
     };
     return names;

@@ -37,12 +37,13 @@ PreferencesDialog::PreferencesDialog(Preferences& prefs, QWidget* parent)
     browseHost->setAutoDefault(false);
     browseDrivers->setAutoDefault(false);
     connect(browseHost, &QPushButton::clicked, this, [this] {
-        QString p = QFileDialog::getOpenFileName(this, QStringLiteral("Arranta path/name"), host_->text());
+        QString p =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Arranta path/name"), host_->text());
         if (!p.isEmpty()) host_->setText(p);
     });
     connect(browseDrivers, &QPushButton::clicked, this, [this] {
-        QString p = QFileDialog::getExistingDirectory(this, QStringLiteral("Root directory of the drivers"),
-                                                      drivers_->text());
+        QString p = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Root directory of the drivers"), drivers_->text());
         if (!p.isEmpty()) drivers_->setText(p);
     });
     grid->addWidget(hostLabel, 0, 0, 1, 2);
@@ -53,7 +54,8 @@ PreferencesDialog::PreferencesDialog(Preferences& prefs, QWidget* parent)
     grid->addWidget(browseDrivers, 3, 1);
     layout->addLayout(grid);
 
-    auto* group = new QGroupBox(QStringLiteral(" Prefix used to display hexadecimal numbers"), this);
+    auto* group =
+        new QGroupBox(QStringLiteral(" Prefix used to display hexadecimal numbers"), this);
     auto* groupLayout = new QVBoxLayout(group);
     const char* labels[3] = {" 0x (example: 0xFF)", " $ (example: $FF)", " &&H (example: &&HFF)"};
     const char* names[3] = {"prefix0x", "prefixDollar", "prefixAmpH"};

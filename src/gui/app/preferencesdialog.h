@@ -15,7 +15,7 @@ namespace sf::gui {
 
 class PreferencesDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PreferencesDialog(Preferences& prefs, QWidget* parent = nullptr);
 
     QLineEdit* hostPathEdit() const { return host_; }
@@ -24,7 +24,7 @@ public:
 
     void accept() override;
 
-private:
+  private:
     Preferences& prefs_;
     QLineEdit* host_;
     QLineEdit* drivers_;

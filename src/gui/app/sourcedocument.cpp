@@ -18,10 +18,13 @@ SourceDocument::~SourceDocument() {
     delete view_.data();
 }
 
-bool SourceDocument::isModified() const { return doc_->isModified(); }
+bool SourceDocument::isModified() const {
+    return doc_->isModified();
+}
 
 QString SourceDocument::fileNameFor(const QString& requested) const {
-    return QString::fromStdString(sourceFilePath(std::filesystem::path(requested.toStdString())).string());
+    return QString::fromStdString(
+        sourceFilePath(std::filesystem::path(requested.toStdString())).string());
 }
 
 bool SourceDocument::save(const QString& path) {
@@ -35,7 +38,6 @@ bool SourceDocument::save(const QString& path) {
 QWidget* SourceDocument::createView(QWidget* parent) {
     auto& t = static_cast<SourceDocType&>(type());
     view_ = new SourceView(*doc_, t.viewOptions(), parent);
-    view_->build();
     connect(view_, &SourceView::modifiedChanged, this, &Document::modifiedChanged);
     return view_;
 }
@@ -45,7 +47,9 @@ QStringList SourceDocType::openFilters() const {
             QStringLiteral("All files (*)")};
 }
 
-QStringList SourceDocType::saveFilters() const { return {QStringLiteral("Driver source (*.d)")}; }
+QStringList SourceDocType::saveFilters() const {
+    return {QStringLiteral("Driver source (*.d)")};
+}
 
 bool SourceDocType::accepts(const QString& path) const {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -55,12 +59,15 @@ bool SourceDocType::accepts(const QString& path) const {
 }
 
 std::unique_ptr<Document> SourceDocType::open(const QString& path) {
-    std::unique_ptr<SourceDoc> doc = SourceDoc::open(std::filesystem::path(path.toStdString()), &prompter());
+    std::unique_ptr<SourceDoc> doc =
+        SourceDoc::open(std::filesystem::path(path.toStdString()), &prompter());
     if (!doc) return nullptr;
     return std::make_unique<SourceDocument>(*this, std::move(doc));
 }
 
-std::unique_ptr<Document> SourceDocType::create() { return wrap(std::make_unique<SourceDoc>(newSource())); }
+std::unique_ptr<Document> SourceDocType::create() {
+    return wrap(std::make_unique<SourceDoc>(newSource()));
+}
 
 std::unique_ptr<SourceDocument> SourceDocType::wrap(std::unique_ptr<SourceDoc> doc) {
     return std::make_unique<SourceDocument>(*this, std::move(doc));

@@ -17,7 +17,7 @@ namespace sf::gui {
 
 class SourceDocument : public Document {
     Q_OBJECT
-public:
+  public:
     SourceDocument(DocumentType& type, std::unique_ptr<SourceDoc> doc);
     ~SourceDocument() override;
 
@@ -31,13 +31,13 @@ public:
     bool save(const QString& path) override;
     QWidget* createView(QWidget* parent) override;
 
-private:
+  private:
     std::unique_ptr<SourceDoc> doc_;
     QPointer<SourceView> view_;
 };
 
 class SourceDocType : public DocumentType {
-public:
+  public:
     // `options` gives the display switches a new view starts with.
     explicit SourceDocType(std::function<ViewOptions()> options) : options_(std::move(options)) {}
 
@@ -55,7 +55,7 @@ public:
     // Wraps a record made elsewhere (the list driver generator) as an unsaved document.
     std::unique_ptr<SourceDocument> wrap(std::unique_ptr<SourceDoc> doc);
 
-private:
+  private:
     std::function<ViewOptions()> options_;
 };
 

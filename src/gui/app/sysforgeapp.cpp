@@ -1,5 +1,10 @@
 #include "app/sysforgeapp.h"
 
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDataStream>
 #include <QDir>
@@ -7,11 +12,9 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QScreen>
 #include <QSocketNotifier>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QStyle>
 
 #include "app/frame.h"
 #include "app/frame_extensions.h"
@@ -31,10 +34,13 @@ namespace sf::gui {
 namespace {
 SysforgeApp* theApp = nullptr;
 
-std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+std::filesystem::path toPath(const QString& s) {
+    return std::filesystem::path(s.toStdString());
+}
 
 QString userName() {
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
     return QString::number(::getuid());
 }
 
@@ -82,17 +88,28 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     prefs_ = loadPreferences(*config_, types, paths_.driversRoot.string());
     setHexPrefixIndex(prefs_.hexType);
 
-    if (!layout_.mainGeometry.empty()) {
+    if (layout_.mainGeometry.empty()) {
+        // First start: most of the screen, centred.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect avail = screen->availableGeometry();
+            const QSize size(std::min(1280, avail.width() * 17 / 20),
+                             std::min(900, avail.height() * 17 / 20));
+            frame_->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, avail));
+        }
+    } else {
         QByteArray bytes(reinterpret_cast<const char*>(layout_.mainGeometry.data()),
                          static_cast<qsizetype>(layout_.mainGeometry.size()));
         QDataStream in(bytes);
         qint32 version = 0;
         QRect r;
         in >> version >> r;
-        if (in.status() == QDataStream::Ok && version == 1 && r.width() >= 200 && r.height() >= 150 &&
-            r.width() < 20000 && r.height() < 20000)
+        if (in.status() == QDataStream::Ok && version == 1 && r.width() >= 200 &&
+            r.height() >= 150 && r.width() < 20000 && r.height() < 20000)
             frame_->setGeometry(r);
         if (layout_.mainMaximized) frame_->setWindowState(Qt::WindowMaximized);
+        if (!layout_.mainBars.empty())
+            frame_->restoreBars(QByteArray(reinterpret_cast<const char*>(layout_.mainBars.data()),
+                                           static_cast<qsizetype>(layout_.mainBars.size())));
     }
 
     if (!options.socketName.isEmpty()) {
@@ -108,13 +125,16 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
 }
 
 SysforgeApp::~SysforgeApp() {
+    closeHelpViewer();
     saveState();
     // The windows go while the preferences they refer to still exist.
     frame_.reset();
     if (theApp == this) theApp = nullptr;
 }
 
-SysforgeApp* SysforgeApp::instance() { return theApp; }
+SysforgeApp* SysforgeApp::instance() {
+    return theApp;
+}
 
 void SysforgeApp::applyPreferences() {
     setHexPrefixIndex(prefs_.hexType);
@@ -138,9 +158,9 @@ void SysforgeApp::acceptHandOver() {
                 return;
             }
             bool complete = false;
-            auto files = decodeHandOver(
-                {reinterpret_cast<const std::uint8_t*>(buffer->constData()), static_cast<std::size_t>(buffer->size())},
-                &complete);
+            auto files = decodeHandOver({reinterpret_cast<const std::uint8_t*>(buffer->constData()),
+                                         static_cast<std::size_t>(buffer->size())},
+                                        &complete);
             if (!complete) return;
             s->write("OK", 2);
             s->flush();
@@ -151,7 +171,12 @@ void SysforgeApp::acceptHandOver() {
             frame_->raiseToFront();
             // Opened after this callback: opening may ask questions.
             QPointer<SFFrameWindow> f = frame_.get();
-            QMetaObject::invokeMethod(this, [f, list] { if (f) f->openFiles(list); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [f, list] {
+                    if (f) f->openFiles(list);
+                },
+                Qt::QueuedConnection);
         });
     }
 }
@@ -221,7 +246,8 @@ int runSysforge(int argc, char** argv) {
 
     SysforgeApp sysforge(SysforgeApp::Options{QString(), socket});
     SFFrameWindow* frame = sysforge.frame();
-    QObject::connect(frame, &SFFrameWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(frame, &SFFrameWindow::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     closeOnSignals(frame);
     frame->show();
     frame->openFiles(files);

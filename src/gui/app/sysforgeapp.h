@@ -25,7 +25,7 @@ class SFFrameWindow;
 
 class SysforgeApp : public QObject {
     Q_OBJECT
-public:
+  public:
     struct Options {
         // The folder of main.set and layout.dat; empty: from the program's
         // folder and the environment (portable "system" folder,
@@ -60,7 +60,7 @@ public:
     static AppPaths defaultPaths(const QString& configDirOverride = {});
     static QString socketNameFor(const AppPaths& paths);
 
-private:
+  private:
     void acceptHandOver();
 
     AppPaths paths_;

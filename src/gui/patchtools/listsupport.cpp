@@ -119,6 +119,7 @@ void ListView::setColumnWidths(std::initializer_list<int> widths) {
 
 void ListView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F2 && currentIndex().isValid() && state() != EditingState) {
+        byKey_ = true;
         emit cellActivated(currentIndex());
         return;
     }
@@ -139,6 +140,7 @@ void ListView::keyPressEvent(QKeyEvent* event) {
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid()) {
+        byKey_ = false;
         emit cellActivated(index);
         return;
     }

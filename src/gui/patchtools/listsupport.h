@@ -77,6 +77,9 @@ class ListView : public QTreeView {
     void selectRow(int row);
     // Widths of the columns (the label column first).
     void setColumnWidths(std::initializer_list<int> widths);
+    // Whether the last cellActivated came from F2 rather than a double click
+    // (cells that act on a single click ignore the double click).
+    bool activatedByKey() const { return byKey_; }
 
   signals:
     void cellActivated(const QModelIndex& index);
@@ -86,6 +89,9 @@ class ListView : public QTreeView {
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool byKey_ = false;
 };
 
 }  // namespace sf::gui

@@ -210,6 +210,8 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     resize(640, 460);
 
     connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
+        // The kind menu already opened on the first click of a double click.
+        if (i.column() == Type && i.internalId() == 0 && !list_->activatedByKey()) return;
         activateCell(i, list_->viewport()->mapToGlobal(list_->visualRect(i).bottomLeft()));
     });
     connect(list_, &ListView::cellClicked, this, [this](const QModelIndex& i, const QPoint& at) {
@@ -263,7 +265,7 @@ void MacroEditorDialog::updateButtons() {
     delete_->setEnabled(editor_.canDelete(sel));
     if (!editor_.editable()) return;
     std::string note = editor_.addMacroRefusal();
-    if (note.empty() && sel) note = editor_.addParameterRefusal();
+    if (note.empty() && sel) note = editor_.addParameterRefusal(sel->macro);
     note_->setText(fromUtf8(note));
 }
 

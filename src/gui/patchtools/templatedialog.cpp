@@ -125,6 +125,8 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
     resize(640, 380);
 
     connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
+        // A double click on these cells was already taken by its first click.
+        if ((i.column() == Type || i.column() == Signed) && !list_->activatedByKey()) return;
         const QRect cell = list_->visualRect(i);
         activateCell(i.row(), i.column(), list_->viewport()->mapToGlobal(cell.bottomLeft()));
     });

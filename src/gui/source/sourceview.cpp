@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -47,6 +49,21 @@ std::vector<SourceView*>& liveViews() {
 
 constexpr SearchMode kSearchModes[] = {SearchMode::SameValue, SearchMode::DifferentValue,
                                        SearchMode::NonEmpty};
+
+// What follows the mouse during a drag: the dragged row's label.
+QPixmap dragPixmap(const QString& label) {
+    const QFontMetrics fm(QApplication::font());
+    QPixmap pm(fm.horizontalAdvance(label) + 12, fm.height() + 6);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    const QPalette pal = QApplication::palette();
+    p.setPen(pal.color(QPalette::Highlight));
+    p.setBrush(pal.color(QPalette::Base));
+    p.drawRoundedRect(pm.rect().adjusted(0, 0, -1, -1), 3, 3);
+    p.setPen(pal.color(QPalette::Text));
+    p.drawText(pm.rect(), Qt::AlignCenter, label);
+    return pm;
+}
 
 }  // namespace
 
@@ -351,6 +368,7 @@ struct SourceView::Impl : SourceDocObserver {
         if (node < 0) return;
         auto* drag = new QDrag(tree);
         drag->setMimeData(q->dragData(model->ref(node)));
+        drag->setPixmap(dragPixmap(model->indexOf(node).data().toString()));
         drag->exec(Qt::CopyAction, Qt::CopyAction);
     }
 

@@ -51,7 +51,8 @@ public:
 
     std::optional<SettingRef> currentRef() const;
     // Selects the row of `ref` (by id and indices), expands its parents and
-    // scrolls it into view; answers false when the tree has no such row.
+    // scrolls it into view; answers false when the tree has no such row
+    // (or the filter hides it).
     bool selectRef(const SettingRef& ref);
 
     ViewOptions options() const;

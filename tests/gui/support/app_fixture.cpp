@@ -10,7 +10,15 @@ namespace sf::testsupport {
 
 AppFixture::AppFixture() {
     previous_ = gui::setPrompter(&prompter_);
-    app_ = std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_ =
+        std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
+    app_->frame()->show();
+}
+
+void AppFixture::restart() {
+    app_.reset();
+    app_ =
+        std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
     app_->frame()->show();
 }
 
@@ -29,7 +37,7 @@ int runCli(const QStringList& args) {
 QString AppFixture::makeSource(const QString& name, int modules) {
     const QString p = path(name);
     runCli({"new", p});
-    if (modules != 1) runCli({"set", p, "12", QString::number(modules)});
+    if (modules != 1) runCli({"set", p, "103", QString::number(modules)});
     return p;
 }
 

@@ -15,7 +15,7 @@
 namespace sf::testsupport {
 
 class AppFixture {
-public:
+  public:
     AppFixture();
     ~AppFixture();
 
@@ -27,10 +27,13 @@ public:
 
     // Writes a new driver source with `modules` modules through sysforge-cli.
     QString makeSource(const QString& name, int modules = 1);
+    // Ends the editor (saving its settings and layout) and starts it again
+    // on the same settings folder.
+    void restart();
     // Triggers the frame command `objectName`.
     void trigger(const char* objectName);
 
-private:
+  private:
     QTemporaryDir dir_;
     RecordingPrompter prompter_;
     Prompter* previous_ = nullptr;
