@@ -376,6 +376,8 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
     });
     for (QAction* a : {sv->undoAction(), sv->redoAction()})
         connect(a, &QAction::changed, this, &SFFrameWindow::updateCommands);
+    // A reverted document gets a new view in the same, still active window.
+    subWindowActivated();
 }
 
 void SFFrameWindow::subWindowActivated() {
