@@ -319,6 +319,7 @@ void FrameTest::editsShowInTitleAndControlBar() {
     QVERIFY(!undo->isEnabled());
     QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+    QCOMPARE(f.frame().windowTitle(), QStringLiteral("a.d * - Sysforge"));
     QVERIFY(undo->isEnabled());
     undo->trigger();  // the control bar's button undoes in the active view
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
