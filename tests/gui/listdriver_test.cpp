@@ -6,6 +6,11 @@
 #include "driver/listdriverdialog.h"
 #include "ui/help.h"
 
+// GCC 12 reports a false -Wrestrict inside std::string assignment at -O3.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
+
 using namespace sf;
 using namespace sf::gui;
 

@@ -74,9 +74,16 @@ TEST(Converter, InsertDeleteAndListing) {
     EXPECT_EQ(z->block(0, rec::kSlotConverter)->size(), 30u);
     EXPECT_EQ(z->modU16(0, rec::kModConverterCount), 3);
 
-    // A count beyond the block (a damaged file) is cut to the records present.
+    // A count beyond the block (a damaged file) is cut to the records present;
+    // records beyond a smaller count are carried along.
     z->setModU16(0, rec::kModConverterCount, 50);
     EXPECT_EQ(ConverterEditor(*z, 0).count(), 3);
+    z->setModU16(0, rec::kModConverterCount, 1);
+    ConverterEditor shorter(*z, 0);
+    EXPECT_EQ(shorter.insert(0), 0);
+    shorter.apply(*z, 0);
+    EXPECT_EQ(z->modU16(0, rec::kModConverterCount), 2);
+    EXPECT_EQ(z->block(0, rec::kSlotConverter)->size(), 40u);
 }
 
 TEST(Converter, OperationDialogReadsAndClamps) {

@@ -83,11 +83,11 @@ std::string operationText(ConstByteSpan op) {
 
 ConverterEditor::ConverterEditor(const SourceRecord& r, int module) {
     if (const auto& b = r.block(module, rec::kSlotConverter)) block_ = *b;
-    // A count that does not match the block (a damaged file) is cut to the
-    // whole records present, so that every later edit stays inside the block.
+    // A count beyond the block (a damaged file) is cut to the whole records
+    // present, so that every edit stays inside the block; bytes after the
+    // counted records are carried along untouched.
     count_ = std::min<int>(r.modU16(module, rec::kModConverterCount),
                            static_cast<int>(block_.size() / kSize));
-    block_.resize(static_cast<std::size_t>(count_) * kSize);
     finalSizeText = std::to_string(r.modS16(module, rec::kModConverterFinalSize));
 }
 
@@ -112,7 +112,7 @@ bool ConverterEditor::canDelete(std::optional<int> selected) const {
 }
 
 std::string ConverterEditor::insertRefusal() const {
-    if (count_ >= kMaxOperations)
+    if (count_ >= kMaxOperations || block_.size() + kSize > 0xFFFF)
         return "The converter program is full: a block of more than 6553 operations cannot be "
                "stored.";
     return {};

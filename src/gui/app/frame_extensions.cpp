@@ -1,11 +1,12 @@
 #include "app/frame_extensions.h"
 
 #include "app/frame.h"
+#include "app/tools.h"
 
 namespace sf::gui {
 
 void installFrameExtensions(SFFrameWindow& frame) {
-    (void)frame;
+    installTools(frame);
 }
 
 }  // namespace sf::gui

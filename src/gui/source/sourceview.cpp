@@ -337,8 +337,18 @@ struct SourceView::Impl : SourceDocObserver {
             model->setShown(&shown);
             tree->expandAll();
         }
-        if (current) q->selectRef(*current);
+        if (current) selectShown(*current);
         tree->setUpdatesEnabled(true);
+    }
+
+    // Selects a row the filter shows; answers false for a hidden one.
+    bool selectShown(const SettingRef& ref) {
+        const QModelIndex index = model->indexOf(model->findNode(ref));
+        if (!index.isValid()) return false;
+        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) tree->expand(p);
+        tree->setCurrentIndex(index);
+        tree->scrollTo(index);
+        return true;
     }
 
     // ---- drag and drop ---------------------------------------------------
@@ -585,12 +595,13 @@ std::optional<SettingRef> SourceView::currentRef() const {
 }
 
 bool SourceView::selectRef(const SettingRef& ref) {
-    const QModelIndex index = d_->model->indexOf(d_->model->findNode(ref));
-    if (!index.isValid()) return false;
-    for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) d_->tree->expand(p);
-    d_->tree->setCurrentIndex(index);
-    d_->tree->scrollTo(index);
-    return true;
+    if (d_->selectShown(ref)) return true;
+    if (d_->model->findNode(ref) < 0 || !d_->model->filtered()) return false;
+    // A row asked for by name (a search result, a finding) must be seen: the
+    // filter that hides it gives way.
+    d_->filter->clear();
+    d_->applyFilter();
+    return d_->selectShown(ref);
 }
 
 ViewOptions SourceView::options() const {

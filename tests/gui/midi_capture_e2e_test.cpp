@@ -1,0 +1,224 @@
+// The bulk capture against real MIDI systems: a JACK server with its dummy
+// backend (started here under a name of its own, stopped by its process id),
+// and the ALSA sequencer where the machine has one. A second client sends a
+// dump of several kilobytes and channel messages; the document made by
+// "&Show" must hold exactly those bytes.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <memory>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "framework/prompter.h"
+#include "sysex/memorydoc.h"
+#include "sysex/midibulkdialog.h"
+#include "ui/qtprompter.h"
+#ifdef SF_HAVE_RTMIDI
+#include <RtMidi.h>
+
+#include "sysex/rtmidi_system.h"
+#endif
+
+using namespace sf;
+using namespace sf::gui;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// A JACK server of our own for the life of the object.
+//
+// JACK keeps its servers in a machine-wide table of a few entries, and an
+// entry is only taken back when a server of the same name starts again; so
+// the name comes from a small pool ("sysforge-test-0" to "-3"), the first
+// one that no running server holds. Tests running side by side get
+// different names, and a run that crashed leaves at most its own entry.
+class JackServer {
+public:
+    JackServer() {
+        const QString jackd = QStandardPaths::findExecutable("jackd");
+        if (jackd.isEmpty()) return;
+        for (int n = 0; n < 4 && !up_; ++n) tryStart(jackd, QString("sysforge-test-%1").arg(n));
+    }
+    ~JackServer() { stop(); }
+    bool up() const { return up_; }
+    QString name() const { return name_; }
+    QString output() const { return output_; }
+
+private:
+    void tryStart(const QString& jackd, const QString& name) {
+        stop();
+        name_ = name;
+        output_.clear();
+        process_.setProgram(jackd);
+        // No client is ever thrown out for being slow: the machine running
+        // the tests may be busy.
+        process_.setArguments({"-Z", "-t", "5000", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "2048"});
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        // The server keeps its metadata under the name of the default
+        // server; without its own name there it fails its clients.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("JACK_DEFAULT_SERVER", name_);
+        process_.setProcessEnvironment(env);
+        process_.start();
+        if (!process_.waitForStarted(3000)) return;
+        // The server announces its driver once it holds the name, and then
+        // opens its socket (a stale one is removed at its start).
+        const QString socket = QString("/dev/shm/jack-%1/%2/jack_0").arg(::getuid()).arg(name_);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000 && process_.state() == QProcess::Running) {
+            process_.waitForReadyRead(50);
+            output_ += QString::fromLocal8Bit(process_.readAll());
+            if (output_.contains("creating dummy driver") && QFileInfo::exists(socket)) {
+                QTest::qWait(200);
+                up_ = process_.state() == QProcess::Running;
+                return;
+            }
+        }
+        stop();
+    }
+    void stop() {
+        up_ = false;
+        if (process_.state() == QProcess::NotRunning) {
+            output_ += QString("[ended: status %1, code %2]").arg(process_.exitStatus()).arg(process_.exitCode());
+            return;
+        }
+        process_.terminate();  // SIGTERM to its pid: the server leaves the table
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+        }
+        output_ += QString::fromLocal8Bit(process_.readAll());
+    }
+
+    QProcess process_;
+    QString name_;
+    QString output_;
+    bool up_ = false;
+};
+
+Bytes dumpMessage(int index, std::size_t length) {
+    Bytes b(length);
+    for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>((i * 13 + index * 7) & 0x7F);
+    b.front() = 0xF0;
+    b.back() = 0xF7;
+    return b;
+}
+
+}  // namespace
+
+class MidiCaptureE2ETest : public QObject {
+    Q_OBJECT
+    RecordingPrompter prompter_;
+
+#ifdef SF_HAVE_RTMIDI
+    // The input port of `system` whose name starts with `prefix`.
+    static int findPort(const std::vector<MidiPort>& ports, const std::string& system,
+                        const std::string& prefix) {
+        for (std::size_t i = 0; i < ports.size(); ++i)
+            if (ports[i].system == system && ports[i].name.rfind(prefix, 0) == 0) return int(i);
+        return -1;
+    }
+    static int findRtPort(RtMidi& midi, const std::string& prefix) {
+        for (unsigned i = 0; i < midi.getPortCount(); ++i)
+            if (midi.getPortName(i).rfind(prefix, 0) == 0) return int(i);
+        return -1;
+    }
+
+    void captureThrough(RtMidi::Api api, const std::string& system) {
+        RtMidiSystem midi;
+        // The sender's dump port, offered to the capture as an input.
+        RtMidiOut dumpSender(api, "sfsender");
+        dumpSender.openVirtualPort("dump");
+        const std::vector<MidiPort> inputs = midi.inputs();
+        const int dumpPort = findPort(inputs, system, "sfsender:dump");
+        QVERIFY2(dumpPort >= 0, "the sender's port is not listed");
+
+        MidiBulkDialog dialog(midi, {dumpPort, inputs[std::size_t(dumpPort)].label()});
+        QSignalSpy shown(&dialog, &MidiBulkDialog::showRequested);
+        dialog.show();
+        QVERIFY2(prompter_.messages.empty(), "the input did not open");
+        auto waitCount = [&](std::size_t n) {
+            return QTest::qWaitFor(
+                [&] { return dialog.countLine()->text() == QString("Number of bytes received : %1").arg(n); },
+                5000);
+        };
+
+        // A bulk of 8 SysEx messages of 1000 bytes each: 8 kB.
+        Bytes expected;
+        for (int k = 0; k < 8; ++k) {
+            std::vector<unsigned char> m = dumpMessage(k, 1000);
+            dumpSender.sendMessage(&m);
+            expected.insert(expected.end(), m.begin(), m.end());
+            QVERIFY2(waitCount(expected.size()), qPrintable(dialog.countLine()->text()));
+        }
+
+        // Channel messages from another program, sent to our own port.
+        RtMidiOut other(api, "sfother");
+        const int ours = findRtPort(other, "Sysforge:Sysforge");
+        QVERIFY2(ours >= 0, "the capture's own port is not offered to other programs");
+        other.openPort(unsigned(ours));
+        const std::vector<std::vector<unsigned char>> channel = {
+            {0x90, 60, 100}, {0xF8}, {0xC1, 12}, {0xB0, 7, 90}, {0x80, 60, 0}};
+        for (const auto& m : channel) {
+            other.sendMessage(&m);
+            if (m[0] != 0xF8) expected.insert(expected.end(), m.begin(), m.begin() + (m[0] >= 0xC0 && m[0] < 0xE0 ? 2 : 3));
+        }
+        QVERIFY2(waitCount(expected.size()), qPrintable(dialog.countLine()->text()));
+
+        QTest::mouseClick(dialog.showButton(), Qt::LeftButton);
+        QCOMPARE(shown.count(), 1);
+        const MemoryDoc doc(shown[0][0].value<Bytes>(), true);
+        QCOMPARE(doc.size(), expected.size());
+        QVERIFY(doc.data() == expected);
+        QVERIFY(doc.isModified());
+        QVERIFY(doc.isUntitled());
+        QVERIFY(prompter_.messages.empty());
+    }
+#endif
+
+private slots:
+    void initTestCase() {
+        // A client whose server went away must fail its calls, not end the test.
+        ::signal(SIGPIPE, SIG_IGN);
+    }
+    void init() {
+        prompter_ = {};
+        setPrompter(&prompter_);
+    }
+    void cleanup() { setPrompter(nullptr); }
+
+    void captureThroughJack() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        JackServer server;
+        if (QStandardPaths::findExecutable("jackd").isEmpty()) QSKIP("jackd is not installed");
+        QVERIFY2(server.up(), qPrintable("the JACK server did not start: " + server.output()));
+        qputenv("JACK_DEFAULT_SERVER", server.name().toLocal8Bit());
+        captureThrough(RtMidi::UNIX_JACK, "JACK");
+        qunsetenv("JACK_DEFAULT_SERVER");
+        if (QTest::currentTestFailed()) qWarning("jackd said: %s", qPrintable(server.output()));
+#endif
+    }
+
+    void captureThroughAlsa() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        if (!QFileInfo::exists("/dev/snd/seq")) QSKIP("no ALSA sequencer on this machine (/dev/snd/seq)");
+        captureThrough(RtMidi::LINUX_ALSA, "ALSA");
+#endif
+    }
+};
+
+QTEST_MAIN(MidiCaptureE2ETest)
+#include "midi_capture_e2e_test.moc"

@@ -1,0 +1,208 @@
+// The tools as they are reached from the main window: the searches of a
+// source view filling the driver list, opening a driver from it, binary
+// documents, the bulk capture, the MIDI settings, the list driver generator
+// and the numeric converter.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/document.h"
+#include "app/sourcedocument.h"
+#include "driver/driverlistwindow.h"
+#include "driver/listdriverdialog.h"
+#include "source/sourceview.h"
+#include "support/app_fixture.h"
+#include "sysex/memorydocument.h"
+#include "sysex/midibulkdialog.h"
+#include "sysex/midisettingsdialog.h"
+#include "sysex/midisystem.h"
+#include "sysex/numericconverter.h"
+
+using namespace sf;
+using namespace sf::gui;
+using sf::testsupport::AppFixture;
+using sf::testsupport::runCli;
+
+namespace {
+
+// Runs `answer` on the modal dialog of type T once it is up.
+template <class T>
+void whenModal(std::function<void(T&)> answer) {
+    QTimer::singleShot(0, [answer] {
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<T*>(QApplication::activeModalWidget()), 3000);
+        answer(*qobject_cast<T*>(QApplication::activeModalWidget()));
+    });
+}
+
+QAction* editAction(SourceView* v, const QString& text) {
+    for (QAction* a : v->editActions())
+        if (a->text() == text) return a;
+    return nullptr;
+}
+
+}  // namespace
+
+class ToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void toolCommandsAreConnected() {
+        AppFixture f;
+        for (const char* n : {"actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter",
+                              "actionListDriverGenerator", "actionMidiSettings", "actionDriverSelectionList"})
+            QVERIFY2(f.frame().commandAction(n)->isEnabled(), n);
+        QVERIFY(f.frame().documents().type("Memory"));
+    }
+
+    void searchFromTheSourceViewOpensTheDriverAtTheRow() {
+        AppFixture f;
+        QDir().mkpath(f.path("lib/keys"));
+        // Module 2 of SYNTH.D and module 0 of DRUMS.D are named "Drums".
+        const QString synth = f.makeSource("lib/keys/SYNTH.d", 3);
+        runCli({"set", synth, "107:2", "Drums"});
+        const QString drums = f.makeSource("lib/DRUMS.d", 1);
+        runCli({"set", drums, "107:0", "Drums"});
+        f.makeSource("lib/OTHER.d", 2);
+        const QString current = f.makeSource("current.d", 1);
+        runCli({"set", current, "107:0", "Drums"});
+        f.app().preferences().driversRoot = f.path("lib").toStdString();
+
+        SFFrameWindow& w = f.frame();
+        QVERIFY(w.documents().open(current));
+        SourceView* view = w.activeSourceView();
+        QVERIFY(view);
+        QVERIFY(view->selectRef(makeRef(107, 0)));
+        QAction* same = editAction(view, "Search all drivers for the same value");
+        QVERIFY(same && same->isEnabled());
+        same->trigger();
+        QTRY_VERIFY(DriverListWindow::instance());
+        DriverListWindow* list = DriverListWindow::instance();
+        QTRY_COMPARE(list->windowTitle(), QString("Driver List (2 items out of 3)"));
+        QVERIFY(w.commandAction("actionDriverSelectionList")->isChecked());
+        QCOMPARE(list->list().entries()[1].text, "SYNTH.d (" + f.path("lib/keys").toStdString() + ")");
+
+        QListView* lv = list->listView();
+        const QRect rect = lv->visualRect(lv->model()->index(1, 0));
+        QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {}, rect.center());
+        auto* opened = qobject_cast<SourceDocument*>(w.documents().activeDocument());
+        QVERIFY(opened);
+        QCOMPARE(QFileInfo(opened->filePath()), QFileInfo(synth));
+        QCOMPARE(w.focusWidget(), opened->view()->tree());  // the tree takes the keys
+        const auto row = opened->view()->currentRef();
+        QVERIFY(row);
+        QCOMPARE(row->id, 107);
+        QCOMPARE(row->index1, 2);
+
+        // Opening it again reuses its window.
+        const auto windows = w.client()->subWindowList().size();
+        QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(w.client()->subWindowList().size(), windows);
+        list->close();
+        QTRY_VERIFY(!w.commandAction("actionDriverSelectionList")->isChecked());
+    }
+
+    void binaryFileOpensInAHexViewAndSavesWithABackup() {
+        AppFixture f;
+        const QString file = f.path("dump.syx");
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray("\xF0\x43\x00\x7E\xF7", 5));
+        }
+        SFFrameWindow& w = f.frame();
+        w.documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&,
+                                        const QStringList&, int*) { return file; });
+        f.trigger("actionOpenBinaryFile");
+        auto* doc = qobject_cast<MemoryDocument*>(w.documents().activeDocument());
+        QVERIFY(doc);
+        QCOMPARE(doc->memory().size(), std::size_t(5));
+        QVERIFY(doc->view());
+        QCOMPARE(doc->view()->layout().rowCount(), 1);
+        QVERIFY(w.documents().save(doc));
+        QCOMPARE(QFileInfo(f.path("dump.bak")).size(), 5);
+        QCOMPARE(QFileInfo(file).size(), 5);
+    }
+
+    void capturedBulkBecomesAnUntitledModifiedDocument() {
+        AppFixture f;
+        FakeMidiSystem midi;
+        midi.inputPorts = {{"sender:out", "JACK"}};
+        setMidiSystem(&midi);
+        const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7, 0x90, 0x3C, 0x64};
+        whenModal<MidiBulkDialog>([&](MidiBulkDialog& d) {
+            midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6));
+            midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin() + 6, bytes.end()));
+            QTRY_VERIFY_WITH_TIMEOUT(d.showButton()->isEnabled(), 2000);
+            QTest::mouseClick(d.showButton(), Qt::LeftButton);
+        });
+        f.trigger("actionReceiveMidiBulk");
+        setMidiSystem(nullptr);
+        auto* doc = qobject_cast<MemoryDocument*>(f.frame().documents().activeDocument());
+        QVERIFY(doc);
+        QCOMPARE(doc->memory().data(), bytes);
+        QVERIFY(doc->isModified());
+        QVERIFY(!doc->hasFile());
+        QVERIFY(doc->view());
+    }
+
+    void midiSettingsStoreNumberAndName() {
+        AppFixture f;
+        FakeMidiSystem midi;
+        midi.inputPorts = {{"Through", "ALSA"}, {"sender:out", "JACK"}};
+        midi.outputPorts = {{"Synth", "ALSA"}};
+        setMidiSystem(&midi);
+        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
+            d.inputList()->setCurrentIndex(2);
+            d.outputList()->setCurrentIndex(1);
+            d.accept();
+        });
+        f.trigger("actionMidiSettings");
+        setMidiSystem(nullptr);
+        QCOMPARE(f.app().preferences().midiIn, 1);
+        QCOMPARE(f.app().preferences().midiOut, 0);
+        Config& config = f.app().config();
+        config.selectPath("\\Paths");
+        QCOMPARE(config.readText("MidiInName", 0, ""), std::string("JACK: sender:out"));
+        QCOMPARE(config.readText("MidiOutName", 0, ""), std::string("ALSA: Synth"));
+        config.selectRoot();
+    }
+
+    void listDriverGeneratorOpensTheNewSource() {
+        AppFixture f;
+        ListDriverDialog::savedValues() = {};
+        whenModal<ListDriverDialog>([](ListDriverDialog& d) {
+            QTest::keyClicks(d.driverName(), "KEYS");
+            QTest::keyClicks(d.columns(), "8");
+            QTest::keyClicks(d.rows(), "16");
+            QTest::keyClicks(d.bankName(0), "Preset");
+            d.accept();
+        });
+        f.trigger("actionListDriverGenerator");
+        auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
+        QVERIFY(doc);
+        QVERIFY(!doc->hasFile());
+        QVERIFY(doc->view());
+        QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
+    }
+
+    void numericConverterIsOneModelessWindow() {
+        AppFixture f;
+        f.trigger("actionNumericConverter");
+        auto* c = gui::NumericConverter::instance();
+        QVERIFY(c && c->isVisible() && !c->isModal());
+        f.trigger("actionNumericConverter");
+        QCOMPARE(gui::NumericConverter::instance(), c);
+        c->close();
+    }
+};
+
+QTEST_MAIN(ToolsTest)
+#include "tools_test.moc"
