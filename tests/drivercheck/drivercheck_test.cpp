@@ -286,6 +286,21 @@ TEST(DriverCheck, FileNamesThatCollideInTheLibrary) {
 namespace sf {
 namespace {
 
+TEST(DriverCheck, SavingADriverWithErrorsAsksOnce) {
+    RecordingPrompter prompter;
+    EXPECT_TRUE(confirmSaveDespiteErrors(*newSource(), prompter));  // warnings only
+    EXPECT_TRUE(prompter.messages.empty());
+    auto broken = newSource();
+    type(*broken, makeRef(6), "GENERIC");
+    type(*broken, makeRef(49), "3");
+    prompter.answers = {Answer::No};
+    EXPECT_FALSE(confirmSaveDespiteErrors(*broken, prompter));
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_THAT(prompter.messages[0].text, HasSubstr("The driver has 2 errors"));
+    EXPECT_THAT(prompter.messages[0].text, HasSubstr("reserved"));
+    EXPECT_TRUE(confirmSaveDespiteErrors(*broken, prompter));  // answered Yes
+}
+
 // Every stale value the checker reports really reaches the compiled driver:
 // putting the new source's value back changes the driver.
 TEST(DriverCheck, StaleValuesReallyReachTheDriver) {

@@ -654,6 +654,21 @@ std::string stemKey(const std::filesystem::path& p) { return upper(p.stem().stri
 
 std::vector<Finding> checkDriver(const SourceRecord& record) { return Checker(record).run(); }
 
+std::string saveDespiteErrorsQuestion(const std::vector<Finding>& findings) {
+    const auto errors = std::count_if(findings.begin(), findings.end(),
+                                      [](const Finding& f) { return f.severity == Severity::Error; });
+    if (errors == 0) return {};
+    const auto first = std::find_if(findings.begin(), findings.end(),
+                                    [](const Finding& f) { return f.severity == Severity::Error; });
+    return "The driver has " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+           " (\"Check driver\" lists them), the first: " + first->text + "\n\nSave anyway?";
+}
+
+bool confirmSaveDespiteErrors(const SourceRecord& record, Prompter& prompter) {
+    const std::string question = saveDespiteErrorsQuestion(checkDriver(record));
+    return question.empty() || prompter.ask(question, Buttons::YesNo) == Answer::Yes;
+}
+
 std::string driverFileName(const SourceRecord& record) { return std::string(record.text(33, 17)); }
 
 void DriverNameIndex::add(const std::filesystem::path& path, std::string_view fileName) {

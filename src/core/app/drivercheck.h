@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/prompter.h"
 #include "source/record.h"
 #include "source/schema.h"
 
@@ -29,6 +30,13 @@ const char* severityName(Severity s);
 
 // The findings of one source, in tree order of their rows.
 std::vector<Finding> checkDriver(const SourceRecord& record);
+
+// The question asked before a driver with errors is saved, or an empty text
+// when the findings hold no error.
+std::string saveDespiteErrorsQuestion(const std::vector<Finding>& findings);
+// Checks the driver before a save and, when it has errors, asks once whether
+// to save anyway. Answers whether the save goes on.
+bool confirmSaveDespiteErrors(const SourceRecord& record, Prompter& prompter);
 
 // Drivers that would collide in the host's driver folder: two sources with
 // the same driver "File name" (the host tells drivers apart by it), or whose

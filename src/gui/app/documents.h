@@ -146,6 +146,8 @@ class DocumentManager : public QObject {
     const std::vector<std::unique_ptr<DocumentType>>& types() const { return types_; }
 
     void setFileDialog(FileDialog dialog) { fileDialog_ = std::move(dialog); }
+    // The file dialog in use, for commands that ask for other files (export, import).
+    const FileDialog& fileDialog() const { return fileDialog_; }
 
     // "New" of a type (the first registered type by default).
     Document* newDocument(const QString& typeName = {});

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/document.h"
+#include "app/drivercheck.h"
 #include "source/sourcefile.h"
 #include "ui/qtprompter.h"
 
@@ -27,6 +28,8 @@ QString SourceDocument::fileNameFor(const QString& requested) const {
 }
 
 bool SourceDocument::save(const QString& path) {
+    // A driver with errors is saved only when the user wants it anyway.
+    if (!confirmSaveDespiteErrors(doc_->working(), prompter())) return false;
     const bool ok = doc_->save(std::filesystem::path(path.toStdString()), &prompter());
     emit modifiedChanged(doc_->isModified());
     return ok;
