@@ -426,7 +426,8 @@ void FrameTest::revertToSaved() {
     SourceView* v = f.frame().activeSourceView();
     QCOMPARE(formatValue(v->document().working(), makeRef(107, 0)), std::string("Module"));
     // The "&Edit" menu and the control bar now work on the new view.
-    QCOMPARE(f.frame().findChild<QMenu*>("menuEdit")->actions(), v->editActions());
+    const QList<QAction*> edit = f.frame().findChild<QMenu*>("menuEdit")->actions();
+    QCOMPARE(edit.mid(0, v->editActions().size()), v->editActions());
     QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
     QVERIFY(f.frame().commandAction("actionUndo")->isEnabled());
     QCOMPARE(f.prompter().messages.size(), size_t(2));
