@@ -73,7 +73,7 @@ void BM_Check(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(checkDriver(r));
 }
-BENCHMARK(BM_Check)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Check)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Diff(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
@@ -81,20 +81,20 @@ void BM_Diff(benchmark::State& state) {
     parseValue(*other, makeRef(9), "200");
     for (auto _ : state) benchmark::DoNotOptimize(diffSources(r, *other));
 }
-BENCHMARK(BM_Diff)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Diff)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Export(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(exportSourceText(r));
     state.counters["text_bytes"] = static_cast<double>(exportSourceText(r)->size());
 }
-BENCHMARK(BM_Export)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Export)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Import(benchmark::State& state) {
     const std::string text = *exportSourceText(source(static_cast<int>(state.range(0))));
     for (auto _ : state) benchmark::DoNotOptimize(importSourceText(text));
 }
-BENCHMARK(BM_Import)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Import)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
 
 }  // namespace
 

@@ -55,8 +55,9 @@ private:
     void add(const SettingRef& ref, const std::string& path, std::string va, std::string vb) {
         out_.push_back({ref, refText(ref), path, std::move(va), std::move(vb)});
     }
-    void blocks(const SettingRef& ref, const std::string& path);
-    void block(const SettingRef& ref, const std::string& path, int slot, std::size_t fixed, std::size_t fixedSize,
+    void blocks(const SettingRef& ref, const std::function<std::string()>& path);
+    void block(const SettingRef& ref, const std::function<std::string()>& path, int slot, std::size_t fixed,
+               std::size_t fixedSize,
                const std::function<std::string(const SourceRecord&)>& describe);
     void residual(int module);
     int modulesOf(const SourceRecord& r) const { return walkedModuleCount(r); }
@@ -70,10 +71,22 @@ std::vector<DiffRow> Differ::run() {
     // The tree of the source with more modules, so that every module shows.
     const SourceRecord& wider = ma >= mb ? *a_ : *b_;
     const auto rows = buildTreeRows(wider);
-    const auto paths = labelPaths(rows);
+    // Label paths are made only for the rows that differ.
+    std::vector<const TreeRow*> ancestors;
+    auto pathOf = [&ancestors] {
+        std::string p;
+        for (std::size_t d = 1; d < ancestors.size(); ++d) {
+            if (!p.empty()) p += " / ";
+            p += rowLabel(ancestors[d]->ref);
+        }
+        return p;
+    };
     int part = -1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const SettingRef& ref = rows[i].ref;
+        const auto depth = static_cast<std::size_t>(std::max(rows[i].depth, 0));
+        ancestors.resize(depth + 1);
+        ancestors[depth] = &rows[i];
         const int module = isModuleSetting(ref.id) ? ref.index1 : -1;
         if (module != part) {
             residual(part);
@@ -82,23 +95,24 @@ std::vector<DiffRow> Differ::run() {
         if (module >= 0 && (module >= ma || module >= mb)) {
             // A module only one source has: one line for it.
             if (ref.id == 105)
-                add(ref, paths[i], module < ma ? formatValue(*a_, ref) : kNoModule,
+                add(ref, pathOf(), module < ma ? formatValue(*a_, ref) : kNoModule,
                     module < mb ? formatValue(*b_, ref) : kNoModule);
             continue;
         }
         if (ref.item->kind == Kind::DialogItem) {
-            blocks(ref, paths[i]);
+            blocks(ref, pathOf);
             continue;
         }
         const auto bytes = rowBytes(ref);
         if (!bytes || sameRowValue(*a_, *b_, *bytes)) continue;
-        add(ref, paths[i], formatValue(*a_, ref), formatValue(*b_, ref));
+        add(ref, pathOf(), formatValue(*a_, ref), formatValue(*b_, ref));
     }
     residual(part);
     return std::move(out_);
 }
 
-void Differ::block(const SettingRef& ref, const std::string& path, int slot, std::size_t fixed, std::size_t fixedSize,
+void Differ::block(const SettingRef& ref, const std::function<std::string()>& path, int slot, std::size_t fixed,
+                   std::size_t fixedSize,
                    const std::function<std::string(const SourceRecord&)>& describe) {
     const int m = ref.index1;
     const bool sameFixed = fixedSize == 0 || sameBytes(*a_, *b_, rec::moduleBase(m) + fixed, fixedSize);
@@ -106,10 +120,10 @@ void Differ::block(const SettingRef& ref, const std::string& path, int slot, std
     if (slot < 0 && sameFixed) return;
     std::string va = describe(*a_), vb = describe(*b_);
     if (va == vb) vb += " (other content)";
-    add(ref, path, std::move(va), std::move(vb));
+    add(ref, path(), std::move(va), std::move(vb));
 }
 
-void Differ::blocks(const SettingRef& ref, const std::string& path) {
+void Differ::blocks(const SettingRef& ref, const std::function<std::string()>& path) {
     const int m = ref.index1;
     auto size = [&](const SourceRecord& r, int slot) { return r.block(m, slot) ? r.block(m, slot)->size() : 0; };
     if (ref.id == 265) {
@@ -133,19 +147,19 @@ void Differ::blocks(const SettingRef& ref, const std::string& path) {
         return;
     }
     if (ref.id != 307) return;
-    block(ref, path + " / Templates", rec::kSlotTemplates, rec::kModTemplateCount, kTemplateCountSize,
+    block(ref, [&] { return path() + " / Templates"; }, rec::kSlotTemplates, rec::kModTemplateCount, kTemplateCountSize,
           [&](const SourceRecord& r) { return plural(size(r, rec::kSlotTemplates) / kTemplateSize, "template"); });
-    block(ref, path + " / Macros", rec::kSlotMacros, 0, 0, [&](const SourceRecord& r) {
+    block(ref, [&] { return path() + " / Macros"; }, rec::kSlotMacros, 0, 0, [&](const SourceRecord& r) {
         const auto& b = r.block(m, rec::kSlotMacros);
         return b && b->size() >= 2 ? plural(getLE16(*b, 0), "macro") : std::string("no macros");
     });
     auto presence = [&](int slot) {
         return [&, slot](const SourceRecord& r) { return r.block(m, slot) ? plural(size(r, slot), "byte") : "none"; };
     };
-    block(ref, path + " / Patch information", rec::kSlotPatchInfo, 0, 0, presence(rec::kSlotPatchInfo));
-    block(ref, path + " / Value lists", rec::kSlotValueLists, 0, 0, presence(rec::kSlotValueLists));
-    block(ref, path + " / Reserved block", rec::kSlotReserved, 0, 0, presence(rec::kSlotReserved));
-    block(ref, path + " / Filter", -1, rec::kModMacroFilter, rec::kMacroFilterSize, [&](const SourceRecord& r) {
+    block(ref, [&] { return path() + " / Patch information"; }, rec::kSlotPatchInfo, 0, 0, presence(rec::kSlotPatchInfo));
+    block(ref, [&] { return path() + " / Value lists"; }, rec::kSlotValueLists, 0, 0, presence(rec::kSlotValueLists));
+    block(ref, [&] { return path() + " / Reserved block"; }, rec::kSlotReserved, 0, 0, presence(rec::kSlotReserved));
+    block(ref, [&] { return path() + " / Filter"; }, -1, rec::kModMacroFilter, rec::kMacroFilterSize, [&](const SourceRecord& r) {
         return "reference " + std::to_string(r.modS16(m, rec::kModMacroFilter) + 1) + ", offset " +
                std::to_string(r.modS16(m, rec::kModMacroFilter + 2));
     });

@@ -159,11 +159,15 @@ std::string unquote(std::string_view s, std::size_t& pos) {
 }
 
 // One word of a line form: `word`, `key=value`, `"text"` or `key="text"`.
+// Views into the line it was read from, except a quoted text, which is kept
+// decoded.
 struct Token {
-    std::string key;
-    std::string value;
+    std::string_view key;
+    std::string_view text;
+    std::string decoded;
     bool hasValue = false;
     bool quoted = false;
+    std::string_view value() const { return quoted ? std::string_view(decoded) : text; }
 };
 
 std::vector<Token> tokenize(std::string_view s) {
@@ -174,25 +178,25 @@ std::vector<Token> tokenize(std::string_view s) {
         if (pos >= s.size()) break;
         Token t;
         if (s[pos] == '"') {
-            t.value = unquote(s, pos);
+            t.decoded = unquote(s, pos);
             t.hasValue = t.quoted = true;
         } else {
             const std::size_t start = pos;
             while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t' && s[pos] != '=' && s[pos] != '"') ++pos;
-            t.key = std::string(s.substr(start, pos - start));
+            t.key = s.substr(start, pos - start);
             if (pos < s.size() && s[pos] == '=') {
                 ++pos;
                 t.hasValue = true;
                 if (pos < s.size() && s[pos] == '"') {
-                    t.value = unquote(s, pos);
+                    t.decoded = unquote(s, pos);
                     t.quoted = true;
                 } else {
                     const std::size_t vs = pos;
                     while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t') ++pos;
-                    t.value = std::string(s.substr(vs, pos - vs));
+                    t.text = s.substr(vs, pos - vs);
                 }
             } else if (pos < s.size() && s[pos] == '"') {
-                throw std::string("unexpected quote after \"" + t.key + "\"");
+                throw std::string("unexpected quote after \"" + std::string(t.key) + "\"");
             }
         }
         tokens.push_back(std::move(t));
@@ -200,16 +204,16 @@ std::vector<Token> tokenize(std::string_view s) {
     return tokens;
 }
 
-std::int64_t numberIn(const std::string& text, std::int64_t min, std::int64_t max, std::string_view what) {
+std::int64_t numberIn(std::string_view text, std::int64_t min, std::int64_t max, std::string_view what) {
     const auto v = parseNumber(text);
-    if (!v) throw std::string("\"" + text + "\" is not a number (" + std::string(what) + ")");
+    if (!v) throw std::string("\"" + std::string(text) + "\" is not a number (" + std::string(what) + ")");
     if (*v < min || *v > max)
-        throw std::string("value out of range: " + text + " (" + std::string(what) + " takes " +
+        throw std::string("value out of range: " + std::string(text) + " (" + std::string(what) + " takes " +
                           std::to_string(min) + " to " + std::to_string(max) + ")");
     return *v;
 }
 
-void putText(ByteSpan field, const std::string& bytes, std::string_view what) {
+void putText(ByteSpan field, std::string_view bytes, std::string_view what) {
     if (bytes.size() > field.size())
         throw std::string("text too long for " + std::string(what) + " (" + std::to_string(field.size()) +
                           " bytes at most)");
@@ -618,13 +622,13 @@ void parseOp(const std::vector<Token>& tokens, ByteSpan op) {
     const OpType* t = nullptr;
     for (const auto& ot : kOpTypes)
         if (tokens[0].key == ot.word) t = &ot;
-    if (!t && tokens[0].key != "op") throw std::string("unknown operation \"" + tokens[0].key + "\"");
+    if (!t && tokens[0].key != "op") throw std::string("unknown operation \"" + std::string(tokens[0].key) + "\"");
     std::fill(op.begin(), op.end(), std::uint8_t{0});
     if (t) put8(op, 0, static_cast<std::uint8_t>(t->type));
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         const Token& tok = tokens[i];
         if (!t && tok.key == "type") {
-            put8(op, 0, static_cast<std::uint8_t>(numberIn(tok.value, 0, 255, "type")));
+            put8(op, 0, static_cast<std::uint8_t>(numberIn(tok.value(), 0, 255, "type")));
             continue;
         }
         const OpKey* k = nullptr;
@@ -633,13 +637,13 @@ void parseOp(const std::vector<Token>& tokens, ByteSpan op) {
                 if (ok.key && tok.key == ok.key) k = &ok;
         for (const OpKey& ok : kOpGeneric)
             if (!k && tok.key == ok.key) k = &ok;
-        if (!k || !tok.hasValue) throw std::string("unknown word \"" + tok.key + "\"");
+        if (!k || !tok.hasValue) throw std::string("unknown word \"" + std::string(tok.key) + "\"");
         if (k->width == 2)
-            putLE16(op, k->offset, static_cast<std::uint16_t>(numberIn(tok.value, -32768, 65535, tok.key)));
+            putLE16(op, k->offset, static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 65535, tok.key)));
         else if (k->width == 1)
-            put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value, -128, 255, tok.key)));
+            put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value(), -128, 255, tok.key)));
         else
-            put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value, 0, 255, tok.key)));
+            put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value(), 0, 255, tok.key)));
     }
 }
 
@@ -667,7 +671,7 @@ void parseTemplate(const std::vector<Token>& tokens, ByteSpan t) {
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         const Token& tok = tokens[i];
         if (tok.quoted && tok.key.empty()) {
-            putText(slice(t, 10, 18), tok.value, "template name");
+            putText(slice(t, 10, 18), tok.value(), "template name");
         } else if (!tok.hasValue && (tok.key == "byte" || tok.key == "word" || tok.key == "bits")) {
             put8(t, 0, tok.key == "byte" ? 1 : tok.key == "word" ? 2 : 3);
         } else if (!tok.hasValue && tok.key == "signed") {
@@ -675,16 +679,16 @@ void parseTemplate(const std::vector<Token>& tokens, ByteSpan t) {
         } else if (!tok.hasValue && tok.key == "little-endian") {
             put8(t, 3, get8(t, 3) | 0x04);
         } else if (tok.key == "type" && tok.hasValue) {
-            put8(t, 0, static_cast<std::uint8_t>(numberIn(tok.value, 0, 255, "type")));
+            put8(t, 0, static_cast<std::uint8_t>(numberIn(tok.value(), 0, 255, "type")));
         } else if (tok.key == "flags" && tok.hasValue) {
-            put8(t, 3, static_cast<std::uint8_t>(get8(t, 3) | numberIn(tok.value, 0, 255, "flags")));
+            put8(t, 3, static_cast<std::uint8_t>(get8(t, 3) | numberIn(tok.value(), 0, 255, "flags")));
         } else if ((tok.key == "bit-start" || tok.key == "bit-count") && tok.hasValue) {
-            put8(t, tok.key == "bit-start" ? 1 : 2, static_cast<std::uint8_t>(numberIn(tok.value, -128, 127, tok.key)));
+            put8(t, tok.key == "bit-start" ? 1 : 2, static_cast<std::uint8_t>(numberIn(tok.value(), -128, 127, tok.key)));
         } else if ((tok.key == "min" || tok.key == "max" || tok.key == "def") && tok.hasValue) {
             const std::size_t off = tok.key == "min" ? 4 : tok.key == "max" ? 6 : 8;
-            putLE16(t, off, static_cast<std::uint16_t>(numberIn(tok.value, -32768, 32767, tok.key)));
+            putLE16(t, off, static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 32767, tok.key)));
         } else {
-            throw std::string("unknown word \"" + tok.key + "\"");
+            throw std::string("unknown word \"" + std::string(tok.key) + "\"");
         }
     }
 }
@@ -778,14 +782,14 @@ Block packMacros(const std::vector<MacroDraft>& macros) {
 
 void parseMacroLine(const std::vector<Token>& tokens, std::vector<MacroDraft>& macros) {
     if (tokens.empty()) return;
-    const std::string& word = tokens[0].key;
+    const std::string_view word = tokens[0].key;
     if (word == "macro") {
         MacroDraft m;
         put8(m.head, 6, 0xFF);
         for (std::size_t i = 1; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (t.quoted && t.key.empty()) {
-                putText(slice(ByteSpan(m.head), 11, 19), t.value, "macro name");
+                putText(slice(ByteSpan(m.head), 11, 19), t.value(), "macro name");
                 continue;
             }
             bool done = false;
@@ -797,35 +801,35 @@ void parseMacroLine(const std::vector<Token>& tokens, std::vector<MacroDraft>& m
             for (const auto& f : kMacroReserved)
                 if (t.hasValue && t.key == f.key) {
                     if (f.width == 2)
-                        putLE16(m.head, f.offset, static_cast<std::uint16_t>(numberIn(t.value, 0, 65535, f.key)));
+                        putLE16(m.head, f.offset, static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, f.key)));
                     else
-                        put8(m.head, f.offset, static_cast<std::uint8_t>(numberIn(t.value, 0, 255, f.key)));
+                        put8(m.head, f.offset, static_cast<std::uint8_t>(numberIn(t.value(), 0, 255, f.key)));
                     done = true;
                 }
             if (done) continue;
             if (t.hasValue && (t.key == "from" || t.key == "to")) {
                 putLE16(m.head, t.key == "from" ? 30 : 32,
-                        static_cast<std::uint16_t>(numberIn(t.value, -32768, 32767, t.key)));
+                        static_cast<std::uint16_t>(numberIn(t.value(), -32768, 32767, t.key)));
             } else if (t.hasValue && t.key == "kind") {
-                put8(m.head, 9, static_cast<std::uint8_t>(numberIn(t.value, 0, 255, "kind")));
+                put8(m.head, 9, static_cast<std::uint8_t>(numberIn(t.value(), 0, 255, "kind")));
             } else if (t.hasValue && t.key == "group") {
-                put8(m.head, 6, static_cast<std::uint8_t>(numberIn(t.value, 0, 254, "group")));
+                put8(m.head, 6, static_cast<std::uint8_t>(numberIn(t.value(), 0, 254, "group")));
             } else {
-                throw std::string("unknown word \"" + t.key + "\"");
+                throw std::string("unknown word \"" + std::string(t.key) + "\"");
             }
         }
         macros.push_back(std::move(m));
         return;
     }
-    if (macros.empty()) throw std::string("\"" + word + "\" before the first macro");
+    if (macros.empty()) throw std::string("\"" + std::string(word) + "\" before the first macro");
     if (word == "param") {
         Block p(8, 0);
         putLE16(p, 0, 8);
         for (std::size_t i = 1; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (!t.hasValue || (t.key != "template" && t.key != "offset"))
-                throw std::string("unknown word \"" + t.key + "\"");
-            putLE16(p, t.key == "template" ? 2 : 4, static_cast<std::uint16_t>(numberIn(t.value, 0, 65535, t.key)));
+                throw std::string("unknown word \"" + std::string(t.key) + "\"");
+            putLE16(p, t.key == "template" ? 2 : 4, static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, t.key)));
         }
         macros.back().params.push_back(std::move(p));
         return;
@@ -853,7 +857,7 @@ void parseMacroLine(const std::vector<Token>& tokens, std::vector<MacroDraft>& m
         putLE16(p, 6, static_cast<std::uint16_t>(points));
         return;
     }
-    throw std::string("unknown word \"" + word + "\"");
+    throw std::string("unknown word \"" + std::string(word) + "\"");
 }
 
 // ---- patch information ----
@@ -886,9 +890,9 @@ void parsePatchInfoLine(const std::vector<Token>& tokens, ByteSpan b, int& descr
         for (std::size_t i = 2; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (!t.hasValue || (t.key != "reference" && t.key != "offset"))
-                throw std::string("unknown word \"" + t.key + "\"");
+                throw std::string("unknown word \"" + std::string(t.key) + "\"");
             putLE16(b, (t.key == "reference" ? 0 : 8) + 2 * d,
-                    static_cast<std::uint16_t>(numberIn(t.value, -32768, 32767, t.key)));
+                    static_cast<std::uint16_t>(numberIn(t.value(), -32768, 32767, t.key)));
         }
         return;
     }
@@ -900,15 +904,15 @@ void parsePatchInfoLine(const std::vector<Token>& tokens, ByteSpan b, int& descr
         for (std::size_t i = 2; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (t.hasValue && t.key == "value")
-                put8(b, 16 + index, static_cast<std::uint8_t>(numberIn(t.value, -128, 127, "value")));
+                put8(b, 16 + index, static_cast<std::uint8_t>(numberIn(t.value(), -128, 127, "value")));
             else if (t.hasValue && t.key == "tag" && t.quoted)
-                putText(slice(b, 80 + 15 * index, 15), t.value, "tag");
+                putText(slice(b, 80 + 15 * index, 15), t.value(), "tag");
             else
-                throw std::string("unknown word \"" + t.key + "\"");
+                throw std::string("unknown word \"" + std::string(t.key) + "\"");
         }
         return;
     }
-    throw std::string("unknown word \"" + tokens[0].key + "\"");
+    throw std::string("unknown word \"" + std::string(tokens[0].key) + "\"");
 }
 
 // ---- value lists ----
@@ -998,13 +1002,13 @@ void parseFilter(const Section& s, ByteSpan f) {
     std::fill(f.begin(), f.end(), std::uint8_t{0});
     for (const Token& t : s.attributes) {
         if (t.hasValue && (t.key == "reference" || t.key == "offset"))
-            putLE16(f, t.key == "reference" ? 0 : 2, static_cast<std::uint16_t>(numberIn(t.value, -32768, 32767, t.key)));
+            putLE16(f, t.key == "reference" ? 0 : 2, static_cast<std::uint16_t>(numberIn(t.value(), -32768, 32767, t.key)));
         else if (!t.hasValue && t.key == "and-mode")
             putLE16(f, 4, getLE16(f, 4) | 1);
         else if (t.hasValue && t.key == "flags")
-            putLE16(f, 4, static_cast<std::uint16_t>(getLE16(f, 4) | numberIn(t.value, 0, 65535, "flags")));
+            putLE16(f, 4, static_cast<std::uint16_t>(getLE16(f, 4) | numberIn(t.value(), 0, 65535, "flags")));
         else
-            throw SourceTextError(s.line, "unknown word \"" + t.key + "\"");
+            throw SourceTextError(s.line, "unknown word \"" + std::string(t.key) + "\"");
     }
     for (std::size_t i = 0; i < s.lines.size(); ++i) {
         try {
@@ -1015,7 +1019,7 @@ void parseFilter(const Section& s, ByteSpan f) {
                 if (!tokens[k].hasValue) throw std::string("VALUE=GROUP expected");
                 const auto v = numberIn(tokens[k].key, 0, 95, "value");
                 put8(f, 6 + static_cast<std::size_t>(v),
-                     static_cast<std::uint8_t>(numberIn(tokens[k].value, -128, 127, "group")));
+                     static_cast<std::uint8_t>(numberIn(tokens[k].value(), -128, 127, "group")));
             }
         } catch (const std::string& m) {
             throw SourceTextError(s.lineNumbers[i], m);
@@ -1033,7 +1037,7 @@ std::optional<std::size_t> hexSize(const Section& s) {
     const Token* size = findAttr(s.attributes, "size");
     if (!size || !size->hasValue) throw SourceTextError(s.line, "a hex block needs size=N");
     try {
-        return static_cast<std::size_t>(numberIn(size->value, 1, 65535, "size"));
+        return static_cast<std::size_t>(numberIn(size->value(), 1, 65535, "size"));
     } catch (const std::string& m) {
         throw SourceTextError(s.line, m);
     }
@@ -1042,7 +1046,7 @@ std::optional<std::size_t> hexSize(const Section& s) {
 void checkAttributes(const Section& s, std::initializer_list<std::string_view> allowed) {
     for (const Token& t : s.attributes) {
         if (std::find(allowed.begin(), allowed.end(), t.key) == allowed.end())
-            throw SourceTextError(s.line, "unknown word \"" + t.key + "\"");
+            throw SourceTextError(s.line, "unknown word \"" + std::string(t.key) + "\"");
     }
 }
 
@@ -1068,7 +1072,7 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
         if (!t) return std::nullopt;
         try {
             if (!t->hasValue) throw std::string(std::string(key) + "=N expected");
-            return numberIn(t->value, min, max, key);
+            return numberIn(t->value(), min, max, key);
         } catch (const std::string& msg) {
             throw SourceTextError(s.line, msg);
         }
