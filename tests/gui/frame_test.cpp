@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "app/docframe.h"
 #include "app/document.h"
 #include "app/helpviewer.h"
 #include "app/preferences.h"
@@ -43,6 +44,7 @@ class FrameTest : public QObject {
     void droppedFilesOpen();
     void windowPlacesAndFoldersAreRemembered();
     void aboutBox();
+    void revertToSaved();
 };
 
 void FrameTest::menusCarryEveryCommand() {
@@ -321,6 +323,7 @@ void FrameTest::editsShowInTitleAndControlBar() {
     QVERIFY(!undo->isEnabled());
     QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+    QCOMPARE(f.frame().windowTitle(), QStringLiteral("a.d * - Sysforge"));
     QVERIFY(undo->isEnabled());
     undo->trigger();  // the control bar's button undoes in the active view
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
@@ -406,6 +409,28 @@ void FrameTest::aboutBox() {
     QCOMPARE(box->windowTitle(), QStringLiteral("Sysforge"));
     QVERIFY(box->findChild<QLabel*>("aboutText")->text().contains(QStringLiteral(SF_VERSION)));
     box->accept();
+}
+
+void FrameTest::revertToSaved() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d")});
+    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+    f.prompter().answers = {Answer::No};
+    f.trigger("actionRevert");
+    QCOMPARE(f.prompter().messages.back().text, std::string(kRevertQuestion));
+    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
+
+    f.prompter().answers = {Answer::Yes};
+    f.trigger("actionRevert");
+    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
+    SourceView* v = f.frame().activeSourceView();
+    QCOMPARE(formatValue(v->document().working(), makeRef(107, 0)), std::string("Module"));
+    // The "&Edit" menu and the control bar now work on the new view.
+    const QList<QAction*> edit = f.frame().findChild<QMenu*>("menuEdit")->actions();
+    QCOMPARE(edit.mid(0, v->editActions().size()), v->editActions());
+    QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
+    QVERIFY(f.frame().commandAction("actionUndo")->isEnabled());
+    QCOMPARE(f.prompter().messages.size(), size_t(2));
 }
 
 QTEST_MAIN(FrameTest)

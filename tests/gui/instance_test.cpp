@@ -83,6 +83,18 @@ class InstanceTest : public QObject {
         QVERIFY(QFile::exists(config + "/main.set"));
     }
 
+    void staleSocketOfACrashedCopyIsTakenOver() {
+        QTemporaryDir dir;
+        const QString name = SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("c")));
+        QFile stale(QDir::temp().filePath(name));  // what a killed copy leaves behind
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        SysforgeApp app(SysforgeApp::Options{dir.filePath("c"), name});
+        QLocalSocket s;
+        s.connectToServer(name);
+        QVERIFY(s.waitForConnected(1000));
+    }
+
     void noRunningCopyMeansNoHandOver() {
         QTemporaryDir dir;
         const QString socket =

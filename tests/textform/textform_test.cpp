@@ -1,9 +1,10 @@
 // The text form of a driver source: what it says, that it gives back the
 // same file byte for byte, and that a damaged text is refused with its line.
+#include "app/textform.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/textform.h"
 #include "driver/listdriver.h"
 #include "source/romnames.h"
 #include "source/schema.h"
@@ -63,7 +64,8 @@ std::unique_ptr<SourceRecord> authoredSource() {
     set(*r, makeRef(257, 0), "2");
     set(*r, makeRef(262, 0, 1), "ROM");
     applyChoice(*r, makeRef(261, 0, 1), 72);
-    storeRomNames(*r, 0, 1, *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
+    storeRomNames(*r, 0, 1,
+                  *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
     // Converter: copy bytes, then a loop.
     r->setModU16(0, rec::kModConverterCount, 2);
     r->setModU16(0, rec::kModConverterFinalSize, 155);
@@ -129,8 +131,10 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
              "305:0 = converter final-size=155 {\ncopy-bytes from=0 to=0 count=118\n"
              "loop loops=10 source-step=0 dest-step=0\n}\n",
              "307:0 = templates {\ntemplate \"Cutoff\" byte bit-count=1 min=0 max=127 def=0\n"
-             "template \"\" bits bit-start=6 bit-count=4 signed little-endian min=0 max=0 def=0\n}\n",
-             "307:0 = patch-info {\ndescriptor 1 reference=1 offset=0\nrow 1 value=2 tag=\"Warm\"\n",
+             "template \"\" bits bit-start=6 bit-count=4 signed little-endian min=0 max=0 "
+             "def=0\n}\n",
+             "307:0 = patch-info {\ndescriptor 1 reference=1 offset=0\nrow 1 value=2 "
+             "tag=\"Warm\"\n",
              "307:0 = value-lists {\ncounts 2 0 0 0 0 0 0 0\nlist 1: 10 20\n}\n",
              "307:0 = reserved hex size=3 {\n01 02 03\n}\n",
              "307:0 = filter reference=-1 offset=0 and-mode {\ngroups 5=3\n}\n",

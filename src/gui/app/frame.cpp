@@ -376,6 +376,8 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
     });
     for (QAction* a : {sv->undoAction(), sv->redoAction()})
         connect(a, &QAction::changed, this, &SFFrameWindow::updateCommands);
+    // A reverted document gets a new view in the same, still active window.
+    subWindowActivated();
 }
 
 void SFFrameWindow::subWindowActivated() {
@@ -393,6 +395,10 @@ void SFFrameWindow::subWindowActivated() {
 void SFFrameWindow::updateCommands() {
     Document* doc = docs_->activeDocument();
     SourceView* v = activeSourceView();
+    // The task bar names the document being worked on.
+    QMdiSubWindow* current = client_->currentSubWindow();
+    setWindowTitle(doc && current ? current->windowTitle() + QStringLiteral(" - Sysforge")
+                                  : QStringLiteral("Sysforge"));
     commandAction("actionRevert")->setEnabled(doc && doc->hasFile());
     commandAction("actionClose")->setEnabled(doc);
     commandAction("actionSave")->setEnabled(doc);

@@ -116,9 +116,15 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
         server_ = new QLocalServer(this);
         server_->setSocketOptions(QLocalServer::UserAccessOption);
         if (!server_->listen(options.socketName)) {
-            // A copy that ended without cleaning up leaves its socket file behind.
-            QLocalServer::removeServer(options.socketName);
-            server_->listen(options.socketName);
+            // A copy that ended without cleaning up leaves its socket file
+            // behind; one that answers is alive (it started at the same
+            // moment) and keeps its name.
+            QLocalSocket probe;
+            probe.connectToServer(options.socketName);
+            if (!probe.waitForConnected(200)) {
+                QLocalServer::removeServer(options.socketName);
+                server_->listen(options.socketName);
+            }
         }
         connect(server_, &QLocalServer::newConnection, this, &SysforgeApp::acceptHandOver);
     }
