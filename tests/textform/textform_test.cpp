@@ -11,6 +11,7 @@
 #include "source/sourcefile.h"
 #include "source/valuetext.h"
 #include "support/random_record.h"
+#include "support/sanitized.h"
 
 namespace sf {
 namespace {
@@ -150,7 +151,8 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
 TEST(TextForm, RoundTripOfRandomSourcesWithEveryKindOfBlock) {
     // One module each keeps the run short; every module carries blocks of
     // every kind, and full sixteen-module sources are tried below.
-    for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
+    const std::uint32_t rounds = sf::test::sanitizedRounds(2000);
+    for (std::uint32_t seed = 1; seed <= rounds; ++seed) {
         const auto r = testsupport::randomRecord(seed, 1);
         expectRoundTrip(*r, "seed " + std::to_string(seed), seed % 20 == 0);
         if (HasFailure()) return;
