@@ -43,7 +43,8 @@ struct LibraryFixture {
         for (int i = 0; i < kDrivers; ++i) {
             auto r = newSource();
             r->setU16(rec::kModuleCount, 3);
-            for (int m = 0; m < 3; ++m) r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
+            for (int m = 0; m < 3; ++m)
+                r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
             r->setU16(174, static_cast<std::uint16_t>(i % 7));
             auto image = buildFileImage(*r);
             char name[32];
@@ -51,7 +52,8 @@ struct LibraryFixture {
             fs::path p = root / name;
             fs::create_directories(p.parent_path());
             std::ofstream(p, std::ios::binary)
-                .write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
+                .write(reinterpret_cast<const char*>(image->data()),
+                       static_cast<std::streamsize>(image->size()));
         }
         paths = scanDriverSources(root);
         current = newSource();
@@ -78,7 +80,8 @@ struct RateTimer {
     std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
     std::clock_t cpu = std::clock();
     Rate rate(std::size_t files) const {
-        const double w = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+        const double w =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
         const double c = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
         return {static_cast<double>(files) / w, c > 0 ? static_cast<double>(files) / c : 0};
     }
@@ -89,7 +92,9 @@ void BM_Search(benchmark::State& state) {
     const SettingRef ref = makeRef(107, 0);
     std::size_t files = 0;
     RateTimer timer;
-    for (auto _ : state) files += static_cast<std::size_t>(searchDrivers(*f.current, ref, SearchMode::SameValue, f.paths).examined);
+    for (auto _ : state)
+        files += static_cast<std::size_t>(
+            searchDrivers(*f.current, ref, SearchMode::SameValue, f.paths).examined);
     g_search = timer.rate(files);
     state.SetItemsProcessed(static_cast<std::int64_t>(files));
 }
@@ -121,11 +126,14 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (g_search.cpu > 0 && g_check.cpu > 0) {
-        std::printf("\nwall clock: search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
-                    g_search.wall, g_check.wall, g_search.wall / g_check.wall);
-        std::printf("cpu time:   search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
-                    g_search.cpu, g_check.cpu, g_search.cpu / g_check.cpu);
-        std::printf("target: check within 2x of the search: %s\n", g_search.cpu / g_check.cpu <= 2.0 ? "met" : "NOT met");
+        std::printf(
+            "\nwall clock: search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
+            g_search.wall, g_check.wall, g_search.wall / g_check.wall);
+        std::printf(
+            "cpu time:   search %.0f files/s, check %.0f files/s, check takes %.2fx the search\n",
+            g_search.cpu, g_check.cpu, g_search.cpu / g_check.cpu);
+        std::printf("target: check within 2x of the search: %s\n",
+                    g_search.cpu / g_check.cpu <= 2.0 ? "met" : "NOT met");
     }
     return 0;
 }

@@ -47,7 +47,8 @@ std::unique_ptr<SourceRecord> authoredSource() {
         storeRomNames(*r, m, 1, *parseRomNames(names, romNamesShape(*r, m), false).block);
         r->setModU16(m, rec::kModConverterCount, 20);
         Block ops = rng.bytes(200);
-        for (int i = 0; i < 20; ++i) ops[static_cast<std::size_t>(i) * 10] = static_cast<std::uint8_t>(1 + i % 4);
+        for (int i = 0; i < 20; ++i)
+            ops[static_cast<std::size_t>(i) * 10] = static_cast<std::uint8_t>(1 + i % 4);
         r->block(m, rec::kSlotConverter) = ops;
         r->setModU16(m, rec::kModTemplateCount, 10);
         Block templates(280, 0);
@@ -73,7 +74,8 @@ void BM_Check(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(checkDriver(r));
 }
-BENCHMARK(BM_Check)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
+BENCHMARK(BM_Check)->Arg(0)->Arg(1)->ArgName("random")->Unit(
+    benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Diff(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
@@ -81,20 +83,23 @@ void BM_Diff(benchmark::State& state) {
     parseValue(*other, makeRef(9), "200");
     for (auto _ : state) benchmark::DoNotOptimize(diffSources(r, *other));
 }
-BENCHMARK(BM_Diff)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
+BENCHMARK(BM_Diff)->Arg(0)->Arg(1)->ArgName("random")->Unit(
+    benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Export(benchmark::State& state) {
     const SourceRecord& r = source(static_cast<int>(state.range(0)));
     for (auto _ : state) benchmark::DoNotOptimize(exportSourceText(r));
     state.counters["text_bytes"] = static_cast<double>(exportSourceText(r)->size());
 }
-BENCHMARK(BM_Export)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
+BENCHMARK(BM_Export)->Arg(0)->Arg(1)->ArgName("random")->Unit(
+    benchmark::kMicrosecond);  // 0 authored, 1 random
 
 void BM_Import(benchmark::State& state) {
     const std::string text = *exportSourceText(source(static_cast<int>(state.range(0))));
     for (auto _ : state) benchmark::DoNotOptimize(importSourceText(text));
 }
-BENCHMARK(BM_Import)->Arg(0)->Arg(1)->ArgName("random")->Unit(benchmark::kMicrosecond);  // 0 authored, 1 random
+BENCHMARK(BM_Import)->Arg(0)->Arg(1)->ArgName("random")->Unit(
+    benchmark::kMicrosecond);  // 0 authored, 1 random
 
 }  // namespace
 

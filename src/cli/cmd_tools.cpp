@@ -54,7 +54,8 @@ int cmdCheck(const Args& args, Io& io) {
         }
         for (const Finding& f : file.findings) {
             (f.severity == Severity::Error ? errors : warnings) = true;
-            text += name + '\t' + severityName(f.severity) + '\t' + refText(f.ref) + '\t' + oneLine(f.text) + '\n';
+            text += name + '\t' + severityName(f.severity) + '\t' + refText(f.ref) + '\t' +
+                    oneLine(f.text) + '\n';
         }
     }
     io.out << text;
@@ -70,8 +71,8 @@ int cmdDiff(const Args& args, Io& io) {
     const auto rows = diffSources(*a, *b);
     std::string text;
     for (const DiffRow& row : rows)
-        text += row.place + '\t' + cp1252ToEscapedUtf8(row.path) + '\t' + cp1252ToEscapedUtf8(row.valueA) + '\t' +
-                cp1252ToEscapedUtf8(row.valueB) + '\n';
+        text += row.place + '\t' + cp1252ToEscapedUtf8(row.path) + '\t' +
+                cp1252ToEscapedUtf8(row.valueA) + '\t' + cp1252ToEscapedUtf8(row.valueB) + '\n';
     io.out << text;
     return rows.empty() ? kExitOk : kExitDifferent;
 }
@@ -88,7 +89,9 @@ int cmdExport(const Args& args, Io& io) {
         io.out << *text;
         return kExitOk;
     }
-    writeFileAtomic(o.positional[1], ConstByteSpan(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+    writeFileAtomic(
+        o.positional[1],
+        ConstByteSpan(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
     return kExitOk;
 }
 
@@ -99,10 +102,12 @@ int cmdImport(const Args& args, Io& io) {
     const auto bytes = readWholeFile(o.positional[0]);
     std::unique_ptr<SourceRecord> record;
     try {
-        record = importSourceText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        record = importSourceText(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     } catch (const SourceTextError& e) {
         // Nothing is written for a text that cannot be read.
-        throw Failure(o.positional[0] + (e.line() > 0 ? ":" + std::to_string(e.line()) : std::string()) + ": " +
+        throw Failure(o.positional[0] +
+                      (e.line() > 0 ? ":" + std::to_string(e.line()) : std::string()) + ": " +
                       e.message());
     }
     saveSource(o.positional[1], *record, io);

@@ -18,10 +18,11 @@ using ::testing::HasSubstr;
 using Args = std::vector<std::string>;
 
 class CliTools : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("sysforge-e2e-tools-" + std::to_string(::getpid()) + "-" + info->name());
+        dir_ = fs::temp_directory_path() /
+               ("sysforge-e2e-tools-" + std::to_string(::getpid()) + "-" + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }

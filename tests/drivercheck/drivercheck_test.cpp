@@ -1,16 +1,17 @@
 // The driver checker: each rule on a source that breaks it and on one that
 // keeps it, and no finding on clean sources but the missing names of a new one.
+#include "app/drivercheck.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "app/drivercheck.h"
 #include "app/settingbytes.h"
 #include "driver/compiler.h"
-#include "support/random_record.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"
+#include "support/random_record.h"
 
 namespace sf {
 namespace {
@@ -25,7 +26,8 @@ void type(SourceRecord& r, const SettingRef& ref, const std::string& text) {
 
 std::string describe(const std::vector<Finding>& findings) {
     std::string s;
-    for (const auto& f : findings) s += std::string(severityName(f.severity)) + " " + refText(f.ref) + " " + f.text + "\n";
+    for (const auto& f : findings)
+        s += std::string(severityName(f.severity)) + " " + refText(f.ref) + " " + f.text + "\n";
     return s;
 }
 
@@ -119,19 +121,23 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
         {"no named module", [](auto& r) { r.setText(rec::moduleBase(0), 17, ""); }, [](auto&) {},
          makeRef(107, 0), Severity::Error, "neither saved nor compiled"},
         {"module in use without name", [](auto& r) { r.setU16(rec::kModuleCount, 2); },
-         [](auto& r) { type(r, makeRef(103), "2"); }, makeRef(107, 1), Severity::Error, "Module 2 has no name"},
+         [](auto& r) { type(r, makeRef(103), "2"); }, makeRef(107, 1), Severity::Error,
+         "Module 2 has no name"},
         {"reserved file name", [](auto& r) { type(r, makeRef(6), "LIST_A"); },
          [](auto& r) { type(r, makeRef(6), "MYLIST"); }, makeRef(6), Severity::Error, "reserved"},
         {"space in file name", [](auto& r) { type(r, makeRef(6), "MY SYN"); },
          [](auto& r) { type(r, makeRef(6), "MY_SYN"); }, makeRef(6), Severity::Warning, "space"},
-        {"block beyond 64 KB", [](auto& r) { converter(r, 6500); }, [](auto& r) { converter(r, 3000); },
-         makeRef(260, 0, 0), Severity::Error, "beyond the 64 KB"},
-        {"block near 64 KB", [](auto& r) { converter(r, 5900); }, [](auto& r) { converter(r, 5000); },
-         makeRef(305, 0), Severity::Warning, "within 10%"},
+        {"block beyond 64 KB", [](auto& r) { converter(r, 6500); },
+         [](auto& r) { converter(r, 3000); }, makeRef(260, 0, 0), Severity::Error,
+         "beyond the 64 KB"},
+        {"block near 64 KB", [](auto& r) { converter(r, 5900); },
+         [](auto& r) { converter(r, 5000); }, makeRef(305, 0), Severity::Warning, "within 10%"},
         {"bank style too small", [](auto& r) { type(r, makeRef(235, 0), "7"); },
-         [](auto& r) { type(r, makeRef(235, 0), "9"); }, makeRef(232, 0), Severity::Error, "56 places for the 64"},
+         [](auto& r) { type(r, makeRef(235, 0), "9"); }, makeRef(232, 0), Severity::Error,
+         "56 places for the 64"},
         {"buffer below a patch", [](auto& r) { type(r, makeRef(291, 0), "127"); },
-         [](auto& r) { type(r, makeRef(291, 0), "128"); }, makeRef(291, 0), Severity::Error, "at least 128"},
+         [](auto& r) { type(r, makeRef(291, 0), "128"); }, makeRef(291, 0), Severity::Error,
+         "at least 128"},
         {"buffer below patch and header",
          [](auto& r) {
              applyChoice(r, makeRef(288, 0), 61);
@@ -152,19 +158,22 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
          makeRef(181, 0), Severity::Warning, "hold 64"},
         {"unused beyond the sub-bank", [](auto& r) { type(r, makeRef(263, 0, 0), "40"); },
          [](auto&) {}, makeRef(263, 0, 0), Severity::Warning, "unused"},
-        {"ROM names shorter", [](auto& r) { romSubBank(r, 30); }, [](auto& r) { romSubBank(r, 32); },
-         makeRef(265, 0, 1), Severity::Error, "30 names"},
+        {"ROM names shorter", [](auto& r) { romSubBank(r, 30); },
+         [](auto& r) { romSubBank(r, 32); }, makeRef(265, 0, 1), Severity::Error, "30 names"},
         {"ROM names longer", [](auto& r) { romSubBank(r, 33); }, [](auto& r) { romSubBank(r, 32); },
          makeRef(265, 0, 1), Severity::Error, "longer"},
         {"ROM sub-bank without names", [](auto& r) { applyChoice(r, makeRef(261, 0, 1), 72); },
-         [](auto& r) { applyChoice(r, makeRef(261, 0, 1), 71); }, makeRef(265, 0, 1), Severity::Warning,
-         "no patch names"},
-        {"missing template", [](auto& r) { macroEditor(r, 2, 2, 0); }, [](auto& r) { macroEditor(r, 3, 2, 0); },
-         makeRef(307, 0), Severity::Error, "uses template 3, but the module has 2"},
+         [](auto& r) { applyChoice(r, makeRef(261, 0, 1), 71); }, makeRef(265, 0, 1),
+         Severity::Warning, "no patch names"},
+        {"missing template", [](auto& r) { macroEditor(r, 2, 2, 0); },
+         [](auto& r) { macroEditor(r, 3, 2, 0); }, makeRef(307, 0), Severity::Error,
+         "uses template 3, but the module has 2"},
         {"macro From above To", [](auto& r) { macroEditor(r, 1, 0, 0, 10, 5); },
-         [](auto& r) { macroEditor(r, 1, 0, 0, 5, 10); }, makeRef(307, 0), Severity::Warning, "swap"},
+         [](auto& r) { macroEditor(r, 1, 0, 0, 5, 10); }, makeRef(307, 0), Severity::Warning,
+         "swap"},
         {"parameter beyond the patch", [](auto& r) { macroEditor(r, 1, 0, 128); },
-         [](auto& r) { macroEditor(r, 1, 0, 127); }, makeRef(307, 0), Severity::Error, "beyond the 128-byte patch"},
+         [](auto& r) { macroEditor(r, 1, 0, 127); }, makeRef(307, 0), Severity::Error,
+         "beyond the 128-byte patch"},
         {"template bits beyond 16",
          [](auto& r) {
              macroEditor(r, 1, 0, 0);
@@ -206,7 +215,8 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
              type(r, makeRef(22), "5");
              applyChoice(r, makeRef(19), 71);
          },
-         [](auto& r) { applyChoice(r, makeRef(19), 71); }, makeRef(22), Severity::Warning, "disabled"},
+         [](auto& r) { applyChoice(r, makeRef(19), 71); }, makeRef(22), Severity::Warning,
+         "disabled"},
         {"loop that cannot advance", [](auto& r) { type(r, makeRef(150, 0), "10"); },
          [](auto& r) {
              type(r, makeRef(150, 0), "10");
@@ -230,16 +240,17 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
              type(r, makeRef(134, 0), "$F0, $43, Joker, $F7");
          },
          makeRef(134, 0), Severity::Error, "Joker"},
-        {"value outside its range", [](auto& r) { r.setU16(216, 100); }, [](auto& r) { r.setU16(216, 500); },
-         makeRef(17), Severity::Warning, "range 500 to 30000"},
+        {"value outside its range", [](auto& r) { r.setU16(216, 100); },
+         [](auto& r) { r.setU16(216, 500); }, makeRef(17), Severity::Warning, "range 500 to 30000"},
     };
     for (const Rule& rule : rules) {
         auto broken = cleanSource();
         rule.breaks(*broken);
         const auto found = checkDriver(*broken);
         const bool hit = std::any_of(found.begin(), found.end(), [&](const Finding& f) {
-            return f.ref.id == rule.ref.id && f.ref.index1 == rule.ref.index1 && f.ref.index2 == rule.ref.index2 &&
-                   f.severity == rule.severity && f.text.find(rule.says) != std::string::npos;
+            return f.ref.id == rule.ref.id && f.ref.index1 == rule.ref.index1 &&
+                   f.ref.index2 == rule.ref.index2 && f.severity == rule.severity &&
+                   f.text.find(rule.says) != std::string::npos;
         });
         EXPECT_TRUE(hit) << rule.name << ":\n" << describe(found);
 
@@ -251,9 +262,9 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
 
 TEST(DriverCheck, FindingsFollowTheTreeOrder) {
     auto r = cleanSource();
-    r->setU16(216, 100);                 // 17, global
-    type(*r, makeRef(291, 0), "10");     // module row
-    r->setText(16, 17, "");              // 4, first row of the tree
+    r->setU16(216, 100);              // 17, global
+    type(*r, makeRef(291, 0), "10");  // module row
+    r->setText(16, 17, "");           // 4, first row of the tree
     const auto found = checkDriver(*r);
     ASSERT_EQ(found.size(), 3u) << describe(found);
     EXPECT_EQ(found[0].ref.id, 4);

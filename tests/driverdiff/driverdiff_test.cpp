@@ -1,10 +1,11 @@
 // The driver comparison on pairs of sources that differ in one value of each
 // kind: one row, at the right place, with both values as the tree shows them.
+#include "app/driverdiff.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "app/driverdiff.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"
 
@@ -36,8 +37,8 @@ struct Case {
 
 TEST(DriverDiff, OneDifferenceOfEachKind) {
     const Case cases[] = {
-        {"text", [](auto& r) { parseValue(r, makeRef(4), "Synth"); }, "4", "General settings / Identification / Name",
-         "", "Synth"},
+        {"text", [](auto& r) { parseValue(r, makeRef(4), "Synth"); }, "4",
+         "General settings / Identification / Name", "", "Synth"},
         {"decimal", [](auto& r) { parseValue(r, makeRef(9), "113"); }, "9",
          "General settings / Identification / Driver version", "100", "113"},
         {"hex", [](auto& r) { parseValue(r, makeRef(12), "$41"); }, "12",
@@ -50,34 +51,39 @@ TEST(DriverDiff, OneDifferenceOfEachKind) {
         {"message", [](auto& r) { parseValue(r, makeRef(35), "$F0, $F7"); }, "35",
          "MIDI Mode messages / Before editing single instrument", "", "$F0,$F7"},
         {"Roland", [](auto& r) { parseValue(r, makeRef(158, 1), "01, 00"); }, "158:1",
-         "Module 2 / Bank handling / Sysex protocol / Processor variables / Start address", "00", "01, 00"},
+         "Module 2 / Bank handling / Sysex protocol / Processor variables / Start address", "00",
+         "01, 00"},
         {"sub-bank value", [](auto& r) { parseValue(r, makeRef(262, 1, 1), "ROM"); }, "262:1:1",
          "Module 2 / Bank handling / Sub-bank definitions / Sub-bank #2 / Name", "", "ROM"},
         {"ROM names",
-         [](auto& r) { storeRomNames(r, 1, 0, *parseRomNames("A\r\nB\r\n", romNamesShape(r, 1), false).block); },
-         "265:1:0", "Module 2 / Bank handling / Sub-bank definitions / Sub-bank #1 / ROM patch names", "no names",
-         "2 names"},
+         [](auto& r) {
+             storeRomNames(r, 1, 0, *parseRomNames("A\r\nB\r\n", romNamesShape(r, 1), false).block);
+         },
+         "265:1:0",
+         "Module 2 / Bank handling / Sub-bank definitions / Sub-bank #1 / ROM patch names",
+         "no names", "2 names"},
         {"converter",
          [](auto& r) {
              r.setModU16(1, rec::kModConverterCount, 1);
              r.block(1, rec::kSlotConverter) = Block{1, 0, 0, 0, 0, 0, 0, 0, 5, 0};
          },
-         "305:1", "Module 2 / Patch handling / Patch format converter / Converter", "0 operations, final size 0",
-         "1 operation, final size 0"},
+         "305:1", "Module 2 / Patch handling / Patch format converter / Converter",
+         "0 operations, final size 0", "1 operation, final size 0"},
         {"templates",
          [](auto& r) {
              r.setModU16(1, rec::kModTemplateCount, 1);
              r.block(1, rec::kSlotTemplates) = Block(28, 1);
          },
-         "307:1", "Module 2 / Patch handling / Macro editor / Macros / Parameters / Templates", "0 templates",
-         "1 template"},
+         "307:1", "Module 2 / Patch handling / Macro editor / Macros / Parameters / Templates",
+         "0 templates", "1 template"},
         {"reserved block", [](auto& r) { r.block(1, rec::kSlotReserved) = Block{7}; }, "307:1",
-         "Module 2 / Patch handling / Macro editor / Macros / Parameters / Reserved block", "none", "1 byte"},
+         "Module 2 / Patch handling / Macro editor / Macros / Parameters / Reserved block", "none",
+         "1 byte"},
         {"filter", [](auto& r) { r.setModU16(0, rec::kModMacroFilter, 2); }, "307:0",
-         "Module 1 / Patch handling / Macro editor / Macros / Parameters / Filter", "reference 0, offset 0",
-         "reference 3, offset 0"},
-        {"reserved word", [](auto& r) { r.setU16(2532, 0x1234); }, "@G+2532", "Bytes without a setting", "00 00",
-         "34 12"},
+         "Module 1 / Patch handling / Macro editor / Macros / Parameters / Filter",
+         "reference 0, offset 0", "reference 3, offset 0"},
+        {"reserved word", [](auto& r) { r.setU16(2532, 0x1234); }, "@G+2532",
+         "Bytes without a setting", "00 00", "34 12"},
         {"module only in B",
          [](auto& r) {
              parseValue(r, makeRef(103), "3");

@@ -100,8 +100,9 @@ private slots:
                                         QString::fromStdString("MSYNTH.D (" + b + ")"),
                                         QString::fromStdString("ZETA.D (" + a + ")")}));
         QCOMPARE(w->windowTitle(), QString("Driver List (3 items out of 5)"));
-        // The progress bar and its button are gone from the status bar.
-        QVERIFY(!main_->statusBar()->findChild<QProgressBar*>("searchProgress"));
+        // The progress bar and its button are out of sight again.
+        auto* bar = main_->statusBar()->findChild<QProgressBar*>("searchProgress");
+        QVERIFY(bar && !bar->isVisible());
     }
 
     void doubleClickOpensThePathOfTheLineWithTheMatchingModule() {

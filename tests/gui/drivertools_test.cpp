@@ -1,6 +1,8 @@
 // "Check driver", "Compare with...", "Export as text..." and "Import text..."
 // as a user drives them: the findings list beside the source, a double click
 // that selects the row, the question before saving a driver with errors.
+#include "driver/drivertools.h"
+
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
@@ -11,7 +13,6 @@
 
 #include "app/document.h"
 #include "app/sourcedocument.h"
-#include "driver/drivertools.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
@@ -22,7 +23,7 @@ using sf::testsupport::AppFixture;
 
 class DriverToolsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void checkListsFindingsAndDoubleClickSelectsTheRow();
     void commandsFollowTheSourceWindow();
     void savingADriverWithErrorsAsksOnce();
@@ -62,7 +63,8 @@ void DriverToolsTest::checkListsFindingsAndDoubleClickSelectsTheRow() {
     QCOMPARE(list->model()->rowCount(), 3);
     QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("warning"));
     QVERIFY(!list->model()->index(1, 0).data(Qt::DecorationRole).isNull());
-    QCOMPARE(list->model()->index(1, 1).data().toString(), QStringLiteral("General settings / Identification / File name"));
+    QCOMPARE(list->model()->index(1, 1).data().toString(),
+             QStringLiteral("General settings / Identification / File name"));
     QVERIFY(list->model()->index(1, 2).data().toString().contains("no file name"));
 
     doubleClickRow(list, 1);
@@ -131,10 +133,9 @@ void DriverToolsTest::compareWithAFileListsTheDifferences() {
     const QString other = f.makeSource("b.d");
     sf::testsupport::runCli({"set", other, "9", "113"});
     SourceView* view = openSource(f, f.makeSource("a.d"));
-    f.frame().documents().setFileDialog(
-        [&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&, const QStringList&, int*) {
-            return other;
-        });
+    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                            const QString&, const QStringList&,
+                                            int*) { return other; });
     sf::testsupport::onNextDialog<QInputDialog>([](QInputDialog* d) {
         d->setTextValue("Other file...");
         d->accept();
@@ -159,11 +160,11 @@ void DriverToolsTest::exportAndImportText() {
     QVERIFY(openSource(f, source));
     QString suggested;
     QString answer = f.path("a.txt");
-    f.frame().documents().setFileDialog(
-        [&](QWidget*, DocumentManager::DialogMode, const QString&, const QString& folder, const QStringList&, int*) {
-            suggested = folder;
-            return answer;
-        });
+    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                            const QString& folder, const QStringList&, int*) {
+        suggested = folder;
+        return answer;
+    });
     f.trigger("actionExportText");
     QCOMPARE(suggested, f.path("a.txt"));
     QFile text(f.path("a.txt"));
@@ -184,14 +185,14 @@ void DriverToolsTest::brokenTextOpensNothing() {
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("sysforge source text 1\n9 = 1\n");
     bad.close();
-    f.frame().documents().setFileDialog(
-        [&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&, const QStringList&, int*) {
-            return f.path("bad.txt");
-        });
+    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                            const QString&, const QStringList&,
+                                            int*) { return f.path("bad.txt"); });
     f.trigger("actionImportText");
     QVERIFY(f.frame().documents().documents().empty());
     QVERIFY(!f.prompter().messages.empty());
-    QVERIFY(QString::fromStdString(f.prompter().messages.back().text).contains("line 2: value out of range"));
+    QVERIFY(QString::fromStdString(f.prompter().messages.back().text)
+                .contains("line 2: value out of range"));
 }
 
 QTEST_MAIN(DriverToolsTest)

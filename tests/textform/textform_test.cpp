@@ -1,15 +1,17 @@
 // The text form of a driver source: what it says, that it gives back the
 // same file byte for byte, and that a damaged text is refused with its line.
+#include "app/textform.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/textform.h"
 #include "driver/listdriver.h"
 #include "source/romnames.h"
 #include "source/schema.h"
 #include "source/sourcefile.h"
 #include "source/valuetext.h"
 #include "support/random_record.h"
+#include "support/sanitized.h"
 
 namespace sf {
 namespace {
@@ -23,8 +25,9 @@ std::vector<std::uint8_t> imageOf(const SourceRecord& r) {
 }
 
 // The round trip: the text builds a source whose file is the original file,
-// and whose text is the same text.
-void expectRoundTrip(const SourceRecord& r, const std::string& what) {
+// and whose text is the same text. (The text follows from the file alone, so
+// the second export is a guard that many seeds need not repeat.)
+void expectRoundTrip(const SourceRecord& r, const std::string& what, bool textAgain = true) {
     const auto text = exportSourceText(r);
     ASSERT_TRUE(text) << what;
     std::unique_ptr<SourceRecord> back;
@@ -34,7 +37,9 @@ void expectRoundTrip(const SourceRecord& r, const std::string& what) {
         FAIL() << what << ": " << e.what() << "\n" << *text;
     }
     ASSERT_EQ(imageOf(*back), imageOf(r)) << what << "\n" << *text;
-    EXPECT_EQ(exportSourceText(*back), text) << what;
+    if (textAgain) {
+        EXPECT_EQ(exportSourceText(*back), text) << what;
+    }
 }
 
 void set(SourceRecord& r, const SettingRef& ref, const std::string& text) {
@@ -63,7 +68,8 @@ std::unique_ptr<SourceRecord> authoredSource() {
     set(*r, makeRef(257, 0), "2");
     set(*r, makeRef(262, 0, 1), "ROM");
     applyChoice(*r, makeRef(261, 0, 1), 72);
-    storeRomNames(*r, 0, 1, *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
+    storeRomNames(*r, 0, 1,
+                  *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
     // Converter: copy bytes, then a loop.
     r->setModU16(0, rec::kModConverterCount, 2);
     r->setModU16(0, rec::kModConverterFinalSize, 155);
@@ -129,8 +135,10 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
              "305:0 = converter final-size=155 {\ncopy-bytes from=0 to=0 count=118\n"
              "loop loops=10 source-step=0 dest-step=0\n}\n",
              "307:0 = templates {\ntemplate \"Cutoff\" byte bit-count=1 min=0 max=127 def=0\n"
-             "template \"\" bits bit-start=6 bit-count=4 signed little-endian min=0 max=0 def=0\n}\n",
-             "307:0 = patch-info {\ndescriptor 1 reference=1 offset=0\nrow 1 value=2 tag=\"Warm\"\n",
+             "template \"\" bits bit-start=6 bit-count=4 signed little-endian min=0 max=0 "
+             "def=0\n}\n",
+             "307:0 = patch-info {\ndescriptor 1 reference=1 offset=0\nrow 1 value=2 "
+             "tag=\"Warm\"\n",
              "307:0 = value-lists {\ncounts 2 0 0 0 0 0 0 0\nlist 1: 10 20\n}\n",
              "307:0 = reserved hex size=3 {\n01 02 03\n}\n",
              "307:0 = filter reference=-1 offset=0 and-mode {\ngroups 5=3\n}\n",
@@ -143,9 +151,10 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
 TEST(TextForm, RoundTripOfRandomSourcesWithEveryKindOfBlock) {
     // One module each keeps the run short; every module carries blocks of
     // every kind, and full sixteen-module sources are tried below.
-    for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
+    const std::uint32_t rounds = sf::test::sanitizedRounds(2000);
+    for (std::uint32_t seed = 1; seed <= rounds; ++seed) {
         const auto r = testsupport::randomRecord(seed, 1);
-        expectRoundTrip(*r, "seed " + std::to_string(seed));
+        expectRoundTrip(*r, "seed " + std::to_string(seed), seed % 20 == 0);
         if (HasFailure()) return;
     }
 }

@@ -4,16 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <set>
-
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 #include <tuple>
 
 #include "app/settingbytes.h"
@@ -27,7 +26,9 @@
 
 namespace sf {
 
-const char* severityName(Severity s) { return s == Severity::Error ? "error" : "warning"; }
+const char* severityName(Severity s) {
+    return s == Severity::Error ? "error" : "warning";
+}
 
 namespace {
 
@@ -68,28 +69,34 @@ std::size_t treePosition(const SettingRef& ref) {
         all->setU16(rec::kModuleCount, rec::kModules);
         const auto rows = buildTreeRows(*all);
         for (std::size_t i = 0; i < rows.size(); ++i)
-            p[static_cast<std::size_t>((rows[i].ref.id * kIndexes + rows[i].ref.index1 + 1) * kIndexes +
+            p[static_cast<std::size_t>((rows[i].ref.id * kIndexes + rows[i].ref.index1 + 1) *
+                                           kIndexes +
                                        rows[i].ref.index2 + 1)] = i;
         return p;
     }();
-    if (ref.id <= 0 || ref.id >= kIds || ref.index1 < -1 || ref.index1 >= kIndexes - 1 || ref.index2 < -1 ||
-        ref.index2 >= kIndexes - 1)
+    if (ref.id <= 0 || ref.id >= kIds || ref.index1 < -1 || ref.index1 >= kIndexes - 1 ||
+        ref.index2 < -1 || ref.index2 >= kIndexes - 1)
         return SIZE_MAX;
-    return positions[static_cast<std::size_t>((ref.id * kIndexes + ref.index1 + 1) * kIndexes + ref.index2 + 1)];
+    return positions[static_cast<std::size_t>((ref.id * kIndexes + ref.index1 + 1) * kIndexes +
+                                              ref.index2 + 1)];
 }
 
 class Checker {
-public:
+  public:
     explicit Checker(const SourceRecord& r) : r_(r), named_(validModuleCount(r)) {}
     std::vector<Finding> run();
 
-private:
-    void add(Severity s, const SettingRef& ref, std::string text) { out_.push_back({s, ref, std::move(text)}); }
+  private:
+    void add(Severity s, const SettingRef& ref, std::string text) {
+        out_.push_back({s, ref, std::move(text)});
+    }
     bool enabled(int id, int module = -1, int index2 = -1) const {
         return isEnabled(r_, makeRef(id, module, index2));
     }
     std::size_t mod(int m, std::size_t off) const { return rec::moduleBase(m) + off; }
-    std::int64_t patchSize(int m) const { return std::llabs(static_cast<std::int64_t>(r_.s32(mod(m, kMPatchSize)))); }
+    std::int64_t patchSize(int m) const {
+        return std::llabs(static_cast<std::int64_t>(r_.s32(mod(m, kMPatchSize))));
+    }
 
     void names();
     void blockLimits();
@@ -117,23 +124,29 @@ void Checker::names() {
     } else if (named_ < walkedModuleCount(r_)) {
         add(Severity::Error, makeRef(107, named_),
             "Module " + std::to_string(named_ + 1) +
-                " has no name, so it and the modules after it are neither saved nor compiled: type a name.");
+                " has no name, so it and the modules after it are neither saved nor compiled: type "
+                "a name.");
     }
     if (r_.text(16, 17).empty())
-        add(Severity::Warning, makeRef(4), "The driver has no name: type the name the host shows for it.");
+        add(Severity::Warning, makeRef(4),
+            "The driver has no name: type the name the host shows for it.");
     const std::string_view file = r_.text(33, 17);
     if (file.empty()) {
-        add(Severity::Warning, makeRef(6), "The driver has no file name: the host tells drivers apart by it; type one.");
+        add(Severity::Warning, makeRef(6),
+            "The driver has no file name: the host tells drivers apart by it; type one.");
     } else {
         const std::string u = upper(file);
         if (u == "GENERIC" || u == "ANY_DUMP" || u.rfind("LIST", 0) == 0)
             add(Severity::Error, makeRef(6),
-                "The file name " + inQuotes(file) + " is reserved by the host (GENERIC, ANY_DUMP, LIST...): choose another.");
+                "The file name " + inQuotes(file) +
+                    " is reserved by the host (GENERIC, ANY_DUMP, LIST...): choose another.");
         if (file.find(' ') != std::string_view::npos)
-            add(Severity::Warning, makeRef(6), "The file name " + inQuotes(file) + " contains a space: remove it.");
+            add(Severity::Warning, makeRef(6),
+                "The file name " + inQuotes(file) + " contains a space: remove it.");
     }
     if (r_.text(88, 4).empty())
-        add(Severity::Warning, makeRef(8), "The bank file name extension is empty: type 1 to 3 characters.");
+        add(Severity::Warning, makeRef(8),
+            "The bank file name extension is empty: type 1 to 3 characters.");
 }
 
 // The setting behind a block reference of the compiled driver.
@@ -153,14 +166,14 @@ SettingRef blockSetting(std::size_t refField, int& module) {
         int id;
     };
     static constexpr Place kPlaces[] = {
-        {drv::kMTemplateRef, 134},     {drv::kMPacketAreaRef, 126},   {drv::kMPattern1Ref, 224},
-        {drv::kMPattern2Ref, 225},     {drv::kMReceiveHelpRef, 198},  {drv::kMReceiveInitRef, 194},
-        {drv::kMReceivePreRef, 202},   {drv::kMRequest1Ref, 205},     {drv::kMRequest2Ref, 206},
-        {drv::kMReceiveEndRef, 210},   {drv::kMSendHelpRef, 217},     {drv::kMSendInitRef, 213},
-        {drv::kMSendPreRef, 221},      {drv::kMSendHeader1Ref, 224},  {drv::kMSendHeader2Ref, 225},
-        {drv::kMWriteRequestRef, 227}, {drv::kMSendEndRef, 229},      {drv::kMSubBankSelectRef, 258},
-        {drv::kMPatchSelectRef, 259},  {drv::kMRomNamesRef, 255},     {drv::kMPatchHeader1Ref, 292},
-        {drv::kMPatchHeader2Ref, 293}, {drv::kMWrite1Ref, 297},       {drv::kMWrite2Ref, 298},
+        {drv::kMTemplateRef, 134},     {drv::kMPacketAreaRef, 126},  {drv::kMPattern1Ref, 224},
+        {drv::kMPattern2Ref, 225},     {drv::kMReceiveHelpRef, 198}, {drv::kMReceiveInitRef, 194},
+        {drv::kMReceivePreRef, 202},   {drv::kMRequest1Ref, 205},    {drv::kMRequest2Ref, 206},
+        {drv::kMReceiveEndRef, 210},   {drv::kMSendHelpRef, 217},    {drv::kMSendInitRef, 213},
+        {drv::kMSendPreRef, 221},      {drv::kMSendHeader1Ref, 224}, {drv::kMSendHeader2Ref, 225},
+        {drv::kMWriteRequestRef, 227}, {drv::kMSendEndRef, 229},     {drv::kMSubBankSelectRef, 258},
+        {drv::kMPatchSelectRef, 259},  {drv::kMRomNamesRef, 255},    {drv::kMPatchHeader1Ref, 292},
+        {drv::kMPatchHeader2Ref, 293}, {drv::kMWrite1Ref, 297},      {drv::kMWrite2Ref, 298},
         {drv::kMOperationsRef, 305},
     };
     for (const auto& p : kPlaces)
@@ -187,21 +200,25 @@ void Checker::blockLimits() {
         int m = -1;
         const SettingRef ref = blockSetting(b.refField, m);
         const std::string where =
-            (m >= 0 ? "Module " + std::to_string(m + 1) + ", " : std::string()) + "block " + inQuotes(rowLabel(ref));
+            (m >= 0 ? "Module " + std::to_string(m + 1) + ", " : std::string()) + "block " +
+            inQuotes(rowLabel(ref));
         if (b.length > drv::kMaxBlockLength) {
             add(Severity::Error, ref,
-                where + " is " + std::to_string(b.length) + " bytes, " + std::to_string(b.length - drv::kMaxBlockLength) +
+                where + " is " + std::to_string(b.length) + " bytes, " +
+                    std::to_string(b.length - drv::kMaxBlockLength) +
                     " over the 65535 a block can hold: shorten it.");
         } else if (b.length >= drv::kMaxBlockLength - drv::kMaxBlockLength / 10) {
             add(Severity::Warning, ref,
-                where + " is " + std::to_string(b.length) + " bytes, within 10% of the 65535 a block can hold.");
+                where + " is " + std::to_string(b.length) +
+                    " bytes, within 10% of the 65535 a block can hold.");
         }
         if (b.start >= drv::kBlockStartLimit && !startReported) {
             startReported = true;
             add(Severity::Error, ref,
                 where + " would start at byte " + std::to_string(b.start) + ", " +
                     std::to_string(b.start - drv::kBlockStartLimit + 1) +
-                    " bytes beyond the 64 KB the driver can address: the compiler refuses it; shorten blocks.");
+                    " bytes beyond the 64 KB the driver can address: the compiler refuses it; "
+                    "shorten blocks.");
         } else if (b.start >= warnAt && b.start < drv::kBlockStartLimit && !nearReported) {
             nearReported = true;
             add(Severity::Warning, ref,
@@ -227,8 +244,9 @@ void Checker::bankStyle(int m) {
     const std::int64_t cells = std::int64_t{r_.modS16(m, kMRows)} * r_.modS16(m, kMColumns);
     if (total > 0 && cells < total && enabled(233, m))
         add(Severity::Error, makeRef(232, m),
-            "Bank style: " + std::to_string(r_.modS16(m, kMRows)) + " rows x " + std::to_string(r_.modS16(m, kMColumns)) +
-                " columns give " + std::to_string(cells) + " places for the " + std::to_string(total) +
+            "Bank style: " + std::to_string(r_.modS16(m, kMRows)) + " rows x " +
+                std::to_string(r_.modS16(m, kMColumns)) + " columns give " + std::to_string(cells) +
+                " places for the " + std::to_string(total) +
                 " patches of a bank: raise the rows or columns.");
 }
 
@@ -242,7 +260,8 @@ void Checker::bufferSize(int m) {
         if (r_.modS16(m, rec::kModStructure) == kStructureRaw) return;
         data = patchSize(m);
     }
-    if (data <= 0 || buffer >= data + 80 || !enabled(291, m)) return;  // a header is far below 80 bytes
+    if (data <= 0 || buffer >= data + 80 || !enabled(291, m))
+        return;  // a header is far below 80 bytes
     std::int64_t header = 0;
     if (enabled(292, m)) {
         const auto f = messageField(r_, makeRef(292, m));
@@ -251,8 +270,9 @@ void Checker::bufferSize(int m) {
     }
     if (buffer < data + header)
         add(Severity::Error, makeRef(291, m),
-            "Maximum buffer size " + std::to_string(buffer) + " cannot hold a single patch dump (" + std::to_string(data) +
-                " data bytes" + (header ? " and " + std::to_string(header) + " header bytes" : std::string()) +
+            "Maximum buffer size " + std::to_string(buffer) + " cannot hold a single patch dump (" +
+                std::to_string(data) + " data bytes" +
+                (header ? " and " + std::to_string(header) + " header bytes" : std::string()) +
                 "): set at least " + std::to_string(data + header) + ".");
 }
 
@@ -266,13 +286,16 @@ void Checker::subBanks(int m) {
         if (unused > perSubBank && enabled(256, m))
             add(Severity::Warning, makeRef(263, m, k),
                 "Sub-bank #" + std::to_string(k + 1) + " has " + std::to_string(unused) +
-                    " unused locations but only " + std::to_string(perSubBank) + " patches: lower it.");
+                    " unused locations but only " + std::to_string(perSubBank) +
+                    " patches: lower it.");
     }
-    if (held != r_.modS16(m, rec::kModTotalPatches) && count > 0 && enabled(256, m) && enabled(181, m))
+    if (held != r_.modS16(m, rec::kModTotalPatches) && count > 0 && enabled(256, m) &&
+        enabled(181, m))
         add(Severity::Warning, makeRef(181, m),
-            "Total number of patches is " + std::to_string(r_.modS16(m, rec::kModTotalPatches)) + ", but " +
-                std::to_string(count) + " sub-banks of " + std::to_string(perSubBank) + " patches hold " +
-                std::to_string(held) + " (unused locations left out): make them agree.");
+            "Total number of patches is " + std::to_string(r_.modS16(m, rec::kModTotalPatches)) +
+                ", but " + std::to_string(count) + " sub-banks of " + std::to_string(perSubBank) +
+                " patches hold " + std::to_string(held) +
+                " (unused locations left out): make them agree.");
 
     // ROM names, only where the module displays names (its sub-bank rows are
     // then enabled).
@@ -287,7 +310,8 @@ void Checker::subBanks(int m) {
         if (!block) {
             if (named && shape.patches > 0)
                 add(Severity::Warning, ref,
-                    "ROM sub-bank #" + std::to_string(k + 1) + " has no patch names: type them in \"ROM patch names\".");
+                    "ROM sub-bank #" + std::to_string(k + 1) +
+                        " has no patch names: type them in \"ROM patch names\".");
             continue;
         }
         if (block->size() == shape.blockSize()) continue;
@@ -296,9 +320,10 @@ void Checker::subBanks(int m) {
                                      ? std::to_string(block->size() / record) + " names"
                                      : std::to_string(block->size()) + " bytes";
         add(Severity::Error, ref,
-            "The ROM patch names of sub-bank #" + std::to_string(k + 1) + " hold " + held + " where " +
-                std::to_string(shape.patches) + " names of " + std::to_string(shape.chars) +
-                " characters are expected (" + (block->size() > shape.blockSize() ? "longer" : "shorter") +
+            "The ROM patch names of sub-bank #" + std::to_string(k + 1) + " hold " + held +
+                " where " + std::to_string(shape.patches) + " names of " +
+                std::to_string(shape.chars) + " characters are expected (" +
+                (block->size() > shape.blockSize() ? "longer" : "shorter") +
                 " than the sub-bank): type them again.");
     }
 }
@@ -312,10 +337,12 @@ void Checker::loops(int m) {
     static constexpr Loop kLoops[] = {{151, kMX1Start, kMX1Last, kMX1Step, "X1"},
                                       {156, kMX2Start, kMX2Last, kMX2Step, "X2"}};
     for (const auto& l : kLoops) {
-        if (r_.modS16(m, l.step) == 0 && r_.modS16(m, l.start) != r_.modS16(m, l.last) && enabled(l.id, m))
+        if (r_.modS16(m, l.step) == 0 && r_.modS16(m, l.start) != r_.modS16(m, l.last) &&
+            enabled(l.id, m))
             add(Severity::Error, makeRef(l.id, m),
-                std::string(l.name) + " never gets from its start value " + std::to_string(r_.modS16(m, l.start)) +
-                    " to its last value " + std::to_string(r_.modS16(m, l.last)) +
+                std::string(l.name) + " never gets from its start value " +
+                    std::to_string(r_.modS16(m, l.start)) + " to its last value " +
+                    std::to_string(r_.modS16(m, l.last)) +
                     ": the change at each iteration must not be 0.");
     }
 }
@@ -323,17 +350,19 @@ void Checker::loops(int m) {
 void Checker::templateMessage(int m) {
     const auto f = messageField(r_, makeRef(134, m));
     const auto units = readMessage(r_, *f);
-    if (!units.empty() && std::find(units.begin(), units.end(), kJokerUnit) == units.end() && enabled(134, m))
+    if (!units.empty() && std::find(units.begin(), units.end(), kJokerUnit) == units.end() &&
+        enabled(134, m))
         add(Severity::Error, makeRef(134, m),
-            "The template message has no \"Joker\" tag: mark the variable code in it with \"Joker\".");
+            "The template message has no \"Joker\" tag: mark the variable code in it with "
+            "\"Joker\".");
 }
 
 void Checker::macros(int m) {
     if (!hasMacroEditor(r_, m)) return;
     const SettingRef ref = makeRef(307, m);
     const auto& templates = r_.block(m, rec::kSlotTemplates);
-    const std::size_t count = std::min<std::size_t>(r_.modU16(m, rec::kModTemplateCount),
-                                                    templates ? templates->size() / kTemplateSize : 0);
+    const std::size_t count = std::min<std::size_t>(
+        r_.modU16(m, rec::kModTemplateCount), templates ? templates->size() / kTemplateSize : 0);
     const std::int64_t patch = enabled(182, m) ? patchSize(m) : 0;
     std::vector<int> widths(count, 1);
     for (std::size_t i = 0; i < count; ++i) {
@@ -346,8 +375,9 @@ void Checker::macros(int m) {
             widths[i] = start + bits > 8 ? 2 : 1;
             if (start < 0 || bits < 1 || start + bits > 16)
                 add(Severity::Error, ref,
-                    "Template " + std::to_string(i + 1) + " (" + inQuotes(fieldText(t, 10, 18)) + ") takes bits " +
-                        std::to_string(start) + " to " + std::to_string(start + bits - 1) +
+                    "Template " + std::to_string(i + 1) + " (" + inQuotes(fieldText(t, 10, 18)) +
+                        ") takes bits " + std::to_string(start) + " to " +
+                        std::to_string(start + bits - 1) +
                         ", outside the 16 bits of a parameter: correct its bit range.");
         }
     }
@@ -363,22 +393,25 @@ void Checker::macros(int m) {
             const int from = getLE16s(b, at + 30), to = getLE16s(b, at + 32);
             if (from > to)
                 add(Severity::Warning, ref,
-                    "Macro " + std::to_string(i + 1) + " (" + name + "): From " + std::to_string(from) +
-                        " is above To " + std::to_string(to) + ": swap them.");
+                    "Macro " + std::to_string(i + 1) + " (" + name + "): From " +
+                        std::to_string(from) + " is above To " + std::to_string(to) +
+                        ": swap them.");
             std::size_t p = at + 36;
-            for (std::size_t j = 0, n = getLE16(b, at + 34); j < n && rangeFits(b.size(), p, 8); ++j) {
+            for (std::size_t j = 0, n = getLE16(b, at + 34); j < n && rangeFits(b.size(), p, 8);
+                 ++j) {
                 const std::size_t templ = getLE16(b, p + 2);
                 const std::size_t offset = getLE16(b, p + 4);
-                const std::string which = "Macro " + std::to_string(i + 1) + " (" + name + "), parameter " +
-                                          std::to_string(j + 1);
+                const std::string which = "Macro " + std::to_string(i + 1) + " (" + name +
+                                          "), parameter " + std::to_string(j + 1);
                 if (missing(static_cast<std::int64_t>(templ)))
                     add(Severity::Error, ref,
-                        which + " uses template " + std::to_string(templ + 1) + ", but the module has " +
-                            std::to_string(count) + " templates: choose an existing one.");
+                        which + " uses template " + std::to_string(templ + 1) +
+                            ", but the module has " + std::to_string(count) +
+                            " templates: choose an existing one.");
                 else if (patch > 0 && static_cast<std::int64_t>(offset) + widths[templ] > patch)
                     add(Severity::Error, ref,
-                        which + " lies at offset " + std::to_string(offset) + ", beyond the " + std::to_string(patch) +
-                            "-byte patch: correct its offset.");
+                        which + " lies at offset " + std::to_string(offset) + ", beyond the " +
+                            std::to_string(patch) + "-byte patch: correct its offset.");
                 const std::size_t size = getLE16(b, p);
                 if (size < 8) break;
                 p += size;
@@ -388,15 +421,17 @@ void Checker::macros(int m) {
     const std::int16_t filterRef = r_.modS16(m, rec::kModMacroFilter);
     if (filterRef >= 0 && missing(filterRef))
         add(Severity::Error, ref,
-            "The macro filter's reference parameter uses template " + std::to_string(filterRef + 1) +
-                ", but the module has " + std::to_string(count) + " templates: choose an existing one.");
+            "The macro filter's reference parameter uses template " +
+                std::to_string(filterRef + 1) + ", but the module has " + std::to_string(count) +
+                " templates: choose an existing one.");
     if (const auto& info = r_.block(m, rec::kSlotPatchInfo); info && info->size() >= 8) {
         for (std::size_t d = 0; d < 4; ++d) {
             const std::int16_t t = getLE16s(*info, 2 * d);
             if (t >= 0 && missing(t))
                 add(Severity::Error, ref,
-                    "Patch information descriptor " + std::to_string(d + 1) + " uses template " + std::to_string(t + 1) +
-                        ", but the module has " + std::to_string(count) + " templates: choose an existing one.");
+                    "Patch information descriptor " + std::to_string(d + 1) + " uses template " +
+                        std::to_string(t + 1) + ", but the module has " + std::to_string(count) +
+                        " templates: choose an existing one.");
         }
     }
 }
@@ -415,8 +450,9 @@ void Checker::moduleIds() {
             const int value = r_.s16(*off);
             if ((value >= 0 && value < named_) || !isEnabled(r_, ref)) continue;
             add(Severity::Error, ref,
-                rowLabel(ref) + " " + std::to_string(value + 1) + " names no module of this driver, which has " +
-                    std::to_string(named_) + ": choose 1 to " + std::to_string(std::max(named_, 1)) + ".");
+                rowLabel(ref) + " " + std::to_string(value + 1) +
+                    " names no module of this driver, which has " + std::to_string(named_) +
+                    ": choose 1 to " + std::to_string(std::max(named_, 1)) + ".");
         }
     }
 }
@@ -426,7 +462,7 @@ void Checker::moduleIds() {
 struct RowInfo {
     SettingRef ref;
     RowBytes bytes;
-    int module = -1;  // -1 for the global rows
+    int module = -1;                   // -1 for the global rows
     std::vector<std::size_t> sharing;  // indexes of rows over the same bits
 };
 
@@ -460,7 +496,8 @@ const std::vector<RowInfo>& valueRows() {
                     const RowBytes& o = out[j].bytes;
                     const std::size_t at = b.offset + k - o.offset;
                     if (j != i && (maskByte(b, k) & maskByte(o, at)) &&
-                        std::find(out[i].sharing.begin(), out[i].sharing.end(), j) == out[i].sharing.end())
+                        std::find(out[i].sharing.begin(), out[i].sharing.end(), j) ==
+                            out[i].sharing.end())
                         out[i].sharing.push_back(j);
                 }
         }
@@ -481,7 +518,8 @@ std::vector<std::size_t> rowsWhere(Keep keep) {
 
 bool rangeChecked(const RowInfo& row) {
     const SettingItem& item = *row.ref.item;
-    return (item.editor == Editor::Decimal || item.editor == Editor::Unsigned || item.editor == Editor::Hex) &&
+    return (item.editor == Editor::Decimal || item.editor == Editor::Unsigned ||
+            item.editor == Editor::Hex) &&
            row.ref.id != 10 && row.ref.id != 103 && item.min < item.max;
 }
 
@@ -490,8 +528,9 @@ bool inRange(const SourceRecord& r, const RowInfo& row) {
     const RowBytes& b = row.bytes;
     std::int64_t v = b.size == 1 ? r.u8(b.offset) : b.size == 2 ? r.u16(b.offset) : r.u32(b.offset);
     if (item.editor == Editor::Decimal)
-        v = b.size == 2 ? std::int64_t{static_cast<std::int16_t>(v)}
-                        : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)} : v;
+        v = b.size == 2   ? std::int64_t{static_cast<std::int16_t>(v)}
+            : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)}
+                          : v;
     return v >= item.min && v <= item.max;
 }
 
@@ -513,7 +552,8 @@ std::vector<std::uint32_t> touchedRows(const SourceRecord& r, int modules) {
             const std::size_t n = std::min(kChunk, last - at);
             if (std::memcmp(r.bytes.data() + at, fresh.bytes.data() + at, n) == 0) continue;
             for (std::size_t i = at; i < at + n; ++i)
-                if (r.bytes[i] != fresh.bytes[i]) out.insert(out.end(), byByte[i].begin(), byByte[i].end());
+                if (r.bytes[i] != fresh.bytes[i])
+                    out.insert(out.end(), byByte[i].begin(), byByte[i].end());
         }
     };
     scan(0, rec::kHeaderSize);
@@ -526,9 +566,8 @@ std::vector<std::uint32_t> touchedRows(const SourceRecord& r, int modules) {
 void Checker::ranges() {
     // Rows a new source already holds out of range (a count of 0 where 1 is
     // the least) matter again only where they are enabled.
-    static const std::vector<std::size_t> freshOut = rowsWhere([](const RowInfo& row) {
-        return rangeChecked(row) && !inRange(freshSource(), row);
-    });
+    static const std::vector<std::size_t> freshOut = rowsWhere(
+        [](const RowInfo& row) { return rangeChecked(row) && !inRange(freshSource(), row); });
     std::vector<std::size_t> rowsToTry(freshOut.begin(), freshOut.end());
     for (std::uint32_t i : touched_) rowsToTry.push_back(i);
     std::sort(rowsToTry.begin(), rowsToTry.end());
@@ -539,15 +578,18 @@ void Checker::ranges() {
         const SettingItem& item = *row.ref.item;
         if (row.module >= named_ || !rangeChecked(row)) continue;
         const RowBytes& b = row.bytes;
-        std::int64_t v = b.size == 1 ? r_.u8(b.offset) : b.size == 2 ? r_.u16(b.offset) : r_.u32(b.offset);
+        std::int64_t v = b.size == 1   ? r_.u8(b.offset)
+                         : b.size == 2 ? r_.u16(b.offset)
+                                       : r_.u32(b.offset);
         if (item.editor == Editor::Decimal)
-            v = b.size == 2 ? std::int64_t{static_cast<std::int16_t>(v)}
-                            : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)} : v;
+            v = b.size == 2   ? std::int64_t{static_cast<std::int16_t>(v)}
+                : b.size == 4 ? std::int64_t{static_cast<std::int32_t>(v)}
+                              : v;
         if ((v >= item.min && v <= item.max) || !isEnabled(r_, row.ref)) continue;
         const int shift = item.has(setting_flag::OneBased) ? 1 : 0;
         add(Severity::Warning, row.ref,
-            formatValue(r_, row.ref) + " is outside the range " + std::to_string(item.min + shift) + " to " +
-                std::to_string(item.max + shift) + " of this setting: correct it.");
+            formatValue(r_, row.ref) + " is outside the range " + std::to_string(item.min + shift) +
+                " to " + std::to_string(item.max + shift) + " of this setting: correct it.");
     }
 }
 
@@ -584,7 +626,8 @@ void Checker::staleValues() {
         const SettingRef& ref = row.ref;
         if (!ref.item->has(setting_flag::Conditional) || ref.id == 183 || ref.id == 187) continue;
         if (row.module >= named_) continue;
-        if (sameRowValue(r_, *fresh, row.bytes) || !compiled(r_, ref) || isEnabled(r_, ref)) continue;
+        if (sameRowValue(r_, *fresh, row.bytes) || !compiled(r_, ref) || isEnabled(r_, ref))
+            continue;
         const bool shown = std::any_of(row.sharing.begin(), row.sharing.end(),
                                        [&](std::size_t j) { return isEnabled(r_, rows[j].ref); });
         if (!shown) candidates.emplace_back(ref, row.bytes);
@@ -599,7 +642,8 @@ void Checker::staleValues() {
     auto work = copyRecord(r_);
     std::vector<bool> carried(candidates.size(), false);
     std::function<void(std::size_t, std::size_t)> test = [&](std::size_t first, std::size_t last) {
-        for (std::size_t i = first; i < last; ++i) copyRowValue(*work, *fresh, candidates[i].second);
+        for (std::size_t i = first; i < last; ++i)
+            copyRowValue(*work, *fresh, candidates[i].second);
         const bool changed = compileDriver(*work).image != base.image;
         for (std::size_t i = first; i < last; ++i) copyRowValue(*work, r_, candidates[i].second);
         if (!changed) return;
@@ -643,20 +687,26 @@ std::vector<Finding> Checker::run() {
         staleValues();
     }
     // Tree order of the rows, then the order of the rules.
-    std::stable_sort(out_.begin(), out_.end(),
-                     [](const Finding& a, const Finding& b) { return treePosition(a.ref) < treePosition(b.ref); });
+    std::stable_sort(out_.begin(), out_.end(), [](const Finding& a, const Finding& b) {
+        return treePosition(a.ref) < treePosition(b.ref);
+    });
     return std::move(out_);
 }
 
-std::string stemKey(const std::filesystem::path& p) { return upper(p.stem().string()); }
+std::string stemKey(const std::filesystem::path& p) {
+    return upper(p.stem().string());
+}
 
 }  // namespace
 
-std::vector<Finding> checkDriver(const SourceRecord& record) { return Checker(record).run(); }
+std::vector<Finding> checkDriver(const SourceRecord& record) {
+    return Checker(record).run();
+}
 
 std::string saveDespiteErrorsQuestion(const std::vector<Finding>& findings) {
-    const auto errors = std::count_if(findings.begin(), findings.end(),
-                                      [](const Finding& f) { return f.severity == Severity::Error; });
+    const auto errors = std::count_if(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.severity == Severity::Error;
+    });
     if (errors == 0) return {};
     const auto first = std::find_if(findings.begin(), findings.end(),
                                     [](const Finding& f) { return f.severity == Severity::Error; });
@@ -669,14 +719,17 @@ bool confirmSaveDespiteErrors(const SourceRecord& record, Prompter& prompter) {
     return question.empty() || prompter.ask(question, Buttons::YesNo) == Answer::Yes;
 }
 
-std::string driverFileName(const SourceRecord& record) { return std::string(record.text(33, 17)); }
+std::string driverFileName(const SourceRecord& record) {
+    return std::string(record.text(33, 17));
+}
 
 void DriverNameIndex::add(const std::filesystem::path& path, std::string_view fileName) {
     if (!fileName.empty()) byFileName_.emplace(upper(fileName), path);
     byStem_.emplace(stemKey(path), path);
 }
 
-std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& path, std::string_view fileName) const {
+std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& path,
+                                                 std::string_view fileName) const {
     std::vector<Finding> out;
     std::error_code ec;
     auto same = [&](const std::filesystem::path& other) {
@@ -687,15 +740,17 @@ std::vector<Finding> DriverNameIndex::collisions(const std::filesystem::path& pa
         for (auto it = first; it != last; ++it)
             if (!same(it->second))
                 out.push_back({Severity::Warning, makeRef(6),
-                               "Another driver, " + it->second.string() + ", has the same file name " +
-                                   inQuotes(fileName) + ": the host cannot tell them apart; rename one."});
+                               "Another driver, " + it->second.string() +
+                                   ", has the same file name " + inQuotes(fileName) +
+                                   ": the host cannot tell them apart; rename one."});
     }
     const auto [first, last] = byStem_.equal_range(stemKey(path));
     for (auto it = first; it != last; ++it)
         if (!same(it->second))
             out.push_back({Severity::Warning, makeRef(6),
                            "Another driver source, " + it->second.string() +
-                               ", compiles to the same \".dev\" in the host's driver folder: rename one file."});
+                               ", compiles to the same \".dev\" in the host's driver folder: "
+                               "rename one file."});
     return out;
 }
 
@@ -763,7 +818,8 @@ std::vector<FileFindings> checkDriverFiles(const std::vector<std::filesystem::pa
     }
     for (std::size_t i = 0; i < out.size(); ++i) {
         if (!out[i].readable) continue;
-        for (auto& f : names.collisions(out[i].path, fileNames[i])) out[i].findings.push_back(std::move(f));
+        for (auto& f : names.collisions(out[i].path, fileNames[i]))
+            out[i].findings.push_back(std::move(f));
     }
     return out;
 }

@@ -45,14 +45,15 @@ bool confirmSaveDespiteErrors(const SourceRecord& record, Prompter& prompter);
 std::string driverFileName(const SourceRecord& record);
 
 class DriverNameIndex {
-public:
+  public:
     // Records one driver of the library (or of the files being checked),
     // with its driver file name.
     void add(const std::filesystem::path& path, std::string_view fileName);
     // Findings for the driver at `path` against every other driver added.
-    std::vector<Finding> collisions(const std::filesystem::path& path, std::string_view fileName) const;
+    std::vector<Finding> collisions(const std::filesystem::path& path,
+                                    std::string_view fileName) const;
 
-private:
+  private:
     std::multimap<std::string, std::filesystem::path> byFileName_;
     std::multimap<std::string, std::filesystem::path> byStem_;
 };

@@ -47,17 +47,17 @@ std::string hexBytes(const SourceRecord& r, std::size_t offset, std::size_t size
 }
 
 class Differ {
-public:
+  public:
     Differ(const SourceRecord& a, const SourceRecord& b) : a_(asStored(a)), b_(asStored(b)) {}
     std::vector<DiffRow> run();
 
-private:
+  private:
     void add(const SettingRef& ref, const std::string& path, std::string va, std::string vb) {
         out_.push_back({ref, refText(ref), path, std::move(va), std::move(vb)});
     }
     void blocks(const SettingRef& ref, const std::function<std::string()>& path);
-    void block(const SettingRef& ref, const std::function<std::string()>& path, int slot, std::size_t fixed,
-               std::size_t fixedSize,
+    void block(const SettingRef& ref, const std::function<std::string()>& path, int slot,
+               std::size_t fixed, std::size_t fixedSize,
                const std::function<std::string(const SourceRecord&)>& describe);
     void residual(int module);
     int modulesOf(const SourceRecord& r) const { return walkedModuleCount(r); }
@@ -111,11 +111,12 @@ std::vector<DiffRow> Differ::run() {
     return std::move(out_);
 }
 
-void Differ::block(const SettingRef& ref, const std::function<std::string()>& path, int slot, std::size_t fixed,
-                   std::size_t fixedSize,
+void Differ::block(const SettingRef& ref, const std::function<std::string()>& path, int slot,
+                   std::size_t fixed, std::size_t fixedSize,
                    const std::function<std::string(const SourceRecord&)>& describe) {
     const int m = ref.index1;
-    const bool sameFixed = fixedSize == 0 || sameBytes(*a_, *b_, rec::moduleBase(m) + fixed, fixedSize);
+    const bool sameFixed =
+        fixedSize == 0 || sameBytes(*a_, *b_, rec::moduleBase(m) + fixed, fixedSize);
     if (slot >= 0 && a_->block(m, slot) == b_->block(m, slot) && sameFixed) return;
     if (slot < 0 && sameFixed) return;
     std::string va = describe(*a_), vb = describe(*b_);
@@ -125,7 +126,9 @@ void Differ::block(const SettingRef& ref, const std::function<std::string()>& pa
 
 void Differ::blocks(const SettingRef& ref, const std::function<std::string()>& path) {
     const int m = ref.index1;
-    auto size = [&](const SourceRecord& r, int slot) { return r.block(m, slot) ? r.block(m, slot)->size() : 0; };
+    auto size = [&](const SourceRecord& r, int slot) {
+        return r.block(m, slot) ? r.block(m, slot)->size() : 0;
+    };
     if (ref.id == 265) {
         const int k = ref.index2;
         block(ref, path, rec::kSlotRomNames0 + k, 0, 0, [&](const SourceRecord& r) -> std::string {
@@ -141,28 +144,44 @@ void Differ::blocks(const SettingRef& ref, const std::function<std::string()>& p
     if (ref.id == 305) {
         block(ref, path, rec::kSlotConverter, rec::kModConverter, kConverterFieldsSize,
               [&](const SourceRecord& r) {
-                  return plural(size(r, rec::kSlotConverter) / kOpSize, "operation") + ", final size " +
-                         std::to_string(r.modS16(m, rec::kModConverterFinalSize));
+                  return plural(size(r, rec::kSlotConverter) / kOpSize, "operation") +
+                         ", final size " + std::to_string(r.modS16(m, rec::kModConverterFinalSize));
               });
         return;
     }
     if (ref.id != 307) return;
-    block(ref, [&] { return path() + " / Templates"; }, rec::kSlotTemplates, rec::kModTemplateCount, kTemplateCountSize,
-          [&](const SourceRecord& r) { return plural(size(r, rec::kSlotTemplates) / kTemplateSize, "template"); });
-    block(ref, [&] { return path() + " / Macros"; }, rec::kSlotMacros, 0, 0, [&](const SourceRecord& r) {
-        const auto& b = r.block(m, rec::kSlotMacros);
-        return b && b->size() >= 2 ? plural(getLE16(*b, 0), "macro") : std::string("no macros");
-    });
+    block(
+        ref, [&] { return path() + " / Templates"; }, rec::kSlotTemplates, rec::kModTemplateCount,
+        kTemplateCountSize,
+        [&](const SourceRecord& r) {
+            return plural(size(r, rec::kSlotTemplates) / kTemplateSize, "template");
+        });
+    block(
+        ref, [&] { return path() + " / Macros"; }, rec::kSlotMacros, 0, 0,
+        [&](const SourceRecord& r) {
+            const auto& b = r.block(m, rec::kSlotMacros);
+            return b && b->size() >= 2 ? plural(getLE16(*b, 0), "macro") : std::string("no macros");
+        });
     auto presence = [&](int slot) {
-        return [&, slot](const SourceRecord& r) { return r.block(m, slot) ? plural(size(r, slot), "byte") : "none"; };
+        return [&, slot](const SourceRecord& r) {
+            return r.block(m, slot) ? plural(size(r, slot), "byte") : "none";
+        };
     };
-    block(ref, [&] { return path() + " / Patch information"; }, rec::kSlotPatchInfo, 0, 0, presence(rec::kSlotPatchInfo));
-    block(ref, [&] { return path() + " / Value lists"; }, rec::kSlotValueLists, 0, 0, presence(rec::kSlotValueLists));
-    block(ref, [&] { return path() + " / Reserved block"; }, rec::kSlotReserved, 0, 0, presence(rec::kSlotReserved));
-    block(ref, [&] { return path() + " / Filter"; }, -1, rec::kModMacroFilter, rec::kMacroFilterSize, [&](const SourceRecord& r) {
-        return "reference " + std::to_string(r.modS16(m, rec::kModMacroFilter) + 1) + ", offset " +
-               std::to_string(r.modS16(m, rec::kModMacroFilter + 2));
-    });
+    block(
+        ref, [&] { return path() + " / Patch information"; }, rec::kSlotPatchInfo, 0, 0,
+        presence(rec::kSlotPatchInfo));
+    block(
+        ref, [&] { return path() + " / Value lists"; }, rec::kSlotValueLists, 0, 0,
+        presence(rec::kSlotValueLists));
+    block(
+        ref, [&] { return path() + " / Reserved block"; }, rec::kSlotReserved, 0, 0,
+        presence(rec::kSlotReserved));
+    block(
+        ref, [&] { return path() + " / Filter"; }, -1, rec::kModMacroFilter, rec::kMacroFilterSize,
+        [&](const SourceRecord& r) {
+            return "reference " + std::to_string(r.modS16(m, rec::kModMacroFilter) + 1) +
+                   ", offset " + std::to_string(r.modS16(m, rec::kModMacroFilter + 2));
+        });
 }
 
 void Differ::residual(int module) {
@@ -170,8 +189,9 @@ void Differ::residual(int module) {
     const std::size_t first = module < 0 ? 0 : rec::moduleBase(module);
     const auto& owned = module < 0 ? headerOwnedBits() : moduleOwnedBits();
     const std::string name = module < 0 ? "@G+" : "@M" + std::to_string(module) + "+";
-    const std::string path = module < 0 ? "Bytes without a setting"
-                                        : "Module " + std::to_string(module + 1) + " / Bytes without a setting";
+    const std::string path =
+        module < 0 ? "Bytes without a setting"
+                   : "Module " + std::to_string(module + 1) + " / Bytes without a setting";
     for (std::size_t i = 0; i < owned.size();) {
         auto differs = [&](std::size_t k) {
             return ((a_->bytes[first + k] ^ b_->bytes[first + k]) & ~owned[k]) != 0;
@@ -182,14 +202,16 @@ void Differ::residual(int module) {
         }
         std::size_t end = i + 1;
         while (end < owned.size() && end - i < 16 && differs(end)) ++end;
-        out_.push_back({SettingRef{}, name + std::to_string(i), path, hexBytes(*a_, first + i, end - i),
-                        hexBytes(*b_, first + i, end - i)});
+        out_.push_back({SettingRef{}, name + std::to_string(i), path,
+                        hexBytes(*a_, first + i, end - i), hexBytes(*b_, first + i, end - i)});
         i = end;
     }
 }
 
 }  // namespace
 
-std::vector<DiffRow> diffSources(const SourceRecord& a, const SourceRecord& b) { return Differ(a, b).run(); }
+std::vector<DiffRow> diffSources(const SourceRecord& a, const SourceRecord& b) {
+    return Differ(a, b).run();
+}
 
 }  // namespace sf

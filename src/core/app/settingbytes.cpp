@@ -10,10 +10,14 @@ namespace {
 // Shared flag words whose choice owns a group of bits rather than one mask.
 std::uint16_t bitChoiceMask(int id) {
     switch (id) {
-        case 100: return 0x0300;
-        case 108: return 0x0048;
-        case 109: return 0x0120;
-        default: return 0;
+        case 100:
+            return 0x0300;
+        case 108:
+            return 0x0048;
+        case 109:
+            return 0x0120;
+        default:
+            return 0;
     }
 }
 
@@ -46,14 +50,16 @@ const std::vector<TreeRow>& fullTree() {
 const std::vector<RefKey>& sortedRefs() {
     static const std::vector<RefKey> keys = [] {
         std::vector<RefKey> k;
-        for (const TreeRow& row : fullTree()) k.push_back({row.ref.id, row.ref.index1, row.ref.index2});
+        for (const TreeRow& row : fullTree())
+            k.push_back({row.ref.id, row.ref.index1, row.ref.index2});
         std::sort(k.begin(), k.end());
         return k;
     }();
     return keys;
 }
 
-void markBits(std::vector<std::uint8_t>& map, std::size_t offset, std::size_t size, std::uint16_t mask) {
+void markBits(std::vector<std::uint8_t>& map, std::size_t offset, std::size_t size,
+              std::uint16_t mask) {
     if (offset + size > map.size()) return;
     if (mask == 0) {
         for (std::size_t i = 0; i < size; ++i) map[offset + i] = 0xFF;
@@ -121,7 +127,8 @@ std::optional<RowBytes> computeRowBytes(const SettingRef& ref) {
         case Kind::Byte: {
             const auto f = byteField(r, ref);
             if (!f) return std::nullopt;
-            return RowBytes{*f, 1, static_cast<std::uint16_t>(item->editor == Editor::Flag ? item->mask : 0)};
+            return RowBytes{
+                *f, 1, static_cast<std::uint16_t>(item->editor == Editor::Flag ? item->mask : 0)};
         }
         case Kind::Word: {
             const auto f = wordField(r, ref);
@@ -157,7 +164,8 @@ const std::vector<RowBytes>& rowBytesTable() {
         for (const TreeRow& row : fullTree()) {
             const auto b = computeRowBytes(row.ref);
             if (!b) continue;
-            t[static_cast<std::size_t>((row.ref.id * kIndexSlots + row.ref.index1 + 1) * kIndexSlots +
+            t[static_cast<std::size_t>((row.ref.id * kIndexSlots + row.ref.index1 + 1) *
+                                           kIndexSlots +
                                        row.ref.index2 + 1)] = *b;
         }
         return t;
@@ -168,11 +176,11 @@ const std::vector<RowBytes>& rowBytesTable() {
 }  // namespace
 
 std::optional<RowBytes> rowBytes(const SettingRef& ref) {
-    if (ref.id <= 0 || ref.id >= kIdSlots || ref.index1 < -1 || ref.index1 >= kIndexSlots - 1 || ref.index2 < -1 ||
-        ref.index2 >= kIndexSlots - 1)
+    if (ref.id <= 0 || ref.id >= kIdSlots || ref.index1 < -1 || ref.index1 >= kIndexSlots - 1 ||
+        ref.index2 < -1 || ref.index2 >= kIndexSlots - 1)
         return std::nullopt;
-    const RowBytes& b = rowBytesTable()[static_cast<std::size_t>((ref.id * kIndexSlots + ref.index1 + 1) * kIndexSlots +
-                                                                 ref.index2 + 1)];
+    const RowBytes& b = rowBytesTable()[static_cast<std::size_t>(
+        (ref.id * kIndexSlots + ref.index1 + 1) * kIndexSlots + ref.index2 + 1)];
     if (b.size == 0) return std::nullopt;
     return b;
 }
@@ -215,11 +223,12 @@ std::optional<SettingRef> parseRefText(std::string_view text) {
     while (true) {
         if (n == 3) return std::nullopt;
         const auto colon = text.find(':', start);
-        const std::string_view piece =
-            text.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
+        const std::string_view piece = text.substr(
+            start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
         int v = 0;
         const auto [ptr, ec] = std::from_chars(piece.data(), piece.data() + piece.size(), v);
-        if (piece.empty() || ec != std::errc() || ptr != piece.data() + piece.size()) return std::nullopt;
+        if (piece.empty() || ec != std::errc() || ptr != piece.data() + piece.size())
+            return std::nullopt;
         parts[n++] = v;
         if (colon == std::string_view::npos) break;
         start = colon + 1;
@@ -258,12 +267,17 @@ std::string labelPath(const SettingRef& ref) {
     const auto& rows = fullTree();
     static const std::vector<std::string> paths = labelPaths(rows);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].ref.id == ref.id && rows[i].ref.index1 == ref.index1 && rows[i].ref.index2 == ref.index2)
+        if (rows[i].ref.id == ref.id && rows[i].ref.index1 == ref.index1 &&
+            rows[i].ref.index2 == ref.index2)
             return paths[i];
     return rowLabel(ref);
 }
 
-const std::vector<std::uint8_t>& headerOwnedBits() { return ownership().header; }
-const std::vector<std::uint8_t>& moduleOwnedBits() { return ownership().module; }
+const std::vector<std::uint8_t>& headerOwnedBits() {
+    return ownership().header;
+}
+const std::vector<std::uint8_t>& moduleOwnedBits() {
+    return ownership().module;
+}
 
 }  // namespace sf

@@ -35,14 +35,16 @@ namespace {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -71,8 +73,8 @@ std::optional<std::int64_t> parseNumber(std::string_view s) {
     if (!s.empty() && s.front() == '$') {
         base = 16;
         s.remove_prefix(1);
-    } else if (s.size() > 2 && (s.substr(0, 2) == "0x" || s.substr(0, 2) == "0X" || s.substr(0, 2) == "&h" ||
-                                s.substr(0, 2) == "&H")) {
+    } else if (s.size() > 2 && (s.substr(0, 2) == "0x" || s.substr(0, 2) == "0X" ||
+                                s.substr(0, 2) == "&h" || s.substr(0, 2) == "&H")) {
         base = 16;
         s.remove_prefix(2);
     }
@@ -182,7 +184,9 @@ std::vector<Token> tokenize(std::string_view s) {
             t.hasValue = t.quoted = true;
         } else {
             const std::size_t start = pos;
-            while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t' && s[pos] != '=' && s[pos] != '"') ++pos;
+            while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t' && s[pos] != '=' &&
+                   s[pos] != '"')
+                ++pos;
             t.key = s.substr(start, pos - start);
             if (pos < s.size() && s[pos] == '=') {
                 ++pos;
@@ -204,19 +208,22 @@ std::vector<Token> tokenize(std::string_view s) {
     return tokens;
 }
 
-std::int64_t numberIn(std::string_view text, std::int64_t min, std::int64_t max, std::string_view what) {
+std::int64_t numberIn(std::string_view text, std::int64_t min, std::int64_t max,
+                      std::string_view what) {
     const auto v = parseNumber(text);
-    if (!v) throw std::string("\"" + std::string(text) + "\" is not a number (" + std::string(what) + ")");
+    if (!v)
+        throw std::string("\"" + std::string(text) + "\" is not a number (" + std::string(what) +
+                          ")");
     if (*v < min || *v > max)
-        throw std::string("value out of range: " + std::string(text) + " (" + std::string(what) + " takes " +
-                          std::to_string(min) + " to " + std::to_string(max) + ")");
+        throw std::string("value out of range: " + std::string(text) + " (" + std::string(what) +
+                          " takes " + std::to_string(min) + " to " + std::to_string(max) + ")");
     return *v;
 }
 
 void putText(ByteSpan field, std::string_view bytes, std::string_view what) {
     if (bytes.size() > field.size())
-        throw std::string("text too long for " + std::string(what) + " (" + std::to_string(field.size()) +
-                          " bytes at most)");
+        throw std::string("text too long for " + std::string(what) + " (" +
+                          std::to_string(field.size()) + " bytes at most)");
     std::fill(field.begin(), field.end(), std::uint8_t{0});
     std::copy(bytes.begin(), bytes.end(), field.begin());
 }
@@ -241,8 +248,9 @@ std::optional<int> bitChoiceCommand(int id, std::uint16_t bits) {
         int command;
     };
     static constexpr Pattern kPatterns[] = {
-        {100, 0x0100, 70}, {100, 0x0200, 71}, {100, 0x0000, 72}, {108, 0x0008, 70}, {108, 0x0000, 71},
-        {108, 0x0048, 72}, {109, 0x0100, 70}, {109, 0x0020, 71}, {109, 0x0000, 72},
+        {100, 0x0100, 70}, {100, 0x0200, 71}, {100, 0x0000, 72},
+        {108, 0x0008, 70}, {108, 0x0000, 71}, {108, 0x0048, 72},
+        {109, 0x0100, 70}, {109, 0x0020, 71}, {109, 0x0000, 72},
     };
     for (const auto& p : kPatterns)
         if (p.id == id && p.bits == bits) return p.command;
@@ -257,17 +265,26 @@ const char* entryText(const ChoiceEntry* list, int command) {
 
 std::uint32_t rawNumber(const SourceRecord& r, const RowBytes& b) {
     switch (b.size) {
-        case 1: return r.u8(b.offset);
-        case 2: return r.u16(b.offset);
-        default: return r.u32(b.offset);
+        case 1:
+            return r.u8(b.offset);
+        case 2:
+            return r.u16(b.offset);
+        default:
+            return r.u32(b.offset);
     }
 }
 
 void putRawNumber(SourceRecord& r, const RowBytes& b, std::uint32_t v) {
     switch (b.size) {
-        case 1: r.setU8(b.offset, static_cast<std::uint8_t>(v)); break;
-        case 2: r.setU16(b.offset, static_cast<std::uint16_t>(v)); break;
-        default: r.setU32(b.offset, v); break;
+        case 1:
+            r.setU8(b.offset, static_cast<std::uint8_t>(v));
+            break;
+        case 2:
+            r.setU16(b.offset, static_cast<std::uint16_t>(v));
+            break;
+        default:
+            r.setU32(b.offset, v);
+            break;
     }
 }
 
@@ -277,7 +294,9 @@ std::int64_t signedNumber(std::uint32_t raw, std::size_t width) {
     return static_cast<std::int32_t>(raw);
 }
 
-bool isDecimal(Editor e) { return e == Editor::Decimal; }
+bool isDecimal(Editor e) {
+    return e == Editor::Decimal;
+}
 
 // A message as the message editor reads it back unit for unit: each unit in
 // the form it was typed in (hexadecimal, decimal, a quoted character, a tag);
@@ -289,8 +308,8 @@ std::string messageText(const std::vector<MessageUnit>& units) {
         const auto high = static_cast<std::uint8_t>(u >> 8);
         const auto code = static_cast<std::uint8_t>(u & 0xFF);
         const MessageTag* tag = high == 0 ? findTagByCode(code) : nullptr;
-        const bool plainChar = code > 0x20 && code != 0x7F && code != ',' && code != ';' && code != '\'' &&
-                               cp1252CodePoint(code) != 0;
+        const bool plainChar = code > 0x20 && code != 0x7F && code != ',' && code != ';' &&
+                               code != '\'' && cp1252CodePoint(code) != 0;
         if (tag) {
             out += tag->name;
         } else if (high == 0x40) {
@@ -308,7 +327,8 @@ std::string messageText(const std::vector<MessageUnit>& units) {
 
 // The text of a row's value, or nothing when its notation cannot hold the
 // stored value exactly (the bytes are then written as bytes without meaning).
-std::optional<std::string> formatRow(const SourceRecord& r, const SettingRef& ref, const RowBytes& b) {
+std::optional<std::string> formatRow(const SourceRecord& r, const SettingRef& ref,
+                                     const RowBytes& b) {
     const SettingItem& item = *ref.item;
     switch (item.kind) {
         case Kind::Text:
@@ -319,7 +339,8 @@ std::optional<std::string> formatRow(const SourceRecord& r, const SettingRef& re
             if (!f) return std::nullopt;
             return messageText(readMessage(r, *f));
         }
-        default: break;
+        default:
+            break;
     }
     const std::uint32_t raw = rawNumber(r, b);
     if (ref.id == 10) {
@@ -348,7 +369,8 @@ std::optional<std::string> formatRow(const SourceRecord& r, const SettingRef& re
                 if (e->value == v) return std::string(e->text);
             return std::nullopt;
         }
-        case Editor::Roland7: return formatRoland(raw);
+        case Editor::Roland7:
+            return formatRoland(raw);
         case Editor::HandshakeCode:
             if (raw == 0xFFFF) return std::string("none");
             if (raw > 127) return std::nullopt;
@@ -356,13 +378,15 @@ std::optional<std::string> formatRow(const SourceRecord& r, const SettingRef& re
         case Editor::Decimal:
         case Editor::Unsigned:
         case Editor::Hex: {
-            const std::int64_t v = isDecimal(item.editor) ? signedNumber(raw, b.size) : std::int64_t{raw};
+            const std::int64_t v =
+                isDecimal(item.editor) ? signedNumber(raw, b.size) : std::int64_t{raw};
             if (v < item.min || v > item.max) return std::nullopt;
             if (item.editor == Editor::Hex) return dollarHex(raw);
             const bool oneBased = item.has(setting_flag::OneBased);
             return std::to_string(v + (oneBased ? 1 : 0));
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -376,12 +400,14 @@ int choiceCommand(const SettingItem& item, const std::string& text) {
         known += e->text;
     }
     // The Value column writes setting 100's first entry with "Midi".
-    throw std::string("\"" + text + "\" is not a choice of " + rowLabel(makeRef(item.id)) + " (" + known + ")");
+    throw std::string("\"" + text + "\" is not a choice of " + rowLabel(makeRef(item.id)) + " (" +
+                      known + ")");
 }
 
 // Stores a row's text; throws a plain message and changes nothing when the
 // text is wrong.
-void applyRow(SourceRecord& r, const SettingRef& ref, const RowBytes& b, const std::string& valueText) {
+void applyRow(SourceRecord& r, const SettingRef& ref, const RowBytes& b,
+              const std::string& valueText) {
     const SettingItem& item = *ref.item;
     const std::string_view what = item.name ? item.name : "";
     switch (item.kind) {
@@ -404,7 +430,8 @@ void applyRow(SourceRecord& r, const SettingRef& ref, const RowBytes& b, const s
             if (f) parseMessageField(r, *f, utf8ToCp1252(valueText));
             return;
         }
-        default: break;
+        default:
+            break;
     }
     if (ref.id == 10) {
         const auto m = numberIn(valueText, 0, 32768, what);
@@ -437,10 +464,12 @@ void applyRow(SourceRecord& r, const SettingRef& ref, const RowBytes& b, const s
                 if (piece.empty()) return;
                 const auto g = piece.size() <= 2 ? hexPair(piece.size() == 1 ? "0" + piece : piece)
                                                  : std::nullopt;
-                if (!g || *g > 0x7F) throw std::string("\"" + piece + "\" is not a 7-bit group (00 to 7F)");
+                if (!g || *g > 0x7F)
+                    throw std::string("\"" + piece + "\" is not a 7-bit group (00 to 7F)");
                 v = v * 128 + *g;
                 if (v > widthMax)
-                    throw std::string("value out of range: " + valueText + " (" + std::string(what) + ")");
+                    throw std::string("value out of range: " + valueText + " (" +
+                                      std::string(what) + ")");
                 piece.clear();
             };
             for (char ch : valueText) {
@@ -469,24 +498,34 @@ void applyRow(SourceRecord& r, const SettingRef& ref, const RowBytes& b, const s
             putRawNumber(r, b, static_cast<std::uint32_t>(v));
             return;
         }
-        default: throw std::string("setting " + std::to_string(ref.id) + " has no value to set");
+        default:
+            throw std::string("setting " + std::to_string(ref.id) + " has no value to set");
     }
 }
 
 // ---------------------------------------------------------------------------
 // Block sections.
 
-enum class SectionKind { RomNames, Converter, Templates, Macros, PatchInfo, ValueLists, Reserved, Filter };
+enum class SectionKind {
+    RomNames,
+    Converter,
+    Templates,
+    Macros,
+    PatchInfo,
+    ValueLists,
+    Reserved,
+    Filter
+};
 
 struct SectionName {
     SectionKind kind;
     const char* word;
 };
 constexpr SectionName kSectionNames[] = {
-    {SectionKind::RomNames, "rom-names"},     {SectionKind::Converter, "converter"},
-    {SectionKind::Templates, "templates"},    {SectionKind::Macros, "macros"},
-    {SectionKind::PatchInfo, "patch-info"},   {SectionKind::ValueLists, "value-lists"},
-    {SectionKind::Reserved, "reserved"},      {SectionKind::Filter, "filter"},
+    {SectionKind::RomNames, "rom-names"},   {SectionKind::Converter, "converter"},
+    {SectionKind::Templates, "templates"},  {SectionKind::Macros, "macros"},
+    {SectionKind::PatchInfo, "patch-info"}, {SectionKind::ValueLists, "value-lists"},
+    {SectionKind::Reserved, "reserved"},    {SectionKind::Filter, "filter"},
 };
 
 const char* sectionWord(SectionKind k) {
@@ -497,14 +536,22 @@ const char* sectionWord(SectionKind k) {
 
 int slotOf(SectionKind k, int subBank) {
     switch (k) {
-        case SectionKind::RomNames: return rec::kSlotRomNames0 + subBank;
-        case SectionKind::Converter: return rec::kSlotConverter;
-        case SectionKind::Templates: return rec::kSlotTemplates;
-        case SectionKind::Macros: return rec::kSlotMacros;
-        case SectionKind::PatchInfo: return rec::kSlotPatchInfo;
-        case SectionKind::ValueLists: return rec::kSlotValueLists;
-        case SectionKind::Reserved: return rec::kSlotReserved;
-        case SectionKind::Filter: return -1;
+        case SectionKind::RomNames:
+            return rec::kSlotRomNames0 + subBank;
+        case SectionKind::Converter:
+            return rec::kSlotConverter;
+        case SectionKind::Templates:
+            return rec::kSlotTemplates;
+        case SectionKind::Macros:
+            return rec::kSlotMacros;
+        case SectionKind::PatchInfo:
+            return rec::kSlotPatchInfo;
+        case SectionKind::ValueLists:
+            return rec::kSlotValueLists;
+        case SectionKind::Reserved:
+            return rec::kSlotReserved;
+        case SectionKind::Filter:
+            return -1;
     }
     return -1;
 }
@@ -548,19 +595,26 @@ Block parseHexLines(const Section& s, std::size_t size) {
             const auto sp = line.find_first_of(" \t");
             const std::string_view piece = line.substr(0, sp);
             const auto v = hexPair(piece);
-            if (!v) throw SourceTextError(s.lineNumbers[i], "\"" + std::string(piece) + "\" is not a hex byte");
+            if (!v)
+                throw SourceTextError(s.lineNumbers[i],
+                                      "\"" + std::string(piece) + "\" is not a hex byte");
             out.push_back(static_cast<std::uint8_t>(*v));
             line = sp == std::string_view::npos ? std::string_view() : trim(line.substr(sp));
         }
     }
     if (out.size() != size)
-        throw SourceTextError(s.line, std::string(sectionWord(s.kind)) + " block of " + std::to_string(size) +
-                                          " bytes expected, " + std::to_string(out.size()) + " given");
+        throw SourceTextError(s.line, std::string(sectionWord(s.kind)) + " block of " +
+                                          std::to_string(size) + " bytes expected, " +
+                                          std::to_string(out.size()) + " given");
     return out;
 }
 
-std::int16_t s16at(ConstByteSpan b, std::size_t off) { return getLE16s(b, off); }
-std::int8_t s8at(ConstByteSpan b, std::size_t off) { return static_cast<std::int8_t>(get8(b, off)); }
+std::int16_t s16at(ConstByteSpan b, std::size_t off) {
+    return getLE16s(b, off);
+}
+std::int8_t s8at(ConstByteSpan b, std::size_t off) {
+    return static_cast<std::int8_t>(get8(b, off));
+}
 
 void addNumber(std::string& line, const char* key, std::int64_t v, bool always = false) {
     if (v == 0 && !always) return;
@@ -577,8 +631,8 @@ struct OpKey {
     std::size_t offset;
     int width;  // 1 signed byte, 2 signed word, 3 unsigned byte
 };
-constexpr OpKey kOpGeneric[] = {{"arg1", 4, 2},       {"arg2", 6, 2},      {"arg3", 8, 2},
-                                {"source-bit", 1, 1}, {"dest-bit", 2, 1},  {"reserved", 3, 3}};
+constexpr OpKey kOpGeneric[] = {{"arg1", 4, 2},       {"arg2", 6, 2},     {"arg3", 8, 2},
+                                {"source-bit", 1, 1}, {"dest-bit", 2, 1}, {"reserved", 3, 3}};
 
 struct OpType {
     int type;
@@ -586,10 +640,22 @@ struct OpType {
     OpKey keys[5];
 };
 constexpr OpType kOpTypes[] = {
-    {1, "copy-bytes", {{"from", 4, 2}, {"to", 6, 2}, {"count", 8, 2}, {nullptr, 0, 0}, {nullptr, 0, 0}}},
-    {2, "copy-bits", {{"from", 4, 2}, {"from-bit", 1, 1}, {"to", 6, 2}, {"to-bit", 2, 1}, {"bits", 8, 2}}},
-    {3, "loop", {{"loops", 4, 2}, {"source-step", 6, 2}, {"dest-step", 8, 2}, {nullptr, 0, 0}, {nullptr, 0, 0}}},
-    {4, "end-loop", {{nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}}},
+    {1,
+     "copy-bytes",
+     {{"from", 4, 2}, {"to", 6, 2}, {"count", 8, 2}, {nullptr, 0, 0}, {nullptr, 0, 0}}},
+    {2,
+     "copy-bits",
+     {{"from", 4, 2}, {"from-bit", 1, 1}, {"to", 6, 2}, {"to-bit", 2, 1}, {"bits", 8, 2}}},
+    {3,
+     "loop",
+     {{"loops", 4, 2},
+      {"source-step", 6, 2},
+      {"dest-step", 8, 2},
+      {nullptr, 0, 0},
+      {nullptr, 0, 0}}},
+    {4,
+     "end-loop",
+     {{nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}, {nullptr, 0, 0}}},
 };
 
 std::int64_t opField(ConstByteSpan op, const OpKey& k) {
@@ -622,7 +688,8 @@ void parseOp(const std::vector<Token>& tokens, ByteSpan op) {
     const OpType* t = nullptr;
     for (const auto& ot : kOpTypes)
         if (tokens[0].key == ot.word) t = &ot;
-    if (!t && tokens[0].key != "op") throw std::string("unknown operation \"" + std::string(tokens[0].key) + "\"");
+    if (!t && tokens[0].key != "op")
+        throw std::string("unknown operation \"" + std::string(tokens[0].key) + "\"");
     std::fill(op.begin(), op.end(), std::uint8_t{0});
     if (t) put8(op, 0, static_cast<std::uint8_t>(t->type));
     for (std::size_t i = 1; i < tokens.size(); ++i) {
@@ -639,9 +706,11 @@ void parseOp(const std::vector<Token>& tokens, ByteSpan op) {
             if (!k && tok.key == ok.key) k = &ok;
         if (!k || !tok.hasValue) throw std::string("unknown word \"" + std::string(tok.key) + "\"");
         if (k->width == 2)
-            putLE16(op, k->offset, static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 65535, tok.key)));
+            putLE16(op, k->offset,
+                    static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 65535, tok.key)));
         else if (k->width == 1)
-            put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value(), -128, 255, tok.key)));
+            put8(op, k->offset,
+                 static_cast<std::uint8_t>(numberIn(tok.value(), -128, 255, tok.key)));
         else
             put8(op, k->offset, static_cast<std::uint8_t>(numberIn(tok.value(), 0, 255, tok.key)));
     }
@@ -652,7 +721,10 @@ void parseOp(const std::vector<Token>& tokens, ByteSpan op) {
 std::string formatTemplate(ConstByteSpan t) {
     std::string line = "template " + quoteField(slice(t, 10, 18));
     const int type = get8(t, 0);
-    line += type == 1 ? " byte" : type == 2 ? " word" : type == 3 ? " bits" : " type=" + std::to_string(type);
+    line += type == 1   ? " byte"
+            : type == 2 ? " word"
+            : type == 3 ? " bits"
+                        : " type=" + std::to_string(type);
     addNumber(line, "bit-start", s8at(t, 1));
     addNumber(line, "bit-count", s8at(t, 2));
     const std::uint8_t flags = get8(t, 3);
@@ -681,12 +753,15 @@ void parseTemplate(const std::vector<Token>& tokens, ByteSpan t) {
         } else if (tok.key == "type" && tok.hasValue) {
             put8(t, 0, static_cast<std::uint8_t>(numberIn(tok.value(), 0, 255, "type")));
         } else if (tok.key == "flags" && tok.hasValue) {
-            put8(t, 3, static_cast<std::uint8_t>(get8(t, 3) | numberIn(tok.value(), 0, 255, "flags")));
+            put8(t, 3,
+                 static_cast<std::uint8_t>(get8(t, 3) | numberIn(tok.value(), 0, 255, "flags")));
         } else if ((tok.key == "bit-start" || tok.key == "bit-count") && tok.hasValue) {
-            put8(t, tok.key == "bit-start" ? 1 : 2, static_cast<std::uint8_t>(numberIn(tok.value(), -128, 127, tok.key)));
+            put8(t, tok.key == "bit-start" ? 1 : 2,
+                 static_cast<std::uint8_t>(numberIn(tok.value(), -128, 127, tok.key)));
         } else if ((tok.key == "min" || tok.key == "max" || tok.key == "def") && tok.hasValue) {
             const std::size_t off = tok.key == "min" ? 4 : tok.key == "max" ? 6 : 8;
-            putLE16(t, off, static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 32767, tok.key)));
+            putLE16(t, off,
+                    static_cast<std::uint16_t>(numberIn(tok.value(), -32768, 32767, tok.key)));
         } else {
             throw std::string("unknown word \"" + std::string(tok.key) + "\"");
         }
@@ -700,7 +775,8 @@ struct MacroField {
     std::size_t offset;
     int width;  // 1 unsigned byte, 2 unsigned word
 };
-constexpr MacroField kMacroReserved[] = {{"res2", 2, 2}, {"res4", 4, 2}, {"res7", 7, 1}, {"res8", 8, 1}, {"res10", 10, 1}};
+constexpr MacroField kMacroReserved[] = {
+    {"res2", 2, 2}, {"res4", 4, 2}, {"res7", 7, 1}, {"res8", 8, 1}, {"res10", 10, 1}};
 constexpr const char* kMacroKinds[] = {"linear", "random", "absolute"};
 
 // Whether the list is packed as the editor keeps it: the offset table exact,
@@ -718,7 +794,8 @@ bool wellFormedMacros(ConstByteSpan b) {
         for (std::size_t j = 0; j < params; ++j) {
             if (!rangeFits(b.size(), p, 8)) return false;
             const std::size_t psize = getLE16(b, p);
-            if (psize != 8 + 10 * std::size_t{getLE16(b, p + 6)} || !rangeFits(b.size(), p, psize)) return false;
+            if (psize != 8 + 10 * std::size_t{getLE16(b, p + 6)} || !rangeFits(b.size(), p, psize))
+                return false;
             p += psize;
         }
         if (p - at != size) return false;
@@ -739,7 +816,8 @@ std::string formatMacros(ConstByteSpan b) {
         line += kind <= 2 ? std::string(" ") + kMacroKinds[kind] : " kind=" + std::to_string(kind);
         if (get8(b, at + 6) != 0xFF) addNumber(line, "group", get8(b, at + 6), true);
         for (const auto& f : kMacroReserved)
-            addNumber(line, f.key, f.width == 2 ? getLE16(b, at + f.offset) : get8(b, at + f.offset));
+            addNumber(line, f.key,
+                      f.width == 2 ? getLE16(b, at + f.offset) : get8(b, at + f.offset));
         out += line + '\n';
         std::size_t p = at + 36;
         for (std::size_t j = 0, params = getLE16(b, at + 34); j < params; ++j) {
@@ -747,9 +825,11 @@ std::string formatMacros(ConstByteSpan b) {
                    " offset=" + std::to_string(getLE16(b, p + 4)) + '\n';
             for (std::size_t k = 0, points = getLE16(b, p + 6); k < points; ++k) {
                 const std::size_t q = p + 8 + 10 * k;
-                out += "point " + std::to_string(getLE16(b, q)) + ' ' + std::to_string(getLE16(b, q + 2)) + ' ' +
-                       std::to_string(get8(b, q + 4)) + ' ' + std::to_string(get8(b, q + 5)) + ' ' +
-                       std::to_string(getLE16(b, q + 6)) + ' ' + std::to_string(getLE16(b, q + 8)) + '\n';
+                out += "point " + std::to_string(getLE16(b, q)) + ' ' +
+                       std::to_string(getLE16(b, q + 2)) + ' ' + std::to_string(get8(b, q + 4)) +
+                       ' ' + std::to_string(get8(b, q + 5)) + ' ' +
+                       std::to_string(getLE16(b, q + 6)) + ' ' + std::to_string(getLE16(b, q + 8)) +
+                       '\n';
             }
             p += 8 + 10 * getLE16(b, p + 6);
         }
@@ -801,9 +881,11 @@ void parseMacroLine(const std::vector<Token>& tokens, std::vector<MacroDraft>& m
             for (const auto& f : kMacroReserved)
                 if (t.hasValue && t.key == f.key) {
                     if (f.width == 2)
-                        putLE16(m.head, f.offset, static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, f.key)));
+                        putLE16(m.head, f.offset,
+                                static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, f.key)));
                     else
-                        put8(m.head, f.offset, static_cast<std::uint8_t>(numberIn(t.value(), 0, 255, f.key)));
+                        put8(m.head, f.offset,
+                             static_cast<std::uint8_t>(numberIn(t.value(), 0, 255, f.key)));
                     done = true;
                 }
             if (done) continue;
@@ -829,7 +911,8 @@ void parseMacroLine(const std::vector<Token>& tokens, std::vector<MacroDraft>& m
             const Token& t = tokens[i];
             if (!t.hasValue || (t.key != "template" && t.key != "offset"))
                 throw std::string("unknown word \"" + std::string(t.key) + "\"");
-            putLE16(p, t.key == "template" ? 2 : 4, static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, t.key)));
+            putLE16(p, t.key == "template" ? 2 : 4,
+                    static_cast<std::uint16_t>(numberIn(t.value(), 0, 65535, t.key)));
         }
         macros.back().params.push_back(std::move(p));
         return;
@@ -872,7 +955,8 @@ std::string formatPatchInfo(ConstByteSpan b) {
         for (std::size_t row = 0; row < 16; ++row) {
             const std::size_t v = 16 + 16 * d + row;
             const auto tag = slice(b, 80 + 15 * (16 * d + row), 15);
-            const bool tagEmpty = std::all_of(tag.begin(), tag.end(), [](std::uint8_t x) { return x == 0; });
+            const bool tagEmpty =
+                std::all_of(tag.begin(), tag.end(), [](std::uint8_t x) { return x == 0; });
             if (get8(b, v) == 0 && tagEmpty) continue;
             out += "row " + std::to_string(row + 1) + " value=" + std::to_string(s8at(b, v)) +
                    " tag=" + quoteField(tag) + '\n';
@@ -884,7 +968,8 @@ std::string formatPatchInfo(ConstByteSpan b) {
 void parsePatchInfoLine(const std::vector<Token>& tokens, ByteSpan b, int& descriptor) {
     if (tokens.empty()) return;
     if (tokens[0].key == "descriptor") {
-        if (tokens.size() < 2 || tokens[1].hasValue) throw std::string("descriptor number expected");
+        if (tokens.size() < 2 || tokens[1].hasValue)
+            throw std::string("descriptor number expected");
         descriptor = static_cast<int>(numberIn(tokens[1].key, 1, 4, "descriptor")) - 1;
         const auto d = static_cast<std::size_t>(descriptor);
         for (std::size_t i = 2; i < tokens.size(); ++i) {
@@ -904,7 +989,8 @@ void parsePatchInfoLine(const std::vector<Token>& tokens, ByteSpan b, int& descr
         for (std::size_t i = 2; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (t.hasValue && t.key == "value")
-                put8(b, 16 + index, static_cast<std::uint8_t>(numberIn(t.value(), -128, 127, "value")));
+                put8(b, 16 + index,
+                     static_cast<std::uint8_t>(numberIn(t.value(), -128, 127, "value")));
             else if (t.hasValue && t.key == "tag" && t.quoted)
                 putText(slice(b, 80 + 15 * index, 15), t.value(), "tag");
             else
@@ -934,7 +1020,8 @@ std::string formatValueLists(ConstByteSpan b) {
             if (getLE16(b, 32 + 200 * k + 2 * j) != 0) last = j + 1;
         if (last == 0) continue;
         out += "list " + std::to_string(k + 1) + ':';
-        for (std::size_t j = 0; j < last; ++j) out += ' ' + std::to_string(getLE16(b, 32 + 200 * k + 2 * j));
+        for (std::size_t j = 0; j < last; ++j)
+            out += ' ' + std::to_string(getLE16(b, 32 + 200 * k + 2 * j));
         out += '\n';
     }
     return out;
@@ -944,7 +1031,8 @@ void parseValueListsLine(std::string_view line, ByteSpan b) {
     std::vector<std::string> words;
     for (std::size_t pos = 0; pos < line.size();) {
         const auto end = line.find_first_of(" \t", pos);
-        const auto w = line.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
+        const auto w =
+            line.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos);
         if (!w.empty()) words.emplace_back(w);
         if (end == std::string_view::npos) break;
         pos = end + 1;
@@ -954,8 +1042,10 @@ void parseValueListsLine(std::string_view line, ByteSpan b) {
     if (words[0] == "counts" || words[0] == "extra") {
         first = words[0] == "counts" ? 0 : 8;
         max = 8;
-    } else if (words[0] == "list" && words.size() >= 2 && words[1].size() >= 2 && words[1].back() == ':') {
-        const auto k = static_cast<std::size_t>(numberIn(words[1].substr(0, words[1].size() - 1), 1, 8, "list"));
+    } else if (words[0] == "list" && words.size() >= 2 && words[1].size() >= 2 &&
+               words[1].back() == ':') {
+        const auto k = static_cast<std::size_t>(
+            numberIn(words[1].substr(0, words[1].size() - 1), 1, 8, "list"));
         first = 16 + 100 * (k - 1);
         max = 100;
         words.erase(words.begin());
@@ -964,7 +1054,8 @@ void parseValueListsLine(std::string_view line, ByteSpan b) {
     }
     if (words.size() - 1 > max) throw std::string("too many values");
     for (std::size_t i = 1; i < words.size(); ++i)
-        putLE16(b, 2 * (first + i - 1), static_cast<std::uint16_t>(numberIn(words[i], 0, 65535, "value")));
+        putLE16(b, 2 * (first + i - 1),
+                static_cast<std::uint16_t>(numberIn(words[i], 0, 65535, "value")));
 }
 
 // ---- macro filter ----
@@ -1002,11 +1093,14 @@ void parseFilter(const Section& s, ByteSpan f) {
     std::fill(f.begin(), f.end(), std::uint8_t{0});
     for (const Token& t : s.attributes) {
         if (t.hasValue && (t.key == "reference" || t.key == "offset"))
-            putLE16(f, t.key == "reference" ? 0 : 2, static_cast<std::uint16_t>(numberIn(t.value(), -32768, 32767, t.key)));
+            putLE16(f, t.key == "reference" ? 0 : 2,
+                    static_cast<std::uint16_t>(numberIn(t.value(), -32768, 32767, t.key)));
         else if (!t.hasValue && t.key == "and-mode")
             putLE16(f, 4, getLE16(f, 4) | 1);
         else if (t.hasValue && t.key == "flags")
-            putLE16(f, 4, static_cast<std::uint16_t>(getLE16(f, 4) | numberIn(t.value(), 0, 65535, "flags")));
+            putLE16(
+                f, 4,
+                static_cast<std::uint16_t>(getLE16(f, 4) | numberIn(t.value(), 0, 65535, "flags")));
         else
             throw SourceTextError(s.line, "unknown word \"" + std::string(t.key) + "\"");
     }
@@ -1014,7 +1108,8 @@ void parseFilter(const Section& s, ByteSpan f) {
         try {
             const auto tokens = tokenize(s.lines[i]);
             if (tokens.empty()) continue;
-            if (tokens[0].key != "groups" || tokens[0].hasValue) throw std::string("\"groups\" expected");
+            if (tokens[0].key != "groups" || tokens[0].hasValue)
+                throw std::string("\"groups\" expected");
             for (std::size_t k = 1; k < tokens.size(); ++k) {
                 if (!tokens[k].hasValue) throw std::string("VALUE=GROUP expected");
                 const auto v = numberIn(tokens[k].key, 0, 95, "value");
@@ -1067,7 +1162,8 @@ void eachLine(const Section& s, Fn&& fn) {
 std::optional<Block> readSection(const Section& s, SourceRecord& r) {
     const int m = s.ref.index1;
     const auto hex = hexSize(s);
-    auto number = [&](const char* key, std::int64_t min, std::int64_t max) -> std::optional<std::int64_t> {
+    auto number = [&](const char* key, std::int64_t min,
+                      std::int64_t max) -> std::optional<std::int64_t> {
         const Token* t = findAttr(s.attributes, key);
         if (!t) return std::nullopt;
         try {
@@ -1113,7 +1209,8 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
                     parseOp(tokens, ByteSpan(ops).subspan(ops.size() - kOpSize));
                 });
             }
-            const auto count = number("count", 0, 65535).value_or(static_cast<std::int64_t>(ops.size() / kOpSize));
+            const auto count =
+                number("count", 0, 65535).value_or(static_cast<std::int64_t>(ops.size() / kOpSize));
             r.setU16(base + rec::kModConverterCount, static_cast<std::uint16_t>(count));
             r.setU16(base + rec::kModConverterFinalSize,
                      static_cast<std::uint16_t>(number("final-size", -32768, 65535).value_or(0)));
@@ -1133,8 +1230,10 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
                     parseTemplate(tokens, ByteSpan(t).subspan(t.size() - kTemplateSize));
                 });
             }
-            const auto count = number("count", 0, 65535).value_or(static_cast<std::int64_t>(t.size() / kTemplateSize));
-            r.setU16(rec::moduleBase(m) + rec::kModTemplateCount, static_cast<std::uint16_t>(count));
+            const auto count = number("count", 0, 65535)
+                                   .value_or(static_cast<std::int64_t>(t.size() / kTemplateSize));
+            r.setU16(rec::moduleBase(m) + rec::kModTemplateCount,
+                     static_cast<std::uint16_t>(count));
             if (t.empty()) return std::nullopt;
             return t;
         }
@@ -1154,7 +1253,9 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
             if (hex) return parseHexLines(s, *hex);
             Block b(kPatchInfoSize, 0);
             int descriptor = -1;
-            eachLine(s, [&](const std::string& line) { parsePatchInfoLine(tokenize(line), b, descriptor); });
+            eachLine(s, [&](const std::string& line) {
+                parsePatchInfoLine(tokenize(line), b, descriptor);
+            });
             return b;
         }
         case SectionKind::ValueLists: {
@@ -1169,7 +1270,8 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
             if (!hex) throw SourceTextError(s.line, "the reserved block is written as hex size=N");
             return parseHexLines(s, *hex);
         case SectionKind::Filter:
-            parseFilter(s, slice(r.data(), rec::moduleBase(m) + rec::kModMacroFilter, rec::kMacroFilterSize));
+            parseFilter(s, slice(r.data(), rec::moduleBase(m) + rec::kModMacroFilter,
+                                 rec::kMacroFilterSize));
             return std::nullopt;
     }
     return std::nullopt;
@@ -1180,25 +1282,26 @@ std::optional<Block> readSection(const Section& s, SourceRecord& r) {
 
 // "$" for every hexadecimal number of the text, whatever the preference.
 class HexPrefixGuard {
-public:
+  public:
     HexPrefixGuard() : saved_(hexPrefixIndex()) { setHexPrefixIndex(1); }
     ~HexPrefixGuard() { setHexPrefixIndex(saved_); }
     HexPrefixGuard(const HexPrefixGuard&) = delete;
     HexPrefixGuard& operator=(const HexPrefixGuard&) = delete;
 
-private:
+  private:
     int saved_;
 };
 
 class Writer {
-public:
-    explicit Writer(const SourceRecord& c) : c_(c), r_(newSource()), scratch_(std::make_unique<SourceRecord>()) {
+  public:
+    explicit Writer(const SourceRecord& c)
+        : c_(c), r_(newSource()), scratch_(std::make_unique<SourceRecord>()) {
         scratch_->bytes = c.bytes;
     }
 
     std::string run();
 
-private:
+  private:
     void row(const TreeRow& row);
     void sections(const SettingRef& ref);
     // Emits a section in its line form when reading it back gives the same
@@ -1255,7 +1358,8 @@ void Writer::row(const TreeRow& row) {
     const auto b = rowBytes(ref);
     if (!b || sameRowValue(*r_, c_, *b)) return;
     // Only the layout that "Use complex loop" selects is written as values.
-    if (isModuleSetting(ref.id) && ((ref.id >= 127 && ref.id <= 130) || (ref.id >= 163 && ref.id <= 173))) {
+    if (isModuleSetting(ref.id) &&
+        ((ref.id >= 127 && ref.id <= 130) || (ref.id >= 163 && ref.id <= 173))) {
         const bool complexLoop = c_.modU16(ref.index1, rec::kModPacketFlags) & 0x0002;
         if (complexLoop != (ref.id >= 163)) return;
     }
@@ -1352,7 +1456,9 @@ void Writer::sections(const SettingRef& ref) {
                 } else {
                     records = b->size() / kTemplateSize;
                     for (std::size_t i = 0; i < records; ++i)
-                        *lines += formatTemplate(ConstByteSpan(*b).subspan(i * kTemplateSize, kTemplateSize)) + '\n';
+                        *lines += formatTemplate(
+                                      ConstByteSpan(*b).subspan(i * kTemplateSize, kTemplateSize)) +
+                                  '\n';
                 }
             }
             std::string attributes;
@@ -1361,17 +1467,22 @@ void Writer::sections(const SettingRef& ref) {
         }
     }
     if (const auto& b = block(rec::kSlotMacros))
-        emitSection(SectionKind::Macros, ref, "", b,
-                    wellFormedMacros(*b) ? std::optional<std::string>(formatMacros(*b)) : std::nullopt);
+        emitSection(
+            SectionKind::Macros, ref, "", b,
+            wellFormedMacros(*b) ? std::optional<std::string>(formatMacros(*b)) : std::nullopt);
     if (const auto& b = block(rec::kSlotPatchInfo))
         emitSection(SectionKind::PatchInfo, ref, "", b,
-                    b->size() == kPatchInfoSize ? std::optional<std::string>(formatPatchInfo(*b)) : std::nullopt);
+                    b->size() == kPatchInfoSize ? std::optional<std::string>(formatPatchInfo(*b))
+                                                : std::nullopt);
     if (const auto& b = block(rec::kSlotValueLists))
         emitSection(SectionKind::ValueLists, ref, "", b,
-                    b->size() == kValueListsSize ? std::optional<std::string>(formatValueLists(*b)) : std::nullopt);
-    if (const auto& b = block(rec::kSlotReserved)) emitSection(SectionKind::Reserved, ref, "", b, std::nullopt);
+                    b->size() == kValueListsSize ? std::optional<std::string>(formatValueLists(*b))
+                                                 : std::nullopt);
+    if (const auto& b = block(rec::kSlotReserved))
+        emitSection(SectionKind::Reserved, ref, "", b, std::nullopt);
 
-    const ConstByteSpan filter = slice(c_.data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
+    const ConstByteSpan filter =
+        slice(c_.data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
     const ConstByteSpan was = slice(r_->data(), base + rec::kModMacroFilter, rec::kMacroFilterSize);
     if (!std::equal(filter.begin(), filter.end(), was.begin())) {
         const std::string text = refText(ref) + " = filter" + formatFilterHeader(filter) + " {\n" +
@@ -1383,7 +1494,8 @@ void Writer::sections(const SettingRef& ref) {
 }
 
 // Splits a section's text into a Section, as the reader does.
-Section sectionOf(SectionKind kind, const SettingRef& ref, const std::string& attributes, const std::string& lines) {
+Section sectionOf(SectionKind kind, const SettingRef& ref, const std::string& attributes,
+                  const std::string& lines) {
     Section s;
     s.kind = kind;
     s.ref = ref;
@@ -1433,15 +1545,26 @@ void Writer::emitSection(SectionKind kind, const SettingRef& ref, std::string at
     if (slot >= 0) r_->block(ref.index1, slot) = block;
     const char* suffix = "";
     switch (kind) {
-        case SectionKind::Templates: suffix = " / Templates"; break;
-        case SectionKind::Macros: suffix = " / Macros"; break;
-        case SectionKind::PatchInfo: suffix = " / Patch information"; break;
-        case SectionKind::ValueLists: suffix = " / Value lists"; break;
-        case SectionKind::Reserved: suffix = " / Reserved block"; break;
-        default: break;
+        case SectionKind::Templates:
+            suffix = " / Templates";
+            break;
+        case SectionKind::Macros:
+            suffix = " / Macros";
+            break;
+        case SectionKind::PatchInfo:
+            suffix = " / Patch information";
+            break;
+        case SectionKind::ValueLists:
+            suffix = " / Value lists";
+            break;
+        case SectionKind::Reserved:
+            suffix = " / Reserved block";
+            break;
+        default:
+            break;
     }
-    out_ += "# " + path_() + suffix + '\n' + refText(ref) + " = " + sectionWord(kind) + attributes + " {\n" + *lines +
-            "}\n";
+    out_ += "# " + path_() + suffix + '\n' + refText(ref) + " = " + sectionWord(kind) + attributes +
+            " {\n" + *lines + "}\n";
 }
 
 void Writer::residual(int module) {
@@ -1464,8 +1587,9 @@ void Writer::residual(int module) {
             ++end;
         }
         if (!header) {
-            out_ += module < 0 ? "# Bytes without a setting\n"
-                               : "# Module " + std::to_string(module + 1) + " / Bytes without a setting\n";
+            out_ += module < 0
+                        ? "# Bytes without a setting\n"
+                        : "# Module " + std::to_string(module + 1) + " / Bytes without a setting\n";
             header = true;
         }
         out_ += name + std::to_string(i) + " =";
@@ -1492,8 +1616,10 @@ RawTarget parseRawTarget(std::string_view s) {
         s.remove_prefix(3);
     } else if (s.substr(0, 2) == "@M") {
         const auto plus = s.find('+');
-        if (plus == std::string_view::npos) throw std::string("@G+OFFSET or @M<module>+OFFSET expected");
-        t.module = static_cast<int>(numberIn(std::string(s.substr(2, plus - 2)), 0, rec::kModules - 1, "module"));
+        if (plus == std::string_view::npos)
+            throw std::string("@G+OFFSET or @M<module>+OFFSET expected");
+        t.module = static_cast<int>(
+            numberIn(std::string(s.substr(2, plus - 2)), 0, rec::kModules - 1, "module"));
         s.remove_prefix(plus + 1);
     } else {
         throw std::string("@G+OFFSET or @M<module>+OFFSET expected");
@@ -1504,11 +1630,11 @@ RawTarget parseRawTarget(std::string_view s) {
 }
 
 class Reader {
-public:
+  public:
     explicit Reader(std::string_view text) : text_(text), r_(newSource()) {}
     std::unique_ptr<SourceRecord> run();
 
-private:
+  private:
     bool nextLine(std::string_view& line);
     void settingLine(std::string_view line);
     void rawLine(std::string_view line);
@@ -1533,7 +1659,8 @@ bool Reader::nextLine(std::string_view& line) {
     pos_ = end == std::string_view::npos ? text_.size() : end + 1;
     ++lineNo_;
     // Trailing blanks and the CR of CR LF line ends carry nothing.
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
     return true;
 }
 
@@ -1569,16 +1696,19 @@ std::unique_ptr<SourceRecord> Reader::run() {
     const int modules = r_->s16(rec::kModuleCount);
     for (const auto& [module, at] : moduleLine_)
         if (module >= modules)
-            throw SourceTextError(at, "Module " + std::to_string(module + 1) + " is not in use (Number of modules is " +
+            throw SourceTextError(at, "Module " + std::to_string(module + 1) +
+                                          " is not in use (Number of modules is " +
                                           std::to_string(modules) + ")");
     if (validModuleCount(*r_) != modules)
-        throw SourceTextError(moduleCountLine_, "Module " + std::to_string(validModuleCount(*r_) + 1) +
+        throw SourceTextError(moduleCountLine_, "Module " +
+                                                    std::to_string(validModuleCount(*r_) + 1) +
                                                     " has no name; every module in use needs one");
 
     std::set<std::tuple<int, int, int, int>> seen;
     for (const Section& s : sections_) {
         if (!seen.insert({static_cast<int>(s.kind), s.ref.id, s.ref.index1, s.ref.index2}).second)
-            throw SourceTextError(s.line, std::string("the ") + sectionWord(s.kind) + " block is given twice");
+            throw SourceTextError(
+                s.line, std::string("the ") + sectionWord(s.kind) + " block is given twice");
         const int m = s.ref.index1;
         if (s.kind == SectionKind::RomNames && s.ref.index2 >= walkedSubBankCount(*r_, m))
             throw SourceTextError(s.line, "Sub-bank #" + std::to_string(s.ref.index2 + 1) +
@@ -1587,11 +1717,13 @@ std::unique_ptr<SourceRecord> Reader::run() {
         const int slot = slotOf(s.kind, s.ref.index2);
         if (slot < 0) continue;
         if (data && slot >= rec::kSlotTemplates && !hasMacroEditor(*r_, m))
-            throw SourceTextError(s.line, "Module " + std::to_string(m + 1) +
-                                              " keeps no macro editor blocks (\"Has a Macro editor\" is not Yes)");
+            throw SourceTextError(
+                s.line, "Module " + std::to_string(m + 1) +
+                            " keeps no macro editor blocks (\"Has a Macro editor\" is not Yes)");
         r_->block(m, slot) = std::move(data);
     }
-    if (!buildFileImage(*r_)) throw SourceTextError(0, "the source cannot be stored: a block is too large");
+    if (!buildFileImage(*r_))
+        throw SourceTextError(0, "the source cannot be stored: a block is too large");
     return std::move(r_);
 }
 
@@ -1620,7 +1752,9 @@ void Reader::settingLine(std::string_view line) {
     if (eq == std::string_view::npos) throw std::string("expected REF = VALUE");
     const std::string refPart(trim(line.substr(0, eq)));
     const auto ref = parseRefText(refPart);
-    if (!ref) throw std::string("\"" + refPart + "\" is not a setting of the tree (REF is ID[:INDEX1[:INDEX2]])");
+    if (!ref)
+        throw std::string("\"" + refPart +
+                          "\" is not a setting of the tree (REF is ID[:INDEX1[:INDEX2]])");
     if (isModuleSetting(ref->id)) useModule(ref->index1);
     const std::string_view value = trim(line.substr(eq + 1));
     if (ref->item->kind == Kind::DialogItem) {
@@ -1628,7 +1762,9 @@ void Reader::settingLine(std::string_view line) {
         return;
     }
     const auto b = rowBytes(*ref);
-    if (!b) throw std::string("setting " + std::to_string(ref->id) + " (" + rowLabel(*ref) + ") has no value to set");
+    if (!b)
+        throw std::string("setting " + std::to_string(ref->id) + " (" + rowLabel(*ref) +
+                          ") has no value to set");
     if (ref->id == 103) moduleCountLine_ = lineNo_;
     applyRow(*r_, *ref, *b, std::string(value));
 }
@@ -1649,7 +1785,8 @@ void Reader::sectionLine(const SettingRef& ref, std::string_view value) {
         }
     const bool fits = known && ((ref.id == 265) == (s.kind == SectionKind::RomNames)) &&
                       ((ref.id == 305) == (s.kind == SectionKind::Converter));
-    if (!fits) throw std::string("\"" + word + "\" is not a block of setting " + std::to_string(ref.id));
+    if (!fits)
+        throw std::string("\"" + word + "\" is not a block of setting " + std::to_string(ref.id));
     s.attributes = tokenize(sp == std::string_view::npos ? std::string_view() : value.substr(sp));
     std::string_view line;
     while (nextLine(line)) {
@@ -1670,7 +1807,9 @@ std::optional<std::string> exportSourceText(const SourceRecord& record, std::str
     // it back.
     const auto image = buildFileImage(record);
     if (!image) {
-        if (why) *why = validModuleCount(record) == 0 ? kMsgNoValidModule : "A block is too large to be stored.";
+        if (why)
+            *why = validModuleCount(record) == 0 ? kMsgNoValidModule
+                                                 : "A block is too large to be stored.";
         return std::nullopt;
     }
     auto canonical = readSourceImage(*image);

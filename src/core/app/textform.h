@@ -45,12 +45,12 @@ std::optional<std::string> exportSourceText(const SourceRecord& record, std::str
 // A text that cannot be read: the line (1-based; 0 when the text as a whole
 // is wrong) and what is wrong with it. what() gives "line N: message".
 class SourceTextError : public std::runtime_error {
-public:
+  public:
     SourceTextError(int line, const std::string& message);
     int line() const { return line_; }
     const std::string& message() const { return message_; }
 
-private:
+  private:
     int line_;
     std::string message_;
 };

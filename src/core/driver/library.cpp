@@ -98,13 +98,31 @@ std::string driverListCaption(int lines, int examined) {
     return buf;
 }
 
+std::size_t DriverList::insertionIndex(const std::string& text) const {
+    auto pos = std::upper_bound(
+        entries_.begin(), entries_.end(), text,
+        [](const std::string& t, const DriverListEntry& e) { return lineLess(t, e.text); });
+    return static_cast<std::size_t>(pos - entries_.begin());
+}
+
 std::size_t DriverList::add(const fs::path& path, std::optional<SettingRef> ref) {
     DriverListEntry entry{driverListLine(path), path, ref};
-    auto pos = std::upper_bound(
-        entries_.begin(), entries_.end(), entry.text,
-        [](const std::string& t, const DriverListEntry& e) { return lineLess(t, e.text); });
-    auto at = entries_.insert(pos, std::move(entry));
-    return static_cast<std::size_t>(at - entries_.begin());
+    const std::size_t index = insertionIndex(entry.text);
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index), std::move(entry));
+    return index;
+}
+
+void DriverList::addAll(std::vector<std::pair<fs::path, std::optional<SettingRef>>> lines) {
+    const std::size_t old = entries_.size();
+    entries_.reserve(old + lines.size());
+    for (auto& [path, ref] : lines) {
+        std::string text = driverListLine(path);
+        entries_.push_back({std::move(text), std::move(path), ref});
+    }
+    auto less = [](const DriverListEntry& a, const DriverListEntry& b) { return lineLess(a.text, b.text); };
+    // Stable: lines of equal text keep their order of arrival, the old ones first.
+    std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
+    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
 }
 
 const DriverListEntry* DriverList::openable(std::size_t index) const {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,11 @@ public:
     void clear() { entries_.clear(); }
     // Adds a line and answers its index in the sorted list.
     std::size_t add(const std::filesystem::path& path, std::optional<SettingRef> ref = std::nullopt);
+    // The index at which add() would put a line of this text.
+    std::size_t insertionIndex(const std::string& text) const;
+    // Adds many lines at once, in the order add() would give them, in
+    // O(n log n) rather than a shift of the list per line.
+    void addAll(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines);
     const std::vector<DriverListEntry>& entries() const { return entries_; }
     std::size_t size() const { return entries_.size(); }
     std::string caption(int examined) const {

@@ -3,7 +3,6 @@
 #include <QCloseEvent>
 #include <QListView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "ui/text.h"
 
@@ -37,17 +36,25 @@ void DriverListModel::clear() {
 }
 
 int DriverListModel::add(const std::filesystem::path& path, std::optional<SettingRef> ref) {
-    // Where the line will land (after the lines of equal text), so that the
-    // view hears of the row before it appears.
-    const std::string text = driverListLine(path);
-    const auto& entries = list_.entries();
-    const auto at = std::upper_bound(entries.begin(), entries.end(), text,
-                                     [](const std::string& t, const DriverListEntry& e) { return t < e.text; });
-    const int row = static_cast<int>(at - entries.begin());
+    // Where the line will land, so that the view hears of the row before it
+    // appears.
+    const int row = static_cast<int>(list_.insertionIndex(driverListLine(path)));
     beginInsertRows({}, row, row);
     list_.add(path, std::move(ref));
     endInsertRows();
     return row;
+}
+
+void DriverListModel::addAll(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
+    // A few lines go in one by one (the view keeps its place); many at
+    // once in one sort.
+    if (lines.size() <= 8) {
+        for (const auto& [path, ref] : lines) add(path, ref);
+        return;
+    }
+    beginResetModel();
+    list_.addAll(std::move(lines));
+    endResetModel();
 }
 
 void DriverListWindow::setOpenHandler(OpenHandler handler) { g_openHandler = std::move(handler); }
@@ -104,6 +111,10 @@ void DriverListWindow::clearList() { model_->clear(); }
 
 void DriverListWindow::addLine(const std::filesystem::path& path, std::optional<SettingRef> ref) {
     model_->add(path, std::move(ref));
+}
+
+void DriverListWindow::addLines(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
+    model_->addAll(std::move(lines));
 }
 
 void DriverListWindow::setCaption(int examined) {

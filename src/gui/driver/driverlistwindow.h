@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "driver/library.h"
 
@@ -28,6 +30,7 @@ public:
     void clear();
     // Adds a line where its text sorts; answers its row.
     int add(const std::filesystem::path& path, std::optional<SettingRef> ref);
+    void addAll(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines);
     const DriverList& list() const { return list_; }
 
 private:
@@ -54,6 +57,7 @@ public:
 
     void clearList();
     void addLine(const std::filesystem::path& path, std::optional<SettingRef> ref);
+    void addLines(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines);
     // "Driver List (%d items out of %d)" with the lines and `examined`.
     void setCaption(int examined);
 

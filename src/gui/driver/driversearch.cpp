@@ -19,6 +19,14 @@ namespace {
 
 QPointer<DriverSearch> g_running;
 
+// The file name part of a path, without building path objects (this runs
+// for every file of the library).
+std::string fileNameOf(const fs::path& p) {
+    const std::string& s = p.native();
+    const std::size_t slash = s.rfind('/');
+    return slash == std::string::npos ? s : s.substr(slash + 1);
+}
+
 fs::path canonicalOrSelf(const fs::path& p) {
     std::error_code ec;
     fs::path c = fs::weakly_canonical(p, ec);
@@ -58,20 +66,29 @@ DriverSearch::DriverSearch(DriverSearchRequest request, std::vector<fs::path> pa
       statusBar_(statusBar),
       total_(static_cast<int>(paths_.size())) {
     for (const auto& [path, record] : request_.open)
-        if (record) openByCanonical_[canonicalOrSelf(path)] = record.get();
+        if (record) openByName_[fileNameOf(path)].push_back({canonicalOrSelf(path), record.get()});
 
     if (statusBar_) {
-        progress_ = new QProgressBar(statusBar_);
-        progress_->setObjectName("searchProgress");
+        // The bar and its button stay in the status bar, hidden between
+        // searches: adding and removing them would lay out the whole main
+        // window each time.
+        progress_ = statusBar_->findChild<QProgressBar*>("searchProgress");
+        cancelButton_ = statusBar_->findChild<QToolButton*>("searchCancel");
+        if (!progress_ || !cancelButton_) {
+            progress_ = new QProgressBar(statusBar_);
+            progress_->setObjectName("searchProgress");
+            progress_->setFormat("%v / %m");
+            progress_->setMaximumWidth(220);
+            cancelButton_ = new QToolButton(statusBar_);
+            cancelButton_->setObjectName("searchCancel");
+            cancelButton_->setText("Cancel");
+            statusBar_->addPermanentWidget(progress_);
+            statusBar_->addPermanentWidget(cancelButton_);
+        }
         progress_->setRange(0, total_);
         progress_->setValue(0);
-        progress_->setFormat("%v / %m");
-        progress_->setMaximumWidth(220);
-        cancelButton_ = new QToolButton(statusBar_);
-        cancelButton_->setObjectName("searchCancel");
-        cancelButton_->setText("Cancel");
-        statusBar_->addPermanentWidget(progress_);
-        statusBar_->addPermanentWidget(cancelButton_);
+        progress_->show();
+        cancelButton_->show();
         connect(cancelButton_, &QToolButton::clicked, this, &DriverSearch::cancel);
     }
     // The list and the progress follow the worker a few times a second; a
@@ -86,20 +103,14 @@ DriverSearch::~DriverSearch() {
     cancel_ = true;
     if (worker_.joinable()) worker_.join();
     if (!finished_) finish();
-    delete progress_.data();
-    delete cancelButton_.data();
 }
 
 void DriverSearch::cancel() { cancel_ = true; }
 
 void DriverSearch::run() {
     SearchCallbacks callbacks;
-    callbacks.progress = [this](int examined, int, const fs::path& next) {
+    callbacks.progress = [this](int examined, int, const fs::path&) {
         examined_.store(examined, std::memory_order_relaxed);
-        {
-            std::lock_guard lock(mutex_);
-            currentFile_ = next;
-        }
         return !cancel_.load(std::memory_order_relaxed);
     };
     callbacks.match = [this](const SearchMatch& match, int examined) {
@@ -107,10 +118,16 @@ void DriverSearch::run() {
         pending_.push_back(match);
         lastMatchExamined_ = examined;
     };
-    if (!openByCanonical_.empty()) {
+    if (!openByName_.empty()) {
         callbacks.openRecord = [this](const fs::path& path) -> const SourceRecord* {
-            auto it = openByCanonical_.find(canonicalOrSelf(path));
-            return it == openByCanonical_.end() ? nullptr : it->second;
+            // The file name first: resolving every path of the library
+            // would cost more than reading the files.
+            auto it = openByName_.find(fileNameOf(path));
+            if (it == openByName_.end()) return nullptr;
+            const fs::path canonical = canonicalOrSelf(path);
+            for (const auto& [openPath, record] : it->second)
+                if (openPath == canonical) return record;
+            return nullptr;
         };
     }
     SearchResult result = searchDrivers(*request_.current, request_.ref, request_.mode, paths_, callbacks);
@@ -123,21 +140,24 @@ void DriverSearch::run() {
 
 void DriverSearch::drain() {
     std::vector<SearchMatch> batch;
-    fs::path file;
     int matchExamined;
     {
         std::lock_guard lock(mutex_);
         batch.swap(pending_);
-        file = currentFile_;
         matchExamined = lastMatchExamined_;
     }
+    const int examined = examined_.load(std::memory_order_relaxed);
     if (window_ && !batch.empty()) {
-        for (const SearchMatch& m : batch) window_->addLine(m.path, m.ref);
+        std::vector<std::pair<fs::path, std::optional<SettingRef>>> lines;
+        lines.reserve(batch.size());
+        for (SearchMatch& m : batch) lines.emplace_back(std::move(m.path), m.ref);
+        window_->addLines(std::move(lines));
         window_->setCaption(matchExamined);
     }
-    if (progress_) progress_->setValue(examined_.load(std::memory_order_relaxed));
-    if (statusBar_ && !file.empty() && !finished_)
-        statusBar_->showMessage(fromUtf8(file.filename().string()));
+    if (progress_) progress_->setValue(examined);
+    // The file being read now (the worker is at most a few files further).
+    if (statusBar_ && !finished_ && examined < total_)
+        statusBar_->showMessage(fromUtf8(fileNameOf(paths_[static_cast<std::size_t>(examined)])));
 }
 
 void DriverSearch::finish() {
@@ -147,8 +167,11 @@ void DriverSearch::finish() {
     drain();
     finished_ = true;
     if (statusBar_) statusBar_->clearMessage();
-    delete progress_.data();
-    delete cancelButton_.data();
+    if (progress_) progress_->hide();
+    if (cancelButton_) {
+        cancelButton_->hide();
+        cancelButton_->disconnect(this);
+    }
     const int lines = window_ ? static_cast<int>(window_->list().size()) : 0;
     if (window_) window_->setCaption(result_.examined);
     emit finished(lines, result_.examined, result_.cancelled);

@@ -14,6 +14,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -69,7 +71,8 @@ private:
 
     DriverSearchRequest request_;
     std::vector<std::filesystem::path> paths_;
-    std::map<std::filesystem::path, const SourceRecord*> openByCanonical_;
+    // The open drivers by file name, each with its resolved path.
+    std::map<std::string, std::vector<std::pair<std::filesystem::path, const SourceRecord*>>> openByName_;
     QPointer<DriverListWindow> window_;
     QPointer<QStatusBar> statusBar_;
     QPointer<QProgressBar> progress_;
@@ -81,7 +84,6 @@ private:
     std::mutex mutex_;
     std::vector<SearchMatch> pending_;
     int lastMatchExamined_ = 0;
-    std::filesystem::path currentFile_;
     std::atomic<int> examined_{0};
     std::atomic<bool> cancel_{false};
     std::thread worker_;

@@ -32,7 +32,9 @@ namespace {
 QPointer<QDockWidget> theFindingsDock;
 QPointer<QDockWidget> theCompareDock;
 
-std::filesystem::path toPath(const QString& s) { return std::filesystem::path(s.toStdString()); }
+std::filesystem::path toPath(const QString& s) {
+    return std::filesystem::path(s.toStdString());
+}
 
 QDockWidget* makeDock(SFFrameWindow& frame, const QString& name, const QString& title,
                       const QStringList& headers) {
@@ -43,11 +45,14 @@ QDockWidget* makeDock(SFFrameWindow& frame, const QString& name, const QString& 
     return dock;
 }
 
-RowListWindow* listOf(QDockWidget* dock) { return qobject_cast<RowListWindow*>(dock->widget()); }
+RowListWindow* listOf(QDockWidget* dock) {
+    return qobject_cast<RowListWindow*>(dock->widget());
+}
 
 QString documentName(SourceView* view) {
     for (Document* d : SFFrameWindow::instance()->documents().documents())
-        if (auto* s = qobject_cast<SourceDocument*>(d); s && s->view() == view) return s->displayName();
+        if (auto* s = qobject_cast<SourceDocument*>(d); s && s->view() == view)
+            return s->displayName();
     return {};
 }
 
@@ -55,18 +60,20 @@ void checkActiveDriver(SFFrameWindow& frame) {
     SourceView* view = frame.activeSourceView();
     if (!view) return;
     if (!theFindingsDock)
-        theFindingsDock = makeDock(frame, QStringLiteral("findingsDock"), QStringLiteral("Check driver"),
-                                   {QStringLiteral("Severity"), QStringLiteral("Row"), QStringLiteral("Finding")});
+        theFindingsDock = makeDock(
+            frame, QStringLiteral("findingsDock"), QStringLiteral("Check driver"),
+            {QStringLiteral("Severity"), QStringLiteral("Row"), QStringLiteral("Finding")});
     const auto findings = checkDriver(view->document().working());
     RowListWindow* list = listOf(theFindingsDock);
     list->setSource(view);
     list->showFindings(findings);
-    theFindingsDock->setWindowTitle(QStringLiteral("Check driver: %1 (%2)")
-                                        .arg(documentName(view))
-                                        .arg(findings.empty() ? QStringLiteral("no finding")
-                                                              : QString::number(findings.size()) +
-                                                                    (findings.size() == 1 ? QStringLiteral(" finding")
-                                                                                          : QStringLiteral(" findings"))));
+    theFindingsDock->setWindowTitle(
+        QStringLiteral("Check driver: %1 (%2)")
+            .arg(documentName(view))
+            .arg(findings.empty() ? QStringLiteral("no finding")
+                                  : QString::number(findings.size()) +
+                                        (findings.size() == 1 ? QStringLiteral(" finding")
+                                                              : QStringLiteral(" findings"))));
     theFindingsDock->show();
     theFindingsDock->raise();
 }
@@ -83,8 +90,9 @@ std::unique_ptr<SourceRecord> chooseOther(SFFrameWindow& frame, SourceView* view
         }
     items << otherFile;
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(&frame, QStringLiteral("Compare with"),
-                                                 QStringLiteral("Compare the driver with:"), items, 0, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(&frame, QStringLiteral("Compare with"),
+                              QStringLiteral("Compare the driver with:"), items, 0, false, &ok);
     if (!ok) return nullptr;
     const auto at = items.indexOf(chosen);
     if (at >= 0 && at < static_cast<int>(docs.size())) {
@@ -109,23 +117,26 @@ void compareActiveDriver(SFFrameWindow& frame) {
     const auto other = chooseOther(frame, view, name);
     if (!other) return;
     if (!theCompareDock)
-        theCompareDock = makeDock(frame, QStringLiteral("compareDock"), QStringLiteral("Compare"),
-                                  {QStringLiteral("Row"), QStringLiteral("This driver"), QStringLiteral("Other")});
+        theCompareDock = makeDock(
+            frame, QStringLiteral("compareDock"), QStringLiteral("Compare"),
+            {QStringLiteral("Row"), QStringLiteral("This driver"), QStringLiteral("Other")});
     const auto rows = diffSources(view->document().working(), *other);
     RowListWindow* list = listOf(theCompareDock);
     list->setSource(view);
     list->showDifferences(rows);
-    theCompareDock->setWindowTitle(QStringLiteral("Compare %1 with %2 (%3)")
-                                       .arg(documentName(view), name)
-                                       .arg(rows.empty() ? QStringLiteral("no difference")
-                                                         : QString::number(rows.size()) +
-                                                               (rows.size() == 1 ? QStringLiteral(" difference")
-                                                                                 : QStringLiteral(" differences"))));
+    theCompareDock->setWindowTitle(
+        QStringLiteral("Compare %1 with %2 (%3)")
+            .arg(documentName(view), name)
+            .arg(rows.empty() ? QStringLiteral("no difference")
+                              : QString::number(rows.size()) +
+                                    (rows.size() == 1 ? QStringLiteral(" difference")
+                                                      : QStringLiteral(" differences"))));
     theCompareDock->show();
     theCompareDock->raise();
 }
 
-const QStringList kTextFilters = {QStringLiteral("Driver source text (*.txt)"), QStringLiteral("All files (*)")};
+const QStringList kTextFilters = {QStringLiteral("Driver source text (*.txt)"),
+                                  QStringLiteral("All files (*)")};
 
 void exportActiveDriver(SFFrameWindow& frame) {
     SourceDocument* doc = frame.activeSourceDocument();
@@ -137,15 +148,17 @@ void exportActiveDriver(SFFrameWindow& frame) {
         return;
     }
     QString suggested = doc->hasFile() ? doc->filePath() : doc->displayName();
-    suggested = QFileInfo(suggested).path() + QLatin1Char('/') + QFileInfo(suggested).completeBaseName() +
-                QStringLiteral(".txt");
+    suggested = QFileInfo(suggested).path() + QLatin1Char('/') +
+                QFileInfo(suggested).completeBaseName() + QStringLiteral(".txt");
     int filter = 0;
     const QString path = frame.documents().fileDialog()(&frame, DocumentManager::DialogMode::Save,
-                                                        QStringLiteral("Export as text"), suggested, kTextFilters,
-                                                        &filter);
+                                                        QStringLiteral("Export as text"), suggested,
+                                                        kTextFilters, &filter);
     if (path.isEmpty()) return;
     try {
-        writeFileAtomic(toPath(path), ConstByteSpan(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+        writeFileAtomic(
+            toPath(path),
+            ConstByteSpan(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
     } catch (const AException& e) {
         prompter().message(e.text(), MessageIcon::Stop);
     }
@@ -154,18 +167,21 @@ void exportActiveDriver(SFFrameWindow& frame) {
 void importDriverText(SFFrameWindow& frame) {
     int filter = 0;
     const QString path = frame.documents().fileDialog()(&frame, DocumentManager::DialogMode::Open,
-                                                        QStringLiteral("Import text"), QString(), kTextFilters, &filter);
+                                                        QStringLiteral("Import text"), QString(),
+                                                        kTextFilters, &filter);
     if (path.isEmpty()) return;
     std::unique_ptr<SourceRecord> record;
     try {
         const auto bytes = readWholeFile(toPath(path));
-        record = importSourceText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        record = importSourceText(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     } catch (const AException& e) {
         prompter().message(e.text(), MessageIcon::Stop);
         return;
     } catch (const SourceTextError& e) {
         // Nothing is opened for a text that cannot be read.
-        prompter().message(QFileInfo(path).fileName().toStdString() + ", " + e.what(), MessageIcon::Stop);
+        prompter().message(QFileInfo(path).fileName().toStdString() + ", " + e.what(),
+                           MessageIcon::Stop);
         return;
     }
     auto doc = frame.sourceType().wrap(std::make_unique<SourceDoc>(std::move(record)));
@@ -197,12 +213,17 @@ RowListWindow::RowListWindow(const QStringList& headers, QWidget* parent)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->header()->setStretchLastSection(true);
-    connect(list_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) { activateRow(index.row()); });
+    connect(list_, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& index) { activateRow(index.row()); });
 }
 
-void RowListWindow::setSource(SourceView* view) { view_ = view; }
+void RowListWindow::setSource(SourceView* view) {
+    view_ = view;
+}
 
-int RowListWindow::rowCount() const { return model_->rowCount(); }
+int RowListWindow::rowCount() const {
+    return model_->rowCount();
+}
 
 void RowListWindow::showFindings(const std::vector<Finding>& findings) {
     model_->removeRows(0, model_->rowCount());
@@ -224,7 +245,8 @@ void RowListWindow::showDifferences(const std::vector<DiffRow>& rows) {
     model_->removeRows(0, model_->rowCount());
     refs_.clear();
     for (const DiffRow& d : rows) {
-        model_->appendRow({new QStandardItem(fromDriverText(d.path)), new QStandardItem(fromDriverText(d.valueA)),
+        model_->appendRow({new QStandardItem(fromDriverText(d.path)),
+                           new QStandardItem(fromDriverText(d.valueA)),
                            new QStandardItem(fromDriverText(d.valueB))});
         refs_.push_back(d.ref);
     }
@@ -232,15 +254,20 @@ void RowListWindow::showDifferences(const std::vector<DiffRow>& rows) {
 }
 
 bool RowListWindow::activateRow(int row) {
-    if (row < 0 || row >= static_cast<int>(refs_.size()) || !view_ || refs_[static_cast<std::size_t>(row)].id == 0)
+    if (row < 0 || row >= static_cast<int>(refs_.size()) || !view_ ||
+        refs_[static_cast<std::size_t>(row)].id == 0)
         return false;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(view_->parentWidget()))
         if (sub->mdiArea()) sub->mdiArea()->setActiveSubWindow(sub);
     return view_->selectRef(refs_[static_cast<std::size_t>(row)]);
 }
 
-QDockWidget* findingsDock() { return theFindingsDock; }
-QDockWidget* compareDock() { return theCompareDock; }
+QDockWidget* findingsDock() {
+    return theFindingsDock;
+}
+QDockWidget* compareDock() {
+    return theCompareDock;
+}
 
 void installDriverTools(SFFrameWindow& frame) {
     QAction* check = frame.commandAction(QStringLiteral("actionCheckDriver"));
@@ -252,9 +279,12 @@ void installDriverTools(SFFrameWindow& frame) {
     // takes it for both.
     check->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(check, &QAction::triggered, &frame, [&frame] { checkActiveDriver(frame); });
-    QObject::connect(compare, &QAction::triggered, &frame, [&frame] { compareActiveDriver(frame); });
-    QObject::connect(exportText, &QAction::triggered, &frame, [&frame] { exportActiveDriver(frame); });
-    QObject::connect(importText, &QAction::triggered, &frame, [&frame] { importDriverText(frame); });
+    QObject::connect(compare, &QAction::triggered, &frame,
+                     [&frame] { compareActiveDriver(frame); });
+    QObject::connect(exportText, &QAction::triggered, &frame,
+                     [&frame] { exportActiveDriver(frame); });
+    QObject::connect(importText, &QAction::triggered, &frame,
+                     [&frame] { importDriverText(frame); });
     auto update = [&frame, check, compare, exportText] {
         const bool source = frame.activeSourceView() != nullptr;
         for (QAction* a : {check, compare, exportText}) a->setEnabled(source);

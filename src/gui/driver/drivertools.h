@@ -24,7 +24,7 @@ class SFFrameWindow;
 // the setting to select on a double click.
 class RowListWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit RowListWindow(const QStringList& headers, QWidget* parent = nullptr);
 
     // The source the rows belong to; rows are selected in it.
@@ -41,7 +41,7 @@ public:
     // names no setting or the source has gone.
     bool activateRow(int row);
 
-private:
+  private:
     QTreeView* list_;
     QStandardItemModel* model_;
     std::vector<SettingRef> refs_;
