@@ -17,6 +17,9 @@ SF_PACKAGES=(
   qt6-base-dev-tools
   librtmidi-dev
   jackd1
+  desktop-file-utils
+  appstream
+  shared-mime-info
 )
 
 SF_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -85,7 +85,8 @@ class InstanceTest : public QObject {
 
     void staleSocketOfACrashedCopyIsTakenOver() {
         QTemporaryDir dir;
-        const QString name = SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("c")));
+        const QString name =
+            SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("c")));
         QFile stale(QDir::temp().filePath(name));  // what a killed copy leaves behind
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.close();

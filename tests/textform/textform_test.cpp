@@ -11,6 +11,7 @@
 #include "source/sourcefile.h"
 #include "source/valuetext.h"
 #include "support/random_record.h"
+#include "support/sanitized.h"
 
 namespace sf {
 namespace {
@@ -24,8 +25,9 @@ std::vector<std::uint8_t> imageOf(const SourceRecord& r) {
 }
 
 // The round trip: the text builds a source whose file is the original file,
-// and whose text is the same text.
-void expectRoundTrip(const SourceRecord& r, const std::string& what) {
+// and whose text is the same text. (The text follows from the file alone, so
+// the second export is a guard that many seeds need not repeat.)
+void expectRoundTrip(const SourceRecord& r, const std::string& what, bool textAgain = true) {
     const auto text = exportSourceText(r);
     ASSERT_TRUE(text) << what;
     std::unique_ptr<SourceRecord> back;
@@ -35,7 +37,9 @@ void expectRoundTrip(const SourceRecord& r, const std::string& what) {
         FAIL() << what << ": " << e.what() << "\n" << *text;
     }
     ASSERT_EQ(imageOf(*back), imageOf(r)) << what << "\n" << *text;
-    EXPECT_EQ(exportSourceText(*back), text) << what;
+    if (textAgain) {
+        EXPECT_EQ(exportSourceText(*back), text) << what;
+    }
 }
 
 void set(SourceRecord& r, const SettingRef& ref, const std::string& text) {
@@ -147,9 +151,10 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
 TEST(TextForm, RoundTripOfRandomSourcesWithEveryKindOfBlock) {
     // One module each keeps the run short; every module carries blocks of
     // every kind, and full sixteen-module sources are tried below.
-    for (std::uint32_t seed = 1; seed <= 2000; ++seed) {
+    const std::uint32_t rounds = sf::test::sanitizedRounds(2000);
+    for (std::uint32_t seed = 1; seed <= rounds; ++seed) {
         const auto r = testsupport::randomRecord(seed, 1);
-        expectRoundTrip(*r, "seed " + std::to_string(seed));
+        expectRoundTrip(*r, "seed " + std::to_string(seed), seed % 20 == 0);
         if (HasFailure()) return;
     }
 }
