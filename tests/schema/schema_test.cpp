@@ -93,7 +93,8 @@ TEST(SchemaTable, ChoiceLists) {
 }
 
 TEST(SchemaFields, EveryLookupStaysInsideItsArea) {
-    const SourceRecord& r = *newSource();
+    const auto source = newSource();
+    const SourceRecord& r = *source;
     // Areas a field must not straddle: the header blocks and the module blocks.
     const std::size_t header[] = {0, 8, 10, 778, 906, 2056, 2532, rec::kHeaderSize};
     const std::size_t module[] = {0, 58, 322, 568, 1612, 2734, 2786, 3618, 3676, 4038, 4054, rec::kModuleSize};
