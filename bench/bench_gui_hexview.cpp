@@ -36,7 +36,8 @@ struct Fixture {
         std::mt19937 gen(7);
         for (char& c : chunk) c = static_cast<char>(gen());
         std::ofstream out(file, std::ios::binary);
-        for (std::size_t i = 0; i < kSize / chunk.size(); ++i) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        for (std::size_t i = 0; i < kSize / chunk.size(); ++i)
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     }
     ~Fixture() {
         view.reset();
@@ -62,7 +63,8 @@ void BM_Open100MB(benchmark::State& state) {
         const auto t0 = std::chrono::steady_clock::now();
         auto doc = MemoryDoc::open(g_fixture->file);
         benchmark::DoNotOptimize(doc->size());
-        worst = std::max(worst, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        worst = std::max(
+            worst, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     g_open = worst;
 }
@@ -127,7 +129,8 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     g_paintStart = timePaints(false);
     g_paintEnd = timePaints(true);
-    std::printf("\nopen 100 MB: %.0f ms (target < 1000: %s)\n", g_open * 1000, g_open < 1.0 ? "met" : "NOT met");
+    std::printf("\nopen 100 MB: %.0f ms (target < 1000: %s)\n", g_open * 1000,
+                g_open < 1.0 ? "met" : "NOT met");
     std::printf("paint one screen: %.2f ms at the start, %.2f ms at the end (target < 10: %s)\n",
                 g_paintStart * 1000, g_paintEnd * 1000,
                 std::max(g_paintStart, g_paintEnd) < 0.010 ? "met" : "NOT met");

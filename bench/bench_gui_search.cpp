@@ -12,8 +12,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -37,7 +37,8 @@ void writeSource(const fs::path& p, const SourceRecord& r) {
     auto image = buildFileImage(r);
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
+        .write(reinterpret_cast<const char*>(image->data()),
+               static_cast<std::streamsize>(image->size()));
 }
 
 struct Library {
@@ -53,7 +54,8 @@ struct Library {
         for (int i = 0; i < kDrivers; ++i) {
             auto r = newSource();
             r->setU16(rec::kModuleCount, 3);
-            for (int m = 0; m < 3; ++m) r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
+            for (int m = 0; m < 3; ++m)
+                r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
             char name[32];
             std::snprintf(name, sizeof name, "dir%02d/drv%04d.d", i % 20, i);
             writeSource(root / name, *r);
@@ -73,7 +75,9 @@ gui::SysforgeApp* g_app = nullptr;
 double g_core = 0, g_view = 0, g_coreCpu = 0, g_viewCpu = 0;
 int g_lines = 0;
 
-double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double cpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 void BM_CoreSearch(benchmark::State& state) {
     const SettingRef ref = makeRef(107, 0);
@@ -82,10 +86,12 @@ void BM_CoreSearch(benchmark::State& state) {
     const auto t0 = std::chrono::steady_clock::now();
     std::int64_t runs = 0;
     for (auto _ : state) {
-        matches = searchDrivers(*g_lib->currentRecord, ref, SearchMode::SameValue, g_lib->paths).matches.size();
+        matches = searchDrivers(*g_lib->currentRecord, ref, SearchMode::SameValue, g_lib->paths)
+                      .matches.size();
         ++runs;
     }
-    g_core = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(runs);
+    g_core =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(runs);
     g_coreCpu = (cpuSeconds() - c0) / double(runs);
     state.counters["matches"] = static_cast<double>(matches);
 }
@@ -115,7 +121,8 @@ void BM_SearchFromSourceView(benchmark::State& state) {
         QCoreApplication::processEvents();  // the list's last repaint
         ++runs;
     }
-    g_view = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(runs);
+    g_view =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / double(runs);
     g_viewCpu = (cpuSeconds() - c0) / double(runs);
     g_lines = static_cast<int>(gui::DriverListWindow::instance()->list().size());
     state.counters["lines"] = g_lines;
@@ -137,7 +144,8 @@ int main(int argc, char** argv) {
     app.frame()->show();
     app.preferences().driversRoot = lib.root.string();
     app.frame()->documents().open(QString::fromStdString(lib.current.string()));
-    if (!app.frame()->activeSourceView() || !app.frame()->activeSourceView()->selectRef(makeRef(107, 0))) {
+    if (!app.frame()->activeSourceView() ||
+        !app.frame()->activeSourceView()->selectRef(makeRef(107, 0))) {
         std::fprintf(stderr, "the source view did not open\n");
         return 1;
     }
@@ -147,11 +155,15 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     if (g_core > 0 && g_view > 0 && g_coreCpu > 0) {
         const double ratio = g_view / g_core, cpuRatio = g_viewCpu / g_coreCpu;
-        std::printf("\nwall clock: core search %.1f ms, from the source view with the list %.1f ms (%d lines): "
-                    "ratio %.2f\n",
-                    g_core * 1000, g_view * 1000, g_lines, ratio);
-        std::printf("cpu time:   core search %.1f ms, from the source view with the list %.1f ms: ratio %.2f\n",
-                    g_coreCpu * 1000, g_viewCpu * 1000, cpuRatio);
+        std::printf(
+            "\nwall clock: core search %.1f ms, from the source view with the list %.1f ms (%d "
+            "lines): "
+            "ratio %.2f\n",
+            g_core * 1000, g_view * 1000, g_lines, ratio);
+        std::printf(
+            "cpu time:   core search %.1f ms, from the source view with the list %.1f ms: ratio "
+            "%.2f\n",
+            g_coreCpu * 1000, g_viewCpu * 1000, cpuRatio);
         std::printf("target: at most 1.5 times the core search: %s\n",
                     std::min(ratio, cpuRatio) <= 1.5 ? "met" : "NOT met");
     }

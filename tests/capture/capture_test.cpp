@@ -1,10 +1,11 @@
+#include "sysex/capture.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
 
-#include "sysex/capture.h"
 #include "sysex/midi.h"
 
 using namespace sf;
@@ -14,7 +15,8 @@ namespace {
 
 Bytes sysex(std::size_t length, std::uint8_t seed = 1) {
     Bytes b(length);
-    for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
+    for (std::size_t i = 0; i < length; ++i)
+        b[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
     b.front() = 0xF0;
     b.back() = 0xF7;
     return b;
@@ -95,7 +97,8 @@ TEST(CaptureBlock, CountSeenFromAnotherThreadOnlyGrows) {
     CaptureBlock block(300000);
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        for (int i = 0; i < 100000; ++i) block.received(Bytes{0x90, static_cast<std::uint8_t>(i & 0x7F), 1});
+        for (int i = 0; i < 100000; ++i)
+            block.received(Bytes{0x90, static_cast<std::uint8_t>(i & 0x7F), 1});
         done = true;
     });
     std::size_t last = 0;
@@ -218,8 +221,8 @@ TEST(MidiPorts, ChoiceFindsItsPortByLabelThenNumber) {
     }
     EXPECT_EQ(resolveMidiPort({}, {-1, ""}), -1);
     const MidiPortList list = midiPortList(ports, {});
-    EXPECT_EQ(list.labels,
-              (std::vector<std::string>{kFirstMidiPortLabel, "ALSA: Through", "ALSA: Synth", "JACK: Synth"}));
+    EXPECT_EQ(list.labels, (std::vector<std::string>{kFirstMidiPortLabel, "ALSA: Through",
+                                                     "ALSA: Synth", "JACK: Synth"}));
     EXPECT_EQ(list.choiceAt(3, ports), (MidiPortChoice{2, "JACK: Synth"}));
     EXPECT_EQ(list.choiceAt(0, ports), (MidiPortChoice{-1, ""}));
     EXPECT_EQ(list.choiceAt(-1, ports), (MidiPortChoice{-1, ""}));

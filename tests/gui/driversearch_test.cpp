@@ -1,15 +1,16 @@
 // The driver selection list filled by the searches across the library, and
 // the lines opened from it.
+#include "driver/driversearch.h"
+
 #include <QListView>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QMainWindow>
 #include <fstream>
 
 #include "driver/driverlistwindow.h"
-#include "driver/driversearch.h"
 #include "framework/prompter.h"
 #include "source/sourcefile.h"
 #include "support/temp_dir.h"
@@ -34,7 +35,8 @@ void writeDriver(const fs::path& p, int manufacturer, const char* moduleName2 = 
     auto image = buildFileImage(*r);
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
+        .write(reinterpret_cast<const char*>(image->data()),
+               static_cast<std::streamsize>(image->size()));
 }
 
 }  // namespace
@@ -71,7 +73,7 @@ class DriverSearchTest : public QObject {
         return out;
     }
 
-private slots:
+  private slots:
     void init() {
         main_ = new QMainWindow;
         main_->show();
@@ -92,10 +94,12 @@ private slots:
         writeDriver(lib / "a/OTHER.D", 4);
         writeDriver(lib / "c/ALPHA.D", 3);
         writeDriver(lib / "c/BETA.D", 5);
-        DriverListWindow* w = run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue));
+        DriverListWindow* w =
+            run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue));
         QVERIFY(w);
         QVERIFY(w->isVisible());
-        const std::string a = (lib / "a").string(), b = (lib / "b").string(), c = (lib / "c").string();
+        const std::string a = (lib / "a").string(), b = (lib / "b").string(),
+                          c = (lib / "c").string();
         QCOMPARE(lines(w), QStringList({QString::fromStdString("ALPHA.D (" + c + ")"),
                                         QString::fromStdString("MSYNTH.D (" + b + ")"),
                                         QString::fromStdString("ZETA.D (" + a + ")")}));
@@ -111,7 +115,9 @@ private slots:
         writeDriver(lib / "x(1)/TWO(2).D", 1, "Drums");  // "(" in folder and name
         std::vector<std::pair<fs::path, std::optional<SettingRef>>> opened;
         DriverListWindow::setOpenHandler(
-            [&](const fs::path& p, const std::optional<SettingRef>& r) { opened.emplace_back(p, r); });
+            [&](const fs::path& p, const std::optional<SettingRef>& r) {
+                opened.emplace_back(p, r);
+            });
         // The module name "Drums" is the third module of TWO(2).D.
         DriverListWindow* w = run(request(lib.path(), makeRef(107, 0), SearchMode::SameValue));
         QVERIFY(w);
@@ -135,7 +141,8 @@ private slots:
         writeDriver(lib / "A.D", 1);
         writeDriver(lib / "B.D", 2);
         lib.touch("BROKEN.D", "not a driver");
-        DriverListWindow* w = run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue, 9));
+        DriverListWindow* w =
+            run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue, 9));
         QVERIFY(w);
         QCOMPARE(w->list().size(), std::size_t(0));
         QCOMPARE(w->windowTitle(), QString("Driver List (0 items out of 3)"));
@@ -145,14 +152,16 @@ private slots:
     void emptyLibraryWarnsAndAsksForThePreferences() {
         testsupport::TempDir lib;
         bool preferences = false;
-        auto* s = DriverSearch::start(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue), main_,
-                                      main_->statusBar(), [&] { preferences = true; });
+        auto* s = DriverSearch::start(
+            request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue), main_,
+            main_->statusBar(), [&] { preferences = true; });
         QVERIFY(!s);
         QVERIFY(preferences);
         QCOMPARE(prompter_.messages.size(), std::size_t(1));
         QCOMPARE(prompter_.messages[0].text, std::string(kNoDriverFoundMessage));
         QVERIFY(DriverListWindow::instance());
-        QCOMPARE(DriverListWindow::instance()->windowTitle(), QString("Driver List (0 items out of 0)"));
+        QCOMPARE(DriverListWindow::instance()->windowTitle(),
+                 QString("Driver List (0 items out of 0)"));
     }
 
     void newSearchEmptiesTheListAndOpenDriversCountAsHeld() {
@@ -179,8 +188,9 @@ private slots:
             std::snprintf(name, sizeof name, "D%d.D", 1000 + i);
             writeDriver(lib / name, 3);
         }
-        QPointer<DriverSearch> s = DriverSearch::start(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue),
-                                                       main_, main_->statusBar());
+        QPointer<DriverSearch> s = DriverSearch::start(
+            request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue), main_,
+            main_->statusBar());
         QVERIFY(s);
         QVERIFY(main_->statusBar()->findChild<QProgressBar*>("searchProgress"));
         QCOMPARE(main_->statusBar()->findChild<QProgressBar*>("searchProgress")->maximum(), 300);

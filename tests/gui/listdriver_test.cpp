@@ -27,7 +27,7 @@ class ListDriverTest : public QObject {
             if (b->text() == "&OK") QTest::mouseClick(b, Qt::LeftButton);
     }
 
-private slots:
+  private slots:
     void init() { ListDriverDialog::savedValues() = {}; }
 
     void digitFieldsTakeOnlyDigitsUpToTheirLimit() {

@@ -1,10 +1,11 @@
 // The hex view: its lines, its scroll bars over a small and a large
 // document, and scrolling to either end.
+#include "sysex/memoryview.h"
+
 #include <QScrollBar>
 #include <QTest>
 
 #include "sysex/memorydoc.h"
-#include "sysex/memoryview.h"
 
 using namespace sf;
 using namespace sf::gui;
@@ -19,7 +20,7 @@ class MemoryViewTest : public QObject {
         QCoreApplication::processEvents();
     }
 
-private slots:
+  private slots:
     void smallDocumentCannotScrollVertically() {
         std::vector<std::uint8_t> bytes(20);
         for (int i = 0; i < 20; ++i) bytes[i] = static_cast<std::uint8_t>(0x70 + i);

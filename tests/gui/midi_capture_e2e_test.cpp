@@ -3,6 +3,8 @@
 // and the ALSA sequencer where the machine has one. A second client sends a
 // dump of several kilobytes and channel messages; the document made by
 // "&Show" must hold exactly those bytes.
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -12,10 +14,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
-#include <memory>
-#include <unistd.h>
-
 #include <csignal>
+#include <memory>
 
 #include "framework/prompter.h"
 #include "sysex/memorydoc.h"
@@ -41,7 +41,9 @@ using Bytes = std::vector<std::uint8_t>;
 #endif
 #endif
 #ifdef SF_LEAK_CHECKED
-extern "C" const char* __lsan_default_suppressions() { return "leak:libjack.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libjack.so\n";
+}
 #endif
 
 namespace {
@@ -54,7 +56,7 @@ namespace {
 // one that no running server holds. Tests running side by side get
 // different names, and a run that crashed leaves at most its own entry.
 class JackServer {
-public:
+  public:
     JackServer() {
         const QString jackd = QStandardPaths::findExecutable("jackd");
         if (jackd.isEmpty()) return;
@@ -65,7 +67,7 @@ public:
     QString name() const { return name_; }
     QString output() const { return output_; }
 
-private:
+  private:
     void tryStart(const QString& jackd, const QString& name) {
         stop();
         name_ = name;
@@ -73,7 +75,8 @@ private:
         process_.setProgram(jackd);
         // No client is ever thrown out for being slow: the machine running
         // the tests may be busy.
-        process_.setArguments({"-Z", "-t", "5000", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "2048"});
+        process_.setArguments(
+            {"-Z", "-t", "5000", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "2048"});
         process_.setProcessChannelMode(QProcess::MergedChannels);
         // The server keeps its metadata under the name of the default
         // server; without its own name there it fails its clients.
@@ -101,7 +104,9 @@ private:
     void stop() {
         up_ = false;
         if (process_.state() == QProcess::NotRunning) {
-            output_ += QString("[ended: status %1, code %2]").arg(process_.exitStatus()).arg(process_.exitCode());
+            output_ += QString("[ended: status %1, code %2]")
+                           .arg(process_.exitStatus())
+                           .arg(process_.exitCode());
             return;
         }
         process_.terminate();  // SIGTERM to its pid: the server leaves the table
@@ -120,7 +125,8 @@ private:
 
 Bytes dumpMessage(int index, std::size_t length) {
     Bytes b(length);
-    for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>((i * 13 + index * 7) & 0x7F);
+    for (std::size_t i = 0; i < length; ++i)
+        b[i] = static_cast<std::uint8_t>((i * 13 + index * 7) & 0x7F);
     b.front() = 0xF0;
     b.back() = 0xF7;
     return b;
@@ -161,7 +167,10 @@ class MidiCaptureE2ETest : public QObject {
         QVERIFY2(prompter_.messages.empty(), "the input did not open");
         auto waitCount = [&](std::size_t n) {
             return QTest::qWaitFor(
-                [&] { return dialog.countLine()->text() == QString("Number of bytes received : %1").arg(n); },
+                [&] {
+                    return dialog.countLine()->text() ==
+                           QString("Number of bytes received : %1").arg(n);
+                },
                 5000);
         };
 
@@ -179,11 +188,18 @@ class MidiCaptureE2ETest : public QObject {
         const int ours = findRtPort(other, "Sysforge:Sysforge");
         QVERIFY2(ours >= 0, "the capture's own port is not offered to other programs");
         other.openPort(unsigned(ours));
-        const std::vector<std::vector<unsigned char>> channel = {
-            {0x90, 60, 100}, {0xF8}, {0xC1, 12}, {0xB0, 7, 90}, {0x80, 60, 0}};
+        const std::vector<std::vector<unsigned char>> channel = {{0x90, 60, 100},
+                                                                 {0xF8},
+                                                                 {0xC1, 12},
+                                                                 {0xB0, 7, 90},
+                                                                 { 0x80,
+                                                                   60,
+                                                                   0 }};
         for (const auto& m : channel) {
             other.sendMessage(&m);
-            if (m[0] != 0xF8) expected.insert(expected.end(), m.begin(), m.begin() + (m[0] >= 0xC0 && m[0] < 0xE0 ? 2 : 3));
+            if (m[0] != 0xF8)
+                expected.insert(expected.end(), m.begin(),
+                                m.begin() + (m[0] >= 0xC0 && m[0] < 0xE0 ? 2 : 3));
         }
         QVERIFY2(waitCount(expected.size()), qPrintable(dialog.countLine()->text()));
 
@@ -198,7 +214,7 @@ class MidiCaptureE2ETest : public QObject {
     }
 #endif
 
-private slots:
+  private slots:
     void initTestCase() {
         // A client whose server went away must fail its calls, not end the test.
         ::signal(SIGPIPE, SIG_IGN);
@@ -207,7 +223,9 @@ private slots:
         prompter_ = {};
         setPrompter(&prompter_);
     }
-    void cleanup() { setPrompter(nullptr); }
+    void cleanup() {
+        setPrompter(nullptr);
+    }
 
     void captureThroughJack() {
 #ifndef SF_HAVE_RTMIDI
@@ -227,7 +245,8 @@ private slots:
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        if (!QFileInfo::exists("/dev/snd/seq")) QSKIP("no ALSA sequencer on this machine (/dev/snd/seq)");
+        if (!QFileInfo::exists("/dev/snd/seq"))
+            QSKIP("no ALSA sequencer on this machine (/dev/snd/seq)");
         captureThrough(RtMidi::LINUX_ALSA, "ALSA");
 #endif
     }

@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "framework/config.h"
 #include "framework/prompter.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
@@ -33,7 +32,7 @@ class MidiBulkTest : public QObject {
 
     QString countText(MidiBulkDialog& d) { return d.countLine()->text(); }
 
-private slots:
+  private slots:
     void init() {
         prompter_ = {};
         setPrompter(&prompter_);
@@ -61,7 +60,8 @@ private slots:
         };
         for (const auto& s : steps) {
             QVERIFY(midi_.sendFromThread(s.message));
-            QTRY_COMPARE_WITH_TIMEOUT(countText(d), QString("Number of bytes received : %1").arg(s.total), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(countText(d),
+                                      QString("Number of bytes received : %1").arg(s.total), 2000);
         }
         QVERIFY(d.clearButton()->isEnabled());
         QVERIFY(d.showButton()->isEnabled());
@@ -138,17 +138,6 @@ private slots:
         MidiSettingsDialog again(midi_, chosen);
         QCOMPARE(again.inputList()->currentIndex(), -1);
         QCOMPARE(again.chosen().input, chosen.input);
-    }
-
-    void preferencesRoundTripThroughTheSettingsFile() {
-        Config config;
-        midiPreferences() = {{2, "JACK: a:b"}, {-1, ""}};
-        saveMidiPreferences(config);
-        midiPreferences() = {};
-        loadMidiPreferences(config);
-        QCOMPARE(midiPreferences().input, (MidiPortChoice{2, "JACK: a:b"}));
-        QCOMPARE(midiPreferences().output, (MidiPortChoice{-1, ""}));
-        QVERIFY(QString::fromStdString(config.toText()).contains("MidiIn"));
     }
 };
 

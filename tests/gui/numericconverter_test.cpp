@@ -1,10 +1,10 @@
 // The numeric converter typed into as a user would.
+#include "sysex/numericconverter.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
-
-#include "sysex/numericconverter.h"
 
 using NumericConverter = sf::gui::NumericConverter;
 using F = sf::ConverterField;
@@ -22,7 +22,7 @@ class NumericConverterTest : public QObject {
         QTest::keyClicks(e, keys);
     }
 
-private slots:
+  private slots:
     void init() {
         savedConverterState() = {};
         c_ = NumericConverter::showConverter(nullptr);
@@ -46,7 +46,7 @@ private slots:
         QCOMPARE(text(F::Bits), QString("00000000-11001000"));
         QCOMPARE(text(F::Roland), QString("01, 48"));
         QCOMPARE(text(F::Nibbles), QString("C, 8"));
-        QCOMPARE(text(F::Ascii), QString("")); // 200 is no ASCII character
+        QCOMPARE(text(F::Ascii), QString(""));  // 200 is no ASCII character
         QVERIFY(!c_->label(F::Ascii)->isEnabled());
 
         QTest::mouseClick(c_->sizeButton(8), Qt::LeftButton);

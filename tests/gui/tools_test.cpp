@@ -52,11 +52,12 @@ QAction* editAction(SourceView* v, const QString& text) {
 
 class ToolsTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void toolCommandsAreConnected() {
         AppFixture f;
-        for (const char* n : {"actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter",
-                              "actionListDriverGenerator", "actionMidiSettings", "actionDriverSelectionList"})
+        for (const char* n :
+             {"actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter",
+              "actionListDriverGenerator", "actionMidiSettings", "actionDriverSelectionList"})
             QVERIFY2(f.frame().commandAction(n)->isEnabled(), n);
         QVERIFY(f.frame().documents().type("Memory"));
     }
@@ -86,7 +87,8 @@ private slots:
         DriverListWindow* list = DriverListWindow::instance();
         QTRY_COMPARE(list->windowTitle(), QString("Driver List (2 items out of 3)"));
         QVERIFY(w.commandAction("actionDriverSelectionList")->isChecked());
-        QCOMPARE(list->list().entries()[1].text, "SYNTH.d (" + f.path("lib/keys").toStdString() + ")");
+        QCOMPARE(list->list().entries()[1].text,
+                 "SYNTH.d (" + f.path("lib/keys").toStdString() + ")");
 
         QListView* lv = list->listView();
         const QRect rect = lv->visualRect(lv->model()->index(1, 0));
@@ -118,8 +120,8 @@ private slots:
             out.write(QByteArray("\xF0\x43\x00\x7E\xF7", 5));
         }
         SFFrameWindow& w = f.frame();
-        w.documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&, const QString&,
-                                        const QStringList&, int*) { return file; });
+        w.documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                        const QString&, const QStringList&, int*) { return file; });
         f.trigger("actionOpenBinaryFile");
         auto* doc = qobject_cast<MemoryDocument*>(w.documents().activeDocument());
         QVERIFY(doc);
@@ -136,7 +138,8 @@ private slots:
         FakeMidiSystem midi;
         midi.inputPorts = {{"sender:out", "JACK"}};
         setMidiSystem(&midi);
-        const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12, 0xF7, 0x90, 0x3C, 0x64};
+        const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12,
+                                                 0xF7, 0x90, 0x3C, 0x64};
         whenModal<MidiBulkDialog>([&](MidiBulkDialog& d) {
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6));
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin() + 6, bytes.end()));

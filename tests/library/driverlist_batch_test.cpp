@@ -19,8 +19,11 @@ TEST(DriverListBatch, SameOrderAsAddingOneByOne) {
     const std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> first = {
         {"/b/Keys.d", ref(10)}, {"/a/keys.d", std::nullopt}, {"/c/ZED.d", ref(107, 1)}};
     const std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> second = {
-        {"/b/Keys.d", ref(107, 2)}, {"/a/alpha.d", ref(10)}, {"/a/keys.d", ref(9)},
-        {"/z/Zed.d", std::nullopt},     {"/b/Keys.d", ref(11)}};
+        {"/b/Keys.d", ref(107, 2)},
+        {"/a/alpha.d", ref(10)},
+        {"/a/keys.d", ref(9)},
+        {"/z/Zed.d", std::nullopt},
+        {"/b/Keys.d", ref(11)}};
     DriverList single, batch;
     for (const auto& [p, r] : first) single.add(p, r);
     for (const auto& [p, r] : second) single.add(p, r);

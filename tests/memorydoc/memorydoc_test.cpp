@@ -1,3 +1,5 @@
+#include "sysex/memorydoc.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include "framework/fileio.h"
 #include "framework/prompter.h"
 #include "support/temp_dir.h"
-#include "sysex/memorydoc.h"
 
 using namespace sf;
 using sf::testsupport::readText;
@@ -20,7 +21,9 @@ std::vector<std::uint8_t> everyByte() {
     return b;
 }
 
-std::string asText(const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); }
+std::string asText(const std::vector<std::uint8_t>& b) {
+    return std::string(b.begin(), b.end());
+}
 
 }  // namespace
 
@@ -84,7 +87,8 @@ TEST(MemoryDoc, FailedSaveLeavesEveryFileAndTheDocumentAsTheyWere) {
         int calls = 0;
         // Fail the first operation of that kind: for a rename that is the
         // new file going into place.
-        setFileFaultHook([&](FileOp o, const fs::path&) { return o == op && calls++ == 0 ? EIO : 0; });
+        setFileFaultHook(
+            [&](FileOp o, const fs::path&) { return o == op && calls++ == 0 ? EIO : 0; });
         RecordingPrompter p;
         EXPECT_FALSE(doc.saveAs(dir / "a.bin", &p)) << int(op);
         setFileFaultHook(nullptr);

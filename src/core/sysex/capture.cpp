@@ -27,7 +27,9 @@ void CaptureBlock::received(ConstByteSpan bytes) {
     append(bytes.data(), n);
 }
 
-void CaptureBlock::receptionError() { error_.store(true, std::memory_order_release); }
+void CaptureBlock::receptionError() {
+    error_.store(true, std::memory_order_release);
+}
 
 void CaptureBlock::append(const std::uint8_t* bytes, std::size_t n) {
     // The only writer: a relaxed read of its own count is enough.
@@ -53,7 +55,9 @@ MidiCapture::MidiCapture(MidiSystem& system, MidiPortChoice input, std::size_t c
       capacity_(capacity),
       block_(std::make_unique<CaptureBlock>(capacity)) {}
 
-MidiCapture::~MidiCapture() { close(); }
+MidiCapture::~MidiCapture() {
+    close();
+}
 
 bool MidiCapture::open(Prompter& prompter) {
     close();

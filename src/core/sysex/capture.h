@@ -28,7 +28,7 @@ inline constexpr const char* kMsgMidiReceptionError =
 std::string captureCountText(std::size_t count);
 
 class CaptureBlock : public MidiReceiver {
-public:
+  public:
     explicit CaptureBlock(std::size_t capacity = kCaptureBlockSize);
 
     // MIDI thread. Channel messages are kept with their own length (2 bytes
@@ -48,7 +48,7 @@ public:
     // block is empty afterwards.
     std::vector<std::uint8_t> take();
 
-private:
+  private:
     void append(const std::uint8_t* bytes, std::size_t n);
 
     std::size_t capacity_;
@@ -59,9 +59,8 @@ private:
 
 // The state and actions of the "Receive MIDI bulk" dialog.
 class MidiCapture {
-public:
-    MidiCapture(MidiSystem& system, MidiPortChoice input,
-                std::size_t capacity = kCaptureBlockSize);
+  public:
+    MidiCapture(MidiSystem& system, MidiPortChoice input, std::size_t capacity = kCaptureBlockSize);
     ~MidiCapture();
     MidiCapture(const MidiCapture&) = delete;
     MidiCapture& operator=(const MidiCapture&) = delete;
@@ -89,7 +88,7 @@ public:
     // reception error is seen in the capture's life; later ones say nothing.
     void poll(Prompter& prompter);
 
-private:
+  private:
     MidiSystem& system_;
     MidiPortChoice choice_;
     std::size_t capacity_;

@@ -23,7 +23,7 @@ struct MemoryDocFactory {
 };
 
 class MemoryDoc {
-public:
+  public:
     // Takes over a block (the MIDI bulk capture): untitled, and modified
     // when asked, so that closing it asks whether to save it.
     explicit MemoryDoc(std::vector<std::uint8_t> data, bool modified = false);
@@ -51,7 +51,7 @@ public:
     // Reads the document's file again; on failure nothing changes.
     bool revert(Prompter* prompter);
 
-private:
+  private:
     std::vector<std::uint8_t> data_;
     std::filesystem::path path_;
     bool modified_ = false;

@@ -35,7 +35,7 @@ MidiPortList midiPortList(const std::vector<MidiPort>& ports, const MidiPortChoi
 }
 
 class FakeMidiSystem::Input : public MidiInput {
-public:
+  public:
     explicit Input(FakeMidiSystem& system) : system_(system) {}
     ~Input() override {
         std::lock_guard lock(system_.mutex_);
@@ -52,7 +52,7 @@ public:
         system_.started_ = false;
     }
 
-private:
+  private:
     FakeMidiSystem& system_;
 };
 

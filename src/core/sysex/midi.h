@@ -27,7 +27,7 @@ struct MidiPort {
 // Gets what an open input receives. Both calls come on the MIDI system's
 // thread, never on the interface thread.
 class MidiReceiver {
-public:
+  public:
     virtual ~MidiReceiver() = default;
     // One complete channel or system message, or one piece of a SysEx dump
     // (a dump may come whole or cut anywhere; the pieces come in order).
@@ -39,14 +39,14 @@ public:
 // An open input. Destroying it stops and closes the input; once the
 // destructor has returned the receiver is never called again.
 class MidiInput {
-public:
+  public:
     virtual ~MidiInput() = default;
     virtual bool start() = 0;
     virtual void stop() = 0;
 };
 
 class MidiSystem {
-public:
+  public:
     virtual ~MidiSystem() = default;
     // Enumerated afresh on every call: ports come and go.
     virtual std::vector<MidiPort> inputs() = 0;
@@ -87,7 +87,7 @@ MidiPortList midiPortList(const std::vector<MidiPort>& ports, const MidiPortChoi
 // A MIDI system for tests: scripted ports, and messages sent by the test
 // (on its own thread or a helper thread) to the open input.
 class FakeMidiSystem : public MidiSystem {
-public:
+  public:
     std::vector<MidiPort> inputPorts;
     std::vector<MidiPort> outputPorts;
     bool failOpen = false;
@@ -110,7 +110,7 @@ public:
     std::string openedLocalName() const;
     int opens() const;
 
-private:
+  private:
     class Input;
     friend class Input;
     mutable std::mutex mutex_;

@@ -82,7 +82,7 @@ void onError(RtMidiError::Type type, const std::string&, void* user) {
 }
 
 class RtInput : public MidiInput {
-public:
+  public:
     RtInput(std::unique_ptr<RtMidiIn> in, std::unique_ptr<Delivery> delivery)
         : in_(std::move(in)), delivery_(std::move(delivery)) {}
     ~RtInput() override {
@@ -102,7 +102,7 @@ public:
     }
     void stop() override { delivery_->running.store(false, std::memory_order_release); }
 
-private:
+  private:
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<Delivery> delivery_;
 };
@@ -117,8 +117,12 @@ std::vector<std::string> RtMidiSystem::systems() {
     return out;
 }
 
-std::vector<MidiPort> RtMidiSystem::inputs() { return listPorts<RtMidiIn>(clientName_); }
-std::vector<MidiPort> RtMidiSystem::outputs() { return listPorts<RtMidiOut>(clientName_); }
+std::vector<MidiPort> RtMidiSystem::inputs() {
+    return listPorts<RtMidiIn>(clientName_);
+}
+std::vector<MidiPort> RtMidiSystem::outputs() {
+    return listPorts<RtMidiOut>(clientName_);
+}
 
 std::unique_ptr<MidiInput> RtMidiSystem::openInput(const MidiPort& port, MidiReceiver& receiver,
                                                    const std::string& localName) {

@@ -12,7 +12,7 @@
 namespace sf {
 
 class RtMidiSystem : public MidiSystem {
-public:
+  public:
     // `clientName` is how this program appears to the other MIDI programs.
     explicit RtMidiSystem(std::string clientName = "Sysforge");
 
@@ -24,7 +24,7 @@ public:
     // The systems compiled into RtMidi that this class offers ("ALSA", "JACK").
     static std::vector<std::string> systems();
 
-private:
+  private:
     std::string clientName_;
 };
 

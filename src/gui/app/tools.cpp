@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 MemoryDocType* memoryType(SFFrameWindow& frame) {
-    return dynamic_cast<MemoryDocType*>(frame.documents().type(QString::fromLatin1(MemoryDocFactory::kTypeName)));
+    return dynamic_cast<MemoryDocType*>(
+        frame.documents().type(QString::fromLatin1(MemoryDocFactory::kTypeName)));
 }
 
 // The MIDI choices live in the preferences as numbers (MidiIn, MidiOut) and,
@@ -34,7 +35,7 @@ MemoryDocType* memoryType(SFFrameWindow& frame) {
 // numbering changed.
 MidiPreferences currentMidiPreferences() {
     SysforgeApp* app = SysforgeApp::instance();
-    if (!app) return midiPreferences();
+    if (!app) return {};
     Config& config = app->config();
     config.selectPath("\\Paths");
     MidiPreferences p{{app->preferences().midiIn, config.readText("MidiInName", 0, "")},
@@ -44,7 +45,6 @@ MidiPreferences currentMidiPreferences() {
 }
 
 void storeMidiPreferences(const MidiPreferences& p) {
-    midiPreferences() = p;
     SysforgeApp* app = SysforgeApp::instance();
     if (!app) return;
     app->preferences().midiIn = p.input.number;
@@ -57,7 +57,8 @@ void storeMidiPreferences(const MidiPreferences& p) {
 }
 
 // Opens a driver from the list and selects the searched setting in its tree.
-void openFromList(SFFrameWindow& frame, const fs::path& path, const std::optional<SettingRef>& ref) {
+void openFromList(SFFrameWindow& frame, const fs::path& path,
+                  const std::optional<SettingRef>& ref) {
     DocumentManager& docs = frame.documents();
     Document* doc = docs.open(QString::fromStdString(path.string()), frame.sourceType().name());
     auto* source = qobject_cast<SourceDocument*>(doc);
@@ -87,7 +88,8 @@ void search(SFFrameWindow& frame, SourceView* view, int mode, const SettingRef& 
         if (auto* s = qobject_cast<SourceDocument*>(d); s && s->hasFile())
             request.open[fs::path(s->filePath().toStdString())] = copyRecord(s->source().working());
     SFFrameWindow* f = &frame;
-    DriverSearch::start(std::move(request), &frame, frame.statusBar(), [f] { f->runPreferences(); });
+    DriverSearch::start(std::move(request), &frame, frame.statusBar(),
+                        [f] { f->runPreferences(); });
     markDriverList(frame, DriverListWindow::instance());
 }
 
@@ -103,7 +105,9 @@ void markDriverList(SFFrameWindow& frame, DriverListWindow* w) {
 
 }  // namespace
 
-void showDriverList(SFFrameWindow& frame) { markDriverList(frame, DriverListWindow::showList(&frame)); }
+void showDriverList(SFFrameWindow& frame) {
+    markDriverList(frame, DriverListWindow::showList(&frame));
+}
 
 void receiveMidiBulk(SFFrameWindow& frame) {
     MidiBulkDialog dialog(midiSystem(), currentMidiPreferences().input, &frame);
@@ -125,7 +129,8 @@ void generateListDriver(SFFrameWindow& frame) {
     if (dialog.exec() != QDialog::Accepted) return;
     std::unique_ptr<SourceRecord> record = dialog.takeRecord();
     if (!record) return;
-    frame.documents().addDocument(frame.sourceType().wrap(std::make_unique<SourceDoc>(std::move(record))));
+    frame.documents().addDocument(
+        frame.sourceType().wrap(std::make_unique<SourceDoc>(std::move(record))));
 }
 
 void installTools(SFFrameWindow& frame) {
@@ -139,7 +144,9 @@ void installTools(SFFrameWindow& frame) {
         a->setEnabled(true);
     };
     SFFrameWindow* f = &frame;
-    command("actionOpenBinaryFile", [f] { f->documents().openWithDialog(QString::fromLatin1(MemoryDocFactory::kTypeName)); });
+    command("actionOpenBinaryFile", [f] {
+        f->documents().openWithDialog(QString::fromLatin1(MemoryDocFactory::kTypeName));
+    });
     command("actionReceiveMidiBulk", [f] { receiveMidiBulk(*f); });
     command("actionNumericConverter", [f] { NumericConverter::showConverter(f); });
     command("actionListDriverGenerator", [f] { generateListDriver(*f); });
@@ -147,7 +154,9 @@ void installTools(SFFrameWindow& frame) {
     command("actionDriverSelectionList", [f] { showDriverList(*f); });
 
     DriverListWindow::setOpenHandler(
-        [f](const fs::path& path, const std::optional<SettingRef>& ref) { openFromList(*f, path, ref); });
+        [f](const fs::path& path, const std::optional<SettingRef>& ref) {
+            openFromList(*f, path, ref);
+        });
     QObject::connect(&docs, &DocumentManager::viewCreated, &frame, [f](Document*, QWidget* view) {
         auto* sv = qobject_cast<SourceView*>(view);
         if (!sv) return;

@@ -45,7 +45,8 @@ int DriverListModel::add(const std::filesystem::path& path, std::optional<Settin
     return row;
 }
 
-void DriverListModel::addAll(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
+void DriverListModel::addAll(
+    std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
     // A few lines go in one by one (the view keeps its place); many at
     // once in one sort.
     if (lines.size() <= 8) {
@@ -57,9 +58,13 @@ void DriverListModel::addAll(std::vector<std::pair<std::filesystem::path, std::o
     endResetModel();
 }
 
-void DriverListWindow::setOpenHandler(OpenHandler handler) { g_openHandler = std::move(handler); }
+void DriverListWindow::setOpenHandler(OpenHandler handler) {
+    g_openHandler = std::move(handler);
+}
 
-DriverListWindow* DriverListWindow::instance() { return g_window.data(); }
+DriverListWindow* DriverListWindow::instance() {
+    return g_window.data();
+}
 
 QRect DriverListWindow::rememberedPlacement() {
     if (g_window) g_window->keepPlacement();
@@ -96,7 +101,9 @@ DriverListWindow::DriverListWindow(QWidget* owner)
             [this](const QModelIndex& index) { openLine(index.row()); });
 }
 
-DriverListWindow::~DriverListWindow() { keepPlacement(); }
+DriverListWindow::~DriverListWindow() {
+    keepPlacement();
+}
 
 void DriverListWindow::keepPlacement() {
     if (isVisible() && !isMinimized() && !isMaximized()) g_placement = geometry();
@@ -107,13 +114,16 @@ void DriverListWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void DriverListWindow::clearList() { model_->clear(); }
+void DriverListWindow::clearList() {
+    model_->clear();
+}
 
 void DriverListWindow::addLine(const std::filesystem::path& path, std::optional<SettingRef> ref) {
     model_->add(path, std::move(ref));
 }
 
-void DriverListWindow::addLines(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
+void DriverListWindow::addLines(
+    std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines) {
     model_->addAll(std::move(lines));
 }
 

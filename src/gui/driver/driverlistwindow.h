@@ -22,7 +22,7 @@ namespace sf::gui {
 // The lines of the list for a view; rows follow DriverList's sorted order.
 class DriverListModel : public QAbstractListModel {
     Q_OBJECT
-public:
+  public:
     using QAbstractListModel::QAbstractListModel;
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -33,13 +33,13 @@ public:
     void addAll(std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines);
     const DriverList& list() const { return list_; }
 
-private:
+  private:
     DriverList list_;
 };
 
 class DriverListWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Opening a line: the driver's full path and the setting to select.
     using OpenHandler =
         std::function<void(const std::filesystem::path&, const std::optional<SettingRef>&)>;
@@ -67,13 +67,13 @@ public:
     // Opens the line at `row` as a double click does.
     void openLine(int row);
 
-signals:
+  signals:
     void lineOpened(const QString& path);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     explicit DriverListWindow(QWidget* owner);
     void keepPlacement();
 

@@ -35,10 +35,12 @@ fs::path canonicalOrSelf(const fs::path& p) {
 
 }  // namespace
 
-DriverSearch* DriverSearch::running() { return g_running.data(); }
+DriverSearch* DriverSearch::running() {
+    return g_running.data();
+}
 
-DriverSearch* DriverSearch::start(DriverSearchRequest request, QWidget* owner, QStatusBar* statusBar,
-                                  std::function<void()> openPreferences) {
+DriverSearch* DriverSearch::start(DriverSearchRequest request, QWidget* owner,
+                                  QStatusBar* statusBar, std::function<void()> openPreferences) {
     if (g_running) {
         g_running->cancel();
         delete g_running.data();
@@ -105,7 +107,9 @@ DriverSearch::~DriverSearch() {
     if (!finished_) finish();
 }
 
-void DriverSearch::cancel() { cancel_ = true; }
+void DriverSearch::cancel() {
+    cancel_ = true;
+}
 
 void DriverSearch::run() {
     SearchCallbacks callbacks;
@@ -130,12 +134,14 @@ void DriverSearch::run() {
             return nullptr;
         };
     }
-    SearchResult result = searchDrivers(*request_.current, request_.ref, request_.mode, paths_, callbacks);
+    SearchResult result =
+        searchDrivers(*request_.current, request_.ref, request_.mode, paths_, callbacks);
     {
         std::lock_guard lock(mutex_);
         result_ = std::move(result);
     }
-    QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { finish(); }, Qt::QueuedConnection);
 }
 
 void DriverSearch::drain() {

@@ -15,8 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "source/record.h"
@@ -42,7 +42,7 @@ struct DriverSearchRequest {
 
 class DriverSearch : public QObject {
     Q_OBJECT
-public:
+  public:
     // Shows and empties the list, scans the library (an empty one is said,
     // then `openPreferences` is called when given) and starts the search.
     // A search still running is cancelled first. Answers null when there is
@@ -59,10 +59,10 @@ public:
     const SearchResult& result() const { return result_; }
     int filesFound() const { return total_; }
 
-signals:
+  signals:
     void finished(int lines, int examined, bool cancelled);
 
-private:
+  private:
     DriverSearch(DriverSearchRequest request, std::vector<std::filesystem::path> paths,
                  QWidget* owner, QStatusBar* statusBar);
     void run();
@@ -72,7 +72,8 @@ private:
     DriverSearchRequest request_;
     std::vector<std::filesystem::path> paths_;
     // The open drivers by file name, each with its resolved path.
-    std::map<std::string, std::vector<std::pair<std::filesystem::path, const SourceRecord*>>> openByName_;
+    std::map<std::string, std::vector<std::pair<std::filesystem::path, const SourceRecord*>>>
+        openByName_;
     QPointer<DriverListWindow> window_;
     QPointer<QStatusBar> statusBar_;
     QPointer<QProgressBar> progress_;

@@ -15,7 +15,7 @@ namespace sf::gui {
 
 class ListDriverDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit ListDriverDialog(QWidget* parent = nullptr);
 
     // The values of the last OK (empty at the first use).
@@ -35,7 +35,7 @@ public:
 
     void accept() override;
 
-private:
+  private:
     ListDriverValues values() const;
 
     QLineEdit* name_;

@@ -6,7 +6,9 @@
 namespace sf::gui {
 
 namespace {
-std::filesystem::path toPath(const QString& p) { return std::filesystem::path(p.toStdString()); }
+std::filesystem::path toPath(const QString& p) {
+    return std::filesystem::path(p.toStdString());
+}
 }  // namespace
 
 MemoryDocument::MemoryDocument(DocumentType& type, std::unique_ptr<MemoryDoc> doc)
@@ -30,9 +32,15 @@ QWidget* MemoryDocument::createView(QWidget* parent) {
     return view_;
 }
 
-QString MemoryDocType::name() const { return QString::fromLatin1(MemoryDocFactory::kTypeName); }
-QString MemoryDocType::description() const { return QString::fromLatin1(MemoryDocFactory::kDescription); }
-QStringList MemoryDocType::openFilters() const { return {QStringLiteral("All files (*)")}; }
+QString MemoryDocType::name() const {
+    return QString::fromLatin1(MemoryDocFactory::kTypeName);
+}
+QString MemoryDocType::description() const {
+    return QString::fromLatin1(MemoryDocFactory::kDescription);
+}
+QStringList MemoryDocType::openFilters() const {
+    return {QStringLiteral("All files (*)")};
+}
 
 std::unique_ptr<Document> MemoryDocType::open(const QString& path) {
     auto doc = MemoryDoc::open(toPath(path), &prompter());
@@ -41,7 +49,8 @@ std::unique_ptr<Document> MemoryDocType::open(const QString& path) {
 }
 
 std::unique_ptr<MemoryDocument> MemoryDocType::fromBytes(std::vector<std::uint8_t> bytes) {
-    return std::make_unique<MemoryDocument>(*this, std::make_unique<MemoryDoc>(std::move(bytes), true));
+    return std::make_unique<MemoryDocument>(*this,
+                                            std::make_unique<MemoryDoc>(std::move(bytes), true));
 }
 
 }  // namespace sf::gui

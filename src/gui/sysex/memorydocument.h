@@ -10,10 +10,9 @@
 
 namespace sf::gui {
 
-
 class MemoryDocument : public Document {
     Q_OBJECT
-public:
+  public:
     MemoryDocument(DocumentType& type, std::unique_ptr<MemoryDoc> doc);
     ~MemoryDocument() override;
 
@@ -24,13 +23,13 @@ public:
     bool save(const QString& path) override;
     QWidget* createView(QWidget* parent) override;
 
-private:
+  private:
     std::unique_ptr<MemoryDoc> doc_;
     QPointer<MemoryView> view_;
 };
 
 class MemoryDocType : public DocumentType {
-public:
+  public:
     QString name() const override;
     QString description() const override;
     QStringList openFilters() const override;

@@ -35,7 +35,8 @@ MemoryView::MemoryView(const MemoryDoc& doc, QWidget* parent)
         if (!updatingBars_ && v != layout_.verticalBar().pos) scrollRows(ScrollAction::Thumb, v);
     });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (!updatingBars_ && v != layout_.horizontalBar().pos) scrollColumns(ScrollAction::Thumb, v);
+        if (!updatingBars_ && v != layout_.horizontalBar().pos)
+            scrollColumns(ScrollAction::Thumb, v);
     });
     relayout();
 }
@@ -56,7 +57,8 @@ void MemoryView::reload() {
 void MemoryView::relayout() {
     layout_.layout(viewport()->width(), viewport()->height(), charWidth_, charHeight_);
     // A larger window may leave the first row past the last one it allows.
-    if (layout_.firstRow() > layout_.rows().lastFirst()) layout_.scrollVertical(ScrollAction::Bottom);
+    if (layout_.firstRow() > layout_.rows().lastFirst())
+        layout_.scrollVertical(ScrollAction::Bottom);
     if (layout_.firstColumn() > layout_.columns().lastFirst())
         layout_.scrollHorizontal(ScrollAction::Bottom);
     updateBars();
@@ -95,14 +97,29 @@ void MemoryView::onBarAction(bool vertical, int action) {
     QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
     ScrollAction a;
     switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: a = ScrollAction::LineDown; break;
-        case QAbstractSlider::SliderSingleStepSub: a = ScrollAction::LineUp; break;
-        case QAbstractSlider::SliderPageStepAdd: a = ScrollAction::PageDown; break;
-        case QAbstractSlider::SliderPageStepSub: a = ScrollAction::PageUp; break;
-        case QAbstractSlider::SliderToMinimum: a = ScrollAction::Top; break;
-        case QAbstractSlider::SliderToMaximum: a = ScrollAction::Bottom; break;
-        case QAbstractSlider::SliderMove: a = ScrollAction::Thumb; break;
-        default: return;
+        case QAbstractSlider::SliderSingleStepAdd:
+            a = ScrollAction::LineDown;
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+            a = ScrollAction::LineUp;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            a = ScrollAction::PageDown;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            a = ScrollAction::PageUp;
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            a = ScrollAction::Top;
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            a = ScrollAction::Bottom;
+            break;
+        case QAbstractSlider::SliderMove:
+            a = ScrollAction::Thumb;
+            break;
+        default:
+            return;
     }
     const int thumb = bar->sliderPosition();
     // The bar moves its own slider after this signal; keep ours instead.
@@ -131,10 +148,18 @@ void MemoryView::wheelEvent(QWheelEvent* event) {
 
 void MemoryView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Up: scrollRows(ScrollAction::LineUp); break;
-        case Qt::Key_Down: scrollRows(ScrollAction::LineDown); break;
-        case Qt::Key_PageUp: scrollRows(ScrollAction::PageUp); break;
-        case Qt::Key_PageDown: scrollRows(ScrollAction::PageDown); break;
+        case Qt::Key_Up:
+            scrollRows(ScrollAction::LineUp);
+            break;
+        case Qt::Key_Down:
+            scrollRows(ScrollAction::LineDown);
+            break;
+        case Qt::Key_PageUp:
+            scrollRows(ScrollAction::PageUp);
+            break;
+        case Qt::Key_PageDown:
+            scrollRows(ScrollAction::PageDown);
+            break;
         case Qt::Key_Home:
             event->modifiers() & Qt::ControlModifier ? scrollRows(ScrollAction::Top)
                                                      : scrollColumns(ScrollAction::Top);
@@ -143,9 +168,15 @@ void MemoryView::keyPressEvent(QKeyEvent* event) {
             event->modifiers() & Qt::ControlModifier ? scrollRows(ScrollAction::Bottom)
                                                      : scrollColumns(ScrollAction::Bottom);
             break;
-        case Qt::Key_Left: scrollColumns(ScrollAction::LineUp); break;
-        case Qt::Key_Right: scrollColumns(ScrollAction::LineDown); break;
-        default: QAbstractScrollArea::keyPressEvent(event); return;
+        case Qt::Key_Left:
+            scrollColumns(ScrollAction::LineUp);
+            break;
+        case Qt::Key_Right:
+            scrollColumns(ScrollAction::LineDown);
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
 }
 
@@ -159,8 +190,8 @@ void MemoryView::paintEvent(QPaintEvent*) {
     const std::int64_t first = layout_.firstRow();
     for (std::int64_t i = 0; i < rows; ++i) {
         const std::string line = layout_.line(first + i);
-        p.drawText(x, static_cast<int>(i) * charHeight_ + ascent_, QString::fromLatin1(line.data(),
-                                                                                   static_cast<qsizetype>(line.size())));
+        p.drawText(x, static_cast<int>(i) * charHeight_ + ascent_,
+                   QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
     }
 }
 

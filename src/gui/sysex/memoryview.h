@@ -16,7 +16,7 @@ namespace sf::gui {
 
 class MemoryView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     // The view shows `doc`, which must outlive it (the document framework
     // owns both and closes the view first).
     explicit MemoryView(const MemoryDoc& doc, QWidget* parent = nullptr);
@@ -36,14 +36,14 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int, int) override {}
 
-private:
+  private:
     void relayout();
     void updateBars();
     void onBarAction(bool vertical, int action);

@@ -21,7 +21,8 @@ MidiBulkDialog::MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, 
     setObjectName("MidiBulkDialog");
     setWindowTitle("Receive MIDI bulk");
     count_->setAlignment(Qt::AlignCenter);
-    count_->setMinimumWidth(count_->fontMetrics().horizontalAdvance("Number of bytes received : 0000000"));
+    count_->setMinimumWidth(
+        count_->fontMetrics().horizontalAdvance("Number of bytes received : 0000000"));
     // Only "&Show" answers Enter, whichever button has the focus.
     clear_->setAutoDefault(false);
     close_->setAutoDefault(false);
@@ -54,7 +55,9 @@ MidiBulkDialog::MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, 
     tick();
 }
 
-MidiBulkDialog::~MidiBulkDialog() { capture_->close(); }
+MidiBulkDialog::~MidiBulkDialog() {
+    capture_->close();
+}
 
 void MidiBulkDialog::tick() {
     capture_->poll(prompter());

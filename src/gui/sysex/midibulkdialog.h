@@ -18,7 +18,7 @@ namespace sf::gui {
 
 class MidiBulkDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Opens `input` of `system` at once (saying so when it cannot).
     MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, QWidget* parent = nullptr,
                    std::size_t capacity = kCaptureBlockSize);
@@ -33,14 +33,14 @@ public:
     QPushButton* showButton() const { return show_; }
     QPushButton* closeButton() const { return close_; }
 
-signals:
+  signals:
     // "&Show": a new binary document is to be made of `bytes`.
     void showRequested(const std::vector<std::uint8_t>& bytes);
 
-protected:
+  protected:
     void done(int result) override;
 
-private:
+  private:
     void tick();
 
     std::unique_ptr<MidiCapture> capture_;

@@ -55,19 +55,12 @@ MidiSettingsDialog::MidiSettingsDialog(MidiSystem& system, const MidiPreferences
 MidiPreferences MidiSettingsDialog::chosen() const {
     // A stored port that is not there now (unplugged, its program not
     // running) shows no entry; it stays chosen unless another is picked.
-    auto pick = [](const QComboBox* box, const MidiPortList& list, const std::vector<MidiPort>& ports,
-                   const MidiPortChoice& previous) {
+    auto pick = [](const QComboBox* box, const MidiPortList& list,
+                   const std::vector<MidiPort>& ports, const MidiPortChoice& previous) {
         return box->currentIndex() < 0 ? previous : list.choiceAt(box->currentIndex(), ports);
     };
     return {pick(input_, inputList_, inputs_, current_.input),
             pick(output_, outputList_, outputs_, current_.output)};
-}
-
-bool MidiSettingsDialog::edit(QWidget* parent) {
-    MidiSettingsDialog dialog(midiSystem(), midiPreferences(), parent);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    midiPreferences() = dialog.chosen();
-    return true;
 }
 
 }  // namespace sf::gui

@@ -14,8 +14,9 @@ namespace sf::gui {
 
 class MidiSettingsDialog : public QDialog {
     Q_OBJECT
-public:
-    MidiSettingsDialog(MidiSystem& system, const MidiPreferences& current, QWidget* parent = nullptr);
+  public:
+    MidiSettingsDialog(MidiSystem& system, const MidiPreferences& current,
+                       QWidget* parent = nullptr);
 
     // The choices of the lists (meaningful after OK).
     MidiPreferences chosen() const;
@@ -23,11 +24,7 @@ public:
     QComboBox* inputList() const { return input_; }
     QComboBox* outputList() const { return output_; }
 
-    // Runs the dialog on the editor's MIDI system and preferences; OK
-    // stores the choices. Answers whether OK was chosen.
-    static bool edit(QWidget* parent);
-
-private:
+  private:
     MidiPreferences current_;
     std::vector<MidiPort> inputs_;
     std::vector<MidiPort> outputs_;

@@ -1,12 +1,8 @@
 // The MIDI system the editor uses, and the MIDI devices chosen in the
-// "MIDI Settings" (kept as preferences MidiIn and MidiOut).
+// "MIDI Settings".
 #pragma once
 
 #include "sysex/midi.h"
-
-namespace sf {
-class Config;
-}
 
 namespace sf::gui {
 
@@ -16,15 +12,12 @@ MidiSystem& midiSystem();
 // Installs `system` (null: back to the default); answers the previous one.
 MidiSystem* setMidiSystem(MidiSystem* system);
 
+// The ports chosen in the "MIDI Settings". The preferences keep them in
+// section "Paths" as MidiIn and MidiOut (numbers, -1 by default) and
+// MidiInName and MidiOutName (the ports' labels).
 struct MidiPreferences {
     MidiPortChoice input;
     MidiPortChoice output;
 };
-// Process-wide, loaded and saved with the other preferences.
-MidiPreferences& midiPreferences();
-// Section "Paths": MidiIn and MidiOut (numbers, -1 by default) and
-// MidiInName and MidiOutName (the labels of the ports).
-void loadMidiPreferences(Config& config);
-void saveMidiPreferences(Config& config);
 
 }  // namespace sf::gui

@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace sf::gui {
 
@@ -19,7 +19,7 @@ QPointer<NumericConverter> g_converter;
 
 // Refuses what the field's filter refuses, as it is typed or pasted.
 class FieldValidator : public QValidator {
-public:
+  public:
     FieldValidator(const ::sf::NumericConverter& core, ConverterField field, QObject* parent)
         : QValidator(parent), core_(core), field_(field) {}
     State validate(QString& input, int&) const override {
@@ -30,7 +30,7 @@ public:
         return Acceptable;
     }
 
-private:
+  private:
     const ::sf::NumericConverter& core_;
     ConverterField field_;
 };
@@ -56,7 +56,9 @@ QString latin1(const std::string& s) {
 
 }  // namespace
 
-NumericConverter* NumericConverter::instance() { return g_converter.data(); }
+NumericConverter* NumericConverter::instance() {
+    return g_converter.data();
+}
 
 NumericConverter* NumericConverter::showConverter(QWidget* parent) {
     if (!g_converter) {
@@ -93,7 +95,8 @@ NumericConverter::NumericConverter(QWidget* parent)
         label->setBuddy(edit);
         fields_[index(spec.field)] = edit;
         labels_[index(spec.field)] = label;
-        const bool wide = spec.field == ConverterField::Roland || spec.field == ConverterField::Nibbles;
+        const bool wide =
+            spec.field == ConverterField::Roland || spec.field == ConverterField::Nibbles;
         if (wide) {
             grid->addWidget(label, row++, 0, 1, 3);
             grid->addWidget(edit, row++, 0, 1, 3);
@@ -104,7 +107,8 @@ NumericConverter::NumericConverter(QWidget* parent)
             ++row;
         }
         const ConverterField f = spec.field;
-        connect(edit, &QLineEdit::textEdited, this, [this, f](const QString& text) { typed(f, text); });
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, f](const QString& text) { typed(f, text); });
     }
 
     auto* rangeBox = new QGroupBox(" Value Range ", this);
@@ -148,14 +152,20 @@ NumericConverter::NumericConverter(QWidget* parent)
     writeFields();
 }
 
-NumericConverter::~NumericConverter() { core_.store(); }
+NumericConverter::~NumericConverter() {
+    core_.store();
+}
 
 QLabel* NumericConverter::rangeLabel(ConverterField f) const {
     switch (f) {
-        case ConverterField::Signed: return signedRange_;
-        case ConverterField::Unsigned: return unsignedRange_;
-        case ConverterField::Hex: return hexRange_;
-        default: return nullptr;
+        case ConverterField::Signed:
+            return signedRange_;
+        case ConverterField::Unsigned:
+            return unsignedRange_;
+        case ConverterField::Hex:
+            return hexRange_;
+        default:
+            return nullptr;
     }
 }
 

@@ -18,7 +18,7 @@ namespace sf::gui {
 
 class NumericConverter : public QDialog {
     Q_OBJECT
-public:
+  public:
     // "Numeric converter...": opens the window, or restores it and brings
     // it to the front when it is open.
     static NumericConverter* showConverter(QWidget* parent);
@@ -36,7 +36,7 @@ public:
     // Warning beeps sounded since the window opened.
     int beeps() const { return beeps_; }
 
-private:
+  private:
     explicit NumericConverter(QWidget* parent);
     static std::size_t index(ConverterField f) { return static_cast<std::size_t>(f); }
     void typed(ConverterField f, const QString& text);
