@@ -4,11 +4,11 @@
 // and adding one parameter there (the block edit and the row inserted).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QTreeView>
 
 #include "patchtools/listsupport.h"
 #include "patchtools/macrodialog.h"
+#include "support/guimain.h"
 
 namespace {
 
@@ -55,10 +55,5 @@ BENCHMARK(BM_AddParameterTo1000)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sf::bench::runGuiBenchmarks(argc, argv);
 }

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 
 #include "app/frame.h"
 #include "app/sysforgeapp.h"
@@ -25,21 +24,13 @@
 #include "source/search.h"
 #include "source/sourcefile.h"
 #include "source/sourceview.h"
+#include "support/driverlibrary.h"
+#include "support/guimain.h"
 
 namespace fs = std::filesystem;
 using namespace sf;
 
 namespace {
-
-constexpr int kDrivers = 2000;
-
-void writeSource(const fs::path& p, const SourceRecord& r) {
-    auto image = buildFileImage(r);
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image->data()),
-               static_cast<std::streamsize>(image->size()));
-}
 
 struct Library {
     QTemporaryDir dir;
@@ -50,21 +41,11 @@ struct Library {
 
     Library() {
         root = fs::path(dir.filePath("lib").toStdString());
-        const char* names[] = {"Voice", "Performance", "Drums", "Setup", "Multi"};
-        for (int i = 0; i < kDrivers; ++i) {
-            auto r = newSource();
-            r->setU16(rec::kModuleCount, 3);
-            for (int m = 0; m < 3; ++m)
-                r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
-            char name[32];
-            std::snprintf(name, sizeof name, "dir%02d/drv%04d.d", i % 20, i);
-            writeSource(root / name, *r);
-        }
+        bench::writeDriverLibrary(root, {.upperCaseNames = false, .manufacturer = false});
         paths = scanDriverSources(root);
-        currentRecord = newSource();
-        currentRecord->setText(rec::moduleBase(0), rec::kModNameSize, "Drums");
+        currentRecord = bench::searchTarget();
         current = fs::path(dir.filePath("current.d").toStdString());
-        writeSource(current, *currentRecord);
+        bench::writeSourceFile(current, *currentRecord);
     }
 };
 
@@ -132,7 +113,7 @@ BENCHMARK(BM_SearchFromSourceView)->Unit(benchmark::kMillisecond)->UseRealTime()
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::preferOffscreenPlatform();
     QApplication qapp(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

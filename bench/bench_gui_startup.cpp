@@ -4,7 +4,6 @@
 // Runs on the offscreen platform unless another one is chosen.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -18,6 +17,7 @@
 #include "framework/prompter.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
+#include "support/guimain.h"
 
 namespace {
 
@@ -69,10 +69,5 @@ BENCHMARK(BM_StartupWith16ModuleSource)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return sf::bench::runGuiBenchmarks(argc, argv);
 }

@@ -3,7 +3,6 @@
 // dependants redrawn, every enabled state evaluated again, the checkpoint).
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QLineEdit>
 #include <QTreeView>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "app/document.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
+#include "support/guimain.h"
 
 namespace {
 
@@ -73,11 +73,4 @@ BENCHMARK(BM_FilterOneWord)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return sf::bench::runGuiBenchmarks(argc, argv); }

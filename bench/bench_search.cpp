@@ -9,11 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,13 +19,13 @@
 #include "source/schema.h"
 #include "source/search.h"
 #include "source/sourcefile.h"
+#include "support/driverlibrary.h"
+#include "support/rate.h"
 
 namespace fs = std::filesystem;
 using namespace sf;
 
 namespace {
-
-constexpr int kDrivers = 2000;
 
 struct LibraryFixture {
     fs::path root;
@@ -39,24 +36,9 @@ struct LibraryFixture {
         std::random_device rd;
         root = fs::temp_directory_path() / ("sysforge-bench-search-" + std::to_string(rd()));
         fs::create_directories(root);
-        const char* names[] = {"Voice", "Performance", "Drums", "Setup", "Multi"};
-        for (int i = 0; i < kDrivers; ++i) {
-            auto r = newSource();
-            r->setU16(rec::kModuleCount, 3);
-            for (int m = 0; m < 3; ++m)
-                r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
-            r->setU16(174, static_cast<std::uint16_t>(i % 7));  // manufacturer
-            auto image = buildFileImage(*r);
-            char name[32];
-            std::snprintf(name, sizeof name, "dir%02d/DRV%04d.D", i % 20, i);
-            fs::path p = root / name;
-            fs::create_directories(p.parent_path());
-            std::ofstream(p, std::ios::binary)
-                .write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
-        }
+        bench::writeDriverLibrary(root);
         paths = scanDriverSources(root);
-        current = newSource();
-        current->setText(rec::moduleBase(0), rec::kModNameSize, "Drums");
+        current = bench::searchTarget();
     }
     ~LibraryFixture() {
         std::error_code ec;
@@ -82,23 +64,10 @@ std::size_t readAll(const std::vector<fs::path>& paths, std::vector<std::uint8_t
     return total;
 }
 
-// Files per second by wall clock and by process CPU time; the second is the
-// steadier figure on a busy machine.
-struct Rate {
-    double wall = 0;
-    double cpu = 0;
-};
-Rate g_raw, g_search;
+using bench::Rate;
+using bench::RateTimer;
 
-struct RateTimer {
-    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
-    std::clock_t cpu = std::clock();
-    Rate rate(std::size_t files) const {
-        const double w = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
-        const double c = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
-        return {static_cast<double>(files) / w, c > 0 ? static_cast<double>(files) / c : 0};
-    }
-};
+Rate g_raw, g_search;
 
 void BM_RawRead(benchmark::State& state) {
     auto& f = fixture();
