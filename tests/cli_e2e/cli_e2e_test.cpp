@@ -3,13 +3,13 @@
 // leaves behind.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli_e2e/cli_fixture.h"
 #include "cli_e2e/cli_process.h"
 #include "source/record.h"
 #include "source/schema.h"
@@ -21,22 +21,10 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using Args = std::vector<std::string>;
 
-class Cli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("sysforge-e2e-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+class Cli : public CliScratchTest {
+  protected:
+    Cli() : CliScratchTest("sysforge-e2e-") {}
 
-    CliResult run(const Args& args) { return runCli(args, dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
     bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
     // A new source at `name`; fails the test when the tool does not make one.
@@ -66,8 +54,6 @@ protected:
             EXPECT_FALSE(r.err.empty()) << shown;
         }
     }
-
-    fs::path dir_;
 };
 
 TEST_F(Cli, UsageAndCommandLineErrors) {

@@ -2,12 +2,12 @@
 // diff, export and import, run as a script or CI job would run them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli_e2e/cli_fixture.h"
 #include "cli_e2e/cli_process.h"
 
 namespace sf::e2e {
@@ -17,21 +17,10 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using Args = std::vector<std::string>;
 
-class CliTools : public ::testing::Test {
+class CliTools : public CliScratchTest {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("sysforge-e2e-tools-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    CliResult run(const Args& args) { return runCli(args, dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    CliTools() : CliScratchTest("sysforge-e2e-tools-") {}
+
     void ok(const Args& args) {
         const auto r = run(args);
         ASSERT_EQ(r.status, 0) << ::testing::PrintToString(args) << r.err;
@@ -45,8 +34,6 @@ class CliTools : public ::testing::Test {
         ok({"set", p, "8", "SYN"});
         return p;
     }
-
-    fs::path dir_;
 };
 
 TEST_F(CliTools, CheckPrintsFindingsAndAnswersBySeverity) {
