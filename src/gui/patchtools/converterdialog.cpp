@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 
 #include "patchtools/listsupport.h"
-#include "ui/help.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -92,20 +91,10 @@ OperationDialog::OperationDialog(const OperationForm& form, QWidget* parent) : Q
         ++line;
     }
     if (QAbstractButton* b = types_->button(form.type)) b->setChecked(true);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = okCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(types_, &QButtonGroup::idClicked, this, [this] { updateEnabling(); });
     updateEnabling();
 }
@@ -140,23 +129,12 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
     list_ = new ListView(this);
     list_->setModel(model_);
     list_->setColumnWidths({40, 460});
-    deleteButton_ = new QPushButton(QStringLiteral("&Delete"), this);
-    deleteButton_->setObjectName(QStringLiteral("deleteButton"));
-    insertButton_ = new QPushButton(QStringLiteral("&Insert"), this);
-    insertButton_->setObjectName(QStringLiteral("insertButton"));
+    deleteButton_ = sideButton(QStringLiteral("&Delete"), QStringLiteral("deleteButton"), this);
+    insertButton_ = sideButton(QStringLiteral("&Insert"), QStringLiteral("insertButton"), this);
     finalSize_ = new QLineEdit(fromDriverText(editor_.finalSizeText), this);
     finalSize_->setObjectName(QStringLiteral("finalSize"));
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* help = new QPushButton(QStringLiteral("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
-    for (QPushButton* b : {deleteButton_, insertButton_, cancel, help}) b->setAutoDefault(false);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("note"));
-    note_->setWordWrap(true);
+    const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
+    note_ = noteLabel(this);
 
     auto* side = new QVBoxLayout;
     side->addWidget(deleteButton_);
@@ -190,9 +168,6 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
         const auto added = editor_.insert(row >= 0 ? std::optional<int>(row) : std::nullopt);
         relist(added.value_or(row));
     });
-    connect(ok, &QPushButton::clicked, this, &PatchConverterDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     setTabOrder(list_, deleteButton_);
     setTabOrder(deleteButton_, insertButton_);
     setTabOrder(insertButton_, finalSize_);

@@ -1,8 +1,14 @@
 #include "patchtools/listsupport.h"
 
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
+
+#include "ui/help.h"
 
 namespace sf::gui {
 
@@ -152,6 +158,48 @@ void ListView::mouseReleaseEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid() && event->button() == Qt::LeftButton)
         emit cellClicked(index, event->globalPosition().toPoint());
+}
+
+QPushButton* sideButton(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+DialogButtons dialogButtons(QDialog* dialog, int helpTopic) {
+    auto* ok = new QPushButton(QStringLiteral("&OK"), dialog);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    QPushButton* cancel =
+        sideButton(QStringLiteral("&Cancel"), QStringLiteral("cancelButton"), dialog);
+    QPushButton* help = sideButton(QStringLiteral("&Help"), QStringLiteral("helpButton"), dialog);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    QObject::connect(help, &QPushButton::clicked, dialog, [helpTopic] { showHelp(helpTopic); });
+    return {ok, cancel, help};
+}
+
+QHBoxLayout* okCancelRow(QDialog* dialog) {
+    auto* ok = new QPushButton(QStringLiteral("OK"), dialog);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return row;
+}
+
+QLabel* noteLabel(QWidget* parent) {
+    auto* note = new QLabel(parent);
+    note->setObjectName(QStringLiteral("note"));
+    note->setWordWrap(true);
+    return note;
 }
 
 }  // namespace sf::gui

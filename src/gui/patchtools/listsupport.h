@@ -1,6 +1,7 @@
 // The pieces shared by the list dialogs: a table model that asks its dialog
-// for every cell, the in-place edit box `EditControl`, and a tree view that
-// turns a double click or F2 on a cell into one "activate" call.
+// for every cell, the in-place edit box `EditControl`, a tree view that
+// turns a double click or F2 on a cell into one "activate" call, and the
+// buttons and note line around the list.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -9,6 +10,11 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <functional>
+
+class QDialog;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
 
 namespace sf::gui {
 
@@ -93,5 +99,25 @@ class ListView : public QTreeView {
   private:
     bool byKey_ = false;
 };
+
+// A button beside the list, named for the tests. It never takes Return,
+// which belongs to OK.
+QPushButton* sideButton(const QString& text, const QString& objectName, QWidget* parent);
+
+// OK (the default button, accepting), Cancel (rejecting) and Help (opening
+// `helpTopic`) of a list dialog.
+struct DialogButtons {
+    QPushButton* ok;
+    QPushButton* cancel;
+    QPushButton* help;
+};
+DialogButtons dialogButtons(QDialog* dialog, int helpTopic);
+
+// The right-aligned OK and Cancel row of the small dialogs that edit one
+// list entry; OK is the default button.
+QHBoxLayout* okCancelRow(QDialog* dialog);
+
+// The word-wrapped line under the list that explains why a command is off.
+QLabel* noteLabel(QWidget* parent);
 
 }  // namespace sf::gui

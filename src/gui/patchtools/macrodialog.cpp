@@ -10,7 +10,6 @@
 #include "patchtools/filterdialog.h"
 #include "patchtools/listsupport.h"
 #include "patchtools/templatedialog.h"
-#include "ui/help.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -168,28 +167,16 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     list_->setColumnWidths({60, 140, 50, 50, 80, 64});
     list_->expandAll();
 
-    addMacro_ = new QPushButton(QStringLiteral("Add &macro"), this);
-    addMacro_->setObjectName(QStringLiteral("addMacroButton"));
-    addParameter_ = new QPushButton(QStringLiteral("Add &parameter"), this);
-    addParameter_->setObjectName(QStringLiteral("addParameterButton"));
-    delete_ = new QPushButton(QStringLiteral("&Delete"), this);
-    delete_->setObjectName(QStringLiteral("deleteButton"));
-    auto* filter = new QPushButton(QStringLiteral("&Filter..."), this);
-    filter->setObjectName(QStringLiteral("filterButton"));
-    auto* info = new QPushButton(QStringLiteral("Patch &info..."), this);
-    info->setObjectName(QStringLiteral("patchInfoButton"));
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* help = new QPushButton(QStringLiteral("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
-    for (QPushButton* b : {addMacro_, addParameter_, delete_, filter, info, cancel, help})
-        b->setAutoDefault(false);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("note"));
-    note_->setWordWrap(true);
+    addMacro_ = sideButton(QStringLiteral("Add &macro"), QStringLiteral("addMacroButton"), this);
+    addParameter_ =
+        sideButton(QStringLiteral("Add &parameter"), QStringLiteral("addParameterButton"), this);
+    delete_ = sideButton(QStringLiteral("&Delete"), QStringLiteral("deleteButton"), this);
+    QPushButton* filter =
+        sideButton(QStringLiteral("&Filter..."), QStringLiteral("filterButton"), this);
+    QPushButton* info =
+        sideButton(QStringLiteral("Patch &info..."), QStringLiteral("patchInfoButton"), this);
+    const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
+    note_ = noteLabel(this);
     if (!editor_.editable())
         note_->setText(
             QStringLiteral("The macro list of this module is damaged and cannot be changed."));
@@ -227,9 +214,6 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     connect(delete_, &QPushButton::clicked, this, &MacroEditorDialog::removeSelected);
     connect(filter, &QPushButton::clicked, this, &MacroEditorDialog::editFilter);
     connect(info, &QPushButton::clicked, this, &MacroEditorDialog::editPatchInfo);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     QWidget* order[] = {list_, addMacro_, addParameter_, delete_, filter, info, ok, cancel, help};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     select(editor_.macroCount() > 0 ? std::optional<MacroSel>(MacroSel{0, -1}) : std::nullopt);

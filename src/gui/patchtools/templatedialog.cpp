@@ -10,7 +10,6 @@
 
 #include "patchtools/converterdialog.h"
 #include "patchtools/listsupport.h"
-#include "ui/help.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -35,19 +34,10 @@ BitRangeDialog::BitRangeDialog(int start, int count, QWidget* parent) : QDialog(
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Bit start (0-15)"), start_);
     form->addRow(QStringLiteral("Bit number (1-15)"), count_);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = okCancelRow(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     start_->setFocus();
     start_->selectAll();
 }
@@ -102,18 +92,9 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
         },
         list_));
     list_->setColumnWidths({40, 140, 80, 50, 60, 60, 64});
-    addButton_ = new QPushButton(QStringLiteral("&Add"), this);
-    addButton_->setObjectName(QStringLiteral("addButton"));
-    deleteButton_ = new QPushButton(QStringLiteral("&Delete"), this);
-    deleteButton_->setObjectName(QStringLiteral("deleteButton"));
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* help = new QPushButton(QStringLiteral("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
-    for (QPushButton* b : {addButton_, deleteButton_, cancel, help}) b->setAutoDefault(false);
+    addButton_ = sideButton(QStringLiteral("&Add"), QStringLiteral("addButton"), this);
+    deleteButton_ = sideButton(QStringLiteral("&Delete"), QStringLiteral("deleteButton"), this);
+    const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
 
     auto* side = new QVBoxLayout;
     for (QPushButton* b : {addButton_, deleteButton_}) side->addWidget(b);
@@ -139,9 +120,6 @@ ParamEditorDialog::ParamEditorDialog(TemplateEditor& editor, QWidget* parent)
             [this] { relist(editor_.add().value_or(selectedRow())); });
     connect(deleteButton_, &QPushButton::clicked, this,
             [this] { relist(editor_.remove(selectedRow()).value_or(-1)); });
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     setTabOrder(list_, addButton_);
     setTabOrder(addButton_, deleteButton_);
     setTabOrder(deleteButton_, ok);

@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 #include "patchtools/listsupport.h"
-#include "ui/help.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -87,21 +86,10 @@ SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent)
     list_ = new ListView(this);
     list_->setModel(model_);
     list_->setColumnWidths({40, 70, 70, 70, 180});
-    deleteButton_ = new QPushButton(QStringLiteral("&Delete"), this);
-    deleteButton_->setObjectName(QStringLiteral("deleteButton"));
-    insertButton_ = new QPushButton(QStringLiteral("&Insert"), this);
-    insertButton_->setObjectName(QStringLiteral("insertButton"));
-    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    auto* help = new QPushButton(QStringLiteral("&Help"), this);
-    help->setObjectName(QStringLiteral("helpButton"));
-    for (QPushButton* b : {deleteButton_, insertButton_, cancel, help}) b->setAutoDefault(false);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("note"));
-    note_->setWordWrap(true);
+    deleteButton_ = sideButton(QStringLiteral("&Delete"), QStringLiteral("deleteButton"), this);
+    insertButton_ = sideButton(QStringLiteral("&Insert"), QStringLiteral("insertButton"), this);
+    const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
+    note_ = noteLabel(this);
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {deleteButton_, insertButton_, ok, cancel, help}) buttons->addWidget(b);
@@ -129,9 +117,6 @@ SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent)
         editor_.insert(row);
         relist(row);
     });
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     setTabOrder(list_, deleteButton_);
     setTabOrder(deleteButton_, insertButton_);
     setTabOrder(insertButton_, ok);
