@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -27,27 +26,8 @@ using namespace sf;
 
 namespace {
 
-struct LibraryFixture {
-    fs::path root;
-    std::vector<fs::path> paths;
-    std::unique_ptr<SourceRecord> current;
-
-    LibraryFixture() {
-        std::random_device rd;
-        root = fs::temp_directory_path() / ("sysforge-bench-search-" + std::to_string(rd()));
-        fs::create_directories(root);
-        bench::writeDriverLibrary(root);
-        paths = scanDriverSources(root);
-        current = bench::searchTarget();
-    }
-    ~LibraryFixture() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-};
-
-LibraryFixture& fixture() {
-    static LibraryFixture f;
+bench::TempDriverLibrary& fixture() {
+    static bench::TempDriverLibrary f("sysforge-bench-search-");
     return f;
 }
 

@@ -7,7 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
 
+#include "driver/library.h"
 #include "source/schema.h"
 #include "source/sourcefile.h"
 
@@ -55,5 +60,27 @@ inline std::unique_ptr<SourceRecord> searchTarget() {
     r->setText(rec::moduleBase(0), rec::kModNameSize, "Drums");
     return r;
 }
+
+// The library in a temporary folder of its own, removed with the object:
+// the listed driver paths and the source to search them for.
+struct TempDriverLibrary {
+    std::filesystem::path root;
+    std::vector<std::filesystem::path> paths;
+    std::unique_ptr<SourceRecord> current;
+
+    // The folder is <temp>/<prefix><random number>.
+    explicit TempDriverLibrary(const std::string& prefix) {
+        std::random_device rd;
+        root = std::filesystem::temp_directory_path() / (prefix + std::to_string(rd()));
+        std::filesystem::create_directories(root);
+        writeDriverLibrary(root);
+        paths = scanDriverSources(root);
+        current = searchTarget();
+    }
+    ~TempDriverLibrary() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+};
 
 }  // namespace sf::bench
