@@ -18,17 +18,17 @@ namespace sf::gui {
 namespace {
 constexpr int kHelpTopic = 2021;
 
-struct BoxSpec {
+struct BoxLayout {
     int id;
     const char* label;  // null: shares the row of the box before
 };
-struct TypeSpec {
+struct TypeLayout {
     int type;
     const char* radio;
-    std::vector<BoxSpec> boxes;
+    std::vector<BoxLayout> boxes;
 };
-const std::vector<TypeSpec>& typeSpecs() {
-    static const std::vector<TypeSpec> specs{
+const std::vector<TypeLayout>& typeLayouts() {
+    static const std::vector<TypeLayout> layouts{
         {1, "Copy bytes", {{201, "From byte"}, {203, "to byte"}, {205, "number of bytes"}}},
         {2,
          "Copy bits",
@@ -42,7 +42,7 @@ const std::vector<TypeSpec>& typeSpecs() {
          {{219, "Loop number"}, {215, "Source increment"}, {217, "Dest. increment"}}},
         {4, "Loop end", {}},
     };
-    return specs;
+    return layouts;
 }
 }  // namespace
 
@@ -62,19 +62,19 @@ OperationDialog::OperationDialog(const OperationForm& form, QWidget* parent) : Q
     auto* grid = new QGridLayout;
     int line = 0;
     QWidget* previous = nullptr;
-    for (const TypeSpec& spec : typeSpecs()) {
-        auto* radio = new QRadioButton(QString::fromLatin1(spec.radio), this);
-        radio->setObjectName(QStringLiteral("radio%1").arg(spec.type));
-        types_->addButton(radio, spec.type);
+    for (const TypeLayout& kind : typeLayouts()) {
+        auto* radio = new QRadioButton(QString::fromLatin1(kind.radio), this);
+        radio->setObjectName(QStringLiteral("radio%1").arg(kind.type));
+        types_->addButton(radio, kind.type);
         grid->addWidget(radio, line, 0);
         if (previous) setTabOrder(previous, radio);
         previous = radio;
         int column = 1;
-        for (const BoxSpec& b : spec.boxes) {
+        for (const BoxLayout& b : kind.boxes) {
             if (b.label) {
                 auto* label = new QLabel(QString::fromLatin1(b.label), this);
                 grid->addWidget(label, line, column++);
-                rowWidgets_[spec.type].push_back(label);
+                rowWidgets_[kind.type].push_back(label);
             }
             auto* edit = new QLineEdit(this);
             edit->setObjectName(QStringLiteral("box%1").arg(b.id));
@@ -84,7 +84,7 @@ OperationDialog::OperationDialog(const OperationForm& form, QWidget* parent) : Q
             edit->setMaximumWidth(70);
             grid->addWidget(edit, line, column++);
             boxes_[b.id] = edit;
-            rowWidgets_[spec.type].push_back(edit);
+            rowWidgets_[kind.type].push_back(edit);
             setTabOrder(previous, edit);
             previous = edit;
         }

@@ -35,12 +35,12 @@ class FieldValidator : public QValidator {
     ConverterField field_;
 };
 
-struct FieldSpec {
+struct FieldLayout {
     ConverterField field;
     const char* label;
 };
 
-constexpr FieldSpec kFields[] = {
+constexpr FieldLayout kFields[] = {
     {ConverterField::Signed, "&Signed decimal"},
     {ConverterField::Unsigned, "&Unsigned decimal"},
     {ConverterField::Hex, "&Hexadecimal"},
@@ -86,27 +86,27 @@ NumericConverter::NumericConverter(QWidget* parent)
 
     auto* grid = new QGridLayout;
     int row = 0;
-    for (const FieldSpec& spec : kFields) {
+    for (const FieldLayout& entry : kFields) {
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString("field_") + converterFieldName(spec.field));
-        edit->setMaxLength(::sf::NumericConverter::limit(spec.field));
-        edit->setValidator(new FieldValidator(core_, spec.field, edit));
-        auto* label = new QLabel(spec.label, this);
+        edit->setObjectName(QString("field_") + converterFieldName(entry.field));
+        edit->setMaxLength(::sf::NumericConverter::limit(entry.field));
+        edit->setValidator(new FieldValidator(core_, entry.field, edit));
+        auto* label = new QLabel(entry.label, this);
         label->setBuddy(edit);
-        fields_[index(spec.field)] = edit;
-        labels_[index(spec.field)] = label;
+        fields_[index(entry.field)] = edit;
+        labels_[index(entry.field)] = label;
         const bool wide =
-            spec.field == ConverterField::Roland || spec.field == ConverterField::Nibbles;
+            entry.field == ConverterField::Roland || entry.field == ConverterField::Nibbles;
         if (wide) {
             grid->addWidget(label, row++, 0, 1, 3);
             grid->addWidget(edit, row++, 0, 1, 3);
         } else {
             grid->addWidget(label, row, 0);
             grid->addWidget(edit, row, 1);
-            if (QLabel* range = rangeLabel(spec.field)) grid->addWidget(range, row, 2);
+            if (QLabel* range = rangeLabel(entry.field)) grid->addWidget(range, row, 2);
             ++row;
         }
-        const ConverterField f = spec.field;
+        const ConverterField f = entry.field;
         connect(edit, &QLineEdit::textEdited, this,
                 [this, f](const QString& text) { typed(f, text); });
     }
@@ -188,9 +188,9 @@ void NumericConverter::writeFields() {
     core_.beginUpdate();
     // The field being typed in keeps its text (the core leaves it as typed),
     // and so its cursor.
-    for (const FieldSpec& spec : kFields) {
-        QLineEdit* edit = fields_[index(spec.field)];
-        const QString text = latin1(core_.text(spec.field));
+    for (const FieldLayout& entry : kFields) {
+        QLineEdit* edit = fields_[index(entry.field)];
+        const QString text = latin1(core_.text(entry.field));
         if (edit->text() != text) edit->setText(text);
     }
     labels_[index(ConverterField::Ascii)]->setEnabled(core_.asciiEnabled());
