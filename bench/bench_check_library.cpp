@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/drivercheck.h"
+#include "tools/drivercheck.h"
 #include "driver/library.h"
 #include "framework/fileio.h"
 #include "source/schema.h"

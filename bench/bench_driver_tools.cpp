@@ -9,9 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include "../tests/support/random_record.h"
-#include "app/drivercheck.h"
-#include "app/driverdiff.h"
-#include "app/textform.h"
+#include "tools/drivercheck.h"
+#include "tools/driverdiff.h"
+#include "tools/textform.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/frame.h"
 #include "app/sysforgeapp.h"
 #include "framework/prompter.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/guimain.h"

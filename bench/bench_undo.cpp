@@ -7,7 +7,7 @@
 #include <memory>
 #include <unistd.h>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "source/record.h"
 #include "source/undo.h"
 

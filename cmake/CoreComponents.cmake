@@ -16,12 +16,12 @@ sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/list
              DEPS record compiler fileio sourcefile)
 sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
 # Above the driver layer: the document saves a source together with its driver.
-sf_component(document SOURCES app/document*.cpp DEPS undo sourcefile compiler fileio)
+sf_component(document SOURCES editor/document*.cpp DEPS undo sourcefile compiler fileio)
 # The application shell: preferences, paths, document framework decisions, session.
-sf_component(appshell SOURCES app/docframe*.cpp app/preferences*.cpp app/session*.cpp DEPS config)
+sf_component(shell SOURCES editor/docframe*.cpp editor/preferences*.cpp editor/session*.cpp DEPS config)
 # The settings tree's decisions: drop targets and copies, row actions, the filter.
 sf_component(dragcopy SOURCES source/dragcopy*.cpp DEPS schema msgrecord)
-sf_component(treeedit SOURCES app/treeedit*.cpp app/treefilter*.cpp DEPS valuetext msgrecord)
+sf_component(treeedit SOURCES editor/treeedit*.cpp editor/treefilter*.cpp DEPS valuetext msgrecord)
 sf_component(numconv SOURCES sysex/numconv*.cpp DEPS message)
 sf_component(hexdump SOURCES sysex/hexdump*.cpp)
 sf_component(msgedit SOURCES sysex/msgedit*.cpp DEPS message)
@@ -41,10 +41,10 @@ if(RTMIDI_FOUND)
 endif()
 # Driver checker, driver comparison and the text form of a source (they
 # compile and save, so they sit above the driver layer).
-sf_component(settingbytes SOURCES app/settingbytes*.cpp DEPS schema)
-sf_component(textform SOURCES app/textform*.cpp DEPS settingbytes valuetext msgrecord romnames sourcefile textcodec)
-sf_component(driverdiff SOURCES app/driverdiff*.cpp DEPS settingbytes valuetext romnames sourcefile textcodec)
-sf_component(drivercheck SOURCES app/drivercheck*.cpp
+sf_component(settingbytes SOURCES tools/settingbytes*.cpp DEPS schema)
+sf_component(textform SOURCES tools/textform*.cpp DEPS settingbytes valuetext msgrecord romnames sourcefile textcodec)
+sf_component(driverdiff SOURCES tools/driverdiff*.cpp DEPS settingbytes valuetext romnames sourcefile textcodec)
+sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 
 # The drop tests set values as a user types them.

@@ -20,6 +20,7 @@ SF_PACKAGES=(
   desktop-file-utils
   appstream
   shared-mime-info
+  ccache
 )
 
 SF_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -51,6 +52,10 @@ sf_install_packages() {
 sf_build() {
   local dir="$1"
   shift
-  cmake -S "$SF_ROOT" -B "$dir" -G Ninja "$@"
+  local launcher=()
+  if command -v ccache >/dev/null 2>&1; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$SF_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@"
   cmake --build "$dir" -j"$SF_JOBS"
 }

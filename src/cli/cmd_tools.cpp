@@ -2,10 +2,10 @@
 #include <map>
 #include <string>
 
-#include "app/drivercheck.h"
-#include "app/driverdiff.h"
-#include "app/settingbytes.h"
-#include "app/textform.h"
+#include "tools/drivercheck.h"
+#include "tools/driverdiff.h"
+#include "tools/settingbytes.h"
+#include "tools/textform.h"
 #include "cli.h"
 #include "driver/library.h"
 #include "framework/cp1252.h"

@@ -1,4 +1,4 @@
-#include "app/document.h"
+#include "editor/document.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The driver checker: each rule on a source that breaks it and on one that
 // keeps it, and no finding on clean sources but the missing names of a new one.
-#include "app/drivercheck.h"
+#include "tools/drivercheck.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 #include "driver/compiler.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"

@@ -1,6 +1,6 @@
 // The driver comparison on pairs of sources that differ in one value of each
 // kind: one row, at the right place, with both values as the tree shows them.
-#include "app/driverdiff.h"
+#include "tools/driverdiff.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/sourcedocument.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"

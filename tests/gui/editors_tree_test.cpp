@@ -3,7 +3,7 @@
 // use, the document has an undo step, and undo takes it back.
 #include <QTest>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "patchtools/install_editors.h"
 #include "patchtools/macrodialog.h"
 #include "source/sourceview.h"

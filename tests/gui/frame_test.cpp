@@ -15,10 +15,10 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/docframe.h"
-#include "app/document.h"
+#include "editor/docframe.h"
+#include "editor/document.h"
 #include "app/helpviewer.h"
-#include "app/preferences.h"
+#include "editor/preferences.h"
 #include "app/sourcedocument.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "patchtools/install_editors.h"
 #include "patchtools/listsupport.h"
 #include "source/message_record.h"

@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "patchtools/converterdialog.h"
 #include "patchtools/filterdialog.h"
 #include "patchtools/install_editors.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/preferencesdialog.h"
 #include "app/sourcedocument.h"
 #include "source/valuetext.h"

@@ -16,7 +16,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "source/message_record.h"
 #include "source/search.h"
 #include "source/sourcetreemodel.h"

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/sourcedocument.h"
 #include "driver/driverlistwindow.h"
 #include "driver/listdriverdialog.h"

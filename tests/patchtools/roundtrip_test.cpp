@@ -2,7 +2,7 @@
 // reaches the compiled driver.
 #include <gtest/gtest.h>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "compiler/compiler_support.h"
 #include "patchtools/converter.h"
 #include "patchtools/macroeditor.h"

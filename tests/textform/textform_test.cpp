@@ -1,6 +1,6 @@
 // The text form of a driver source: what it says, that it gives back the
 // same file byte for byte, and that a damaged text is refused with its line.
-#include "app/textform.h"
+#include "tools/textform.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

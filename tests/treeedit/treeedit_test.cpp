@@ -1,10 +1,10 @@
-#include "app/treeedit.h"
+#include "editor/treeedit.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "app/treefilter.h"
+#include "editor/treefilter.h"
 #include "source/valuetext.h"
 #include "support/random_record.h"
 

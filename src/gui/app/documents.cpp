@@ -8,9 +8,9 @@
 #include <QMdiArea>
 #include <algorithm>
 
-#include "app/docframe.h"
-#include "app/preferences.h"
-#include "app/session.h"
+#include "editor/docframe.h"
+#include "editor/preferences.h"
+#include "editor/session.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
 

@@ -18,12 +18,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
-#include "app/preferences.h"
+#include "editor/preferences.h"
 #include "app/preferencesdialog.h"
-#include "app/session.h"
+#include "editor/session.h"
 #include "app/sourcedocument.h"
 #include "app/sysforgeapp.h"
 #include "driver/install.h"

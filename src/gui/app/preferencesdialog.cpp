@@ -10,7 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/preferences.h"
+#include "editor/preferences.h"
 #include "ui/text.h"
 
 namespace sf::gui {

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/document.h"
-#include "app/drivercheck.h"
+#include "editor/document.h"
+#include "tools/drivercheck.h"
 #include "source/sourcefile.h"
 #include "ui/qtprompter.h"
 

@@ -13,8 +13,8 @@
 #include <QStringList>
 #include <memory>
 
-#include "app/preferences.h"
-#include "app/session.h"
+#include "editor/preferences.h"
+#include "editor/session.h"
 #include "framework/config.h"
 
 class QLocalServer;

@@ -5,7 +5,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/frame.h"
 #include "app/sourcedocument.h"
 #include "app/sysforgeapp.h"

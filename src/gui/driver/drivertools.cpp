@@ -13,11 +13,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "app/frame.h"
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 #include "app/sourcedocument.h"
-#include "app/textform.h"
+#include "tools/textform.h"
 #include "framework/exception.h"
 #include "framework/fileio.h"
 #include "source/sourcefile.h"

@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/drivercheck.h"
-#include "app/driverdiff.h"
+#include "tools/drivercheck.h"
+#include "tools/driverdiff.h"
 #include "source/sourceview.h"
 
 class QStandardItemModel;

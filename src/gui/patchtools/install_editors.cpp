@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "patchtools/converterdialog.h"
 #include "patchtools/macrodialog.h"
 #include "source/message_record.h"

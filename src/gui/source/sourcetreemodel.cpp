@@ -4,7 +4,7 @@
 #include <QPalette>
 #include <algorithm>
 
-#include "app/document.h"
+#include "editor/document.h"
 #include "source/valuetext.h"
 #include "source/viewicons.h"
 #include "ui/text.h"

@@ -17,9 +17,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/document.h"
-#include "app/treeedit.h"
-#include "app/treefilter.h"
+#include "editor/document.h"
+#include "editor/treeedit.h"
+#include "editor/treefilter.h"
 #include "source/dragcopy.h"
 #include "source/search.h"
 #include "source/sftree.h"

@@ -1,4 +1,4 @@
-#include "app/treeedit.h"
+#include "editor/treeedit.h"
 
 #include "source/message_record.h"
 

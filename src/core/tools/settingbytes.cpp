@@ -1,4 +1,4 @@
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "editor/session.h"
 
 #include <gtest/gtest.h>
 

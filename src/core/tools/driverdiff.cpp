@@ -1,10 +1,10 @@
-#include "app/driverdiff.h"
+#include "tools/driverdiff.h"
 
 #include <algorithm>
 #include <functional>
 #include <memory>
 
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 #include "source/romnames.h"
 #include "source/sourcefile.h"
 #include "source/valuetext.h"

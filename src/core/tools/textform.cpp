@@ -1,4 +1,4 @@
-#include "app/textform.h"
+#include "tools/textform.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 #include "framework/cp1252.h"
 #include "source/message_record.h"
 #include "source/romnames.h"

@@ -1,4 +1,4 @@
-#include "app/document.h"
+#include "editor/document.h"
 
 #include "driver/compiler.h"
 #include "framework/prompter.h"

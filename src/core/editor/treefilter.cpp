@@ -1,4 +1,4 @@
-#include "app/treefilter.h"
+#include "editor/treefilter.h"
 
 #include <algorithm>
 

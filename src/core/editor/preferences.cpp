@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "editor/preferences.h"
 
 #include <unistd.h>
 

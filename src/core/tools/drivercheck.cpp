@@ -1,4 +1,4 @@
-#include "app/drivercheck.h"
+#include "tools/drivercheck.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include <set>
 #include <tuple>
 
-#include "app/settingbytes.h"
+#include "tools/settingbytes.h"
 #include "driver/compiler.h"
 #include "framework/cp1252.h"
 #include "source/message_record.h"

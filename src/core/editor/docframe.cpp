@@ -1,4 +1,4 @@
-#include "app/docframe.h"
+#include "editor/docframe.h"
 
 #include <system_error>
 

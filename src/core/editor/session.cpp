@@ -1,9 +1,9 @@
-#include "app/session.h"
+#include "editor/session.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/docframe.h"
+#include "editor/docframe.h"
 #include "framework/config.h"
 
 namespace sf {
