@@ -48,7 +48,7 @@ sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 # Talking to and reasoning about the instrument: checksums, headers, data
 # conversions, dump analysis.
-sf_component(instrument SOURCES instrument/*.cpp DEPS record message compiler)
+sf_component(instrument SOURCES instrument/*.cpp DEPS record schema message compiler textcodec)
 
 # The drop tests set values as a user types them (the instrument tests too).
 if(TARGET test_instrument)

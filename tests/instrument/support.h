@@ -20,8 +20,10 @@ using Bytes = std::vector<std::uint8_t>;
 // Types `text` into a setting as an author does; the value must be stored.
 inline void type(SourceRecord& r, int id, const std::string& text, int module = -1,
                  int index2 = -1) {
-    const ParseResult res = parseValue(r, makeRef(id, module, index2), text);
-    ASSERT_NE(res, ParseResult::NotStored) << id << " " << text;
+    const SettingRef ref = makeRef(id, module, index2);
+    if (parseValue(r, ref, text) == ParseResult::NotStored) {
+        ASSERT_EQ(formatValue(r, ref), text) << id;  // it held that value already
+    }
     if (id >= 175 && id <= 192) normaliseStructure(r, module);
 }
 
