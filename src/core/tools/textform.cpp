@@ -11,7 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "tools/settingbytes.h"
 #include "framework/cp1252.h"
 #include "source/message_record.h"
 #include "source/romnames.h"
@@ -20,6 +19,7 @@
 #include "source/valuetext.h"
 #include "sysex/message.h"
 #include "sysex/roland.h"
+#include "tools/settingbytes.h"
 
 namespace sf {
 
@@ -108,7 +108,7 @@ std::string quoteBytes(std::string_view bytes) {
         } else if (b == '"' || b == '\\') {
             out += '\\';
             out += ch;
-        } else if (b < 0x20 || b == 0x7F || cp1252CodePoint(b) == 0) {
+        } else if (b < 0x20 || b == 0x7F || cp1252Undefined(b)) {
             out += "\\x" + hexByte(b);
         } else {
             out += cp1252ToUtf8(std::string_view(&ch, 1));
@@ -309,7 +309,7 @@ std::string messageText(const std::vector<MessageUnit>& units) {
         const auto code = static_cast<std::uint8_t>(u & 0xFF);
         const MessageTag* tag = high == 0 ? findTagByCode(code) : nullptr;
         const bool plainChar = code > 0x20 && code != 0x7F && code != ',' && code != ';' &&
-                               code != '\'' && cp1252CodePoint(code) != 0;
+                               code != '\'' && !cp1252Undefined(code);
         if (tag) {
             out += tag->name;
         } else if (high == 0x40) {
@@ -1407,7 +1407,7 @@ void Writer::sections(const SettingRef& ref) {
                 const std::string utf8 = cp1252ToUtf8(line);
                 const bool plain = std::none_of(line.begin(), line.end(), [](char ch) {
                     const auto u = static_cast<unsigned char>(ch);
-                    return u < 0x20 || u == 0x7F || cp1252CodePoint(u) == 0;
+                    return u < 0x20 || u == 0x7F || cp1252Undefined(u);
                 });
                 if (!plain || utf8ToCp1252(utf8) != line) {
                     lines.reset();
