@@ -14,12 +14,13 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeView>
 
+#include "app/helpviewer.h"
+#include "app/sourcedocument.h"
 #include "editor/docframe.h"
 #include "editor/document.h"
-#include "app/helpviewer.h"
 #include "editor/preferences.h"
-#include "app/sourcedocument.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
@@ -34,6 +35,7 @@ class FrameTest : public QObject {
     void menusCarryEveryCommand();
     void controlBarOrder();
     void openReusesTheWindowOfAnOpenFile();
+    void ctrlWClosesTheActiveWindow();
     void damagedFileOpensNothing();
     void closeQuestionOfAModifiedDocument();
     void saveAsAddsTheExtensionAndSaveWritesBesideIt();
@@ -164,6 +166,19 @@ void FrameTest::openReusesTheWindowOfAnOpenFile() {
     QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
     QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
     QVERIFY(f.prompter().messages.empty());
+}
+
+void FrameTest::ctrlWClosesTheActiveWindow() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d"), f.makeSource("b.d")});
+    f.frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
+    // Ctrl+W closes the active window, whatever has the focus in it (the
+    // document windows' own system menu must not claim the key too).
+    QTest::keyClick(f.frame().activeSourceView()->tree(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(f.frame().client()->subWindowList().size(), 1);
+    QTest::keyClick(&f.frame(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(f.frame().client()->subWindowList().size(), 0);
 }
 
 void FrameTest::damagedFileOpensNothing() {

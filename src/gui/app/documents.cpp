@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QMdiArea>
+#include <QMenu>
 #include <algorithm>
 
 #include "editor/docframe.h"
@@ -81,6 +82,13 @@ DocumentWindow::DocumentWindow(DocumentManager& manager, std::unique_ptr<Documen
     : manager_(manager), doc_(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("DocumentWindow"));
+    // The window's own system menu offers Ctrl+W for its "Close" too; two
+    // owners of one key make the key do nothing. The frame's "&Close" keeps it.
+    if (QMenu* system = systemMenu())
+        for (QAction* a : system->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0) a->setShortcuts(keys);
+        }
     attach();
 }
 
