@@ -53,7 +53,8 @@ int cmdRomNames(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
     expectArgs(o.positional, 3, 4, "rom-names FILE MODULE SUBBANK [TEXTFILE]");
-    const int module = static_cast<int>(parseInteger(o.positional[1], 0, rec::kModules - 1, "MODULE"));
+    const int module =
+        static_cast<int>(parseInteger(o.positional[1], 0, rec::kModules - 1, "MODULE"));
     const int subBank =
         static_cast<int>(parseInteger(o.positional[2], 0, rec::kSubBanks - 1, "SUBBANK"));
 
@@ -123,9 +124,8 @@ int cmdListDriver(const Args& args, Io& io) {
 
     const auto record = generateListDriver(v);
     if (!record) {
-        throw Failure(v.driverName.empty()
-                          ? "Nothing created: the driver name is empty."
-                          : "Nothing created: the bank name of row 0 is empty.");
+        throw Failure(v.driverName.empty() ? "Nothing created: the driver name is empty."
+                                           : "Nothing created: the bank name of row 0 is empty.");
     }
     saveSource(o.positional[0], *record, io);
     return kExitOk;

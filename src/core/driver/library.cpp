@@ -111,6 +111,16 @@ std::vector<fs::path> scanDriverLibrary(const fs::path& root, Prompter& prompter
 }
 
 std::string driverListLine(const fs::path& path) {
+    // A plain "folder/name" is cut at its last slash, without taking the
+    // whole path apart (a search lists thousands of lines).
+    const std::string& s = path.native();
+    const std::size_t slash = s.rfind('/');
+    if (slash != std::string::npos && slash > 0 && slash + 1 < s.size() && s[slash - 1] != '/') {
+        std::string line;
+        line.reserve(s.size() + 3);
+        line.append(s, slash + 1).append(" (").append(s, 0, slash).push_back(')');
+        return line;
+    }
     return path.filename().string() + " (" + path.parent_path().string() + ")";
 }
 
@@ -141,10 +151,13 @@ void DriverList::addAll(std::vector<std::pair<fs::path, std::optional<SettingRef
         std::string text = driverListLine(path);
         entries_.push_back({std::move(text), std::move(path), ref});
     }
-    auto less = [](const DriverListEntry& a, const DriverListEntry& b) { return lineLess(a.text, b.text); };
+    auto less = [](const DriverListEntry& a, const DriverListEntry& b) {
+        return lineLess(a.text, b.text);
+    };
     // Stable: lines of equal text keep their order of arrival, the old ones first.
     std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
-    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
+    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(old),
+                       entries_.end(), less);
 }
 
 const DriverListEntry* DriverList::openable(std::size_t index) const {

@@ -61,7 +61,8 @@ std::size_t widthOf(Kind kind) {
 
 // Where a number setting lies. Places depend on the ref alone: `layout` is
 // only asked for them.
-std::optional<std::size_t> numberPlace(const SourceRecord& layout, const SettingRef& ref, Kind kind) {
+std::optional<std::size_t> numberPlace(const SourceRecord& layout, const SettingRef& ref,
+                                       Kind kind) {
     if (kind == Kind::Byte) return byteField(layout, ref);
     if (kind == Kind::Word) return wordField(layout, ref);
     if (kind == Kind::Long) return longField(layout, ref);
@@ -78,7 +79,7 @@ Comparison compareValue(const SettingItem& item, const SourceRecord& a, const Se
         auto x = textField(a, aRef), y = textField(a, bRef);
         if (!x || !y) return Comparison::None;
         return a.text(x->offset, x->size) == b.text(y->offset, y->size) ? Comparison::Equal
-                                                                         : Comparison::Differ;
+                                                                        : Comparison::Differ;
     }
     if (item.kind == Kind::Byte || item.kind == Kind::Word || item.kind == Kind::Long) {
         if (!comparesNumbers(item.editor)) return Comparison::None;
@@ -202,7 +203,8 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
     auto test = [&](SourceFileProbe& probe, const fs::path& path) -> int {
         try {
             std::optional<SettingRef> hit;
-            if (const SourceRecord* open = callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
+            if (const SourceRecord* open =
+                    callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
                 hit = matchDriver(current, ref, mode, *open);
             else if (probe.read(path))
                 hit = matchValues(current, ref, mode, probe);

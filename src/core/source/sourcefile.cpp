@@ -149,11 +149,13 @@ constexpr std::uint16_t kComplexLoop = 0x2;
 // layout: fn(record offset, field count, field width).
 template <typename Fn>
 void forEachHeaderRun(Fn&& fn) {
-    for (const FieldRun& r : kHeaderFields) fn(std::size_t{r.offset}, std::size_t{r.count}, std::size_t{r.width});
+    for (const FieldRun& r : kHeaderFields)
+        fn(std::size_t{r.offset}, std::size_t{r.count}, std::size_t{r.width});
 }
 template <typename Fn>
 void forEachModuleRun(std::size_t module, bool complexLoop, bool macroEditor, Fn&& fn) {
-    for (const FieldRun& r : kModuleFields) fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
+    for (const FieldRun& r : kModuleFields)
+        fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
     for (int s = 0; s < rec::kSubBanks; ++s)
         for (const FieldRun& r : kSubBankFields)
             fn(module + rec::subBankBase(s) + r.offset, std::size_t{r.count}, std::size_t{r.width});
@@ -167,7 +169,8 @@ void forEachModuleRun(std::size_t module, bool complexLoop, bool macroEditor, Fn
         for (std::size_t p = 0; p < 10; ++p) fn(area + 8 * p, std::size_t{3}, std::size_t{2});
     }
     if (macroEditor)
-        for (const FieldRun& r : kMacroFields) fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
+        for (const FieldRun& r : kMacroFields)
+            fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
 }
 
 // The flags that choose a module's layout are themselves exchanged fields:
@@ -175,19 +178,22 @@ void forEachModuleRun(std::size_t module, bool complexLoop, bool macroEditor, Fn
 template <std::size_t N>
 constexpr bool exchanged(const FieldRun (&runs)[N], std::size_t off, std::size_t width) {
     for (const auto& r : runs)
-        if (r.width == width && off >= r.offset && off < r.offset + std::size_t{r.count} * r.width &&
-            (off - r.offset) % width == 0)
+        if (r.width == width && off >= r.offset &&
+            off < r.offset + std::size_t{r.count} * r.width && (off - r.offset) % width == 0)
             return true;
     return false;
 }
-static_assert(exchanged(kModuleFields, rec::kModPacketFlags, 2) && exchanged(kModuleFields, rec::kModHasMacro, 2) &&
+static_assert(exchanged(kModuleFields, rec::kModPacketFlags, 2) &&
+              exchanged(kModuleFields, rec::kModHasMacro, 2) &&
               exchanged(kModuleFields, rec::kModSubBankCount, 2));
 // So are the stored size and offset of every block slot (the macro slots
 // only with a macro editor, which is also when they are walked).
 static_assert(exchanged(kSubBankFields, rec::kSbRomNamesSlot + rec::kSlotStoredSize, 2) &&
               exchanged(kSubBankFields, rec::kSbRomNamesSlot + rec::kSlotStoredOffset, 4));
-static_assert(exchanged(kModuleFields, rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredSize, 2) &&
-              exchanged(kModuleFields, rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredOffset, 4));
+static_assert(exchanged(kModuleFields, rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredSize,
+                        2) &&
+              exchanged(kModuleFields,
+                        rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredOffset, 4));
 constexpr bool macroSlotsExchanged() {
     for (int k = rec::kSlotTemplates; k <= rec::kSlotReserved; ++k)
         if (!exchanged(kMacroFields, rec::slotOffset(k) + rec::kSlotStoredSize, 2) ||
@@ -197,7 +203,9 @@ constexpr bool macroSlotsExchanged() {
 }
 static_assert(macroSlotsExchanged());
 
-bool complexLoopIn(std::uint16_t packetFlags) { return (packetFlags & kComplexLoop) != 0; }
+bool complexLoopIn(std::uint16_t packetFlags) {
+    return (packetFlags & kComplexLoop) != 0;
+}
 
 std::size_t imageSize(int modules) {
     return rec::kHeaderSize + rec::kModuleSize * static_cast<std::size_t>(modules);
@@ -233,7 +241,9 @@ void clearSlot(ByteSpan b, std::size_t module, int slot) {
 }  // namespace
 
 void swapImageFields(ByteSpan image, int modules, SwapDirection dir) {
-    forEachHeaderRun([&](std::size_t at, std::size_t count, std::size_t width) { swapRun(image, at, count, width); });
+    forEachHeaderRun([&](std::size_t at, std::size_t count, std::size_t width) {
+        swapRun(image, at, count, width);
+    });
     for (int m = 0; m < modules; ++m) {
         const std::size_t base = rec::moduleBase(m);
         // The flags that choose a layout, in host order: as they lie when
@@ -241,8 +251,8 @@ void swapImageFields(ByteSpan image, int modules, SwapDirection dir) {
         const bool toFile = dir == SwapDirection::ToBigEndian;
         const std::uint16_t packetFlags = toFile ? getLE16(image, base + rec::kModPacketFlags)
                                                  : getBE16(image, base + rec::kModPacketFlags);
-        const std::uint16_t macroFlag =
-            toFile ? getLE16(image, base + rec::kModHasMacro) : getBE16(image, base + rec::kModHasMacro);
+        const std::uint16_t macroFlag = toFile ? getLE16(image, base + rec::kModHasMacro)
+                                               : getBE16(image, base + rec::kModHasMacro);
         forEachModuleRun(base, complexLoopIn(packetFlags), macroFlag == 1,
                          [&](std::size_t at, std::size_t count, std::size_t width) {
                              swapRun(image, at, count, width);
@@ -377,23 +387,30 @@ const ByteOrderMaps& byteOrderMaps() {
         ByteOrderMaps m;
         forEachHeaderRun(mark(m.header.data()));
         for (int layout = 0; layout < 4; ++layout)
-            forEachModuleRun(0, (layout & 1) != 0, (layout & 2) != 0, mark(m.module[layout].data()));
+            forEachModuleRun(0, (layout & 1) != 0, (layout & 2) != 0,
+                             mark(m.module[layout].data()));
         return m;
     }();
     return maps;
 }
 
+// Reads up to `n` bytes at `at`: the number read, short only at the end of
+// the file; -1 on an error.
+std::ptrdiff_t readUpTo(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd, to + done, n - done, static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::ptrdiff_t>(done);
+}
+
 // Reads exactly `n` bytes at `at`; false on an error or a file shorter than that.
 bool readAt(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
-    while (n > 0) {
-        const ssize_t got = ::pread(fd, to, n, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        to += got;
-        n -= static_cast<std::size_t>(got);
-        at += static_cast<std::size_t>(got);
-    }
-    return true;
+    return readUpTo(fd, to, n, at) == static_cast<std::ptrdiff_t>(n);
 }
 
 }  // namespace
@@ -440,12 +457,19 @@ bool SourceFileProbe::readOpen(int fd) {
     // The checks of readSourceImage, on no more bytes than they look at. A
     // read cut short by the end of the file fails them: a file without a
     // header and one module record is damaged, whatever it holds.
-    if (!readAt(fd, image_.data(), imageSize(1), 0)) return false;
+    // The first read takes as many module records as the previous file had:
+    // the drivers of a library are much alike, and most files then need no
+    // second read.
+    const std::ptrdiff_t got = readUpTo(fd, image_.data(), imageSize(expected_), 0);
+    if (got < static_cast<std::ptrdiff_t>(imageSize(1))) return false;
     if (std::memcmp(image_.data(), "DEV_SRCE", rec::kMagicSize) != 0) return false;
     const int n = getBE16(image_, rec::kModuleCount);
     if (n < 1 || n > rec::kModules) return false;
-    if (n > 1 && !readAt(fd, image_.data() + imageSize(1), imageSize(n) - imageSize(1), imageSize(1)))
+    const auto have = static_cast<std::size_t>(got);
+    if (have < imageSize(n) &&
+        (n <= expected_ || !readAt(fd, image_.data() + have, imageSize(n) - have, have)))
         return false;
+    expected_ = n;
     const ByteSpan image(image_.data(), imageSize(n));
 
     // The walked blocks must lie inside the file, and a macro list must hold
@@ -461,21 +485,22 @@ bool SourceFileProbe::readOpen(int fd) {
     };
     blocks_.fill(0);
     bool ok = true;
-    forEachWalkedSlotOf([&](std::size_t off) { return static_cast<std::int16_t>(getBE16(image, off)); },
-                        [&](int m, int slot) {
-                            if (!ok) return;
-                            const std::size_t at = rec::moduleBase(m) + rec::slotOffset(slot);
-                            const std::size_t size = getBE16(image, at + rec::kSlotStoredSize);
-                            const std::size_t off = getBE32(image, at + rec::kSlotStoredOffset);
-                            if (size == 0 || off == 0) return;  // no block
-                            ok = blockInFile(off, size);
-                            if (ok && slot == rec::kSlotMacros) {
-                                scratch_.resize(size);
-                                ok = readAt(fd, scratch_.data(), size, off) &&
-                                     swapMacroList(scratch_, SwapDirection::FromBigEndian);
-                            }
-                            if (ok) blocks_[static_cast<std::size_t>(m)] |= 1u << slot;
-                        });
+    forEachWalkedSlotOf(
+        [&](std::size_t off) { return static_cast<std::int16_t>(getBE16(image, off)); },
+        [&](int m, int slot) {
+            if (!ok) return;
+            const std::size_t at = rec::moduleBase(m) + rec::slotOffset(slot);
+            const std::size_t size = getBE16(image, at + rec::kSlotStoredSize);
+            const std::size_t off = getBE32(image, at + rec::kSlotStoredOffset);
+            if (size == 0 || off == 0) return;  // no block
+            ok = blockInFile(off, size);
+            if (ok && slot == rec::kSlotMacros) {
+                scratch_.resize(size);
+                ok = readAt(fd, scratch_.data(), size, off) &&
+                     swapMacroList(scratch_, SwapDirection::FromBigEndian);
+            }
+            if (ok) blocks_[static_cast<std::size_t>(m)] |= 1u << slot;
+        });
     if (!ok) return false;
     for (int m = 0; m < n; ++m) {
         const std::size_t base = rec::moduleBase(m);
@@ -493,15 +518,19 @@ bool SourceFileProbe::readOpen(int fd) {
 std::uint8_t SourceFileProbe::hostByte(std::size_t offset) const {
     if (offset >= used_) return 0;  // modules beyond the file's are zero
     const ByteOrderMaps& maps = byteOrderMaps();
-    if (offset < rec::kHeaderSize) return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) + maps.header[offset])];
+    if (offset < rec::kHeaderSize)
+        return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+                                               maps.header[offset])];
     const std::size_t m = (offset - rec::kHeaderSize) / rec::kModuleSize;
     const std::size_t rel = offset - rec::moduleBase(static_cast<int>(m));
-    return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) + maps.module[layout_[m]][rel])];
+    return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+                                           maps.module[layout_[m]][rel])];
 }
 
 std::uint32_t SourceFileProbe::number(std::size_t offset, std::size_t width) const {
     std::uint32_t v = 0;
-    for (std::size_t i = 0; i < width && i < 4; ++i) v |= static_cast<std::uint32_t>(hostByte(offset + i)) << (8 * i);
+    for (std::size_t i = 0; i < width && i < 4; ++i)
+        v |= static_cast<std::uint32_t>(hostByte(offset + i)) << (8 * i);
     return v;
 }
 

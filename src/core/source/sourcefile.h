@@ -85,7 +85,7 @@ private:
 // are asked for; the answers are those of the record readSourceFile gives.
 // One probe serves many files one after the other; each thread needs its own.
 class SourceFileProbe {
-public:
+  public:
     SourceFileProbe();
     ~SourceFileProbe();
     SourceFileProbe(const SourceFileProbe&) = delete;
@@ -103,7 +103,7 @@ public:
     // Whether the record holds a block in this slot.
     bool hasBlock(int module, int slot) const;
 
-private:
+  private:
     int openFile(const std::filesystem::path& path);
     bool readOpen(int fd);
     std::uint8_t hostByte(std::size_t offset) const;
@@ -111,10 +111,11 @@ private:
     std::vector<std::uint8_t> image_;  // header and module records as stored
     std::size_t used_ = 0;             // bytes of image_ read from this file
     int modules_ = 0;
-    std::array<std::uint8_t, rec::kModules> layout_{};      // per module: which byte-order map
-    std::array<std::uint32_t, rec::kModules> blocks_{};     // per module: a bit per slot with a block
-    std::vector<std::uint8_t> scratch_;                     // a macro list being checked
-    mutable std::string text_;                              // a text that needed converting
+    int expected_ = 1;                                   // module count of the previous file
+    std::array<std::uint8_t, rec::kModules> layout_{};   // per module: which byte-order map
+    std::array<std::uint32_t, rec::kModules> blocks_{};  // per module: a bit per slot with a block
+    std::vector<std::uint8_t> scratch_;                  // a macro list being checked
+    mutable std::string text_;                           // a text that needed converting
     std::string folder_;  // the folder of the last file, open as folderFd_
     int folderFd_ = -1;
 };
