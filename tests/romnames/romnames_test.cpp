@@ -221,18 +221,26 @@ TEST(RomNames, ImportNamesFile) {
     };
     const RomNamesShape shape{2, 4, 0};
     const auto good = write("good.NAM", "BassLead"), shortFile = write("short.NAM", "");
-    EXPECT_EQ(importRomNamesFile(good, shape), std::optional<std::string>("Bass\r\nLead\r\n"));
-    EXPECT_EQ(importRomNamesFile(write("wrong.NAM", "Bass"), shape),
-              std::optional<std::string>(""));
-    EXPECT_EQ(importRomNamesFile(shortFile, shape), std::nullopt);
-    EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape), std::nullopt);
+    EXPECT_EQ(importRomNamesFile(good, shape).text, std::optional<std::string>("Bass\r\nLead\r\n"));
+    for (const auto& bad : {write("wrong.NAM", "Bass"), shortFile})
+        EXPECT_FALSE(importRomNamesFile(bad, shape).text) << bad;
+    EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape).problem,
+              "The file missing.NAM could not be read.");
 
+    // A file of the wrong size leaves the typed names and says which sizes
+    // were found and expected.
     auto r = recordWith(2, 4);
     RecordingPrompter prompter;
     PatchNameEditor ed(*r, 0, 0, prompter);
     ed.text = "keep";
-    EXPECT_FALSE(ed.import(shortFile));
+    EXPECT_FALSE(ed.import(write("wrong.NAM", "Bass")));
     EXPECT_EQ(ed.text, "keep");
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text,
+              "The size of wrong.NAM does not fit the names of this sub-bank: the file has 16 "
+              "bytes, but 2 patches of 4 characters with 0 child entries need 20 bytes (12 bytes "
+              "of header and 4 bytes per name).");
+    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
     EXPECT_TRUE(ed.import(good));
     EXPECT_EQ(ed.text, "Bass\r\nLead\r\n");
 }
