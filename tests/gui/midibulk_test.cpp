@@ -1,5 +1,4 @@
-// "Receive MIDI bulk" and "MIDI Settings" driven by a scripted MIDI system.
-#include <QComboBox>
+// "Receive MIDI bulk" driven by a scripted MIDI system.
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -7,7 +6,6 @@
 
 #include "framework/prompter.h"
 #include "sysex/midibulkdialog.h"
-#include "sysex/midisettingsdialog.h"
 #include "ui/qtprompter.h"
 
 using namespace sf;
@@ -37,7 +35,6 @@ class MidiBulkTest : public QObject {
         prompter_ = {};
         setPrompter(&prompter_);
         midi_.inputPorts = {{"Through", "ALSA"}, {"sender:out", "JACK"}};
-        midi_.outputPorts = {{"Synth", "ALSA"}};
         midi_.failOpen = false;
     }
     void cleanup() { setPrompter(nullptr); }
@@ -95,26 +92,6 @@ class MidiBulkTest : public QObject {
         QVERIFY(!d.clearButton()->isEnabled());
         QVERIFY(!d.showButton()->isEnabled());
         QVERIFY(d.isVisible());
-    }
-
-    void settingsListEveryPortAndStoreNumberAndName() {
-        MidiPreferences current{{-1, ""}, {0, "ALSA: Synth"}};
-        MidiSettingsDialog d(midi_, current);
-        QCOMPARE(d.windowTitle(), QString("MIDI Settings"));
-        QCOMPARE(d.inputList()->count(), 3);
-        QCOMPARE(d.inputList()->itemText(2), QString("JACK: sender:out"));
-        QCOMPARE(d.inputList()->currentIndex(), 0);
-        QCOMPARE(d.outputList()->currentIndex(), 1);
-        d.inputList()->setCurrentIndex(2);
-        const MidiPreferences chosen = d.chosen();
-        QCOMPARE(chosen.input, (MidiPortChoice{1, "JACK: sender:out"}));
-        QCOMPARE(chosen.output, (MidiPortChoice{0, "ALSA: Synth"}));
-
-        // A port that is gone shows no entry and stays chosen.
-        midi_.inputPorts = {{"Through", "ALSA"}};
-        MidiSettingsDialog again(midi_, chosen);
-        QCOMPARE(again.inputList()->currentIndex(), -1);
-        QCOMPARE(again.chosen().input, chosen.input);
     }
 };
 
