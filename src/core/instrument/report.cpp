@@ -106,6 +106,53 @@ std::string subBankLabel(const SourceRecord& source, int module, int subBank) {
     return name.empty() ? "Sub-bank #" + i(subBank + 1) : cp1252ToUtf8(name);
 }
 
+std::vector<std::string> messageColumns() {
+    return {"#", "Offset", "Size", "Header", "Data", "Checksum"};
+}
+
+std::vector<std::string> messageRow(const DumpAnalysis& a, std::size_t k) {
+    const DumpMessage& m = a.messages.at(k);
+    std::string header =
+        m.matched() ? "#" + i(m.pattern) : "no match at byte " + z(m.firstDifference);
+    if (!m.terminated) header += ", cut short";
+    std::string data, checksum;
+    if (m.matched()) data = z(m.offset + m.dataBegin) + " + " + z(m.dataEnd - m.dataBegin);
+    switch (m.checksum) {
+        case ChecksumStatus::Ok:
+            checksum = "ok, " + hex(m.found.view());
+            break;
+        case ChecksumStatus::Failed:
+            checksum = "failed: " + hex(m.found.view()) + " found, " + hex(m.expected.view()) +
+                       " expected";
+            break;
+        case ChecksumStatus::NotChecked:
+            checksum = m.matched() ? "not checked" : "";
+            break;
+        case ChecksumStatus::None:
+            break;
+    }
+    return {z(k + 1), z(m.offset), z(m.size), header, data, checksum};
+}
+
+std::vector<std::string> patchColumns() {
+    return {"#", "Sub-bank", "Position", "Offset", "Size", "Checksum", "Name"};
+}
+
+std::vector<std::string> patchRow(const DumpAnalysis& a, const SourceRecord& source,
+                                  std::size_t k) {
+    const DumpPatch& p = a.patches.at(k);
+    const char* checksum = p.checksum == ChecksumStatus::Ok       ? "ok"
+                           : p.checksum == ChecksumStatus::Failed ? "failed"
+                                                                  : "";
+    return {z(k + 1),
+            subBankLabel(source, a.module, p.subBank),
+            p.position < 0 ? std::string() : i(p.position + 1),
+            z(p.offset),
+            z(p.size),
+            checksum,
+            p.hasName ? nameText(p) : std::string()};
+}
+
 std::string analysisText(const DumpAnalysis& a, const SourceRecord& source) {
     std::string out;
     for (std::size_t k = 0; k < a.messages.size(); ++k) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "instrument/analysis.h"
 #include "source/record.h"
@@ -15,6 +16,15 @@ std::string settingRefText(const SettingRef& ref);
 
 // The name of a patch's sub-bank ("Sub-bank #N" when it has none), or "".
 std::string subBankLabel(const SourceRecord& source, int module, int subBank);
+
+// The lists of the analysis window: column titles and the cells of one row.
+//   messages: #, Offset, Size, Header, Data, Checksum
+//   patches:  #, Sub-bank, Position, Offset, Size, Checksum, Name
+std::vector<std::string> messageColumns();
+std::vector<std::string> messageRow(const DumpAnalysis& analysis, std::size_t index);
+std::vector<std::string> patchColumns();
+std::vector<std::string> patchRow(const DumpAnalysis& analysis, const SourceRecord& source,
+                                  std::size_t index);
 
 // Tab-separated lines, each ending in a newline:
 //   message N  OFFSET  SIZE  MATCH  DATA  CHECKSUM
