@@ -217,7 +217,7 @@ AnalysisWindow::AnalysisWindow(MemoryDocument& dump, SourceView* source, int mod
     messages_ = makeList(messageModel_, messageColumns(), this, QStringLiteral("messageList"));
     patches_ = makeList(patchModel_, patchColumns(), this, QStringLiteral("patchList"));
     findings_ =
-        makeList(findingModel_, {"Setting", "Finding"}, this, QStringLiteral("findingList"));
+        makeList(findingModel_, {"Finding", "Setting"}, this, QStringLiteral("findingList"));
 
     auto* legend = new QHBoxLayout;
     legend->addWidget(new QLabel(QStringLiteral("Hex view:"), this));
@@ -330,19 +330,21 @@ void AnalysisWindow::fillLists() {
     const QIcon warning = style()->standardIcon(QStyle::SP_MessageBoxWarning);
     const QIcon info = style()->standardIcon(QStyle::SP_MessageBoxInformation);
     for (const DumpFinding& f : analysis_.findings) {
-        auto* setting = new QStandardItem(
-            f.notAnalysed ? info : warning,
-            f.ref.id == 0 ? QStringLiteral("(the dump)") : fromDriverText(labelPath(f.ref)));
-        findingModel_->appendRow({setting, new QStandardItem(fromUtf8(
-                                               (f.notAnalysed ? "Not analysed: " : "") + f.text))});
+        const QString text = fromUtf8((f.notAnalysed ? "Not analysed: " : "") + f.text);
+        auto* finding = new QStandardItem(f.notAnalysed ? info : warning, text);
+        finding->setToolTip(text);
+        findingModel_->appendRow(
+            {finding, new QStandardItem(f.ref.id == 0 ? QStringLiteral("(the dump)")
+                                                      : fromDriverText(labelPath(f.ref)))});
     }
     // Failing checksums in red, like the hex view.
     for (std::size_t k = 0; k < analysis_.messages.size(); ++k)
         if (analysis_.messages[k].checksum == ChecksumStatus::Failed)
             messageModel_->item(static_cast<int>(k), 5)
                 ->setForeground(QColor(QStringLiteral("#c00000")));
-    for (auto* list : {messages_, patches_, findings_})
+    for (auto* list : {messages_, patches_})
         for (int c = 0; c + 1 < list->model()->columnCount(); ++c) list->resizeColumnToContents(c);
+    findings_->setColumnWidth(0, std::max(200, findings_->viewport()->width() * 2 / 3));
 }
 
 void AnalysisWindow::colourHexView() {

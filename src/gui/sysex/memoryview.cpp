@@ -218,8 +218,11 @@ void MemoryView::paintBackgrounds(QPainter& p, std::int64_t row, int y, int x) {
         [](const ByteBackground& b, std::size_t at) { return b.offset + b.size <= at; });
     for (; it != backgrounds_.end() && it->offset < rowEnd; ++it)
         fill(it->offset, it->offset + it->size, it->colour);
-    if (selectionSize_ > 0)
-        fill(selectionOffset_, selectionOffset_ + selectionSize_, palette().highlight().color());
+    if (selectionSize_ > 0) {
+        QColor selected = palette().highlight().color();
+        selected.setAlpha(150);  // over the base: light enough to read the bytes
+        fill(selectionOffset_, selectionOffset_ + selectionSize_, selected);
+    }
 }
 
 void MemoryView::paintEvent(QPaintEvent*) {
