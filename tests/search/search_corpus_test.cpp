@@ -132,6 +132,11 @@ struct Corpus {
                 b[pick(b.size())] = static_cast<std::uint8_t>(pick(256));
             add("garbled" + std::to_string(k) + ".d", b);
         }
+        // The seeds of the fuzz targets: sources, and files that are none.
+        std::error_code ec;
+        for (const auto& e :
+             fs::recursive_directory_iterator(fs::path(SF_SOURCE_DIR) / "fuzz" / "seeds", ec))
+            if (e.is_regular_file()) paths.push_back(e.path());
         dir.touch("folder.d/x.d");
         paths.push_back(dir.path() / "folder.d");  // a folder named like a source
         paths.push_back(dir.path() / "missing.d");
