@@ -169,7 +169,6 @@ std::string n(std::size_t v) {
     return std::to_string(v);
 }
 
-
 std::string messageAt(const DumpMessage& msg, std::size_t index) {
     return "message " + n(index + 1) + " (offset " + n(msg.offset) + ")";
 }
@@ -303,7 +302,10 @@ void Analyser::layOut(DumpMessage& m) {
     m.dataEnd = m.size >= trailer ? std::max(m.dataBegin, m.size - trailer) : m.dataBegin;
     if (!s_.useChecksum || s_.checksumType == 0) return;
     const std::size_t length = checksumLength(static_cast<std::uint16_t>(s_.checksumType));
-    if (!m.terminated || m.size < length + 1 || m.size - 1 - length < s_.checksumStart) {
+    // The checksum lies between the data and the F7; a message too short to
+    // hold both is not checked.
+    if (!m.terminated || m.size < length + 1 + std::max<std::size_t>(m.dataBegin, 1) ||
+        m.size - 1 - length < s_.checksumStart) {
         m.checksum = ChecksumStatus::NotChecked;
         return;
     }
