@@ -54,8 +54,9 @@ const char* const kLaterCommands[] = {
 // committed. The searches of the source windows do the same (viewCreated),
 // and so does closing the main window (closeEvent).
 const char* const kDocumentCommands[] = {
-    "actionSave", "actionSaveAs", "actionSaveAndRun",  "actionClose",       "actionCloseAll",
-    "actionExit", "actionRevert", "actionCheckDriver", "actionCompareWith", "actionExportText",
+    "actionSave",        "actionSaveAs",     "actionSaveAndRun",  "actionClose",
+    "actionCloseAll",    "actionExit",       "actionRevert",      "actionCheckDriver",
+    "actionCompareWith", "actionExportText", "actionAnalyseDump",
 };
 
 bool readsDocuments(const QString& command) {
