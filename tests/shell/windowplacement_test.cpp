@@ -51,18 +51,23 @@ TEST(FitTreeColumns, ContentFirstThenCommentTakesTheRest) {
     EXPECT_EQ(w.value, 200);
     EXPECT_EQ(w.comment, 700);
 
-    // Narrow (a tiled window): Comment keeps a strip, the sum is the width.
+    // Narrow (a tiled window): Comment keeps a strip, Value gives way first.
     w = fitTreeColumns(400, 400, 600);
     EXPECT_EQ(w.parameter + w.value + w.comment, 600);
     EXPECT_GE(w.comment, 150);
-    EXPECT_GT(w.parameter, 120);  // both gave way, neither to its floor
-    EXPECT_GT(w.value, 80);
+    EXPECT_EQ(w.value, 80);
+    EXPECT_EQ(w.parameter, 370);
 
     // Too narrow even for the floors: the floors hold, the tree scrolls.
     w = fitTreeColumns(400, 400, 200);
     EXPECT_EQ(w.parameter, 120);
     EXPECT_EQ(w.value, 80);
     EXPECT_GT(w.comment, 0);
+
+    // A value longer than half the width is cut, not Comment.
+    w = fitTreeColumns(300, 5000, 1200);
+    EXPECT_EQ(w.value, 600);
+    EXPECT_EQ(w.comment, 300);
 
     // Short content is never widened.
     w = fitTreeColumns(50, 30, 300);

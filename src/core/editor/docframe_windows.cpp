@@ -56,19 +56,16 @@ std::optional<PlaceRect> usableGeometry(PlaceRect kept, PlaceSize area) {
 }
 
 TreeColumnWidths fitTreeColumns(int parameterContent, int valueContent, int available) {
-    int p = std::max(0, parameterContent), v = std::max(0, valueContent);
+    // A value longer than half the width (the character table, a long
+    // message) is cut with an ellipsis rather than push Comment away.
+    int p = std::max(0, parameterContent);
+    int v = std::min(std::max(0, valueContent), std::max(kValueFloor, available / 2));
     const int commentMin = std::min(kCommentMin, std::max(0, available) / 4);
     const int room = available - commentMin;
-    if (p + v > room) {
-        const int pFloor = std::min(p, kParameterFloor), vFloor = std::min(v, kValueFloor);
-        const int spare = std::max(0, room - pFloor - vFloor);
-        const int above = (p - pFloor) + (v - vFloor);
-        // Each keeps its floor and a share of what is left, in proportion.
-        const int pExtra =
-            above > 0 ? static_cast<int>(static_cast<long long>(p - pFloor) * spare / above) : 0;
-        p = pFloor + pExtra;
-        v = vFloor + std::min(v - vFloor, spare - pExtra);
-    }
+    // Too narrow: Value gives way first (its texts end in an ellipsis and
+    // show whole in a tooltip), then Parameter, each down to its floor.
+    if (p + v > room) v = std::max(std::min(v, kValueFloor), room - p);
+    if (p + v > room) p = std::max(std::min(p, kParameterFloor), room - v);
     return {p, v, std::max(commentMin, available - p - v)};
 }
 

@@ -37,11 +37,11 @@ PlaceRect cascadePlace(PlaceSize area, int existing, int step);
 std::optional<PlaceRect> usableGeometry(PlaceRect kept, PlaceSize area);
 
 // Widths of the columns "Parameter", "Value" and "Comment" of the settings
-// tree: the first two as wide as their content, Comment the rest up to the
-// right edge. When the window is too narrow for that, the first two give
-// way (in proportion to what they have above a floor) so that Comment keeps
-// a useful strip; below the floors the widths add up to more than
-// `available` and the tree scrolls.
+// tree: the first two as wide as their content (Value at most half the
+// width), Comment the rest up to the right edge. When the window is too
+// narrow for that, Value gives way first, then Parameter, each down to a
+// floor, so that Comment keeps a useful strip; below the floors the widths
+// add up to more than `available` and the tree scrolls.
 struct TreeColumnWidths {
     int parameter = 0, value = 0, comment = 0;
 };

@@ -40,9 +40,8 @@ constexpr int kRootSetting = 1;
 constexpr int kFirstStructureSetting = 175;
 constexpr int kLastStructureSetting = 192;
 constexpr int kFilterDelayMs = 150;
-// Room around a cell's text and icon (margins, focus frame) and between them.
-constexpr int kCellPadding = 14;
-constexpr int kIconGap = 4;
+// A little room beyond what a cell's text and icon need.
+constexpr int kCellSlack = 6;
 
 // Hands the events of a widget to a function (true: eaten).
 class EventHook : public QObject {
@@ -272,26 +271,30 @@ struct SourceView::Impl : SourceDocObserver {
 
     // ---- column widths ---------------------------------------------------
 
-    int iconRoom() const { return tree->iconSize().width() + kIconGap; }
-
-    int valueWidth(int node) const {
-        const QFontMetrics fm = tree->fontMetrics();
-        const QString text = fromDriverText(formatValue(doc->working(), model->ref(node)));
-        return fm.horizontalAdvance(text) + iconRoom() + kCellPadding;
+    // The width a cell's text and icon need, as the tree draws them.
+    int cellWidth(const QModelIndex& index) const {
+        QStyleOptionViewItem opt;
+        opt.initFrom(tree);
+        return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
     }
 
-    // What every row needs, shown or not, expanded or not.
+    int valueWidth(int node) const {
+        const QModelIndex i = model->indexOf(node, SourceTreeModel::ValueColumn);
+        return i.isValid() ? cellWidth(i) : 0;
+    }
+
+    // What every row the filter shows needs, expanded or not.
     void measureColumns() {
-        const QFontMetrics fm = tree->fontMetrics();
         const std::vector<TreeRow>& rows = model->rows();
         const int indent = tree->indentation();
-        const int marker = options.showCopyable ? iconRoom() : 0;
         int p = 0, v = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
+            const int node = static_cast<int>(i);
+            const QModelIndex label = model->indexOf(node, SourceTreeModel::ParameterColumn);
+            if (!label.isValid()) continue;
             const int depth = std::max(0, rows[i].depth) + (tree->rootIsDecorated() ? 1 : 0);
-            const int label = fm.horizontalAdvance(fromDriverText(rowLabel(rows[i].ref)));
-            p = std::max(p, depth * indent + marker + label + kCellPadding);
-            v = std::max(v, valueWidth(static_cast<int>(i)));
+            p = std::max(p, depth * indent + cellWidth(label));
+            v = std::max(v, valueWidth(node));
         }
         parameterContent = p;
         valueContent = v;
@@ -666,7 +669,9 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
         d.model->setShown(&shown);
         d.tree->expandAll();
     }
-    const bool selected = select && selectRef(*select);
+    // The row asked for, when the filter shows it (a rebuild after undo
+    // keeps what the user filtered for).
+    const bool selected = select && d.selectShown(*select);
     if (selected && expand) d.tree->expand(d.tree->currentIndex().siblingAtColumn(0));
     if (!selected) {
         const QModelIndex root = d.model->indexOf(d.model->findNode(kRootSetting, -1, -1));
