@@ -101,6 +101,7 @@ int cmdListDriver(const Args& args, Io& io);
 int cmdConvert(const Args& args, Io& io);
 int cmdHexdump(const Args& args, Io& io);
 int cmdCheck(const Args& args, Io& io);
+int cmdAnalyse(const Args& args, Io& io);
 int cmdDiff(const Args& args, Io& io);
 int cmdExport(const Args& args, Io& io);
 int cmdImport(const Args& args, Io& io);
