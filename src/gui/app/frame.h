@@ -115,6 +115,7 @@ class SFFrameWindow : public QMainWindow {
     void closed();
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -145,6 +146,7 @@ class SFFrameWindow : public QMainWindow {
     QToolBar* controlBar_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPointer<QWidget> lastEditView_;
+    QString wantedTitle_;
 };
 
 }  // namespace sf::gui
