@@ -40,6 +40,18 @@ bool typeWithoutEnter(SFFrameWindow& frame, const SettingRef& ref, const QString
     return true;
 }
 
+// Opens a menu of the menu bar and clicks one of its commands, by mouse.
+void chooseFromMenu(SFFrameWindow& frame, const char* menu, const char* command) {
+    QMenuBar* bar = frame.menuBar();
+    auto* m = bar->findChild<QMenu*>(QString::fromLatin1(menu));
+    QVERIFY(m);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    QTRY_VERIFY(m->isVisible());
+    QTest::mouseClick(
+        m, Qt::LeftButton, {},
+        m->actionGeometry(frame.commandAction(QString::fromLatin1(command))).center());
+}
+
 std::string savedValue(const QString& file, const SettingRef& ref) {
     auto r = readSourceFile(file.toStdString());
     return r ? formatValue(*r, ref) : std::string("(unreadable)");
@@ -57,6 +69,7 @@ class CommandsTest : public QObject {
   private slots:
     void saveCommitsTheOpenEditBox();
     void closeAsksAboutTheValueBeingTyped();
+    void exportReadsTheValueBeingTyped();
     void saveAsAsksBeforeReplacingAnotherFile();
     void anUnexpectedFailureKeepsTheProgramAndItsDocuments();
 };
@@ -84,18 +97,27 @@ void CommandsTest::closeAsksAboutTheValueBeingTyped() {
     const QString a = f.makeSource("a.d");
     f.frame().openFiles({a});
     QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Voices"));
-    QMenuBar* bar = f.frame().menuBar();
-    auto* file = bar->findChild<QMenu*>("menuFile");
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(file->menuAction()).center());
-    QTRY_VERIFY(file->isVisible());
     f.prompter().answers = {Answer::Yes};
-    QTest::mouseClick(file, Qt::LeftButton, {},
-                      file->actionGeometry(f.frame().commandAction("actionClose")).center());
+    chooseFromMenu(f.frame(), "menuFile", "actionClose");
     QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
     QCOMPARE(f.prompter().messages.size(), std::size_t{1});
     QCOMPARE(f.prompter().messages[0].text,
              std::string("a.d\nDo you want to save this document before closing?"));
     QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+}
+
+// A command that only reads the driver sees the value being typed too.
+void CommandsTest::exportReadsTheValueBeingTyped() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d")});
+    const QString out = f.path("a.txt");
+    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                            const QString&, const QStringList&,
+                                            int*) { return out; });
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
+    chooseFromMenu(f.frame(), "menuFile", "actionExportText");
+    QVERIFY(bytesOf(out).contains("\"Typed\""));
+    QVERIFY(f.frame().activeSourceDocument()->isModified());
 }
 
 void CommandsTest::saveAsAsksBeforeReplacingAnotherFile() {
