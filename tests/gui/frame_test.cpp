@@ -15,11 +15,11 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "app/helpviewer.h"
+#include "app/sourcedocument.h"
 #include "editor/docframe.h"
 #include "editor/document.h"
-#include "app/helpviewer.h"
 #include "editor/preferences.h"
-#include "app/sourcedocument.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
@@ -302,7 +302,8 @@ void FrameTest::editsShowInTitleAndControlBar() {
     QVERIFY(!undo->isEnabled());
     QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
-    QCOMPARE(f.frame().windowTitle(), QStringLiteral("a.d * - Sysforge"));
+    QCOMPARE(f.frame().windowTitle(), QStringLiteral("a.d[*] - Sysforge"));
+    QVERIFY(f.frame().isWindowModified());
     QVERIFY(undo->isEnabled());
     undo->trigger();  // the control bar's button undoes in the active view
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));

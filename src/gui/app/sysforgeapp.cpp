@@ -22,6 +22,7 @@
 #include "app/icons.h"
 #include "patchtools/install_editors.h"
 #include "sysex/message.h"
+#include "ui/guard.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void initSysforgeResources() {
@@ -234,7 +235,7 @@ void closeOnSignals(SFFrameWindow* frame) {
 }  // namespace
 
 int runSysforge(int argc, char** argv) {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));
