@@ -8,12 +8,11 @@
 //                                             for sections of your own
 #pragma once
 
-#include <optional>
-
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "editor/preferences.h"
 #include "editor/session.h"
