@@ -7,11 +7,13 @@
 #include <QIODevice>
 #include <QMdiArea>
 #include <QMenu>
+#include <QStyle>
 #include <algorithm>
 
 #include "editor/docframe.h"
 #include "editor/preferences.h"
 #include "editor/session.h"
+#include "editor/windowplacement.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
 
@@ -19,7 +21,9 @@ namespace sf::gui {
 
 namespace {
 
-std::filesystem::path toPath(const QString& s) {
+namespace fs = std::filesystem;
+
+fs::path toPath(const QString& s) {
     return std::filesystem::path(s.toStdString());
 }
 
@@ -49,24 +53,49 @@ QString platformFileDialog(QWidget* parent, DocumentManager::DialogMode mode,
     return path;
 }
 
-std::vector<std::uint8_t> encodeGeometry(const QMdiSubWindow& w) {
+PlaceSize areaOf(const QMdiArea& client) {
+    const QSize s = client.viewport()->size();
+    return {s.width(), s.height()};
+}
+
+QRect toRect(const PlaceRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+
+// A new window's place: cascading from the top left after the windows that
+// are already open, one title bar further each time.
+void placeNew(QMdiArea& client, QMdiSubWindow& w) {
+    int others = 0;
+    for (QMdiSubWindow* s : client.subWindowList())
+        if (s != &w && s->isVisible() && !s->isMinimized()) ++others;
+    const int step = w.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &w) + 4;
+    w.setGeometry(toRect(cascadePlace(areaOf(client), others, step)));
+}
+
+std::vector<std::uint8_t> encodeGeometry(const DocumentWindow& w) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    const QRect r = w.isMaximized() || w.isMinimized() ? w.normalGeometry() : w.geometry();
-    out << qint32(1) << r << qint32(w.isMaximized() ? 1 : 0);
+    out << qint32(1) << w.normalRect() << qint32(w.isMaximized() ? 1 : 0);
     return {bytes.begin(), bytes.end()};
 }
 
-void applyGeometry(QMdiSubWindow& w, const std::vector<std::uint8_t>& g) {
+// A remembered place, brought inside the client; without a usable rectangle
+// (a window that was only ever maximised) the default place. The maximised
+// state is kept either way.
+void applyGeometry(QMdiArea& client, QMdiSubWindow& w, const std::vector<std::uint8_t>& g) {
     QByteArray bytes(reinterpret_cast<const char*>(g.data()), static_cast<qsizetype>(g.size()));
     QDataStream in(bytes);
     qint32 version = 0, maximized = 0;
     QRect r;
     in >> version >> r >> maximized;
-    if (in.status() != QDataStream::Ok || version != 1 || !r.isValid()) return;
-    if (r.width() < 80 || r.height() < 60 || r.width() > 20000 || r.height() > 20000) return;
-    w.setGeometry(r);
-    if (maximized) w.showMaximized();
+    const bool read = in.status() == QDataStream::Ok && version == 1;
+    const auto usable =
+        read ? usableGeometry({r.x(), r.y(), r.width(), r.height()}, areaOf(client)) : std::nullopt;
+    if (usable)
+        w.setGeometry(toRect(*usable));
+    else
+        placeNew(client, w);
+    if (read && maximized) w.showMaximized();
 }
 
 }  // namespace
@@ -82,14 +111,25 @@ DocumentWindow::DocumentWindow(DocumentManager& manager, std::unique_ptr<Documen
     : manager_(manager), doc_(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("DocumentWindow"));
-    // The window's own system menu offers Ctrl+W for its "Close" too; two
-    // owners of one key make the key do nothing. The frame's "&Close" keeps it.
-    if (QMenu* system = systemMenu())
-        for (QAction* a : system->actions()) {
-            QList<QKeySequence> keys = a->shortcuts();
-            if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_W)) > 0) a->setShortcuts(keys);
-        }
+    // The window menu's own keys (Ctrl+W for its "Close") would make the
+    // frame's commands ambiguous: the frame's menu owns every key.
+    if (QMenu* menu = systemMenu())
+        for (QAction* a : menu->actions()) a->setShortcuts({});
     attach();
+}
+
+void DocumentWindow::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    keepNormalRect();
+}
+
+void DocumentWindow::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    keepNormalRect();
+}
+
+void DocumentWindow::keepNormalRect() {
+    if (!isMaximized() && !isMinimized()) normal_ = geometry();
 }
 
 DocumentWindow::~DocumentWindow() {
@@ -167,13 +207,10 @@ Document* DocumentManager::show(std::unique_ptr<Document> doc) {
     client_.addSubWindow(w);
     const auto* kept =
         layout_ && d->hasFile() ? layout_->documentGeometry(toPath(d->filePath())) : nullptr;
-    if (kept) {
-        applyGeometry(*w, *kept);
-    } else {
-        const QSize area = client_.viewport()->size();
-        w->resize(std::max(320, std::min(1000, area.width() * 9 / 10)),
-                  std::max(240, std::min(720, area.height() * 9 / 10)));
-    }
+    if (kept)
+        applyGeometry(client_, *w, *kept);
+    else
+        placeNew(client_, *w);
     connect(w, &QObject::destroyed, this, &DocumentManager::documentsChanged, Qt::QueuedConnection);
     w->show();
     client_.setActiveSubWindow(w);
@@ -259,30 +296,46 @@ bool DocumentManager::saveAs(Document* doc) {
         if (!t.defaultExtension().isEmpty()) name += QLatin1Char('.') + t.defaultExtension();
         folder = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
     }
-    QString path = fileDialog_(client_.window(), DialogMode::Save, QString(), folder,
-                               t.saveFilters(), &filter);
-    if (path.isEmpty()) return false;
-    rememberFolder(t, path, filter, false);
-    return saveAs(doc, path);
+    for (;;) {
+        const QString path = fileDialog_(client_.window(), DialogMode::Save, QString(), folder,
+                                         t.saveFilters(), &filter);
+        if (path.isEmpty()) return false;
+        rememberFolder(t, path, filter, false);
+        const QString target = finalName(*doc, path);
+        if (openElsewhere(*doc, target)) return false;
+        if (mayReplaceFile(toPath(target), doc->hasFile() ? toPath(doc->filePath()) : fs::path(),
+                           prompter()))
+            return saveAs(doc, path);
+        folder = target;  // No: the dialog again, at the name refused
+    }
 }
 
-bool DocumentManager::saveAs(Document* doc, const QString& typed) {
-    if (!doc || typed.isEmpty()) return false;
-    const QString path =
-        QFileInfo(
-            doc->fileNameFor(fromUtf8(
-                withDefaultExtension(toPath(typed), doc->type().defaultExtension().toStdString())
-                    .string())))
-            .absoluteFilePath();
+QString DocumentManager::finalName(const Document& doc, const QString& typed) const {
+    return QFileInfo(
+               doc.fileNameFor(fromUtf8(
+                   withDefaultExtension(toPath(typed), doc.type().defaultExtension().toStdString())
+                       .string())))
+        .absoluteFilePath();
+}
+
+bool DocumentManager::openElsewhere(const Document& doc, const QString& path) const {
     for (Document* other : documents()) {
-        if (other != doc && other->hasFile() && sameFile(toPath(other->filePath()), toPath(path))) {
+        if (other != &doc && other->hasFile() &&
+            sameFile(toPath(other->filePath()), toPath(path))) {
             // Two windows on one file would overwrite each other's saves.
             prompter().message(
                 "This file is already open in another window.\n" + path.toStdString(),
                 MessageIcon::Stop);
-            return false;
+            return true;
         }
     }
+    return false;
+}
+
+bool DocumentManager::saveAs(Document* doc, const QString& typed) {
+    if (!doc || typed.isEmpty()) return false;
+    const QString path = finalName(*doc, typed);
+    if (openElsewhere(*doc, path)) return false;
     const bool ok = doc->save(path);
     if (ok) doc->setFilePath(path);
     if (DocumentWindow* w = windowOf(doc)) w->updateTitle();
@@ -304,6 +357,8 @@ bool DocumentManager::revert(Document* doc) {
 
 bool DocumentManager::mayCloseWindow(DocumentWindow& w) {
     if (!w.document()) return true;
+    // The window's own close button reaches here without a frame command.
+    w.document()->commitPendingEdit();
     Closable c(*this, *w.document());
     return mayClose(c, prompter());
 }

@@ -18,19 +18,21 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editor/document.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
-#include "editor/preferences.h"
 #include "app/preferencesdialog.h"
-#include "editor/session.h"
 #include "app/sourcedocument.h"
 #include "app/sysforgeapp.h"
 #include "driver/install.h"
+#include "editor/document.h"
+#include "editor/preferences.h"
+#include "editor/session.h"
+#include "editor/windowplacement.h"
 #include "source/sourceview.h"
 #include "sysex/message.h"
 #include "ui/help.h"
 #include "ui/qtprompter.h"
+#include "ui/text.h"
 
 #ifndef SF_VERSION
 #define SF_VERSION "0"
@@ -49,6 +51,20 @@ const char* const kLaterCommands[] = {
     "actionCheckDriver",         "actionCompareWith",     "actionExportText",
     "actionImportText",          "actionAnalyseDump",
 };
+
+// The commands that read or save documents: before them an open edit box is
+// committed. The searches of the source windows do the same (viewCreated),
+// and so does closing the main window (closeEvent).
+const char* const kDocumentCommands[] = {
+    "actionSave",        "actionSaveAs",     "actionSaveAndRun",  "actionClose",
+    "actionCloseAll",    "actionExit",       "actionRevert",      "actionCheckDriver",
+    "actionCompareWith", "actionExportText", "actionAnalyseDump",
+};
+
+bool readsDocuments(const QString& command) {
+    return std::any_of(std::begin(kDocumentCommands), std::end(kDocumentCommands),
+                       [&](const char* c) { return command == QLatin1String(c); });
+}
 }  // namespace
 
 // --- SysforgeMDIClient ---
@@ -175,6 +191,9 @@ QAction* SFFrameWindow::addCommand(QMenu* menu, const QString& objectName, const
     if (menu) menu->addAction(a);
     addAction(a);  // shortcuts work while the menu bar is hidden too
     commands_.insert(objectName, a);
+    // Connected before the command itself, so it runs first.
+    if (readsDocuments(objectName))
+        connect(a, &QAction::triggered, this, &SFFrameWindow::commitPendingEdits);
     return a;
 }
 
@@ -364,12 +383,17 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
                 Qt::UniqueConnection);
     auto* sv = qobject_cast<SourceView*>(view);
     if (!sv) return;
+    // Connected before the searches are (installFrameExtensions comes after
+    // the frame), so the search reads the committed value.
+    connect(sv, &SourceView::searchRequested, this, &SFFrameWindow::commitPendingEdits);
     connect(sv, &SourceView::helpTextChanged, this, [this](const QString& text) {
         statusText_->setText(text.isEmpty()
                                  ? tr("Ready")
                                  : QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         showContextHelp(text, false);
     });
+    connect(sv, &SourceView::contextHelpRequested, this,
+            [this](const QString& text) { showContextHelp(text, true); });
     connect(sv, &SourceView::optionsChanged, this, [this](const ViewOptions& o) {
         prefs_.showGrid = o.grid;
         prefs_.showCopyable = o.showCopyable;
@@ -398,9 +422,9 @@ void SFFrameWindow::updateCommands() {
     Document* doc = docs_->activeDocument();
     SourceView* v = activeSourceView();
     // The task bar names the document being worked on.
-    QMdiSubWindow* current = client_->currentSubWindow();
-    setWindowTitle(doc && current ? current->windowTitle() + QStringLiteral(" - Sysforge")
-                                  : QStringLiteral("Sysforge"));
+    wantedTitle_ = fromUtf8(frameTitle(doc ? doc->displayName().toStdString() : std::string()));
+    setWindowTitle(wantedTitle_);
+    setWindowModified(doc && doc->isModified());
     commandAction("actionRevert")->setEnabled(doc && doc->hasFile());
     commandAction("actionClose")->setEnabled(doc);
     commandAction("actionSave")->setEnabled(doc);
@@ -589,7 +613,21 @@ void SFFrameWindow::raiseToFront() {
     activateWindow();
 }
 
+void SFFrameWindow::commitPendingEdits() {
+    for (Document* d : docs_->documents()) d->commitPendingEdit();
+}
+
+void SFFrameWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // A maximised document window writes its own name into the frame's
+    // title ("Sysforge - [name]"); the frame keeps the one it chose.
+    if (event->type() == QEvent::WindowTitleChange && !wantedTitle_.isEmpty() &&
+        windowTitle() != wantedTitle_)
+        setWindowTitle(wantedTitle_);
+}
+
 void SFFrameWindow::closeEvent(QCloseEvent* event) {
+    commitPendingEdits();
     if (!docs_->closeAll()) {
         event->ignore();
         return;

@@ -93,6 +93,10 @@ class SFFrameWindow : public QMainWindow {
     // Every source view writes its numbers again (the hexadecimal prefix changed).
     void refreshAllValues();
 
+    // Every command that reads or saves documents calls this first: an edit
+    // box still open in any source window is committed as its Enter would.
+    void commitPendingEdits();
+
     // Commands (also reachable through their actions).
     void runPreferences();
     void saveAndRun();
@@ -111,6 +115,7 @@ class SFFrameWindow : public QMainWindow {
     void closed();
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -141,6 +146,7 @@ class SFFrameWindow : public QMainWindow {
     QToolBar* controlBar_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPointer<QWidget> lastEditView_;
+    QString wantedTitle_;
 };
 
 }  // namespace sf::gui
