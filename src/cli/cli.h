@@ -20,7 +20,7 @@ inline constexpr int kExitUsage = 2;
 
 // A mistake in the command line: exit status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -28,7 +28,7 @@ public:
 // the core has already told the user through the prompter) goes to standard
 // error.
 class Failure : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -36,13 +36,14 @@ public:
 // printed too and answered Yes: a batch run has nobody to ask, and the core
 // only asks where going on is the safe default.
 class StreamPrompter : public Prompter {
-public:
+  public:
     explicit StreamPrompter(std::ostream& err) : err_(err) {}
+    using Prompter::ask;
     void message(std::string_view text, MessageIcon icon) override;
     Answer ask(std::string_view text, Buttons buttons) override;
     int messageCount() const { return count_; }
 
-private:
+  private:
     std::ostream& err_;
     int count_ = 0;
 };

@@ -234,6 +234,9 @@ void closeOnSignals(SFFrameWindow* frame) {
 }  // namespace
 
 int runSysforge(int argc, char** argv) {
+    // A peer that goes away (a stopped JACK server, a closed socket) fails
+    // the write; it never ends the program and its unsaved documents.
+    ::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
