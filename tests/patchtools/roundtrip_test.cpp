@@ -2,13 +2,12 @@
 // reaches the compiled driver.
 #include <gtest/gtest.h>
 
-#include "editor/document.h"
 #include "compiler/compiler_support.h"
+#include "editor/document.h"
 #include "patchtools/converter.h"
 #include "patchtools/macroeditor.h"
 #include "patchtools/patchinfo.h"
 #include "patchtools/templates.h"
-#include "source/blockswap.h"
 #include "source/valuetext.h"
 #include "support/temp_dir.h"
 
@@ -71,8 +70,10 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     storeMacroEdit(*r, 0, &d);
     EXPECT_TRUE(r->block(0, rec::kSlotMacros));
     EXPECT_FALSE(r->block(0, rec::kSlotTemplates));  // no template: no block
-    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), kFilledGroupText);
-    EXPECT_EQ(formatValue(*r, makeRef(306, 1)), "");
+    // A group shows no value; the tree's tool tip tells it is filled.
+    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 0)), "This module holds a macro list.");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 1)), "");
     EXPECT_EQ(formatValue(*r, makeRef(307, 0)), "");
 
     MacroEditor again{MacroData::fromModule(*r, 0)};
@@ -80,7 +81,7 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     d = again.takeData();
     storeMacroEdit(*r, 0, &d);
     EXPECT_FALSE(r->block(0, rec::kSlotMacros));
-    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 0)), "");
 
     // Cancel changes nothing but still drops a template block holding none.
     r->block(0, rec::kSlotTemplates) = Block(28, 0);
@@ -90,7 +91,9 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     ConverterEditor c(*r, 0);
     c.insert(std::nullopt);
     c.apply(*r, 0);
-    EXPECT_EQ(formatValue(*r, makeRef(304, 0)), kFilledGroupText);
+    EXPECT_EQ(formatValue(*r, makeRef(304, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(304, 0)),
+              "This module holds a patch format converter program.");
 }
 
 TEST(PatchToolsRoundTrip, SaveReloadUndoRedoAndCompile) {
@@ -116,15 +119,17 @@ TEST(PatchToolsRoundTrip, SaveReloadUndoRedoAndCompile) {
     ASSERT_TRUE(doc.redo());
     EXPECT_TRUE(sameRecord(back.working(), doc.working()));
 
-    // The driver carries the blocks, exchanged into big-endian order.
+    // The driver carries the blocks in big-endian order.
     const test::Bytes img = test::compileOk(back.working());
     ASSERT_FALSE(img.empty());
-    Block macros = *back.working().block(0, rec::kSlotMacros);
-    swapMacroList(macros, SwapDirection::ToBigEndian);
-    EXPECT_EQ(test::blockAt(img, test::mod(0) + drv::kMMacrosRef), macros);
-    Block opsBe = ops;
-    swapConverterOps(opsBe, SwapDirection::ToBigEndian);
-    EXPECT_EQ(test::blockAt(img, test::mod(0) + drv::kMOperationsRef), opsBe);
+    const test::Bytes macros = test::blockAt(img, test::mod(0) + drv::kMMacrosRef);
+    EXPECT_EQ(macros.size(), back.working().block(0, rec::kSlotMacros)->size());
+    EXPECT_EQ(getBE16(macros, 0), 3);
+    // The second operation is a loop end, whose numbers the driver keeps as
+    // they lie.
+    EXPECT_EQ(
+        getLE16(test::blockAt(img, test::mod(0) + drv::kMOperationsRef), 10 + converter_op::kArg1),
+        40000);
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMOperationCount), 2);
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMFinalSize), 64);
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMTemplateCount), 2);
