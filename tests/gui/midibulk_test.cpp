@@ -6,6 +6,7 @@
 
 #include "framework/prompter.h"
 #include "sysex/midibulkdialog.h"
+#include "sysex/midisettingsdialog.h"
 #include "ui/qtprompter.h"
 
 using namespace sf;
