@@ -623,7 +623,7 @@ void Analyser::addPatch(const Stream& st, std::size_t begin, std::size_t size) {
 
 // A byte the host shows as a character of a name.
 bool isNameCharacter(std::uint8_t b) {
-    return b >= 0x20 && b != 0x7F && (b < 0x80 || cp1252CodePoint(b) != 0);
+    return b >= 0x20 && b != 0x7F && (b < 0x80 || !cp1252Undefined(b));
 }
 
 void Analyser::readName(const Stream& st, std::size_t begin, std::size_t size, DumpPatch& p) {

@@ -22,6 +22,7 @@
 #include "app/icons.h"
 #include "patchtools/install_editors.h"
 #include "sysex/message.h"
+#include "ui/guard.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void initSysforgeResources() {
@@ -237,7 +238,7 @@ int runSysforge(int argc, char** argv) {
     // A peer that goes away (a stopped JACK server, a closed socket) fails
     // the write; it never ends the program and its unsaved documents.
     ::signal(SIGPIPE, SIG_IGN);
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));
