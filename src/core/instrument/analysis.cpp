@@ -168,6 +168,10 @@ std::string hexBytes(ConstByteSpan bytes) {
 std::string n(std::size_t v) {
     return std::to_string(v);
 }
+// "1 patch", "2 patches".
+std::string counted(std::size_t v, const char* one, const char* more) {
+    return n(v) + ' ' + (v == 1 ? one : more);
+}
 
 std::string messageAt(const DumpMessage& msg, std::size_t index) {
     return "message " + n(index + 1) + " (offset " + n(msg.offset) + ")";
@@ -323,8 +327,9 @@ void Analyser::reportMessages() {
     if (!a_.outside.empty()) {
         std::size_t total = 0;
         for (const auto& o : a_.outside) total += o.size;
-        finding(0, n(total) + " bytes in " + n(a_.outside.size()) +
-                       (a_.outside.size() == 1 ? " place lie" : " places lie") +
+        finding(0, counted(total, "byte", "bytes") + " in " +
+                       counted(a_.outside.size(), "place", "places") +
+                       (total == 1 ? " lies" : " lie") +
                        " outside SysEx messages, the first at offset " + n(a_.outside[0].offset));
     }
     std::size_t unmatched = 0, cut = 0, shortData = 0;
@@ -762,9 +767,9 @@ void Analyser::cutXFromY(const std::vector<std::vector<int>>& groups) {
         size = static_cast<std::size_t>(s_.patchSize);
         const std::size_t whole = data / size;
         if (x != static_cast<int>(whole))
-            finding(kIdTotalPatches, "The dump holds " + n(whole) + " patches of " + n(size) +
-                                         " bytes; Total number of patches says " +
-                                         std::to_string(x));
+            finding(kIdTotalPatches,
+                    "The dump holds " + counted(whole, "patch", "patches") + " of " + n(size) +
+                        " bytes; Total number of patches says " + std::to_string(x));
         count = x > 0 ? std::min(whole, static_cast<std::size_t>(x)) : whole;
     } else if (x <= 0) {
         finding(kIdTotalPatches,
@@ -891,8 +896,8 @@ void Analyser::numberPatches() {
     }
     if (a_.patches.size() > room)
         finding(kIdPatchesPerSubBank,
-                "The dump holds " + n(a_.patches.size()) +
-                    " patches; its sub-banks have places for " + n(room) +
+                "The dump holds " + counted(a_.patches.size(), "patch", "patches") +
+                    "; its sub-banks have places for " + n(room) +
                     ": check Number of sub-banks and Number of patches per sub-bank");
 }
 
