@@ -203,8 +203,10 @@ class Analyser {
     void finding(int id, std::string text, int index2 = -1) {
         SettingRef ref;
         if (id != 0) ref = isModuleSetting(id) ? makeRef(id, a_.module, index2) : makeRef(id);
-        a_.findings.push_back({ref, std::move(text), false});
+        a_.findings.push_back({ref, std::move(text), false, {}});
     }
+    // The place of the finding just made.
+    void at(std::size_t offset, std::size_t size) { a_.findings.back().bytes = {offset, size}; }
     void notAnalysed(int id, std::string text) {
         finding(id, std::move(text));
         a_.findings.back().notAnalysed = true;
@@ -331,6 +333,7 @@ void Analyser::reportMessages() {
                        counted(a_.outside.size(), "place", "places") +
                        (total == 1 ? " lies" : " lie") +
                        " outside SysEx messages, the first at offset " + n(a_.outside[0].offset));
+        at(a_.outside[0].offset, a_.outside[0].size);
     }
     std::size_t unmatched = 0, cut = 0, shortData = 0;
     std::optional<std::size_t> firstUnmatched, firstCut, firstShort;
@@ -352,6 +355,7 @@ void Analyser::reportMessages() {
         finding(0, n(cut) + (cut == 1 ? " message ends" : " messages end") +
                        " without F7 (cut short): the first is " + messageAt(m, *firstCut) + ", " +
                        n(m.size) + " bytes");
+        at(m.offset, m.size);
     }
     if (firstUnmatched) {
         const DumpMessage& m = a_.messages[*firstUnmatched];
@@ -364,6 +368,7 @@ void Analyser::reportMessages() {
         else
             text += " ends after " + n(m.size) + " bytes";
         finding(kIdHeader1, text);
+        at(m.offset, m.size);
     }
     if (firstShort) {
         const DumpMessage& m = a_.messages[*firstShort];
@@ -460,6 +465,7 @@ void Analyser::reportChecksums() {
         finding(0, n(failed) + " of " + n(checked) +
                        (checked == 1 ? " checksum fails: " : " checksums fail: ") + detail +
                        " (the dump may be damaged)");
+        at(m.offset + m.checksumOffset, m.found.size);
     }
 }
 
