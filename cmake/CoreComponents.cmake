@@ -39,6 +39,11 @@ if(RTMIDI_FOUND)
   target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
   target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
 endif()
+# Talking to the instrument: messages resolved into bytes, the receive process.
+sf_component(instrument SOURCES instrument/*.cpp DEPS msgrecord capture)
+if(TARGET test_instrument)
+  target_link_libraries(test_instrument PRIVATE sf_valuetext)
+endif()
 # Driver checker, driver comparison and the text form of a source (they
 # compile and save, so they sit above the driver layer).
 sf_component(settingbytes SOURCES tools/settingbytes*.cpp DEPS schema)
