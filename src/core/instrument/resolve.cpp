@@ -46,8 +46,10 @@ constexpr std::uint8_t Flush = 0xF8, Len = 0xF9, Adr = 0xFA, X2 = 0xFB, X1 = 0xF
                        Joker = 0xFE;
 }  // namespace code
 
+}  // namespace
+
 // TEMPORARY until the shared checksum code lands.
-Bytes checksumBytes(int type, unsigned init, ConstByteSpan range) {
+Bytes checksumOf(int type, unsigned init, ConstByteSpan range) {
     unsigned sum = init;
     for (std::uint8_t b : range) sum += b;
     switch (type) {
@@ -67,6 +69,8 @@ Bytes checksumBytes(int type, unsigned init, ConstByteSpan range) {
             return {};
     }
 }
+
+namespace {
 
 constexpr int kWaitMs[] = {10, 50, 100, 500, 1000, 5000, 10000, 20000};
 
@@ -238,7 +242,7 @@ class Resolver {
         const std::size_t to = all_.size();
         const ConstByteSpan range =
             from < to ? ConstByteSpan(all_).subspan(from, to - from) : ConstByteSpan();
-        for (std::uint8_t x : checksumBytes(s_.checksumType, s_.checksumInit, range)) emit(x);
+        for (std::uint8_t x : checksumOf(s_.checksumType, s_.checksumInit, range)) emit(x);
     }
 
     void emit(std::uint8_t b) {

@@ -106,6 +106,10 @@ std::optional<Bytes> valueBytes(long long value, int mode);
 // when it needs them; nothing above 28 bits.
 std::optional<Bytes> rolandBytes(std::uint64_t value);
 
+// The checksum bytes of "Checksum type" `type` (its list value) with the
+// initial value `init` over `range`; none for type 0.
+Bytes checksumOf(int type, unsigned init, ConstByteSpan range);
+
 // "F0 41 10 F7": upper-case hexadecimal pairs separated by blanks.
 std::string hexBytes(std::span<const std::uint8_t> bytes);
 
