@@ -55,6 +55,10 @@ sf_build() {
   local launcher=()
   if command -v ccache >/dev/null 2>&1; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Paths inside the checkout are hashed relative to it, so that another
+    # clone of the same tree finds its objects in the cache.
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$SF_ROOT}"
+    export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
   fi
   cmake -S "$SF_ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@"
   cmake --build "$dir" -j"$SF_JOBS"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli.h"
+#include "usage.h"
 
 namespace sf::cli {
 
@@ -80,7 +81,8 @@ SettingRef parseRef(std::string_view text) {
     int n = 0;
     while (true) {
         const auto colon = text.find(':', start);
-        const auto piece = text.substr(start, colon == std::string_view::npos ? text.npos : colon - start);
+        const auto piece =
+            text.substr(start, colon == std::string_view::npos ? text.npos : colon - start);
         if (n == 3)
             throw UsageError("malformed REF \"" + std::string(text) +
                              "\" (expected ID[:INDEX1[:INDEX2]])");
@@ -97,9 +99,13 @@ SettingRef parseRef(std::string_view text) {
     return makeRef(parts[0], parts[1], parts[2]);
 }
 
-void expectArgs(const Args& positional, std::size_t min, std::size_t max, std::string_view usage) {
-    if (positional.size() < min || positional.size() > max)
-        throw UsageError("usage: sysforge-cli " + std::string(usage));
+void expectArgs(const Args& positional, std::size_t min, std::size_t max,
+                std::string_view command) {
+    if (positional.size() >= min && positional.size() <= max) return;
+    const Command* c = findCommand(command);
+    throw UsageError(c ? "usage: sysforge-cli " + std::string(c->name) + ' ' +
+                             std::string(c->arguments)
+                       : "usage: sysforge-cli " + std::string(command));
 }
 
 }  // namespace sf::cli

@@ -20,7 +20,7 @@ inline constexpr int kExitUsage = 2;
 
 // A mistake in the command line: exit status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -28,7 +28,7 @@ public:
 // the core has already told the user through the prompter) goes to standard
 // error.
 class Failure : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -36,13 +36,13 @@ public:
 // printed too and answered Yes: a batch run has nobody to ask, and the core
 // only asks where going on is the safe default.
 class StreamPrompter : public Prompter {
-public:
+  public:
     explicit StreamPrompter(std::ostream& err) : err_(err) {}
     void message(std::string_view text, MessageIcon icon) override;
     Answer ask(std::string_view text, Buttons buttons) override;
     int messageCount() const { return count_; }
 
-private:
+  private:
     std::ostream& err_;
     int count_ = 0;
 };
@@ -58,7 +58,7 @@ using Args = std::vector<std::string>;
 // Entry point: argv without the program name. Never throws.
 int run(const Args& args, std::ostream& out, std::ostream& err);
 
-// Usage text listing the commands.
+// The global --help: usage, options, the commands, REF, texts, saves.
 std::string usageText();
 
 // --- argument helpers (args.cpp) ---------------------------------------
@@ -83,8 +83,9 @@ long long parseInteger(std::string_view text, long long min, long long max, std:
 // value of the setting.
 SettingRef parseRef(std::string_view text);
 
-// Positional argument count check; throws UsageError.
-void expectArgs(const Args& positional, std::size_t min, std::size_t max, std::string_view usage);
+// Positional argument count check; throws UsageError with the usage of
+// `command` (the name of a command of the table).
+void expectArgs(const Args& positional, std::size_t min, std::size_t max, std::string_view command);
 
 // --- commands --------------------------------------------------------------
 int cmdNew(const Args& args, Io& io);

@@ -10,21 +10,24 @@ namespace sf::cli {
 int cmdConvert(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {"size", "decimal-groups"});
-    expectArgs(o.positional, 2, 2, "convert [--size=8|16|32] [--decimal-groups] FIELD TEXT");
+    expectArgs(o.positional, 2, 2, "convert");
 
     ConverterState state;  // value 0, size 32, hexadecimal groups
     for (const auto& [name, value] : o.values) {
         if (name == "size") {
             const long long size = parseInteger(value, 8, 32, "--size");
-            if (size != 8 && size != 16 && size != 32) throw UsageError("--size must be 8, 16 or 32");
+            if (size != 8 && size != 16 && size != 32)
+                throw UsageError("--size must be 8, 16 or 32");
             state.size = static_cast<int>(size);
         } else {
             throw UsageError("--" + name + " takes no value");
         }
     }
     for (const auto& flag : o.flags) {
-        if (flag == "decimal-groups") state.groupForm = 1;
-        else throw UsageError("--" + flag + " needs a value");
+        if (flag == "decimal-groups")
+            state.groupForm = 1;
+        else
+            throw UsageError("--" + flag + " needs a value");
     }
 
     ConverterField field{};

@@ -8,7 +8,7 @@ namespace sf::cli {
 int cmdHexdump(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 1, 1, "hexdump FILE");
+    expectArgs(o.positional, 1, 1, "hexdump");
     const auto bytes = readWholeFile(o.positional[0]);
     for (const auto& line : hexDumpLines(bytes)) io.out << line << '\n';
     return kExitOk;

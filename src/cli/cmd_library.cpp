@@ -26,7 +26,7 @@ SearchMode searchMode(const std::string& word) {
 int cmdSearch(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 4, 4, "search ROOT FILE REF same|different|non-empty");
+    expectArgs(o.positional, 4, 4, "search");
     const SettingRef ref = parseRef(o.positional[2]);
     const SearchMode mode = searchMode(o.positional[3]);
     if (!searchEnabled(mode, ref.item))
@@ -49,8 +49,9 @@ int cmdSearch(const Args& args, Io& io) {
 int cmdRomNames(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 3, 4, "rom-names FILE MODULE SUBBANK [TEXTFILE]");
-    const int module = static_cast<int>(parseInteger(o.positional[1], 0, rec::kModules - 1, "MODULE"));
+    expectArgs(o.positional, 3, 4, "rom-names");
+    const int module =
+        static_cast<int>(parseInteger(o.positional[1], 0, rec::kModules - 1, "MODULE"));
     const int subBank =
         static_cast<int>(parseInteger(o.positional[2], 0, rec::kSubBanks - 1, "SUBBANK"));
 
@@ -88,9 +89,7 @@ int cmdListDriver(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {"name", "name-length", "columns", "rows", "bank"});
     if (!o.flags.empty()) throw UsageError("--" + o.flags.front() + " needs a value");
-    expectArgs(o.positional, 1, 1,
-               "list-driver --name=NAME --name-length=N --columns=N --rows=N "
-               "[--bank=ROW:NAME:SELECT:FIRST]... OUT");
+    expectArgs(o.positional, 1, 1, "list-driver");
 
     ListDriverValues v;
     for (const auto& [name, value] : o.values) {
@@ -120,9 +119,8 @@ int cmdListDriver(const Args& args, Io& io) {
 
     const auto record = generateListDriver(v);
     if (!record) {
-        throw Failure(v.driverName.empty()
-                          ? "Nothing created: the driver name is empty."
-                          : "Nothing created: the bank name of row 0 is empty.");
+        throw Failure(v.driverName.empty() ? "Nothing created: the driver name is empty."
+                                           : "Nothing created: the bank name of row 0 is empty.");
     }
     saveSource(o.positional[0], *record, io);
     return kExitOk;

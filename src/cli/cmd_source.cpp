@@ -29,7 +29,8 @@ void requireTypedEntry(const SettingItem& item) {
     if (item.kind == Kind::Group || item.kind == Kind::DialogItem || item.editor == Editor::None ||
         item.has(setting_flag::ReadOnly))
         throw UsageError("setting " + id + " cannot be typed into");
-    if (item.editor == Editor::YesNo || item.editor == Editor::Choice || item.editor == Editor::Flag)
+    if (item.editor == Editor::YesNo || item.editor == Editor::Choice ||
+        item.editor == Editor::Flag)
         throw UsageError("setting " + id + " is chosen from a list: use 'choose'");
 }
 
@@ -38,7 +39,7 @@ void requireTypedEntry(const SettingItem& item) {
 int cmdNew(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 1, 1, "new FILE");
+    expectArgs(o.positional, 1, 1, "new");
     const auto record = newSource();
     saveSource(o.positional[0], *record, io);
     return kExitOk;
@@ -47,7 +48,7 @@ int cmdNew(const Args& args, Io& io) {
 int cmdGet(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 2, 2, "get FILE REF");
+    expectArgs(o.positional, 2, 2, "get");
     const SettingRef ref = parseRef(o.positional[1]);
     const auto record = loadSource(o.positional[0], io);
     requireTreeRow(*record, ref, o.positional[1]);
@@ -58,7 +59,7 @@ int cmdGet(const Args& args, Io& io) {
 int cmdSet(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 3, 3, "set FILE REF TEXT");
+    expectArgs(o.positional, 3, 3, "set");
     const SettingRef ref = parseRef(o.positional[1]);
     requireTypedEntry(*ref.item);
     auto record = loadSource(o.positional[0], io);
@@ -73,7 +74,7 @@ int cmdSet(const Args& args, Io& io) {
 int cmdChoose(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 3, 3, "choose FILE REF ENTRY");
+    expectArgs(o.positional, 3, 3, "choose");
     const SettingRef ref = parseRef(o.positional[1]);
     const ChoiceEntry* list = choiceList(*ref.item);
     if (!list) throw UsageError("setting " + std::to_string(ref.id) + " has no choice list");
@@ -101,7 +102,7 @@ int cmdChoose(const Args& args, Io& io) {
 int cmdTree(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 1, 1, "tree FILE");
+    expectArgs(o.positional, 1, 1, "tree");
     const auto record = loadSource(o.positional[0], io);
     std::string text;
     for (const TreeRow& row : buildTreeRows(*record)) {
@@ -120,10 +121,10 @@ int cmdTree(const Args& args, Io& io) {
 int cmdCompile(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 1, 2, "compile FILE [OUT]");
-    std::filesystem::path out = o.positional.size() == 2
-                                    ? std::filesystem::path(o.positional[1])
-                                    : std::filesystem::path(o.positional[0]).replace_extension("dev");
+    expectArgs(o.positional, 1, 2, "compile");
+    std::filesystem::path out =
+        o.positional.size() == 2 ? std::filesystem::path(o.positional[1])
+                                 : std::filesystem::path(o.positional[0]).replace_extension("dev");
     const auto record = loadSource(o.positional[0], io);
     // The source was just read, so it exists: a driver written over it would
     // destroy it.

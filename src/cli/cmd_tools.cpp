@@ -2,10 +2,6 @@
 #include <map>
 #include <string>
 
-#include "tools/drivercheck.h"
-#include "tools/driverdiff.h"
-#include "tools/settingbytes.h"
-#include "tools/textform.h"
 #include "cli.h"
 #include "driver/library.h"
 #include "framework/cp1252.h"
@@ -13,6 +9,10 @@
 #include "framework/fileio.h"
 #include "source/sourcefile.h"
 #include "source_io.h"
+#include "tools/drivercheck.h"
+#include "tools/driverdiff.h"
+#include "tools/settingbytes.h"
+#include "tools/textform.h"
 
 namespace sf::cli {
 
@@ -34,7 +34,7 @@ int cmdCheck(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {"root"});
     if (!o.flags.empty()) throw UsageError("--" + o.flags.front() + " needs a value");
-    expectArgs(o.positional, 1, static_cast<std::size_t>(-1), "check [--root=DIR] FILE...");
+    expectArgs(o.positional, 1, static_cast<std::size_t>(-1), "check");
 
     std::vector<std::filesystem::path> files(o.positional.begin(), o.positional.end());
     std::vector<std::filesystem::path> library;
@@ -65,7 +65,7 @@ int cmdCheck(const Args& args, Io& io) {
 int cmdDiff(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 2, 2, "diff A.d B.d");
+    expectArgs(o.positional, 2, 2, "diff");
     const auto a = loadSource(o.positional[0], io);
     const auto b = loadSource(o.positional[1], io);
     const auto rows = diffSources(*a, *b);
@@ -80,7 +80,7 @@ int cmdDiff(const Args& args, Io& io) {
 int cmdExport(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 1, 2, "export FILE.d [OUT.txt]");
+    expectArgs(o.positional, 1, 2, "export");
     const auto record = loadSource(o.positional[0], io);
     std::string why;
     const auto text = exportSourceText(*record, &why);
@@ -98,7 +98,7 @@ int cmdExport(const Args& args, Io& io) {
 int cmdImport(const Args& args, Io& io) {
     const Options o = splitOptions(args);
     checkOptions(o, {});
-    expectArgs(o.positional, 2, 2, "import TEXT OUT.d");
+    expectArgs(o.positional, 2, 2, "import");
     const auto bytes = readWholeFile(o.positional[0]);
     std::unique_ptr<SourceRecord> record;
     try {

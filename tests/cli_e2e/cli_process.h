@@ -13,8 +13,8 @@ struct CliResult {
     std::string err;
 };
 
-// Runs the tool with `args`; standard output and error go to files in
-// `scratch`, which must exist.
+// Runs the tool with `args` in the folder `scratch`, which must exist;
+// standard output and error go to files there.
 CliResult runCli(const std::vector<std::string>& args, const std::filesystem::path& scratch);
 
 // Whole-file helpers.
