@@ -298,7 +298,10 @@ struct ReceiveProcess::Impl {
         return true;
     }
     void pause(int ms) {
-        if (ms > 0) queue.push_back({{ExchangeAction::Kind::Pause, {}, ms}});
+        if (ms <= 0) return;
+        Item it;
+        it.action = {ExchangeAction::Kind::Pause, {}, ms};
+        queue.push_back(std::move(it));
     }
     bool request(const std::vector<MessageUnit>& units, SendContext c) {
         if (units.empty()) return true;

@@ -20,6 +20,8 @@ class RtMidiSystem : public MidiSystem {
     std::vector<MidiPort> outputs() override;
     std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                          const std::string& localName) override;
+    std::unique_ptr<MidiOutput> openOutput(const MidiPort& port,
+                                           const std::string& localName) override;
 
     // The systems compiled into RtMidi that this class offers ("ALSA", "JACK").
     static std::vector<std::string> systems();
