@@ -1,10 +1,21 @@
 # A core component is a static library built from a set of file globs under
 # src/core, with its unit tests in tests/<name>/*.cpp (one executable,
-# test_<name>, whose GoogleTest cases are registered with CTest).
+# test_<name>, whose GoogleTest cases are registered with CTest). Its files
+# lie in one folder of the layers of CoreLayers.cmake, and it depends only on
+# components of its own folder or of the layers below.
+include(${CMAKE_CURRENT_LIST_DIR}/CoreLayers.cmake)
 if(SF_TESTS AND NOT SF_FUZZ)
   find_package(GTest REQUIRED)
   include(GoogleTest)
   enable_testing()
+  # Every include of the core points down the layers; the second test makes
+  # sure the check still catches what it is there to catch.
+  add_test(NAME core.layers COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR}/src/core
+                                    -P ${CMAKE_CURRENT_LIST_DIR}/CheckLayers.cmake)
+  add_test(NAME core.layers_check_catches COMMAND ${CMAKE_COMMAND}
+           -DROOT=${CMAKE_SOURCE_DIR}/tests/layers/core -P ${CMAKE_CURRENT_LIST_DIR}/CheckLayers.cmake)
+  set_tests_properties(core.layers_check_catches PROPERTIES
+                       PASS_REGULAR_EXPRESSION "6 includes break the layering")
 endif()
 
 set_property(GLOBAL PROPERTY SF_COMPONENTS "")
@@ -16,8 +27,25 @@ function(sf_component name)
     list(APPEND globs ${CMAKE_SOURCE_DIR}/src/core/${g})
   endforeach()
   file(GLOB srcs CONFIGURE_DEPENDS ${globs})
+  set(folder "")
+  foreach(g ${C_SOURCES})
+    string(REGEX REPLACE "/.*" "" f "${g}")
+    if(folder AND NOT f STREQUAL folder)
+      message(FATAL_ERROR "component ${name} spans the folders ${folder}/ and ${f}/")
+    endif()
+    set(folder ${f})
+  endforeach()
+  set_property(GLOBAL PROPERTY SF_FOLDER_${name} ${folder})
   set(deps "")
   foreach(d ${C_DEPS})
+    get_property(dfolder GLOBAL PROPERTY SF_FOLDER_${d})
+    if(NOT dfolder)
+      message(FATAL_ERROR "component ${name} depends on ${d}, which is not declared before it")
+    endif()
+    sf_core_layer_breach("${folder}" "${dfolder}" why)
+    if(why)
+      message(FATAL_ERROR "component ${name} may not depend on ${d}: ${why}")
+    endif()
     list(APPEND deps sf_${d})
   endforeach()
   if(srcs)

@@ -21,6 +21,7 @@ SF_PACKAGES=(
   appstream
   shared-mime-info
   ccache
+  lintian
 )
 
 SF_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

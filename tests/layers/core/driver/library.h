@@ -1,0 +1,3 @@
+// Allowed: its own folder and the layers below.
+#include "driver/library.h"
+#include "source/record.h"

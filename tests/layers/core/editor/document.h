@@ -1,0 +1,3 @@
+// Allowed.
+#include "patchtools/macrolist.h"
+#include "source/record.h"

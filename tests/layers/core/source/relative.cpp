@@ -1,0 +1,3 @@
+// Leaves its folder with "..".
+#include "../driver/library.h"
+#include "sysex/qt.h"

@@ -1,0 +1,1 @@
+// Outside every folder.

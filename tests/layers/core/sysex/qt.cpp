@@ -1,0 +1,4 @@
+// Brings Qt into the core.
+#include <QString>
+
+#include "framework/bytes.h"
