@@ -70,6 +70,18 @@ std::vector<Bytes> midiEvents(ConstByteSpan bytes, std::size_t maxPiece) {
     return out;
 }
 
+int findPortByName(const std::vector<MidiPort>& ports, std::string_view name) {
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        if (ports[i].label() == name || ports[i].name == name) return int(i);
+    int found = -1;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (ports[i].name.rfind(name, 0) != 0) continue;
+        if (found >= 0) return -1;
+        found = int(i);
+    }
+    return found;
+}
+
 long long paceMicros(std::size_t bytes, bool slow) {
     return static_cast<long long>(bytes) * (slow ? 960 : 320);
 }

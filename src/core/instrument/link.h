@@ -41,6 +41,11 @@ std::vector<Bytes> midiEvents(ConstByteSpan bytes, std::size_t maxPiece = 256);
 // "Slow speed", three times as long.
 long long paceMicros(std::size_t bytes, bool slow);
 
+// The port named `name` in `ports`: the one whose label ("JACK: synth:in")
+// or name equals it, else the only one whose name begins with it; -1 when
+// none or several fit.
+int findPortByName(const std::vector<MidiPort>& ports, std::string_view name);
+
 // Gathers what an input receives into whole messages (SysEx pieces joined,
 // real-time bytes dropped) for the worker to take.
 class Inbox : public MidiReceiver {

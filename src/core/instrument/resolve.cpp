@@ -369,6 +369,23 @@ std::optional<Bytes> rolandBytes(std::uint64_t value) {
     return b;
 }
 
+std::string stepText(const SendStep& step) {
+    const std::string ms = std::to_string(step.ms) + " ms";
+    switch (step.kind) {
+        case SendStep::Kind::Bytes:
+            return hexBytes(step.bytes);
+        case SendStep::Kind::Pause:
+            return "pause " + ms;
+        case SendStep::Kind::WaitSysexStart:
+            return "wait for SysEx start (at most " + ms + ")";
+        case SendStep::Kind::WaitSysexEnd:
+            return "wait for SysEx end (at most " + ms + ")";
+        case SendStep::Kind::Flush:
+            return "flush";
+    }
+    return {};
+}
+
 std::string hexBytes(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string s;

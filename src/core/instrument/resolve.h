@@ -110,6 +110,10 @@ std::optional<Bytes> rolandBytes(std::uint64_t value);
 // initial value `init` over `range`; none for type 0.
 Bytes checksumOf(int type, unsigned init, ConstByteSpan range);
 
+// One step as a line: its bytes in hexadecimal, or "pause 100 ms", "wait
+// for SysEx start (at most 1000 ms)", "wait for SysEx end (...)", "flush".
+std::string stepText(const SendStep& step);
+
 // "F0 41 10 F7": upper-case hexadecimal pairs separated by blanks.
 std::string hexBytes(std::span<const std::uint8_t> bytes);
 
