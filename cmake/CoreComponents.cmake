@@ -51,8 +51,14 @@ sf_component(textform SOURCES tools/textform*.cpp DEPS settingbytes valuetext ms
 sf_component(driverdiff SOURCES tools/driverdiff*.cpp DEPS settingbytes valuetext romnames sourcefile textcodec)
 sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
+# Talking to and reasoning about the instrument: checksums, headers, data
+# conversions, dump analysis.
+sf_component(instrument SOURCES instrument/*.cpp DEPS record schema message compiler textcodec)
 
-# The drop tests set values as a user types them.
+# The drop tests set values as a user types them (the instrument tests too).
+if(TARGET test_instrument)
+  target_link_libraries(test_instrument PRIVATE sf_valuetext)
+endif()
 if(TARGET test_dragcopy)
   target_link_libraries(test_dragcopy PRIVATE sf_valuetext)
 endif()

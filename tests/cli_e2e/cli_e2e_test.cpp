@@ -228,6 +228,7 @@ TEST_F(Cli, SetAndGetConvertAndEscapeText) {
          "A\x01"
          "B\\C",
          "A\\x01B\\x5CC"},                     // control bytes and "\" escaped
+        {"107:0", "a\xC2\x81\xC2\x9D", "a\\x81\\x9D"},  // undefined bytes: U+0081, U+009D
         {"31:3", "third line", "third line"},  // help line 3 of the driver
     };
     for (const auto& c : cases) {

@@ -2,11 +2,14 @@
 // rows as the settings tree does: each edited and confirmed (the document's
 // record changes), and each cancelled (it does not).
 #include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "editor/document.h"
@@ -18,6 +21,7 @@
 #include "patchtools/patchinfo.h"
 #include "patchtools/templatedialog.h"
 #include "source/patchnamedialog.h"
+#include "source/romnames.h"
 #include "source/value_editors.h"
 #include "source/valuetext.h"
 #include "support/modal_driver.h"
@@ -116,6 +120,44 @@ class PatchToolsDialogsTest : public QObject {
         QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
     }
 
+    // Bytes that Windows-1252 leaves undefined show as their C1 controls and
+    // come back unchanged; a names file of the wrong size leaves the text as
+    // it was and says why.
+    void romNamesKeepEveryByteAndRefuseAWrongFile() {
+        SourceDoc doc(newSource());
+        SourceRecord& r = doc.working();
+        r.setModU16(0, rec::kModPatchesPerSubBank, 2);
+        r.setModU16(0, 2746, 4);  // characters in a patch name
+        const Block names{'A', 0x81, 0x8D, 'B', 0x8F, 0x90, 0x9D, ' '};
+        storeRomNames(r, 0, 0, names);
+        QTemporaryDir dir;
+        const QString wrong = dir.filePath("wrong.NAM");
+        {
+            QFile f(wrong);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(12 + 5, 'x'));
+        }
+        onNextDialog<PatchNameDialog>([&](PatchNameDialog* d) {
+            const QString shown = QStringLiteral("A\u0081\u008DB\n\u008F\u0090\u009D\n");
+            QCOMPARE(d->textBox()->toPlainText(), shown);
+            onNextDialog<QFileDialog>([&](QFileDialog* f) {
+                f->selectFile(wrong);
+                QMetaObject::invokeMethod(f, "accept");
+            });
+            click(d, "importButton");
+            QCOMPARE(d->textBox()->toPlainText(), shown);
+            QVERIFY(!prompter_.messages.empty());
+            QCOMPARE(prompter_.messages.back().text,
+                     std::string("The size of wrong.NAM does not fit the names of this sub-bank: "
+                                 "the file has 17 bytes, but 2 patches of 4 characters with 0 "
+                                 "child entries need 20 bytes (12 bytes of header and 4 bytes "
+                                 "per name)."));
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, makeRef(265, 0, 0)));
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), names);
+    }
+
     void converterInsertOperationAndOk() {
         SourceDoc doc(newSource());
         const SettingRef ref = makeRef(305, 0);
@@ -150,7 +192,7 @@ class PatchToolsDialogsTest : public QObject {
         QCOMPARE(r.modU16(0, rec::kModConverterCount), 1);
         QCOMPARE(r.modU16(0, rec::kModConverterFinalSize), 64);
         QCOMPARE(r.block(0, rec::kSlotConverter)->size(), std::size_t{10});
-        QCOMPARE(formatValue(r, makeRef(304, 0)), std::string(kFilledGroupText));
+        QVERIFY(isFilledGroup(r, makeRef(304, 0)));
 
         onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
             d->list()->selectRow(0);
@@ -266,7 +308,7 @@ class PatchToolsDialogsTest : public QObject {
         QVERIFY(data.patchInfo.has_value());
         QCOMPARE(patchInfoReference(*data.patchInfo, 1), 0);
         QCOMPARE(patchInfoTag(*data.patchInfo, 1, 0), std::string("Mono"));
-        QCOMPARE(formatValue(r, makeRef(306, 0)), std::string(kFilledGroupText));
+        QVERIFY(isFilledGroup(r, makeRef(306, 0)));
 
         // Cancel after deleting everything leaves the module as it was.
         onNextDialog<MacroEditorDialog>([](MacroEditorDialog* d) {

@@ -2,8 +2,8 @@
 // reaches the compiled driver.
 #include <gtest/gtest.h>
 
-#include "editor/document.h"
 #include "compiler/compiler_support.h"
+#include "editor/document.h"
 #include "patchtools/converter.h"
 #include "patchtools/macroeditor.h"
 #include "patchtools/patchinfo.h"
@@ -71,8 +71,10 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     storeMacroEdit(*r, 0, &d);
     EXPECT_TRUE(r->block(0, rec::kSlotMacros));
     EXPECT_FALSE(r->block(0, rec::kSlotTemplates));  // no template: no block
-    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), kFilledGroupText);
-    EXPECT_EQ(formatValue(*r, makeRef(306, 1)), "");
+    // A group shows no value; the tree's tool tip tells it is filled.
+    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 0)), "This module holds a macro list.");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 1)), "");
     EXPECT_EQ(formatValue(*r, makeRef(307, 0)), "");
 
     MacroEditor again{MacroData::fromModule(*r, 0)};
@@ -80,7 +82,7 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     d = again.takeData();
     storeMacroEdit(*r, 0, &d);
     EXPECT_FALSE(r->block(0, rec::kSlotMacros));
-    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(306, 0)), "");
 
     // Cancel changes nothing but still drops a template block holding none.
     r->block(0, rec::kSlotTemplates) = Block(28, 0);
@@ -90,7 +92,9 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     ConverterEditor c(*r, 0);
     c.insert(std::nullopt);
     c.apply(*r, 0);
-    EXPECT_EQ(formatValue(*r, makeRef(304, 0)), kFilledGroupText);
+    EXPECT_EQ(formatValue(*r, makeRef(304, 0)), "");
+    EXPECT_EQ(filledGroupNote(*r, makeRef(304, 0)),
+              "This module holds a patch format converter program.");
 }
 
 TEST(PatchToolsRoundTrip, SaveReloadUndoRedoAndCompile) {

@@ -11,7 +11,8 @@ using namespace sf;
 namespace {
 
 std::string nameOf(const Block& b, std::size_t offset, std::size_t chars) {
-    return std::string(b.begin() + static_cast<long>(offset), b.begin() + static_cast<long>(offset + chars));
+    return std::string(b.begin() + static_cast<long>(offset),
+                       b.begin() + static_cast<long>(offset + chars));
 }
 
 std::unique_ptr<SourceRecord> recordWith(int patches, int chars) {
@@ -100,7 +101,8 @@ TEST(RomNames, PlainNamesAndReports) {
     EXPECT_EQ(std::string(block.begin(), block.end()), "Piano   Strings Brass   ");
     EXPECT_EQ(romNamesText(block, {3, 8, 0}), "Piano\r\nStrings\r\nBrass\r\n");
     // Too long names are cut; lines beyond P are dropped.
-    EXPECT_EQ(nameOf(*parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false).block, 8, 8), "SynthStr");
+    EXPECT_EQ(nameOf(*parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false).block, 8, 8),
+              "SynthStr");
     EXPECT_EQ(parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, false).block->size(), 24u);
     // Checking gives no block, only the report.
     EXPECT_FALSE(parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, true).block);
@@ -118,7 +120,8 @@ TEST(RomNames, PlainNamesAndReports) {
         // Only the last offender is named; problems come in a fixed order.
         {"LongName01\r\nLongName02", wrongCount + tooLong + "LongName02\n"},
     };
-    for (const auto& [text, report] : reports) EXPECT_EQ(parseRomNames(text, 3, 8, 0, true).report, report) << text;
+    for (const auto& [text, report] : reports)
+        EXPECT_EQ(parseRomNames(text, 3, 8, 0, true).report, report) << text;
 }
 
 TEST(RomNames, ChildEntries) {
@@ -155,7 +158,8 @@ TEST(RomNames, TextOfStoredBlocks) {
     // Fresh records read back as fresh records.
     const RomNamesShape shape{2, 4, 3};
     const Block fresh = freshRomNames(shape);
-    EXPECT_EQ(romNamesText(fresh, shape), " (0,0,0,1) (0,0,0,2) (0,0,0,3)\r\n (0,0,0,1) (0,0,0,2) (0,0,0,3)\r\n");
+    EXPECT_EQ(romNamesText(fresh, shape),
+              " (0,0,0,1) (0,0,0,2) (0,0,0,3)\r\n (0,0,0,1) (0,0,0,2) (0,0,0,3)\r\n");
     EXPECT_EQ(*parseRomNames(romNamesText(fresh, shape), shape, false).block, fresh);
 
     // A block that no longer fits P, C and K shows nothing.
@@ -211,22 +215,32 @@ TEST(RomNames, EditorFlow) {
 TEST(RomNames, ImportNamesFile) {
     const std::string dir = ::testing::TempDir();
     const auto write = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + name, std::ios::binary) << std::string(12, 'h') << bytes;  // 12-byte header
+        std::ofstream(dir + name, std::ios::binary)
+            << std::string(12, 'h') << bytes;  // 12-byte header
         return std::filesystem::path(dir + name);
     };
     const RomNamesShape shape{2, 4, 0};
     const auto good = write("good.NAM", "BassLead"), shortFile = write("short.NAM", "");
-    EXPECT_EQ(importRomNamesFile(good, shape), std::optional<std::string>("Bass\r\nLead\r\n"));
-    EXPECT_EQ(importRomNamesFile(write("wrong.NAM", "Bass"), shape), std::optional<std::string>(""));
-    EXPECT_EQ(importRomNamesFile(shortFile, shape), std::nullopt);
-    EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape), std::nullopt);
+    EXPECT_EQ(importRomNamesFile(good, shape).text, std::optional<std::string>("Bass\r\nLead\r\n"));
+    for (const auto& bad : {write("wrong.NAM", "Bass"), shortFile})
+        EXPECT_FALSE(importRomNamesFile(bad, shape).text) << bad;
+    EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape).problem,
+              "The file missing.NAM could not be read.");
 
+    // A file of the wrong size leaves the typed names and says which sizes
+    // were found and expected.
     auto r = recordWith(2, 4);
     RecordingPrompter prompter;
     PatchNameEditor ed(*r, 0, 0, prompter);
     ed.text = "keep";
-    EXPECT_FALSE(ed.import(shortFile));
+    EXPECT_FALSE(ed.import(write("wrong.NAM", "Bass")));
     EXPECT_EQ(ed.text, "keep");
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text,
+              "The size of wrong.NAM does not fit the names of this sub-bank: the file has 16 "
+              "bytes, but 2 patches of 4 characters with 0 child entries need 20 bytes (12 bytes "
+              "of header and 4 bytes per name).");
+    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
     EXPECT_TRUE(ed.import(good));
     EXPECT_EQ(ed.text, "Bass\r\nLead\r\n");
 }

@@ -32,8 +32,8 @@ TEST(Cp1252, EscapedOutputOfEveryByteClass) {
     for (const auto& c : cases) EXPECT_EQ(cp1252ToEscapedUtf8(c.in), c.out) << c.name;
 }
 
-TEST(Cp1252, PlainConversionMarksUndefinedBytes) {
-    EXPECT_EQ(cp1252ToUtf8("\x81"), "\xEF\xBF\xBD");
+TEST(Cp1252, PlainConversionKeepsUndefinedBytesAsC1Controls) {
+    EXPECT_EQ(cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
     EXPECT_EQ(cp1252ToUtf8(std::string("a\0\x01", 3)), std::string("a\0\x01", 3));
     EXPECT_EQ(cp1252ToUtf8("\x8A\x99"), "\xC5\xA0\xE2\x84\xA2");
 }
@@ -46,9 +46,13 @@ TEST(Cp1252, TypedUtf8ToBytes) {
         {"trade mark", "\xE2\x84\xA2", "\x99"},
         {"no byte for CJK", "\xE6\x97\xA5", "?"},
         {"no byte for emoji (4-byte form)", "a\xF0\x9F\x8E\xB9z", "a?z"},
-        {"C1 control has no character", "\xC2\x81", "?"},
+        {"C1 control of an undefined byte", "\xC2\x9D", "\x9D"},
+        {"C1 control of a defined byte has none", "\xC2\x80", "?"},
         {"lone continuation byte", "\x80", "?"},
-        {"truncated sequence then ASCII", "\xE2\x82" "A", "??A"},
+        {"truncated sequence then ASCII",
+         "\xE2\x82"
+         "A",
+         "??A"},
         {"overlong slash", "\xC0\xAF", "??"},
         {"surrogate", "\xED\xA0\x80", "???"},
         {"above U+10FFFF", "\xF4\x90\x80\x80", "????"},
@@ -58,15 +62,10 @@ TEST(Cp1252, TypedUtf8ToBytes) {
     for (const auto& c : cases) EXPECT_EQ(utf8ToCp1252(c.in), c.out) << c.name;
 }
 
-TEST(Cp1252, EveryDefinedByteRoundTrips) {
-    for (int b = 1; b < 256; ++b) {
+TEST(Cp1252, EveryByteRoundTrips) {
+    for (int b = 0; b < 256; ++b) {
         const std::string byte(1, static_cast<char>(b));
-        const char32_t cp = cp1252CodePoint(static_cast<unsigned char>(b));
-        if (cp == 0) {
-            EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(byte)), "?") << b;
-            continue;
-        }
-        EXPECT_EQ(cp1252ByteOf(cp), b);
+        EXPECT_EQ(cp1252ByteOf(cp1252CodePoint(static_cast<unsigned char>(b))), b);
         EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(byte)), byte) << b;
     }
     EXPECT_EQ(cp1252ByteOf(0xFFFD), -1);

@@ -461,8 +461,8 @@ int usedUnits(const MessageView& m) {
     return clampCount(m.count, static_cast<int>(m.units.size() / 2));
 }
 
-// Bytes of a header expected back from the instrument: fixed units as their
-// code, variable units as 0xFE, up to the last fixed unit.
+}  // namespace
+
 std::vector<std::uint8_t> receivePattern(const MessageView& header) {
     std::vector<std::uint8_t> out;
     std::size_t lastFixed = 0;
@@ -479,6 +479,8 @@ std::vector<std::uint8_t> receivePattern(const MessageView& header) {
     out.resize(lastFixed);
     return out;
 }
+
+namespace {
 
 // Byte position of the Joker in the template message, with Head counting as
 // the common header's length; units are compared whole.
@@ -499,11 +501,30 @@ std::uint8_t idShift(std::uint16_t mask) {
     return 0;
 }
 
+}  // namespace
+
 std::uint8_t checksumLength(std::uint16_t type) {
     if (type == 0) return 0;
     if (type == 3 || type == 4) return 2;
     return 1;
 }
+
+std::uint8_t trailerLength(const SourceRecord& r, int module) {
+    const std::size_t base = rec::moduleBase(module);
+    if (r.s16(base + rec::kModStructure) == kStructureRaw) return 0;
+    if (!(r.u16(base + rec::kModFlags) & kFlagUseChecksum)) return 1;
+    return static_cast<std::uint8_t>(checksumLength(r.u16(src::kChecksumType)) + 1);
+}
+
+std::array<std::vector<std::uint8_t>, 2> receivePatterns(const SourceRecord& r, int module) {
+    const std::size_t base = rec::moduleBase(module);
+    if (r.s16(base + rec::kModStructure) == kStructureRaw)
+        return {std::vector<std::uint8_t>{0xF0}, {}};
+    return {receivePattern(messageOf(r, base, kSendMessages[1])),
+            receivePattern(messageOf(r, base, kSendMessages[2]))};
+}
+
+namespace {
 
 // The source block of a slot, or an empty span when the slot is empty.
 ConstByteSpan slotBlock(const SourceRecord& r, int module, int slot) {
@@ -687,10 +708,7 @@ void Compiler::fillModule(int m) {
     b_.appendMessageBlock(messageOf(r_, base, kSendEnd), mr + kSendEnd.ref);
 
     // Data structure.
-    const bool raw = r_.s16(base + rec::kModStructure) == kStructureRaw;
-    std::uint8_t trailer = 0;
-    if (!raw) trailer = (flags & kFlagUseChecksum) ? static_cast<std::uint8_t>(checksumLength_ + 1) : 1;
-    put8(out(), mr + kMTrailerLength, trailer);
+    put8(out(), mr + kMTrailerLength, trailerLength(r_, m));
     std::uint16_t total = r_.u16(base + rec::kModTotalPatches);
     if (flags & kFlagNamesOnly) {
         total = 0;
@@ -702,13 +720,9 @@ void Compiler::fillModule(int m) {
     putLE16(out(), mr + kMTotalPatches, total);
 
     // Patterns the host expects back from the instrument.
-    if (raw) {
-        const std::uint8_t sox = 0xF0;
-        b_.appendBlock(ConstByteSpan(&sox, 1), mr + kMPattern1Ref);
-    } else {
-        b_.appendBlock(receivePattern(messageOf(r_, base, kSendMessages[1])), mr + kMPattern1Ref);
-        b_.appendBlock(receivePattern(messageOf(r_, base, kSendMessages[2])), mr + kMPattern2Ref);
-    }
+    const auto patterns = receivePatterns(r_, m);
+    b_.appendBlock(patterns[0], mr + kMPattern1Ref);
+    b_.appendBlock(patterns[1], mr + kMPattern2Ref);
 
     if (flags & kFlagDisplaysNames) fillNamesPart(m, base, mr);
 }

@@ -10,6 +10,7 @@
 // known fields (swapDriverByteOrder) at the end.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -307,6 +308,20 @@ struct MessageView {
 // count lies at `countOffset`.
 MessageView messageAt(const SourceRecord& r, std::size_t unitsOffset, std::size_t countOffset,
                       int capacity);
+
+// Number of checksum bytes of a checksum type ("Checksum type", 0..6): 0 for
+// none, 2 for the two-byte types 3 and 4, 1 for every other value.
+std::uint8_t checksumLength(std::uint16_t type);
+// Bytes after a module's packet data: 0 for "No structure (save raw data)",
+// else the F7 plus, with "Use checksum", the checksum bytes.
+std::uint8_t trailerLength(const SourceRecord& r, int module);
+// The bytes the host expects at the start of a received packet, made from a
+// send header: fixed units as their code (Head stays 0xFD, Joker 0xFE),
+// variable tags as 0xFE, up to the last fixed unit.
+std::vector<std::uint8_t> receivePattern(const MessageView& header);
+// A module's two receive patterns (from send "Header #1" and "Header #2");
+// "No structure (save raw data)" expects a lone F0 and no second pattern.
+std::array<std::vector<std::uint8_t>, 2> receivePatterns(const SourceRecord& r, int module);
 
 // Accumulates the image: the zeroed fixed part, then the block area. The
 // running offset R is the current image size.

@@ -7,12 +7,12 @@ namespace sf {
 namespace {
 
 // Code points of bytes 0x80..0x9F; the rest of the character set is
-// identical to Latin-1. Zero marks an undefined byte.
+// identical to Latin-1, and so are the five undefined bytes.
 constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88..8F
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98..9F
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
 };
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -33,7 +33,9 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 // Decodes one well-formed UTF-8 sequence at `pos`; answers its length, or 0
 // when the bytes there do not form one.
@@ -71,6 +73,10 @@ std::size_t decodeUtf8(std::string_view s, std::size_t pos, char32_t& cp) {
 
 }  // namespace
 
+bool cp1252Undefined(unsigned char byte) {
+    return byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+}
+
 char32_t cp1252CodePoint(unsigned char byte) {
     if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
     return byte;
@@ -79,18 +85,14 @@ char32_t cp1252CodePoint(unsigned char byte) {
 int cp1252ByteOf(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
     for (std::size_t i = 0; i < kHighControls.size(); ++i)
-        if (kHighControls[i] != 0 && kHighControls[i] == cp) return static_cast<int>(0x80 + i);
+        if (kHighControls[i] == cp) return static_cast<int>(0x80 + i);
     return -1;
 }
 
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        const char32_t cp = cp1252CodePoint(b);
-        appendUtf8(out, (cp == 0 && b != 0) ? char32_t{0xFFFD} : cp);
-    }
+    for (char c : bytes) appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -100,13 +102,12 @@ std::string cp1252ToEscapedUtf8(std::string_view bytes) {
     out.reserve(bytes.size());
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        const char32_t cp = cp1252CodePoint(b);
-        if (b < 0x20 || b == 0x7F || b == '\\' || cp == 0) {
+        if (b < 0x20 || b == 0x7F || b == '\\' || cp1252Undefined(b)) {
             out += "\\x";
             out.push_back(kHex[b >> 4]);
             out.push_back(kHex[b & 0x0F]);
         } else {
-            appendUtf8(out, cp);
+            appendUtf8(out, cp1252CodePoint(b));
         }
     }
     return out;

@@ -7,16 +7,21 @@
 
 namespace sf {
 
-// The Unicode code point of a Windows-1252 byte, or 0 for the five bytes the
-// character set leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D). Byte 0 maps
-// to code point 0 as well; callers that care test for it themselves.
+// The five bytes the character set leaves undefined: 0x81, 0x8D, 0x8F, 0x90
+// and 0x9D. Driver texts may hold them (names imported from a file), so they
+// travel as the C1 control characters of the same number, U+0081 and so on,
+// and come back unchanged.
+bool cp1252Undefined(unsigned char byte);
+
+// The Unicode code point of a Windows-1252 byte; an undefined byte gives its
+// C1 control character.
 char32_t cp1252CodePoint(unsigned char byte);
 
 // The Windows-1252 byte of a code point, or nothing (-1) when the character
 // set has no byte for it.
 int cp1252ByteOf(char32_t codePoint);
 
-// Every byte converted to UTF-8; an undefined byte becomes U+FFFD.
+// Every byte converted to UTF-8.
 std::string cp1252ToUtf8(std::string_view bytes);
 
 // The form in which values are printed: bytes below 0x20, 0x7F, the five

@@ -11,10 +11,10 @@ namespace sf {
 namespace {
 
 // Settings that shape the block.
-constexpr std::size_t kModNameChars = 2746;           // "Number of characters in a patch name"
-constexpr std::uint16_t kHasParentBit = 0x4;          // "Device has Parent instrument"
-constexpr std::size_t kParentParts = 2094;            // "Number of parts"
-constexpr std::size_t kParentModule = 2098;           // parent "Module ID", 0-based
+constexpr std::size_t kModNameChars = 2746;   // "Number of characters in a patch name"
+constexpr std::uint16_t kHasParentBit = 0x4;  // "Device has Parent instrument"
+constexpr std::size_t kParentParts = 2094;    // "Number of parts"
+constexpr std::size_t kParentModule = 2098;   // parent "Module ID", 0-based
 
 constexpr std::size_t kEntrySize = 4;
 constexpr std::uint8_t kEntryFromText = 0x01;
@@ -99,7 +99,8 @@ RomNamesShape clampedShape(int patches, int chars, int parts) {
 }  // namespace
 
 std::size_t RomNamesShape::recordSize() const {
-    return static_cast<std::size_t>(std::max(chars, 0)) + kEntrySize * static_cast<std::size_t>(std::max(parts, 0));
+    return static_cast<std::size_t>(std::max(chars, 0)) +
+           kEntrySize * static_cast<std::size_t>(std::max(parts, 0));
 }
 
 std::size_t RomNamesShape::blockSize() const {
@@ -194,7 +195,8 @@ RomNamesResult parseRomNames(std::string_view text, int patches, int chars, int 
                 for (int k = 0; k < s.parts; ++k) {
                     const std::size_t next = rest.find('(');
                     groups.push_back(rest.substr(0, next));
-                    rest = next == std::string_view::npos ? std::string_view{} : rest.substr(next + 1);
+                    rest =
+                        next == std::string_view::npos ? std::string_view{} : rest.substr(next + 1);
                 }
             }
         }
@@ -207,7 +209,8 @@ RomNamesResult parseRomNames(std::string_view text, int patches, int chars, int 
             const std::vector<std::string_view> f = splitFields(groups[k]);
             if (f.size() != 4) continue;
             const std::size_t e = static_cast<std::size_t>(s.chars) + kEntrySize * k;
-            put8(rec, e + 0, static_cast<std::uint8_t>(kEntryFromText | (f[0] == "0" ? kEntryFirstZero : 0)));
+            put8(rec, e + 0,
+                 static_cast<std::uint8_t>(kEntryFromText | (f[0] == "0" ? kEntryFirstZero : 0)));
             put8(rec, e + 1, clampByte(readDecimal(f[1]), 255));
             put8(rec, e + 2, clampByte(readDecimal(f[2]), 255));
             put8(rec, e + 3, clampByte(readDecimal(f[3]) - 1, 15));
@@ -224,9 +227,11 @@ RomNamesResult parseRomNames(std::string_view text, int patches, int chars, int 
         std::snprintf(buf, sizeof buf, "Wrong number of names (%d expected).\n", s.patches);
         result.report += buf;
     }
-    if (tooLong) result.report += "The following name is too long and was truncated: " + *tooLong + "\n";
+    if (tooLong)
+        result.report += "The following name is too long and was truncated: " + *tooLong + "\n";
     if (malformed) {
-        std::snprintf(buf, sizeof buf, "The child info is not properly formatted at line %d\n", *malformed);
+        std::snprintf(buf, sizeof buf, "The child info is not properly formatted at line %d\n",
+                      *malformed);
         result.report += buf;
     }
     return result;
@@ -238,23 +243,32 @@ void storeRomNames(SourceRecord& r, int module, int subBank, Block block) {
     r.block(module, rec::kSlotRomNames0 + subBank) = std::move(block);
 }
 
-std::optional<std::string> importRomNamesFile(const std::filesystem::path& path,
-                                              const RomNamesShape& shape) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return std::nullopt;
-    const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
-    if (ec || fileSize <= kNamesFileHeader) return std::nullopt;
-    // Only a rest of exactly the expected size is worth reading at all.
+RomNamesImport importRomNamesFile(const std::filesystem::path& path, const RomNamesShape& shape) {
+    const std::string name = path.filename().string();
     const RomNamesShape s = clampedShape(shape.patches, shape.chars, shape.parts);
-    if (!s.fits() || fileSize - kNamesFileHeader != s.blockSize()) return std::string{};
-
+    if (!s.fits()) return {std::nullopt, romNamesTooLarge(s)};
+    std::error_code ec;
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec))
+        return {std::nullopt, "The file " + name + " could not be read."};
+    const std::uintmax_t expected = kNamesFileHeader + s.blockSize();
+    if (fileSize != expected) {
+        char buf[400];
+        std::snprintf(buf, sizeof buf,
+                      "The size of %s does not fit the names of this sub-bank: the file has %ju "
+                      "bytes, but %d patches of %d characters with %d child entries need %ju "
+                      "bytes (12 bytes of header and %zu bytes per name).",
+                      name.c_str(), fileSize, s.patches, s.chars, s.parts, expected,
+                      s.recordSize());
+        return {std::nullopt, buf};
+    }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
     in.seekg(static_cast<std::streamoff>(kNamesFileHeader));
     Block block(s.blockSize());
     in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
-    if (static_cast<std::size_t>(in.gcount()) != block.size()) return std::nullopt;
-    return romNamesText(block, s);
+    if (!in || static_cast<std::size_t>(in.gcount()) != block.size())
+        return {std::nullopt, "The file " + name + " could not be read."};
+    return {romNamesText(block, s), {}};
 }
 
 PatchNameEditor::PatchNameEditor(const SourceRecord& r, int module, int subBank, Prompter& prompter)
@@ -294,9 +308,12 @@ bool PatchNameEditor::apply(SourceRecord& r) const {
 }
 
 bool PatchNameEditor::import(const std::filesystem::path& path) {
-    auto imported = importRomNamesFile(path, shape_);
-    if (!imported) return false;
-    text = std::move(*imported);
+    RomNamesImport imported = importRomNamesFile(path, shape_);
+    if (!imported.text) {
+        prompter_.message(imported.problem, MessageIcon::Stop);
+        return false;
+    }
+    text = std::move(*imported.text);
     return true;
 }
 

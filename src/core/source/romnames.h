@@ -68,17 +68,20 @@ RomNamesResult parseRomNames(std::string_view text, const RomNamesShape& shape, 
 // Replaces the ROM names block of a sub-bank (0..15) of a module (0..15).
 void storeRomNames(SourceRecord& r, int module, int subBank, Block block);
 
-// Reads a names file: when it exists and is longer than 12 bytes, the bytes
-// after the first 12 are taken as a block and its text form is answered (an
-// empty text when their size does not fit the shape). Answers nothing when the
-// file is missing, too short or unreadable.
-std::optional<std::string> importRomNamesFile(const std::filesystem::path& path,
-                                              const RomNamesShape& shape);
+// Reads a names file: its first 12 bytes are skipped and the rest is taken as
+// a block, which must have exactly the size of the shape. Answers the block's
+// text form, or why the file was not taken (a size that does not fit gives
+// the sizes found and expected).
+struct RomNamesImport {
+    std::optional<std::string> text;
+    std::string problem;  // set when there is no text
+};
+RomNamesImport importRomNamesFile(const std::filesystem::path& path, const RomNamesShape& shape);
 
 // State and actions of the "ROM patch names" dialog. It works on a copy: the
 // record is only touched by apply() after OK.
 class PatchNameEditor {
-public:
+  public:
     PatchNameEditor(const SourceRecord& r, int module, int subBank, Prompter& prompter);
 
     const RomNamesShape& shape() const { return shape_; }
@@ -105,11 +108,12 @@ public:
     // produced one.
     bool apply(SourceRecord& r) const;
 
-    // "Import": replaces the text with the names of a file; false when the
-    // file was not taken (missing or too short).
+    // "Import": replaces the text with the names of a file. A file that is
+    // not taken (unreadable, or of another size than the names need) leaves
+    // the text as it was and says why.
     bool import(const std::filesystem::path& path);
 
-private:
+  private:
     RomNamesShape shape_;
     int module_;
     int subBank_;

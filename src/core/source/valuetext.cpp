@@ -385,12 +385,17 @@ bool isFilledGroup(const SourceRecord& r, const SettingRef& ref) {
     return false;
 }
 
+std::string filledGroupNote(const SourceRecord& r, const SettingRef& ref) {
+    if (!isFilledGroup(r, ref)) return {};
+    return ref.id == kConverterGroup ? "This module holds a patch format converter program."
+                                     : "This module holds a macro list.";
+}
+
 std::string formatValue(const SourceRecord& r, const SettingRef& ref) {
     const SettingItem* item = itemOf(ref);
     if (item == nullptr) return {};
     if (ref.id == kModuleRow) return std::string(r.text(rec::moduleBase(ref.index1) + rec::kModName, rec::kModNameSize));
-    if (item->kind == Kind::Group || item->kind == Kind::DialogItem)
-        return isFilledGroup(r, ref) ? std::string(kFilledGroupText) : std::string();
+    if (item->kind == Kind::Group || item->kind == Kind::DialogItem) return {};
     if (const BitChoice* c = findBitChoice(ref.id)) {
         auto bits = static_cast<std::uint16_t>(r.u16(bitChoiceOffset(*c, ref)) & c->mask);
         // Without 0x08 a module dumps memory only, whatever 0x40 holds.

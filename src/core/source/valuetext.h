@@ -33,11 +33,12 @@ enum class ParseResult {
 // The text of the Value column for one value.
 std::string formatValue(const SourceRecord& r, const SettingRef& ref);
 
-// The groups "Patch format converter" (304) and "Macro editor" (306) show as
-// filled while their module holds a converter program or a macro list; their
-// Value cell then reads kFilledGroupText (other groups show nothing).
-inline constexpr const char* kFilledGroupText = "(in use)";
+// The groups "Patch format converter" (304) and "Macro editor" (306) are
+// filled while their module holds a converter program or a macro list. Like
+// every group their Value cell stays empty (scripts read it); the tree tells
+// the state in the cell's tool tip, filledGroupNote (empty when not filled).
 bool isFilledGroup(const SourceRecord& r, const SettingRef& ref);
+std::string filledGroupNote(const SourceRecord& r, const SettingRef& ref);
 
 // Stores a typed text. Blanks and tabs around the text are removed unless the
 // setting keeps spaces; a text equal to the one shown stores nothing.

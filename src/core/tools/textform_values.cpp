@@ -90,7 +90,7 @@ std::string messageText(const std::vector<MessageUnit>& units) {
         const auto code = static_cast<std::uint8_t>(u & 0xFF);
         const MessageTag* tag = high == 0 ? findTagByCode(code) : nullptr;
         const bool plainChar = code > 0x20 && code != 0x7F && code != ',' && code != ';' &&
-                               code != '\'' && cp1252CodePoint(code) != 0;
+                               code != '\'' && !cp1252Undefined(code);
         if (tag) {
             out += tag->name;
         } else if (high == 0x40) {

@@ -77,7 +77,7 @@ std::string quoteBytes(std::string_view bytes) {
         } else if (b == '"' || b == '\\') {
             out += '\\';
             out += ch;
-        } else if (b < 0x20 || b == 0x7F || cp1252CodePoint(b) == 0) {
+        } else if (b < 0x20 || b == 0x7F || cp1252Undefined(b)) {
             out += "\\x" + hexByte(b);
         } else {
             out += cp1252ToUtf8(std::string_view(&ch, 1));

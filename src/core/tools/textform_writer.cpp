@@ -133,7 +133,7 @@ void Writer::sections(const SettingRef& ref) {
                 const std::string utf8 = cp1252ToUtf8(line);
                 const bool plain = std::none_of(line.begin(), line.end(), [](char ch) {
                     const auto u = static_cast<unsigned char>(ch);
-                    return u < 0x20 || u == 0x7F || cp1252CodePoint(u) == 0;
+                    return u < 0x20 || u == 0x7F || cp1252Undefined(u);
                 });
                 if (!plain || utf8ToCp1252(utf8) != line) {
                     lines.reset();

@@ -266,6 +266,10 @@ QVariant SourceTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             if (index.column() == CommentColumn && item.help != nullptr && *item.help != '\0')
                 return fromDriverText(item.help);
+            if (index.column() == ValueColumn) {
+                const std::string note = filledGroupNote(doc_.working(), r);
+                if (!note.empty()) return fromUtf8(note);
+            }
             return {};
         case Qt::DecorationRole:
             return decoration(item, index.column());

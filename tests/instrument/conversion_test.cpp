@@ -1,0 +1,88 @@
+// The worked examples of the analysis help page, one per data conversion,
+// and the edges of each family of conversions.
+#include "instrument/conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+namespace sf {
+namespace {
+
+using test::bytes;
+
+struct Example {
+    int conversion;
+    test::Bytes in;
+    test::Bytes out;
+};
+
+// Keep in step with the examples of the help page (analysis.html).
+const Example kHelpExamples[] = {
+    {0, {0x01, 0x7F}, {0x01, 0x7F}},
+    {1,
+     {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x05},
+     {0x81, 0x02, 0x83, 0x04, 0x05, 0x06, 0x07}},
+    {6,
+     {0x00, 0x48, 0x68, 0x56, 0x3C, 0x26, 0x57, 0x4D},
+     {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD}},
+    {10,
+     {0x01, 0x46, 0x14, 0x3A, 0x16, 0x71, 0x6A, 0x66},
+     {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD}},
+    {2, {0x0F, 0x07}, {0x7F}},
+    {5, {0x07, 0x0F}, {0x7F}},
+    {3, {0x7F, 0x01}, {0xFF, 0x00}},
+    {7, {0x01, 0x7F}, {0x00, 0xFF}},
+    {4, {'4', '1', 'a', 'F'}, {0x41, 0xAF}},
+    {8, {0x41, 0x01}, {0xC1}},
+    {9, {0x01, 0x41}, {0xC1}},
+};
+
+TEST(Conversion, HelpPageExamples) {
+    for (const auto& e : kHelpExamples) {
+        const auto d = decodeData(e.conversion, e.in);
+        EXPECT_EQ(d.bytes, e.out) << "conversion " << e.conversion;
+        EXPECT_EQ(d.leftover, 0u);
+        EXPECT_EQ(d.badBytes, 0u);
+        EXPECT_EQ(decodedSize(e.conversion, e.in.size()), e.out.size());
+    }
+}
+
+TEST(Conversion, ShortLastGroupsAndLeftovers) {
+    // 7-in-8 groups may end short: k bytes and their msb byte, or k groups of 7 bits.
+    EXPECT_EQ(decodeData(1, bytes({0x7F, 0x00, 0x01})).bytes, bytes({0xFF, 0x00}));
+    EXPECT_EQ(decodeData(6, bytes({0x55, 0x40})).bytes, bytes({0xAB}));
+    EXPECT_EQ(decodeData(10, bytes({0x2B, 0x01})).bytes, bytes({0xAB}));
+    const auto lone = decodeData(1, bytes({1, 2, 3, 4, 5, 6, 7, 0, 9}));
+    EXPECT_EQ(lone.bytes.size(), 7u);
+    EXPECT_EQ(lone.leftover, 1u);
+    EXPECT_EQ(decodedSize(1, 9), 7u);
+    EXPECT_EQ(decodeData(2, bytes({1, 2, 3})).leftover, 1u);
+    EXPECT_EQ(decodeData(3, bytes({1, 2, 3})).bytes.size(), 2u);
+    // Not a hexadecimal digit: reported where it lies, decoded as 0.
+    const auto hex = decodeData(4, bytes({'4', '1', 'G', '2'}));
+    EXPECT_EQ(hex.bytes, bytes({0x41, 0x02}));
+    EXPECT_EQ(hex.badBytes, 1u);
+    EXPECT_EQ(hex.firstBad, 2u);
+    // A damaged source's unknown conversion decodes nothing.
+    EXPECT_EQ(decodeData(11, bytes({1, 2})).leftover, 2u);
+}
+
+TEST(Conversion, EncodedRangeCoversTheDecodedBytes) {
+    // Decoded 2..5 of a msb-last group: encoded 2..5 plus the group's msb byte 7.
+    EXPECT_EQ(encodedRange(1, 2, 5).first, 2u);
+    EXPECT_EQ(encodedRange(1, 2, 5).last, 8u);
+    EXPECT_EQ(encodedRange(1, 7, 8).first, 8u);
+    EXPECT_EQ(encodedRange(2, 3, 5).first, 6u);
+    EXPECT_EQ(encodedRange(2, 3, 5).last, 10u);
+    // Bit streams: decoded byte 1 is bits 8..15, in 7-bit groups 1 and 2.
+    EXPECT_EQ(encodedRange(6, 1, 2).first, 1u);
+    EXPECT_EQ(encodedRange(6, 1, 2).last, 3u);
+    EXPECT_EQ(encodedRange(10, 6, 7).first, 6u);
+    EXPECT_EQ(encodedRange(10, 6, 7).last, 8u);
+    EXPECT_EQ(encodedRange(3, 1, 2).first, 0u);
+    EXPECT_EQ(encodedRange(3, 1, 2).last, 2u);
+}
+
+}  // namespace
+}  // namespace sf
