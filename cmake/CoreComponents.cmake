@@ -39,11 +39,6 @@ if(RTMIDI_FOUND)
   target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
   target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
 endif()
-# Talking to the instrument: messages resolved into bytes, the receive process.
-sf_component(instrument SOURCES instrument/*.cpp DEPS msgrecord capture)
-if(TARGET test_instrument)
-  target_link_libraries(test_instrument PRIVATE sf_valuetext)
-endif()
 # Driver checker, driver comparison and the text form of a source (they
 # compile and save, so they sit above the driver layer).
 sf_component(settingbytes SOURCES tools/settingbytes*.cpp DEPS schema)
@@ -52,8 +47,10 @@ sf_component(driverdiff SOURCES tools/driverdiff*.cpp DEPS settingbytes valuetex
 sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 # Talking to and reasoning about the instrument: checksums, headers, data
-# conversions, dump analysis.
-sf_component(instrument SOURCES instrument/*.cpp DEPS record schema message compiler textcodec)
+# conversions, dump analysis, messages resolved into bytes, the receive
+# process and its runner over the MIDI ports.
+sf_component(instrument SOURCES instrument/*.cpp
+             DEPS record schema message msgrecord compiler textcodec capture)
 
 # The drop tests set values as a user types them (the instrument tests too).
 if(TARGET test_instrument)

@@ -102,6 +102,12 @@ TEST(Resolve, HeadWithJokerAndArithmetic) {
               "error: Adr cannot be a value of AddNext, MulNext or MulAdd");
     d.set(15, "$F0,Head");
     EXPECT_FALSE(resolve(d, "Head").ok());
+
+    // The device ID put at its place in the header, under its mask.
+    d.set(15, "$F0,$41,$30,$16").set(20, "2").set(21, "$0F").set(23, "15").set(24, "5");
+    EXPECT_EQ(hexOf(resolve(d, "$F7,Head,$11,$F7")), "F7 F0 41 35 16 11 F7");
+    c.chan = 9;
+    EXPECT_EQ(hexOf(resolve(d, "Head", c)), "F0 41 39 16");
 }
 
 TEST(Resolve, ValuesAbove127InEachForm) {

@@ -169,7 +169,6 @@ std::string n(std::size_t v) {
     return std::to_string(v);
 }
 
-
 std::string messageAt(const DumpMessage& msg, std::size_t index) {
     return "message " + n(index + 1) + " (offset " + n(msg.offset) + ")";
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 
+#include "instrument/checksum.h"
 #include "source/message_record.h"
 #include "source/schema.h"
 #include "sysex/capture.h"
@@ -51,12 +52,6 @@ std::string fill(const char* pattern, const std::string& value) {
     const auto at = s.find('%');
     if (at != std::string::npos) s.replace(at, 2, value);
     return s;
-}
-
-// The bytes a checksum of this type takes (0 for none).
-int checksumLength(int type) {
-    if (type == 0) return 0;
-    return type == 3 || type == 4 ? 2 : 1;
 }
 
 struct Position {
@@ -382,14 +377,16 @@ struct ReceiveProcess::Impl {
 
     bool checksumHolds(ConstByteSpan m) const {
         if (!useChecksum) return true;
-        const std::size_t len = std::size_t(checksumLength(checksumType));
+        const std::size_t len = computeChecksum(checksumType, {}, 0).size;
         if (len == 0) return true;
         if (m.size() < std::size_t(checksumInPacket) + len + 1) return false;
         const std::size_t at = m.size() - 1 - len;
-        const Bytes expected = checksumOf(
-            checksumType, checksumInit,
-            m.subspan(std::size_t(checksumInPacket), at - std::size_t(checksumInPacket)));
-        return std::equal(expected.begin(), expected.end(), m.begin() + std::ptrdiff_t(at));
+        const ChecksumBytes expected = computeChecksum(
+            checksumType,
+            m.subspan(std::size_t(checksumInPacket), at - std::size_t(checksumInPacket)),
+            static_cast<std::uint16_t>(checksumInit));
+        const ConstByteSpan found = m.subspan(at, len);
+        return std::equal(found.begin(), found.end(), expected.view().begin());
     }
 
     void handshake(ConstByteSpan m) {

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "instrument/checksum.h"
+#include "instrument/header.h"
 #include "source/message_record.h"
 #include "source/schema.h"
 
@@ -47,28 +49,6 @@ constexpr std::uint8_t Flush = 0xF8, Len = 0xF9, Adr = 0xFA, X2 = 0xFB, X1 = 0xF
 }  // namespace code
 
 }  // namespace
-
-// TEMPORARY until the shared checksum code lands.
-Bytes checksumOf(int type, unsigned init, ConstByteSpan range) {
-    unsigned sum = init;
-    for (std::uint8_t b : range) sum += b;
-    switch (type) {
-        case 1:
-            return {std::uint8_t(sum & 0x7F)};
-        case 2:
-            return {std::uint8_t(-sum & 0x7F)};
-        case 3:
-            return {std::uint8_t((sum >> 7) & 0x7F), std::uint8_t(sum & 0x7F)};
-        case 4:
-            return {std::uint8_t((sum >> 4) & 0x0F), std::uint8_t(sum & 0x0F)};
-        case 5:
-            return {std::uint8_t(sum & 0x7F)};
-        case 6:
-            return {std::uint8_t(~sum & 0x7F)};
-        default:
-            return {};
-    }
-}
 
 namespace {
 
@@ -145,6 +125,7 @@ class Resolver {
             } else if (c == code::Head) {
                 if (inHeader) return fail("Head: the common header cannot hold itself");
                 walk(s_.header, true);
+                placeId();
             } else if (c == code::Chk) {
                 checksum();
             } else if (c == code::Adr || c == code::Len) {
@@ -242,7 +223,21 @@ class Resolver {
         const std::size_t to = all_.size();
         const ConstByteSpan range =
             from < to ? ConstByteSpan(all_).subspan(from, to - from) : ConstByteSpan();
-        for (std::uint8_t x : checksumOf(s_.checksumType, s_.checksumInit, range)) emit(x);
+        const ChecksumBytes sum =
+            computeChecksum(s_.checksumType, range, static_cast<std::uint16_t>(s_.checksumInit));
+        for (std::uint8_t x : sum.view()) emit(x);
+    }
+
+    // The device ID at its place in the header just expanded, under its mask.
+    void placeId() {
+        if (!s_.idPlace.used() || !error_.empty()) return;
+        const std::size_t at = sysexStart_ + static_cast<std::size_t>(s_.idPlace.offset);
+        if (at >= all_.size()) return;
+        const int id = static_cast<int>(chan());
+        if (!error_.empty()) return;
+        placeDeviceId(ByteSpan(all_).subspan(sysexStart_), s_.idPlace, id);
+        const std::size_t firstPending = all_.size() - pending_.size();
+        if (at >= firstPending) pending_[at - firstPending] = all_[at];
     }
 
     void emit(std::uint8_t b) {
@@ -317,6 +312,7 @@ SendSettings sendSettings(const SourceRecord& r, int module) {
     s.checksumType = r.s16(kChecksumType);
     s.checksumStart = r.s16(kChecksumStart);
     s.checksumInit = r.u16(kChecksumInit);
+    s.idPlace = deviceIdPlace(r);
     if (module >= 0 && module < rec::kModules) {
         s.startAddress = r.u32(rec::moduleBase(module) + kStartAddress);
         s.addressOffset = r.modU16(module, kAddressOffset);

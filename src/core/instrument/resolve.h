@@ -5,7 +5,9 @@
 //
 // What each unit becomes:
 //   literal byte    itself (status bytes too, as typed)
-//   Head            the driver's "Common header", its own tags resolved
+//   Head            the driver's "Common header", its own tags resolved, and
+//                   the device ID (as Chan gives it) put into the bits of
+//                   "Sysex ID bit mask" at "Sysex ID offset in header"
 //   Chan            the device ID: the context's, else "Default sysex ID",
 //                   held within "Min/Max sysex ID"; with "Type ID" set to
 //                   "MIDI Channel", the channel 1..16 of the context, sent
@@ -37,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "instrument/header.h"
 #include "source/record.h"
 #include "sysex/message.h"
 
@@ -85,6 +88,7 @@ struct SendSettings {
     int minId = 0, maxId = 127, defaultId = 0;
     int checksumType = 0, checksumStart = 0;
     unsigned checksumInit = 0;
+    DeviceIdPlace idPlace;  // where Head's header carries the device ID
     std::uint32_t startAddress = 0, addressOffset = 0, lengthPrecount = 0;  // of one module
 };
 SendSettings sendSettings(const SourceRecord& r, int module);
@@ -105,10 +109,6 @@ std::optional<Bytes> valueBytes(long long value, int mode);
 // A number as Roland 7-bit groups, most significant first: 3 bytes, or 4
 // when it needs them; nothing above 28 bits.
 std::optional<Bytes> rolandBytes(std::uint64_t value);
-
-// The checksum bytes of "Checksum type" `type` (its list value) with the
-// initial value `init` over `range`; none for type 0.
-Bytes checksumOf(int type, unsigned init, ConstByteSpan range);
 
 // One step as a line: its bytes in hexadecimal, or "pause 100 ms", "wait
 // for SysEx start (at most 1000 ms)", "wait for SysEx end (...)", "flush".
