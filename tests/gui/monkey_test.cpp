@@ -1,0 +1,1145 @@
+// Random input against the real windows. From a seed, a stream of plausible
+// user actions goes to whatever is active: the main window and its source
+// windows (clicks on cells, typed values of every kind, keys, shortcuts, menu
+// commands, drags between rows and windows, undo and redo runs, the filter,
+// opening and closing documents), other windows, pop-up menus and modal
+// dialogs (their buttons, fields and lists). Questions are answered at
+// random, file dialogs with paths inside a scratch folder; the host of "Save
+// and run" is a stub, MIDI is the fake system, and a closed main window is
+// replaced by a new one.
+//
+// Checked after every action taken outside a dialog: each document's record
+// still makes a file (or is refused for a known reason), a document marked
+// unmodified equals its file, and every so often (and at the end) undoing
+// every step gives back the record the document started with, redoing them
+// the record it had.
+//
+//   gui_monkey_test                       the fixed seeds, within the CI budget
+//   gui_monkey_test --seed=N [--actions=N] [--seconds=S] [--seeds=K]
+//
+// A failure prints the seed, the last 50 actions and the command that
+// replays it.
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/frame.h"
+#include "app/sourcedocument.h"
+#include "app/sysforgeapp.h"
+#include "editor/document.h"
+#include "source/romnames.h"
+#include "source/sourcefile.h"
+#include "source/sourceview.h"
+#include "source/valuetext.h"
+#include "sysex/midi.h"
+#include "sysex/midisystem.h"
+#include "ui/qtprompter.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define SF_MONKEY_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SF_MONKEY_ASAN 1
+#endif
+#endif
+
+#ifdef SF_MONKEY_ASAN
+extern "C" void __sanitizer_set_death_callback(void (*callback)(void));
+#endif
+
+using namespace sf;
+using namespace sf::gui;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The trail of actions, printed when anything goes wrong (also from a crash).
+
+struct Trail {
+    std::uint64_t seed = 0;
+    long actions = 0;
+    std::deque<std::string> last;
+    bool active = false;
+
+    bool verbose = false;
+
+    // One action of the user.
+    void add(std::string what) {
+        ++actions;
+        push(std::to_string(actions) + ": " + std::move(what));
+    }
+    // What the program answered (a message, a question, a file dialog).
+    void note(std::string what) { push("     " + std::move(what)); }
+    void push(std::string line) {
+        if (verbose) std::fprintf(stderr, "%s\n", line.c_str());
+        last.push_back(std::move(line));
+        if (last.size() > 50) last.pop_front();
+    }
+    void print(const char* why) const {
+        std::fprintf(
+            stderr,
+            "\n=== random input failed: seed %llu, after %ld actions\n%s\n--- last %zu actions\n",
+            static_cast<unsigned long long>(seed), actions, why, last.size());
+        for (const auto& a : last) std::fprintf(stderr, "  %s\n", a.c_str());
+        std::fprintf(stderr, "--- replay: QT_QPA_PLATFORM=offscreen %s --seed=%llu --actions=%ld\n",
+                     programPath.c_str(), static_cast<unsigned long long>(seed), actions);
+        std::fflush(stderr);
+    }
+    std::string programPath;
+};
+Trail g_trail;
+
+void dumpTrailOnCrash() {
+    if (!g_trail.active) return;
+    g_trail.active = false;
+    g_trail.print("the program crashed (see the report above or below)");
+}
+
+extern "C" void onFatalSignal(int sig) {
+    dumpTrailOnCrash();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// ---------------------------------------------------------------------------
+
+class RandomPrompter : public Prompter {
+  public:
+    explicit RandomPrompter(std::mt19937_64& rng) : rng_(rng) {}
+    void message(std::string_view text, MessageIcon) override {
+        g_trail.note("message: " + std::string(text.substr(0, 120)));
+    }
+    Answer ask(std::string_view text, Buttons buttons) override {
+        Answer a = Answer::Ok;
+        const int r = static_cast<int>(rng_() % 3);
+        if (buttons == Buttons::YesNo) a = r == 0 ? Answer::No : Answer::Yes;
+        if (buttons == Buttons::YesNoCancel)
+            a = r == 0 ? Answer::Yes : r == 1 ? Answer::No : Answer::Cancel;
+        static const char* names[] = {"Ok", "Yes", "No", "Cancel"};
+        g_trail.note("asked: " + std::string(text.substr(0, 100)) + " -> " +
+                     names[static_cast<int>(a)]);
+        return a;
+    }
+
+  private:
+    std::mt19937_64& rng_;
+};
+
+std::string describe(const QWidget* w) {
+    if (!w) return "(none)";
+    QString s = QString::fromLatin1(w->metaObject()->className());
+    if (!w->objectName().isEmpty()) s += "#" + w->objectName();
+    if (const auto* b = qobject_cast<const QAbstractButton*>(w)) s += " \"" + b->text() + "\"";
+    return s.toStdString();
+}
+
+// Types `text` as a keyboard would: QTest's own typing only knows ASCII.
+void typeText(QWidget* widget, const QString& text) {
+    // A key may close the widget's window (and delete it) on the way.
+    QPointer<QWidget> w(widget);
+    for (const QChar c : text) {
+        if (!w) return;
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            QTest::keyClick(w, c.toLatin1());
+        else if (c == QChar('\t'))
+            QTest::keyClick(w, Qt::Key_Tab);
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    }
+}
+
+// A key press; keys without a character carry no text.
+void pressKey(QWidget* w, int key, Qt::KeyboardModifiers mods = {}) {
+    if (key == Qt::Key_Menu)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_Menu, QString(), mods);
+    else
+        QTest::keyClick(w, static_cast<Qt::Key>(key), mods);
+}
+
+bool anyBlockTooLarge(const SourceRecord& r) {
+    bool large = false;
+    forEachWalkedSlot(r, [&](int m, int s) {
+        const auto& b = r.block(m, s);
+        if (b && b->size() > 65535) large = true;
+    });
+    return large;
+}
+
+std::string firstDifference(const SourceRecord& a, const SourceRecord& b) {
+    for (std::size_t i = 0; i < a.bytes.size(); ++i)
+        if (a.bytes[i] != b.bytes[i])
+            return "first differing byte at record offset " + std::to_string(i) + " (" +
+                   std::to_string(a.bytes[i]) + " / " + std::to_string(b.bytes[i]) + ")";
+    return "the blocks differ";
+}
+
+class Monkey {
+  public:
+    Monkey(std::uint64_t seed, long maxActions, qint64 deadlineMs)
+        : rng_(seed), prompter_(rng_), maxActions_(maxActions), deadlineMs_(deadlineMs) {
+        g_trail.seed = seed;
+        g_trail.actions = 0;
+        g_trail.last.clear();
+        g_trail.active = true;
+        previousPrompter_ = setPrompter(&prompter_);
+        midi_.inputPorts = {{"Keys", "ALSA"}, {"synth:out", "JACK"}};
+        midi_.outputPorts = {{"Synth", "ALSA"}};
+        previousMidi_ = setMidiSystem(&midi_);
+        QDir(dir_.path()).mkpath("seq/VANTOR.DAT");
+        host_ = dir_.filePath("seq/arranta");
+        QFile h(host_);
+        if (h.open(QIODevice::WriteOnly)) h.write("#!/bin/sh\nexit 0\n");
+        h.close();
+        h.setPermissions(h.permissions() | QFile::ExeOwner);
+        makeSources();
+        startApp();
+        clock_.start();
+    }
+    ~Monkey() {
+        app_.reset();
+        setMidiSystem(previousMidi_);
+        setPrompter(previousPrompter_);
+        g_trail.active = false;
+    }
+
+    // Runs until the actions or the time are used up, or an invariant fails.
+    bool run() {
+        QEventLoop loop;
+        loop_ = &loop;
+        QTimer::singleShot(0, &guard_, [this] { step(); });
+        loop.exec();
+        loop_ = nullptr;
+        return failure_.empty();
+    }
+    const std::string& failure() const { return failure_; }
+    long actions() const { return g_trail.actions; }
+
+  private:
+    // --- set-up -----------------------------------------------------------
+
+    void makeSources() {
+        auto plain = newSource();
+        parseValue(*plain, makeRef(4), "Plain");
+        writeSource("plain.d", *plain);
+
+        auto rich = newSource();
+        parseValue(*rich, makeRef(4), "Rich synth");
+        parseValue(*rich, makeRef(103), "3");
+        parseValue(*rich, makeRef(107, 1), "Drums");
+        parseValue(*rich, makeRef(15), "$F0, $43, Chk, $F7");
+        parseValue(*rich, makeRef(256, 0), "2");
+        parseValue(*rich, makeRef(257, 0), "4");
+        parseValue(*rich, makeRef(262, 0, 1), "ROM");
+        applyChoice(*rich, makeRef(114, 0), 61);
+        const auto names =
+            parseRomNames("Piano\r\nStrings\r\nBrass\r\nOrgan\r\n", romNamesShape(*rich, 0), false);
+        if (names.block) storeRomNames(*rich, 0, 1, *names.block);
+        writeSource("rich.d", *rich);
+        QFile junk(dir_.filePath("junk.d"));
+        if (junk.open(QIODevice::WriteOnly)) junk.write("DEV_SRCE but nothing else");
+    }
+    void writeSource(const QString& name, const SourceRecord& r) {
+        saveSourceFile(dir_.filePath(name).toStdString(), r, nullptr, nullptr);
+    }
+
+    void startApp() {
+        app_ = std::make_unique<SysforgeApp>(SysforgeApp::Options{dir_.filePath("config"), {}});
+        frame().documents().setFileDialog([this](QWidget*, DocumentManager::DialogMode mode,
+                                                 const QString&, const QString&, const QStringList&,
+                                                 int*) {
+            const QString p = pickPath(mode == DocumentManager::DialogMode::Open);
+            g_trail.note("file dialog -> " +
+                         (p.isEmpty() ? std::string("(cancel)") : p.toStdString()));
+            return p;
+        });
+        frame().show();
+        frame().resize(1000, 700);
+        ensureDocument();
+    }
+    SFFrameWindow& frame() { return *app_->frame(); }
+
+    void ensureDocument() {
+        if (!frame().sourceViews().empty()) return;
+        const QString p = dir_.filePath(pick({"plain.d", "rich.d"}));
+        if (!QFile::exists(p)) writeSource(QFileInfo(p).fileName(), *newSource());
+        g_trail.add("reopen " + p.toStdString());
+        frame().openFiles({p});
+        if (frame().sourceViews().empty()) frame().documents().newDocument();
+    }
+
+    // --- randomness -------------------------------------------------------
+
+    int below(int n) {
+        return n <= 0 ? 0 : static_cast<int>(rng_() % static_cast<std::uint64_t>(n));
+    }
+    bool chance(int percent) { return below(100) < percent; }
+    template <typename T>
+    T pick(std::initializer_list<T> list) {
+        return *(list.begin() + below(static_cast<int>(list.size())));
+    }
+
+    QString pickPath(bool open) {
+        if (chance(12)) return {};
+        QStringList files;
+        QDirIterator it(dir_.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString f = it.next();
+            if (!f.contains("/config/")) files << f;
+        }
+        files.sort();
+        if (open && !files.isEmpty() && chance(85))
+            return files[below(static_cast<int>(files.size()))];
+        const QString name = QString("file%1").arg(below(6)) +
+                             pick({"", ".d", ".D", ".txt", ".dev", ".bak", ".x.d"});
+        return dir_.filePath(name);
+    }
+
+    QString randomText() {
+        switch (below(14)) {
+            case 0:
+                return QString::number(below(300) - 20);
+            case 1:
+                return "$" + QString::number(below(70000), 16).toUpper();
+            case 2:
+                return pick({"0x", "&H", "&h", "$"}) + QString::number(rng_() % 0x1FFFFFFFFull, 16);
+            case 3:
+                return QString::number(static_cast<long long>(rng_() % 10000000000ull) -
+                                       5000000000ll);
+            case 4:
+                return pick<QString>({"-", "$", "0x", "+5", " 12 ", "1e5", "--3", "007", "\t9"});
+            case 5:
+                return QString::fromUtf8(
+                    pick({"Piano", "Str\xc3\xa9ngs", "\xe2\x82\xac uro", "\xc3\xbf\xc3\xbe",
+                          "\xc2\x81\xc2\x9d", "Tab\there", "\"quoted\"", "back\\slash",
+                          "\xe6\x97\xa5\xe6\x9c\xac"}));
+            case 6:
+                return pick<QString>({"Chk", "Joker", "Head", "$F0,$43,Chk,$F7", "F0 43 10",
+                                      "'A','b'", "$F0;;Joker,,$F7", "Head, $10, Chk"});
+            case 7:
+                return QString(below(400) + 20, QChar('A' + below(26)));
+            case 8:
+                return {};
+            case 9:
+                return "  ";
+            case 10:
+                return pick<QString>({"Yes", "No", "None", "(in use)"});
+            case 11: {
+                QString s;
+                for (int i = below(12) + 1; i > 0; --i) s += QChar(0x20 + below(0xE0));
+                return s;
+            }
+            case 12:
+                return QString::number(below(17));
+            default:
+                return pick<QString>({"0", "1", "127", "128", "255", "256", "32767", "32768",
+                                      "65535", "65536", "-1", "-32768", "2147483648",
+                                      "4294967295"});
+        }
+    }
+
+    int randomKey() {
+        return pick({Qt::Key_Return,   Qt::Key_Enter,  Qt::Key_Escape,   Qt::Key_Tab,
+                     Qt::Key_Backtab,  Qt::Key_F2,     Qt::Key_Delete,   Qt::Key_Up,
+                     Qt::Key_Down,     Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Home,
+                     Qt::Key_End,      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Space,
+                     Qt::Key_Asterisk, Qt::Key_Plus,   Qt::Key_Minus,    Qt::Key_Backspace,
+                     Qt::Key_F1,       Qt::Key_A,      Qt::Key_Menu});
+    }
+
+    // --- the step ---------------------------------------------------------
+
+    bool timeUp() const {
+        return g_trail.actions >= maxActions_ || clock_.elapsed() >= deadlineMs_;
+    }
+
+    void step() {
+        if (!loop_) return;
+        if (paused_) {
+            QTimer::singleShot(5, &guard_, [this] { step(); });
+            return;
+        }
+        // The next step is queued first: an action may open a dialog whose
+        // own event loop runs the following steps.
+        QTimer::singleShot(0, &guard_, [this] { step(); });
+        QWidget* popup = QApplication::activePopupWidget();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (stopping_ || !failure_.empty()) {
+            windDown(popup, modal);
+            return;
+        }
+        if (timeUp()) {
+            stopping_ = true;
+            return;
+        }
+        if (popup)
+            onPopup(popup);
+        else if (modal)
+            onModal(modal);
+        else {
+            onMain();
+            if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget())
+                afterAction();
+        }
+    }
+
+    // Closes whatever is open, then makes the final checks and ends.
+    void windDown(QWidget* popup, QWidget* modal) {
+        if (popup) {
+            popup->close();
+            return;
+        }
+        if (modal) {
+            if (auto* d = qobject_cast<QDialog*>(modal))
+                d->reject();
+            else
+                modal->close();
+            return;
+        }
+        if (failure_.empty() && app_ && frame().isVisible())
+            for (SourceDocument* d : sourceDocuments()) {
+                undoAllAndBack(d);
+                if (!failure_.empty()) break;
+            }
+        if (loop_) loop_->quit();
+        loop_ = nullptr;
+    }
+
+    void fail(const std::string& why) {
+        if (failure_.empty()) failure_ = why;
+    }
+
+    // --- pop-up menus -----------------------------------------------------
+
+    void onPopup(QWidget* popup) {
+        ++popups_;
+        auto* menu = qobject_cast<QMenu*>(popup);
+        if (!menu || chance(10)) {
+            g_trail.add("popup " + describe(popup) + ": Escape");
+            QTest::keyClick(popup, Qt::Key_Escape);
+            if (QApplication::activePopupWidget() == popup) popup->close();
+            return;
+        }
+        QList<QAction*> usable;
+        for (QAction* a : menu->actions())
+            if (a->isEnabled() && a->isVisible() && !a->isSeparator()) usable << a;
+        if (usable.isEmpty()) {
+            menu->close();
+            return;
+        }
+        QAction* a = usable[below(static_cast<int>(usable.size()))];
+        g_trail.add("menu choice \"" + a->text().toStdString() + "\"");
+        menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    }
+
+    // --- dialogs and other windows ----------------------------------------
+
+    void onModal(QWidget* modal) {
+        if (modal != currentModal_) {
+            currentModal_ = modal;
+            modalSteps_ = 0;
+        }
+        // A dialog is never left hanging: after a while it is cancelled.
+        if (++modalSteps_ > 40) {
+            g_trail.add("dialog " + describe(modal) + ": closed after 40 actions");
+            if (auto* d = qobject_cast<QDialog*>(modal))
+                d->reject();
+            else
+                modal->close();
+            return;
+        }
+        if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
+            const QString p = pickPath(fd->acceptMode() == QFileDialog::AcceptOpen);
+            g_trail.add("file dialog -> " +
+                        (p.isEmpty() ? std::string("(cancel)") : p.toStdString()));
+            if (p.isEmpty()) {
+                fd->reject();
+            } else {
+                fd->selectFile(p);
+                static_cast<QDialog*>(fd)->accept();
+            }
+            return;
+        }
+        actOnWindow(modal, true);
+    }
+
+    // Input for the widgets of a dialog or a tool window.
+    void actOnWindow(QWidget* w, bool isModal) {
+        std::vector<QWidget*> buttons, fields, views, combos;
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (!c->isVisible() || !c->isEnabled()) continue;
+            if (qobject_cast<QAbstractButton*>(c))
+                buttons.push_back(c);
+            else if (qobject_cast<QLineEdit*>(c) || qobject_cast<QPlainTextEdit*>(c) ||
+                     qobject_cast<QTextEdit*>(c) || qobject_cast<QAbstractSpinBox*>(c))
+                fields.push_back(c);
+            else if (auto* v = qobject_cast<QAbstractItemView*>(c);
+                     v && !qobject_cast<QHeaderView*>(c))
+                views.push_back(v);
+            else if (qobject_cast<QComboBox*>(c))
+                combos.push_back(c);
+        }
+        const int r = below(100);
+        if (r < 30 && !buttons.empty()) {
+            QWidget* b = buttons[below(static_cast<int>(buttons.size()))];
+            g_trail.add("click " + describe(b) + " in " + describe(w));
+            QTest::mouseClick(b, Qt::LeftButton);
+        } else if (r < 55 && !fields.empty()) {
+            QPointer<QWidget> f = fields[below(static_cast<int>(fields.size()))];
+            const QString text = randomText();
+            g_trail.add("type \"" + text.left(60).toStdString() + "\" into " + describe(f) +
+                        " in " + describe(w));
+            QTest::mouseClick(f, Qt::LeftButton);
+            if (!f || (isModal && QApplication::activeModalWidget() != w)) return;
+            if (chance(60)) QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
+            if (f) typeText(f, text);
+        } else if (r < 70 && !views.empty()) {
+            auto* v = static_cast<QAbstractItemView*>(views[below(static_cast<int>(views.size()))]);
+            clickCell(v);
+        } else if (r < 75 && !combos.empty()) {
+            QWidget* c = combos[below(static_cast<int>(combos.size()))];
+            g_trail.add("choose in " + describe(c));
+            QTest::keyClick(c, pick({Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home}));
+        } else if (r < 90) {
+            const int key = randomKey();
+            QWidget* target =
+                QApplication::focusWidget() && w->isAncestorOf(QApplication::focusWidget())
+                    ? QApplication::focusWidget()
+                    : w;
+            g_trail.add("key " + QKeySequence(key).toString().toStdString() + " to " +
+                        describe(target));
+            ::pressKey(target, key);
+        } else if (isModal && r < 95) {
+            g_trail.add("accept " + describe(w));
+            if (auto* d = qobject_cast<QDialog*>(w)) d->accept();
+        } else {
+            g_trail.add("cancel " + describe(w));
+            if (auto* d = qobject_cast<QDialog*>(w))
+                d->reject();
+            else
+                w->close();
+        }
+    }
+
+    // A row of a view: in a tree, any row its expanded parents show.
+    QModelIndex randomRow(QAbstractItemView* v) {
+        if (!v->model()) return {};
+        if (auto* tree = qobject_cast<QTreeView*>(v)) {
+            std::vector<QModelIndex> rows;
+            for (QModelIndex i = v->model()->index(0, 0); i.isValid() && rows.size() < 2000;
+                 i = tree->indexBelow(i))
+                rows.push_back(i);
+            if (rows.empty()) return {};
+            return rows[below(static_cast<int>(rows.size()))];
+        }
+        const int n = v->model()->rowCount();
+        return n > 0 ? v->model()->index(below(n), 0) : QModelIndex();
+    }
+
+    // A click, double click, Ctrl+click or right click on a cell of a view.
+    void clickCell(QAbstractItemView* v) {
+        auto* vp = v->viewport();
+        if (vp->width() <= 2 || vp->height() <= 2) return;
+        QModelIndex index = randomRow(v);
+        if (!index.isValid()) return;
+        if (v->model()->columnCount(index.parent()) > 1 && chance(60))
+            index = index.siblingAtColumn(below(v->model()->columnCount(index.parent())));
+        v->scrollTo(index);
+        const QPoint at = v->visualRect(index).center();
+        const int how = below(10);
+        g_trail.add(std::string(how < 5   ? "click"
+                                : how < 8 ? "double click"
+                                : how < 9 ? "ctrl+click"
+                                          : "right click") +
+                    " cell " + index.data().toString().left(40).toStdString() + " (col " +
+                    std::to_string(index.column()) + ") in " + describe(v));
+        if (how < 5) {
+            QTest::mouseClick(vp, Qt::LeftButton, {}, at);
+        } else if (how < 8) {
+            QPointer<QWidget> alive(vp);
+            QTest::mouseClick(vp, Qt::LeftButton, {}, at);
+            if (alive && !QApplication::activeModalWidget() && !QApplication::activePopupWidget())
+                QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
+        } else if (how < 9) {
+            QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, at);
+        } else {
+            // The platform turns the press into a context menu event; where
+            // it did not (no menu came up), the event is sent as it would be.
+            const int menusBefore = popups_;
+            QTest::mouseClick(vp, Qt::RightButton, {}, at);
+            if (popups_ == menusBefore && !QApplication::activePopupWidget() &&
+                !QApplication::activeModalWidget()) {
+                QContextMenuEvent e(QContextMenuEvent::Mouse, at, vp->mapToGlobal(at));
+                QApplication::sendEvent(vp, &e);
+            }
+        }
+    }
+
+    // --- the main window --------------------------------------------------
+
+    std::vector<SourceDocument*> sourceDocuments() {
+        std::vector<SourceDocument*> out;
+        if (!app_) return out;
+        for (Document* d : frame().documents().documents())
+            if (auto* s = qobject_cast<SourceDocument*>(d)) out.push_back(s);
+        return out;
+    }
+
+    void onMain() {
+        QWidget* active = QApplication::activeWindow();
+        if (active && active != &frame() && active->isVisible() && chance(50)) {
+            if (chance(15)) {
+                g_trail.add("close window " + describe(active));
+                active->close();
+            } else {
+                actOnWindow(active, false);
+            }
+            return;
+        }
+        if (QApplication::activeWindow() != &frame()) {
+            // The hand goes back to the main window (it is active from the
+            // next step on).
+            g_trail.add("activate the main window");
+            frame().activateWindow();
+            return;
+        }
+        SourceView* view = frame().activeSourceView();
+        const int r = below(1000);
+        if (view && r < 300) {
+            editRow(view);
+        } else if (view && r < 420) {
+            clickCell(view->tree());
+        } else if (r < 520) {
+            pressKey(view);
+        } else if (r < 600) {
+            shortcut();
+        } else if (r < 680) {
+            command();
+        } else if (r < 730) {
+            menuBar();
+        } else if (view && r < 780) {
+            drag();
+        } else if (view && r < 830) {
+            undoRun(view);
+        } else if (view && r < 850) {
+            if (auto* d = qobject_cast<SourceDocument*>(frame().documents().activeDocument()))
+                undoAllAndBack(d);
+        } else if (view && r < 890) {
+            filter(view);
+        } else if (r < 920) {
+            switchWindow();
+        } else if (r < 940) {
+            dropFiles();
+        } else if (r < 960) {
+            midiInput();
+        } else {
+            openOrClose();
+        }
+    }
+
+    // Selects a row, opens its editor (F2, double click or typing) and
+    // types a value, ending with Enter, Tab, Escape or a click elsewhere.
+    void editRow(SourceView* view) {
+        QTreeView* tree = view->tree();
+        if (chance(15)) {
+            g_trail.add("expand everything below a row (*)");
+            clickCell(tree);
+            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            QTest::keyClick(tree, Qt::Key_Asterisk);
+        }
+        QModelIndex row;
+        for (int tries = 0; tries < 8 && (!row.isValid() || tree->model()->hasChildren(row));
+             ++tries)
+            row = randomRow(tree);
+        if (!row.isValid()) return;
+        tree->scrollTo(row);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualRect(row.siblingAtColumn(1)).center());
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        const QString text = randomText();
+        const int open = below(3);
+        g_trail.add("edit " + row.data().toString().left(40).toStdString() + ": " +
+                    std::string(open == 0   ? "F2"
+                                : open == 1 ? "double click"
+                                            : "type") +
+                    " \"" + text.left(60).toStdString() + "\"");
+        if (open == 0) {
+            QTest::keyClick(tree, Qt::Key_F2);
+        } else if (open == 1) {
+            const QModelIndex cur = tree->currentIndex();
+            if (cur.isValid()) {
+                const QPoint at = tree->visualRect(cur.siblingAtColumn(1)).center();
+                QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+            }
+        }
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        QPointer<QWidget> focus = QApplication::focusWidget();
+        g_trail.note("typing into " + describe(focus));
+        if (!focus) return;
+        if (chance(50)) QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+        if (!focus) return;
+        typeText(focus, text);
+        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        focus = QApplication::focusWidget();
+        if (!focus) return;
+        const int end = below(10);
+        if (end < 5)
+            QTest::keyClick(focus, Qt::Key_Return);
+        else if (end < 7)
+            QTest::keyClick(focus, Qt::Key_Tab);
+        else if (end < 9)
+            QTest::keyClick(focus, Qt::Key_Escape);
+        else
+            clickCell(tree);
+    }
+
+    void pressKey(SourceView* view) {
+        QWidget* target = QApplication::focusWidget();
+        if (!target) target = view ? static_cast<QWidget*>(view->tree()) : &frame();
+        const int key = randomKey();
+        const Qt::KeyboardModifiers mods = chance(15)   ? Qt::ControlModifier
+                                           : chance(10) ? Qt::ShiftModifier
+                                                        : Qt::NoModifier;
+        g_trail.add("key " +
+                    QKeySequence(QKeyCombination(mods, static_cast<Qt::Key>(key)))
+                        .toString()
+                        .toStdString() +
+                    " to " + describe(target));
+        ::pressKey(target, key, mods);
+    }
+
+    // A shortcut of any command of the main window and its views.
+    void shortcut() {
+        std::vector<QKeySequence> keys;
+        for (QAction* a : frame().findChildren<QAction*>())
+            for (const QKeySequence& k : a->shortcuts())
+                if (!k.isEmpty()) keys.push_back(k);
+        if (keys.empty()) return;
+        const QKeySequence k = keys[below(static_cast<int>(keys.size()))];
+        const QKeyCombination c = k[0];
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &frame();
+        g_trail.add("shortcut " + k.toString().toStdString() + " to " + describe(target));
+        QTest::keyClick(target, c.key(), c.keyboardModifiers());
+    }
+
+    // A menu command of the main window, as chosen from its menu.
+    void command() {
+        QStringList names = frame().commandNames();
+        names.sort();  // a hash order would differ from run to run
+        if (names.isEmpty()) return;
+        const QString name = names[below(static_cast<int>(names.size()))];
+        QAction* a = frame().commandAction(name);
+        if (!a || !a->isEnabled()) return;
+        g_trail.add("command " + name.toStdString());
+        a->trigger();
+    }
+
+    // Opens one of the menu bar's menus; the next steps choose in it.
+    void menuBar() {
+        QMenuBar* bar = frame().menuBar();
+        QList<QAction*> menus;
+        for (QAction* a : bar->actions())
+            if (a->isVisible() && a->isEnabled() && a->menu()) menus << a;
+        if (menus.isEmpty()) return;
+        QAction* m = menus[below(static_cast<int>(menus.size()))];
+        g_trail.add("open menu " + m->text().toStdString());
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m).center());
+    }
+
+    // A value dragged from a row of one source window onto a row of another
+    // (or the same); the platform has no real drag, so the events are sent.
+    void drag() {
+        const auto views = frame().sourceViews();
+        SourceView* from = views[below(static_cast<int>(views.size()))];
+        SourceView* to = views[below(static_cast<int>(views.size()))];
+        QTreeView* src = from->tree();
+        const QModelIndex a =
+            src->indexAt(QPoint(below(src->viewport()->width()), below(src->viewport()->height())));
+        if (!a.isValid()) return;
+        src->setCurrentIndex(a);
+        const auto ref = from->currentRef();
+        if (!ref) return;
+        QTreeView* dst = to->tree();
+        const QModelIndex b =
+            dst->indexAt(QPoint(below(dst->viewport()->width()), below(dst->viewport()->height())));
+        if (!b.isValid()) return;
+        g_trail.add("drag " + a.data().toString().toStdString() + " onto " +
+                    b.data().toString().toStdString() +
+                    (from == to ? " (same window)" : " (other window)"));
+        std::unique_ptr<QMimeData> data(from->dragData(*ref));
+        const QPoint at = dst->visualRect(b).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dst->viewport(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(dst->viewport(), &move);
+        if (chance(85)) {
+            QDropEvent drop(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(dst->viewport(), &drop);
+        } else {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(dst->viewport(), &leave);
+        }
+    }
+
+    void undoRun(SourceView* view) {
+        const bool redo = chance(40);
+        const int n = below(8) + 1;
+        g_trail.add((redo ? "redo x" : "undo x") + std::to_string(n));
+        for (int i = 0; i < n; ++i) {
+            QAction* a = redo ? view->redoAction() : view->undoAction();
+            if (!a->isEnabled()) break;
+            QWidget* target =
+                QApplication::focusWidget() ? QApplication::focusWidget() : view->tree();
+            if (redo)
+                QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            else
+                QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
+            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        }
+    }
+
+    void filter(SourceView* view) {
+        const QString text = pick<QString>({"name", "Module", "sub", "xyz", "", "ROM", "$", "1"});
+        g_trail.add("filter \"" + text.toStdString() + "\"");
+        QTest::keyClick(view->tree(), Qt::Key_F, Qt::ControlModifier);
+        QPointer<QWidget> f = QApplication::focusWidget();
+        if (!f) return;
+        QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
+        if (f) typeText(f, text);
+        if (f && chance(50))
+            QTest::keyClick(f, pick({Qt::Key_Return, Qt::Key_Escape, Qt::Key_Down}));
+    }
+
+    void switchWindow() {
+        const auto windows = frame().client()->subWindowList();
+        if (windows.isEmpty()) return;
+        QMdiSubWindow* w = windows[below(static_cast<int>(windows.size()))];
+        g_trail.add("activate window " + w->windowTitle().toStdString());
+        if (chance(20))
+            w->showMinimized();
+        else
+            frame().client()->setActiveSubWindow(w);
+    }
+
+    void dropFiles() {
+        QMimeData data;
+        const QString p = pickPath(true);
+        if (p.isEmpty()) return;
+        data.setUrls({QUrl::fromLocalFile(p)});
+        g_trail.add("drop file " + p.toStdString() + " on the main window");
+        const QPoint at(frame().width() / 2, frame().height() / 2);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&frame(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&frame(), &drop);
+    }
+
+    void midiInput() {
+        std::vector<std::uint8_t> bytes;
+        const int kind = below(3);
+        if (kind == 0) {
+            bytes = {0xF0, 0x43, 0x10};
+            for (int i = below(200); i > 0; --i)
+                bytes.push_back(static_cast<std::uint8_t>(below(128)));
+            bytes.push_back(0xF7);
+        } else if (kind == 1) {
+            bytes = {0x90, 60, 100};
+        } else {
+            for (int i = below(20) + 1; i > 0; --i)
+                bytes.push_back(static_cast<std::uint8_t>(below(256)));
+        }
+        const bool delivered = midi_.send(bytes);
+        g_trail.add("MIDI input of " + std::to_string(bytes.size()) + " bytes" +
+                    (delivered ? "" : " (no input open)"));
+    }
+
+    void openOrClose() {
+        const int r = below(4);
+        if (r == 0) {
+            const QString p = pickPath(true);
+            if (p.isEmpty()) return;
+            g_trail.add("open " + p.toStdString());
+            frame().openFiles({p});
+        } else if (r == 1) {
+            g_trail.add("close the active window (Ctrl+W)");
+            QTest::keyClick(&frame(), Qt::Key_W, Qt::ControlModifier);
+        } else if (r == 2) {
+            g_trail.add("new document");
+            frame().documents().newDocument();
+        } else {
+            g_trail.add("close the main window");
+            frame().close();
+        }
+    }
+
+    // --- invariants -------------------------------------------------------
+
+    struct Tracked {
+        QPointer<SourceDocument> doc;
+        std::unique_ptr<SourceRecord> start;  // null: the start is unknown
+    };
+    std::map<const SourceDocument*, Tracked> tracked_;
+
+    void afterAction() {
+        // The editor stays usable: a closed main window is replaced.
+        if (!frame().isVisible()) {
+            g_trail.add("main window closed: a new one starts");
+            tracked_.clear();
+            app_.reset();
+            startApp();
+        }
+        ensureDocument();
+        app_->preferences().hostPath = host_.toStdString();
+
+        settleTimers();
+        std::erase_if(tracked_, [](const auto& t) { return t.second.doc.isNull(); });
+        for (SourceDocument* d : sourceDocuments()) {
+            SourceDoc& s = d->source();
+            auto it = tracked_.find(d);
+            if (it == tracked_.end()) {
+                Tracked t{d, s.canUndo() ? nullptr : copyRecord(s.working())};
+                tracked_.emplace(d, std::move(t));
+            }
+            checkReadable(*d);
+            checkSaved(*d);
+            if (!failure_.empty()) return;
+        }
+        if (++sinceUndoCheck_ >= 60) {
+            sinceUndoCheck_ = 0;
+            if (auto* d = qobject_cast<SourceDocument*>(frame().documents().activeDocument()))
+                undoAllAndBack(d);
+        }
+    }
+
+    // Lets the short one-shot timers of the windows (the filter's delay)
+    // run out before the next action, so that a seed replays the same way
+    // however fast the machine is.
+    void settleTimers() {
+        auto pending = [this] {
+            for (QTimer* t : frame().findChildren<QTimer*>())
+                if (t->isActive() && t->isSingleShot() && t->remainingTime() <= 1000) return true;
+            return false;
+        };
+        if (!pending()) return;
+        paused_ = true;
+        QElapsedTimer waited;
+        waited.start();
+        while (pending() && waited.elapsed() < 3000) QTest::qWait(10);
+        paused_ = false;
+    }
+
+    void checkReadable(SourceDocument& d) {
+        const SourceRecord& r = d.source().working();
+        if (buildFileImage(r)) return;
+        if (validModuleCount(r) == 0 || anyBlockTooLarge(r))
+            return;  // refused with its own message
+        fail("the record of " + d.displayName().toStdString() +
+             " makes no file, without a known reason");
+    }
+
+    void checkSaved(SourceDocument& d) {
+        if (d.isModified() || !d.hasFile()) return;
+        const std::string path = d.filePath().toStdString();
+        auto back = readSourceFile(path);
+        if (!back) {
+            fail("the unmodified document " + path +
+                 " has a file that does not read: " + back.error().text);
+            return;
+        }
+        // Compared as the file keeps them: module slots beyond "Number of
+        // modules" keep stale values in the editor that no file holds.
+        if (buildFileImage(*back) != buildFileImage(d.source().working()))
+            fail("the unmodified document " + path +
+                 " differs from its file: " + firstDifference(*back, d.source().working()));
+    }
+
+    // Undoes every step (the record must be the one the document started
+    // with), then redoes them all (the record must be the one it had).
+    void undoAllAndBack(SourceDocument* d) {
+        auto it = tracked_.find(d);
+        if (it == tracked_.end() || !d->view()) return;
+        SourceView* view = d->view();
+        // Not while an edit box is open: the undo would commit it first.
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && view->tree()->viewport()->isAncestorOf(focus)) return;
+        SourceDoc& s = d->source();
+        const auto before = copyRecord(s.working());
+        int undone = 0;
+        while (s.canUndo() && undone < 5000) {
+            view->undoAction()->trigger();
+            ++undone;
+        }
+        g_trail.add("check: undo all " + std::to_string(undone) + " steps of " +
+                    d->displayName().toStdString() + " and redo them");
+        if (it->second.start && !sameRecord(s.working(), *it->second.start)) {
+            fail("after undoing all " + std::to_string(undone) + " steps of " +
+                 d->displayName().toStdString() +
+                 " the record differs from the one it started with: " +
+                 firstDifference(s.working(), *it->second.start));
+            return;
+        }
+        int redone = 0;
+        while (s.canRedo() && redone < undone) {
+            view->redoAction()->trigger();
+            ++redone;
+        }
+        if (redone != undone || !sameRecord(s.working(), *before))
+            fail("redoing the " + std::to_string(redone) + " steps of " +
+                 d->displayName().toStdString() +
+                 " does not give back the record: " + firstDifference(s.working(), *before));
+    }
+
+    QTemporaryDir dir_;
+    std::mt19937_64 rng_;
+    RandomPrompter prompter_;
+    Prompter* previousPrompter_ = nullptr;
+    FakeMidiSystem midi_;
+    MidiSystem* previousMidi_ = nullptr;
+    QString host_;
+    std::unique_ptr<SysforgeApp> app_;
+    long maxActions_;
+    qint64 deadlineMs_;
+    QElapsedTimer clock_;
+    QEventLoop* loop_ = nullptr;
+    bool stopping_ = false;
+    bool paused_ = false;
+    std::string failure_;
+    QPointer<QWidget> currentModal_;
+    int modalSteps_ = 0;
+    int sinceUndoCheck_ = 0;
+    int popups_ = 0;
+    QObject guard_;  // queued steps die with the run
+};
+
+struct Options {
+    std::uint64_t seed = 0;
+    bool seedGiven = false;
+    long actions = 0;
+    double seconds = 0;
+    int seeds = 1;
+};
+
+bool argValue(const char* arg, const char* name, std::string& out) {
+    const std::string a(arg), n(name);
+    if (a.rfind(n + "=", 0) != 0) return false;
+    out = a.substr(n.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    g_trail.programPath = argv[0];
+    g_trail.verbose = qEnvironmentVariableIsSet("SF_MONKEY_VERBOSE");
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string v;
+        if (argValue(argv[i], "--seed", v)) {
+            o.seed = std::stoull(v);
+            o.seedGiven = true;
+        } else if (argValue(argv[i], "--actions", v)) {
+            o.actions = std::stol(v);
+        } else if (argValue(argv[i], "--seconds", v)) {
+            o.seconds = std::stod(v);
+        } else if (argValue(argv[i], "--seeds", v)) {
+            o.seeds = std::max(1, std::stoi(v));
+        } else {
+            std::fprintf(stderr, "usage: %s [--seed=N] [--actions=N] [--seconds=S] [--seeds=K]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) std::signal(sig, onFatalSignal);
+    std::set_terminate([] {
+        dumpTrailOnCrash();
+        std::abort();
+    });
+#ifdef SF_MONKEY_ASAN
+    __sanitizer_set_death_callback(dumpTrailOnCrash);
+#endif
+
+    // Without arguments: the fixed seeds of CI, within its budget. The
+    // sanitizer build runs slower and gets the larger share of the budget.
+#ifdef SF_MONKEY_ASAN
+    const double ciSeconds = 70;
+#else
+    const double ciSeconds = 40;
+#endif
+    std::vector<std::uint64_t> seeds;
+    long actions = o.actions;
+    double seconds = o.seconds;
+    if (o.seedGiven) {
+        for (int k = 0; k < o.seeds; ++k) seeds.push_back(o.seed + static_cast<std::uint64_t>(k));
+        if (actions <= 0) actions = seconds > 0 ? 1L << 40 : 1000;
+        if (seconds <= 0) seconds = 1e9;
+    } else {
+        seeds = {1, 2, 3};
+        if (actions <= 0) actions = 1500;
+        if (seconds <= 0) seconds = ciSeconds;
+    }
+
+    QElapsedTimer total;
+    total.start();
+    long done = 0;
+    int status = 0;
+    std::size_t k = 0;
+    for (; k < seeds.size(); ++k) {
+        const qint64 left = static_cast<qint64>(seconds * 1000) - total.elapsed();
+        if (left <= 0) break;
+        // The time is shared evenly among the seeds still to run.
+        const qint64 share = o.seedGiven ? left : left / static_cast<qint64>(seeds.size() - k);
+        Monkey m(seeds[k], actions, share);
+        const bool ok = m.run();
+        done += m.actions();
+        std::printf("seed %llu: %ld actions%s\n", static_cast<unsigned long long>(seeds[k]),
+                    m.actions(), ok ? "" : ", FAILED");
+        std::fflush(stdout);
+        if (!ok) {
+            g_trail.print(m.failure().c_str());
+            status = 1;
+            break;
+        }
+    }
+    std::printf("random input: %ld actions over %zu seeds in %.1f s\n", done, k + (status ? 1 : 0),
+                total.elapsed() / 1000.0);
+    return status;
+}
