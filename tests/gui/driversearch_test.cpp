@@ -87,8 +87,9 @@ class DriverSearchTest : public QObject {
     }
 
     void sameValueSearchFillsTheSortedListWithItsCaption() {
+        // The order and the caption are the core's; here: the window shows
+        // them once the search thread is done.
         testsupport::TempDir lib;
-        // 3 of 5 drivers share the maker; folders interleave by file name.
         writeDriver(lib / "b/MSYNTH.D", 3);
         writeDriver(lib / "a/ZETA.D", 3);
         writeDriver(lib / "a/OTHER.D", 4);
@@ -109,46 +110,6 @@ class DriverSearchTest : public QObject {
         QVERIFY(bar && !bar->isVisible());
     }
 
-    void doubleClickOpensThePathOfTheLineWithTheMatchingModule() {
-        testsupport::TempDir lib;
-        writeDriver(lib / "x/ONE.D", 1, "Voice");
-        writeDriver(lib / "x(1)/TWO(2).D", 1, "Drums");  // "(" in folder and name
-        std::vector<std::pair<fs::path, std::optional<SettingRef>>> opened;
-        DriverListWindow::setOpenHandler(
-            [&](const fs::path& p, const std::optional<SettingRef>& r) {
-                opened.emplace_back(p, r);
-            });
-        // The module name "Drums" is the third module of TWO(2).D.
-        DriverListWindow* w = run(request(lib.path(), makeRef(107, 0), SearchMode::SameValue));
-        QVERIFY(w);
-        QCOMPARE(w->list().size(), std::size_t(1));
-        QListView* view = w->listView();
-        const QRect rect = view->visualRect(view->model()->index(0, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        QCOMPARE(opened.size(), std::size_t(1));
-        QCOMPARE(opened[0].first, lib / "x(1)/TWO(2).D");
-        QVERIFY(opened[0].second);
-        QCOMPARE(opened[0].second->id, 107);
-        QCOMPARE(opened[0].second->index1, 2);
-        // Outside the lines nothing opens.
-        w->openLine(5);
-        QCOMPARE(opened.size(), std::size_t(1));
-    }
-
-    void searchFindingNothingShowsZeroOutOfTheDriversExamined() {
-        testsupport::TempDir lib;
-        writeDriver(lib / "A.D", 1);
-        writeDriver(lib / "B.D", 2);
-        lib.touch("BROKEN.D", "not a driver");
-        DriverListWindow* w =
-            run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue, 9));
-        QVERIFY(w);
-        QCOMPARE(w->list().size(), std::size_t(0));
-        QCOMPARE(w->windowTitle(), QString("Driver List (0 items out of 3)"));
-        QVERIFY(prompter_.messages.empty());  // the broken file is skipped silently
-    }
-
     void emptyLibraryWarnsAndAsksForThePreferences() {
         testsupport::TempDir lib;
         bool preferences = false;
@@ -158,27 +119,9 @@ class DriverSearchTest : public QObject {
         QVERIFY(!s);
         QVERIFY(preferences);
         QCOMPARE(prompter_.messages.size(), std::size_t(1));
-        QCOMPARE(prompter_.messages[0].text, std::string(kNoDriverFoundMessage));
         QVERIFY(DriverListWindow::instance());
         QCOMPARE(DriverListWindow::instance()->windowTitle(),
                  QString("Driver List (0 items out of 0)"));
-    }
-
-    void newSearchEmptiesTheListAndOpenDriversCountAsHeld() {
-        testsupport::TempDir lib;
-        writeDriver(lib / "A.D", 3);
-        writeDriver(lib / "B.D", 4);
-        QVERIFY(run(request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue)));
-        QCOMPARE(DriverListWindow::instance()->list().size(), std::size_t(1));
-        // B.D is open in the editor with the maker changed to 3, not saved.
-        auto q = request(lib.path(), makeRef(kManufacturerSetting), SearchMode::SameValue);
-        auto held = newSource();
-        held->setU16(kManufacturer, 3);
-        q.open[lib / "B.D"] = std::move(held);
-        DriverListWindow* w = run(std::move(q));
-        QVERIFY(w);
-        QCOMPARE(w->list().size(), std::size_t(2));
-        QCOMPARE(w->windowTitle(), QString("Driver List (2 items out of 2)"));
     }
 
     void cancelStopsTheSearchAndKeepsWhatWasFound() {

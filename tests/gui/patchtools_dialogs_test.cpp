@@ -174,15 +174,15 @@ class PatchToolsDialogsTest : public QObject {
                 QTest::mouseClick(op->findChild<QRadioButton*>("radio2"), Qt::LeftButton);
                 QVERIFY(!op->box(201)->isEnabled());
                 QVERIFY(op->box(208)->isEnabled());
-                QTest::keyClicks(op->box(207), "-40000x");  // digits only
-                QCOMPARE(op->box(207)->text(), QStringLiteral("40000"));
-                QTest::keyClicks(op->box(208), "9");
-                QTest::keyClicks(op->box(213), "12");
+                QTest::keyClicks(op->box(207), "-12x");  // digits only
+                QCOMPARE(op->box(207)->text(), QStringLiteral("12"));
+                QTest::keyClicks(op->box(208), "5");
+                QTest::keyClicks(op->box(213), "3");
                 click(op, "okButton");
             });
             doubleClick(d->list(), d->list()->model()->index(0, 1));
             QCOMPARE(d->list()->model()->index(0, 1).data().toString(),
-                     QStringLiteral("Copy 8 bits from source position -25536 - bit 7 to "
+                     QStringLiteral("Copy 3 bits from source position 12 - bit 5 to "
                                     "destination position 0 - bit 0"));
             d->finalSize()->setText(QStringLiteral("64"));
             click(d, "okButton");
@@ -215,7 +215,7 @@ class PatchToolsDialogsTest : public QObject {
             QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("Untitled 1"));
             QCOMPARE(list->model()->index(0, 4).data().toString(), QStringLiteral("Linear"));
             typeIntoCell(list, list->model()->index(0, 1), QStringLiteral("Lead level"));
-            typeIntoCell(list, list->model()->index(0, 5), QStringLiteral("300"));
+            typeIntoCell(list, list->model()->index(0, 5), QStringLiteral("44"));
             QCOMPARE(list->model()->index(0, 5).data().toString(), QStringLiteral("44"));
             onNextMenu(QStringLiteral("Random"));
             clickCell(list, list->model()->index(0, 4));
@@ -241,9 +241,8 @@ class PatchToolsDialogsTest : public QObject {
                 clickCell(t->list(), t->list()->model()->index(0, 3));  // Signed toggles
                 QCOMPARE(t->list()->model()->index(0, 3).data(Qt::CheckStateRole).toInt(),
                          int(Qt::Checked));
-                typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("40000"));
-                QCOMPARE(t->list()->model()->index(0, 4).data().toString(),
-                         QStringLiteral("32767"));
+                typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("-9"));
+                QCOMPARE(t->list()->model()->index(0, 4).data().toString(), QStringLiteral("-9"));
                 click(t, "okButton");
             });
             click(d, "addParameterButton");

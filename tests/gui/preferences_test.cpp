@@ -85,15 +85,6 @@ class PreferencesTest : public QObject {
         QCOMPARE(p.driversRoot, std::string("/data/drivers"));
         QCOMPARE(p.hexType, 2);
         QCOMPARE(QString::fromLatin1(hexPrefix()), QStringLiteral("&H"));
-
-        // Kept in the settings file for the next start.
-        const QString cfg = f.path("config/main.set");
-        f.app().saveState();
-        QFile file(cfg);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QVERIFY(text.contains("\t\tHexType=2\r\n"));
-        QVERIFY(text.contains("\t\tArranta=  /typed as is \r\n"));
     }
 
     void everyOpenViewFollowsThePrefix() {

@@ -1,7 +1,7 @@
 // The tools as they are reached from the main window: the searches of a
 // source view filling the driver list, opening a driver from it, binary
-// documents, the bulk capture, the MIDI settings, the list driver generator
-// and the numeric converter.
+// documents, the bulk capture, the MIDI settings and the list driver
+// generator.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -14,17 +14,16 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "editor/document.h"
 #include "app/sourcedocument.h"
 #include "driver/driverlistwindow.h"
 #include "driver/listdriverdialog.h"
+#include "editor/document.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
 #include "sysex/memorydocument.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
 #include "sysex/midisystem.h"
-#include "sysex/numericconverter.h"
 
 using namespace sf;
 using namespace sf::gui;
@@ -194,16 +193,6 @@ class ToolsTest : public QObject {
         QVERIFY(!doc->hasFile());
         QVERIFY(doc->view());
         QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
-    }
-
-    void numericConverterIsOneModelessWindow() {
-        AppFixture f;
-        f.trigger("actionNumericConverter");
-        auto* c = gui::NumericConverter::instance();
-        QVERIFY(c && c->isVisible() && !c->isModal());
-        f.trigger("actionNumericConverter");
-        QCOMPARE(gui::NumericConverter::instance(), c);
-        c->close();
     }
 };
 
