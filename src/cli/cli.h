@@ -104,6 +104,7 @@ int cmdResolve(const Args& args, Io& io);
 int cmdSend(const Args& args, Io& io);
 int cmdRequest(const Args& args, Io& io);
 int cmdCheck(const Args& args, Io& io);
+int cmdAnalyse(const Args& args, Io& io);
 int cmdDiff(const Args& args, Io& io);
 int cmdExport(const Args& args, Io& io);
 int cmdImport(const Args& args, Io& io);

@@ -216,6 +216,27 @@ const std::vector<Command>& commands() {
          {{"check synth.d", "check one source"},
           {"check --root=drivers synth.d", "also against the driver library"}}},
 
+        {"analyse",
+         cmdAnalyse,
+         "[--json] DRIVER.d MODULE DUMP",
+         "show how a module of a driver cuts a dump",
+         {"Cuts DUMP (a .syx file, a capture or any binary file) into SysEx messages and "
+          "analyses it as the host would with module MODULE (counting from 0) of DRIVER.d: "
+          "which messages match the module's headers, where each message's data and checksum "
+          "lie and whether the checksum holds, the patches the data is cut into with their "
+          "sub-bank, position and name, and findings that name the settings to check.",
+          "Prints tab-separated lines: \"message N\", OFFSET, SIZE, the header matched, DATA "
+          "(offset+size) and the checksum; \"patch N\", SUB-BANK, POSITION, OFFSET, SIZE, "
+          "decoded size, checksum and name; \"queue\" and \"outside\" with OFFSET and SIZE; "
+          "\"finding\" or \"not analysed\" with the REF of the setting to check and a text.",
+          "Exit status: 0 when every message matched, every checksum held and nothing was left "
+          "unanalysed; 3 when there were findings or parts not analysed; 1 when a file cannot "
+          "be read."},
+         {{"--json", "print one JSON object with the arrays messages, patches, outside and "
+                     "findings and the object queue instead of lines"}},
+         {{"analyse synth.d 0 bank.syx", "analyse a bank dump with the first module"},
+          {"analyse --json synth.d 1 capture.syx", "the same for the second module, as JSON"}}},
+
         {"diff",
          cmdDiff,
          "A.d B.d",

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <numeric>
 #include <vector>
 
@@ -89,4 +90,24 @@ TEST(HexDump, ScrollingStaysWithinTheRows) {
     // divide by zero.
     wide.layout(0, -5, 0, 0);
     EXPECT_EQ(wide.paintRowCount(), 0);
+}
+
+TEST(HexDump, ByteColumnsAndShowingARow) {
+    const auto data = sequence(1000, 0);
+    HexLayout l(data);
+    const std::string line = l.line(3);  // bytes 48..63, four offset digits
+    for (int j = 0; j < 16; ++j) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", 48 + j);
+        EXPECT_EQ(line.substr(static_cast<std::size_t>(l.hexColumn(j)), 2), hex) << j;
+        EXPECT_EQ(line[static_cast<std::size_t>(l.asciiColumn(j))], static_cast<char>(48 + j)) << j;
+    }
+    l.layout(600, 125, 8, 12);  // 10 full rows of 63
+    EXPECT_FALSE(l.showRow(9));  // already in sight
+    EXPECT_TRUE(l.showRow(30));  // down: the row becomes the last full one
+    EXPECT_EQ(l.firstRow(), 21);
+    EXPECT_TRUE(l.showRow(5));  // up: the row becomes the first
+    EXPECT_EQ(l.firstRow(), 5);
+    l.showRow(1000);  // never past the last first row
+    EXPECT_EQ(l.firstRow(), l.rows().lastFirst());
 }

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "instrument/checksum.h"
+#include "instrument/report.h"
 #include "support.h"
 
 namespace sf {
@@ -47,6 +49,12 @@ ByteRole roleAt(const std::vector<RoleSpan>& roles, std::size_t offset) {
     for (const auto& r : roles)
         if (offset >= r.range.offset && offset < r.range.end()) return r.role;
     return ByteRole::Outside;
+}
+
+std::string hexText(unsigned b) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%02X", b);
+    return buf;
 }
 
 std::string patchName(int i) {
@@ -121,6 +129,12 @@ TEST_F(Bank, OneMessageCutIntoThirtyTwoNamedPatches) {
         ASSERT_EQ(p.nameBytes.size(), 1u);
         EXPECT_EQ(p.nameBytes[0], (ByteRange{p.offset + 118, 10}));
     }
+
+    // The rows of the analysis window's lists.
+    EXPECT_EQ(messageRow(a, 0), (std::vector<std::string>{"1", "0", "4105", "#1", "7 + 4096",
+                                                          "ok, " + hexText(m.found.bytes[0])}));
+    EXPECT_EQ(patchRow(a, *src, 16),
+              (std::vector<std::string>{"17", "Card", "1", "2055", "128", "ok", "Patch 17  "}));
 
     // The colours of the hex view: header, data with names, checksum, F7.
     const auto roles = byteRoles(a);

@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "support.h"
 
 namespace sf {
@@ -17,35 +25,41 @@ struct Example {
     test::Bytes out;
 };
 
-// Keep in step with the examples of the help page (analysis.html).
-const Example kHelpExamples[] = {
-    {0, {0x01, 0x7F}, {0x01, 0x7F}},
-    {1,
-     {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x05},
-     {0x81, 0x02, 0x83, 0x04, 0x05, 0x06, 0x07}},
-    {6,
-     {0x00, 0x48, 0x68, 0x56, 0x3C, 0x26, 0x57, 0x4D},
-     {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD}},
-    {10,
-     {0x01, 0x46, 0x14, 0x3A, 0x16, 0x71, 0x6A, 0x66},
-     {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD}},
-    {2, {0x0F, 0x07}, {0x7F}},
-    {5, {0x07, 0x0F}, {0x7F}},
-    {3, {0x7F, 0x01}, {0xFF, 0x00}},
-    {7, {0x01, 0x7F}, {0x00, 0xFF}},
-    {4, {'4', '1', 'a', 'F'}, {0x41, 0xAF}},
-    {8, {0x41, 0x01}, {0xC1}},
-    {9, {0x01, 0x41}, {0xC1}},
-};
+test::Bytes hexBytes(const std::string& text) {
+    test::Bytes out;
+    std::istringstream in(text);
+    std::string word;
+    while (in >> word) out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
+    return out;
+}
+
+// The worked examples of the help page of the analysis: one table row per
+// conversion, <tr data-conversion="N">, bytes in and out in <code>.
+std::vector<Example> helpPageExamples() {
+    std::ifstream page(std::string(SF_SOURCE_DIR) + "/src/gui/resources/help/2031.html");
+    const std::string html((std::istreambuf_iterator<char>(page)),
+                           std::istreambuf_iterator<char>());
+    const std::regex row(R"re(data-conversion="(\d+)".*?<code>([^<]*)</code>.*?<code>([^<]*)</code>)re");
+    std::vector<Example> out;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), row);
+         it != std::sregex_iterator(); ++it)
+        out.push_back({std::stoi((*it)[1]), hexBytes((*it)[2]), hexBytes((*it)[3])});
+    return out;
+}
 
 TEST(Conversion, HelpPageExamples) {
-    for (const auto& e : kHelpExamples) {
+    const auto examples = helpPageExamples();
+    std::set<int> seen;
+    for (const auto& e : examples) {
+        seen.insert(e.conversion);
         const auto d = decodeData(e.conversion, e.in);
         EXPECT_EQ(d.bytes, e.out) << "conversion " << e.conversion;
         EXPECT_EQ(d.leftover, 0u);
         EXPECT_EQ(d.badBytes, 0u);
         EXPECT_EQ(decodedSize(e.conversion, e.in.size()), e.out.size());
     }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kDataConversions));  // one example each
+    EXPECT_EQ(examples.size(), seen.size());
 }
 
 TEST(Conversion, ShortLastGroupsAndLeftovers) {

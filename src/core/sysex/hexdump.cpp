@@ -111,4 +111,16 @@ std::vector<std::string> hexDumpLines(ConstByteSpan data) {
     return lines;
 }
 
+bool HexLayout::showRow(std::int64_t row) {
+    std::int64_t next = rows_.first;
+    if (row < next)
+        next = row;
+    else if (row >= next + std::max<std::int64_t>(rows_.full, 1))
+        next = row - std::max<std::int64_t>(rows_.full, 1) + 1;
+    next = std::clamp<std::int64_t>(next, 0, rows_.lastFirst());
+    if (next == rows_.first) return false;
+    rows_.first = next;
+    return true;
+}
+
 }  // namespace sf

@@ -67,6 +67,14 @@ public:
     bool scrollVertical(ScrollAction action, int thumb = 0) { return rows_.scroll(action, thumb); }
     bool scrollHorizontal(ScrollAction action, int thumb = 0) { return columns_.scroll(action, thumb); }
 
+    // Scrolls the least needed to bring row `row` into the full rows shown;
+    // answers whether the first row changed.
+    bool showRow(std::int64_t row);
+    // The character columns of byte `index` (0..15) of a row: its first
+    // hexadecimal digit and its character in the ASCII column.
+    int hexColumn(int index) const { return offsetDigits_ + 2 + 3 * index + (index >= 8 ? 1 : 0); }
+    int asciiColumn(int index) const { return offsetDigits_ + 52 + index; }
+
     // The dump text of row `row` (empty for a row outside the data).
     std::string line(std::int64_t row) const;
 

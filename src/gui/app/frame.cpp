@@ -47,7 +47,7 @@ const char* const kLaterCommands[] = {
     "actionOpenBinaryFile",      "actionReceiveMidiBulk", "actionNumericConverter",
     "actionListDriverGenerator", "actionMidiSettings",    "actionDriverSelectionList",
     "actionCheckDriver",         "actionCompareWith",     "actionExportText",
-    "actionImportText",
+    "actionImportText",          "actionAnalyseDump",
 };
 }  // namespace
 
@@ -222,6 +222,8 @@ void SFFrameWindow::buildMenus() {
     tools->addSeparator();
     addCommand(tools, "actionCheckDriver", "Check driver\tF7", QKeySequence("F7"));
     addCommand(tools, "actionCompareWith", "Compare with...");
+    tools->addSeparator();
+    addCommand(tools, "actionAnalyseDump", "Analyse with driver...");
 
     QMenu* options = bar->addMenu(tr("&Options"));
     options->setObjectName(QStringLiteral("menuOptions"));

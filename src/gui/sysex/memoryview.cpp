@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "sysex/memorydoc.h"
 
@@ -180,6 +181,50 @@ void MemoryView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void MemoryView::setBackgrounds(std::vector<ByteBackground> spans) {
+    backgrounds_ = std::move(spans);
+    viewport()->update();
+}
+
+void MemoryView::selectBytes(std::size_t offset, std::size_t size) {
+    selectionOffset_ = offset;
+    selectionSize_ = size;
+    if (size > 0 && offset < doc_.bytes().size()) {
+        // The end of a long selection first, then its start: the start stays in sight.
+        layout_.showRow(static_cast<std::int64_t>((offset + size - 1) / HexLayout::kBytesPerRow));
+        layout_.showRow(static_cast<std::int64_t>(offset / HexLayout::kBytesPerRow));
+        layout_.scrollHorizontal(ScrollAction::Top);
+        updateBars();
+    }
+    viewport()->update();
+}
+
+// The cells of the bytes of `row` in their background colour, and the
+// selection in the highlight colour.
+void MemoryView::paintBackgrounds(QPainter& p, std::int64_t row, int y, int x) {
+    const std::size_t size = doc_.bytes().size();
+    const auto rowStart = static_cast<std::size_t>(row) * HexLayout::kBytesPerRow;
+    const std::size_t rowEnd = std::min(size, rowStart + HexLayout::kBytesPerRow);
+    auto fill = [&](std::size_t from, std::size_t to, const QColor& colour) {
+        for (std::size_t o = std::max(from, rowStart); o < std::min(to, rowEnd); ++o) {
+            const int j = static_cast<int>(o - rowStart);
+            p.fillRect(x + layout_.hexColumn(j) * charWidth_, y, 2 * charWidth_, charHeight_,
+                       colour);
+            p.fillRect(x + layout_.asciiColumn(j) * charWidth_, y, charWidth_, charHeight_, colour);
+        }
+    };
+    auto it = std::lower_bound(
+        backgrounds_.begin(), backgrounds_.end(), rowStart,
+        [](const ByteBackground& b, std::size_t at) { return b.offset + b.size <= at; });
+    for (; it != backgrounds_.end() && it->offset < rowEnd; ++it)
+        fill(it->offset, it->offset + it->size, it->colour);
+    if (selectionSize_ > 0) {
+        QColor selected = palette().highlight().color();
+        selected.setAlpha(150);  // over the base: light enough to read the bytes
+        fill(selectionOffset_, selectionOffset_ + selectionSize_, selected);
+    }
+}
+
 void MemoryView::paintEvent(QPaintEvent*) {
     QPainter p(viewport());
     p.fillRect(viewport()->rect(), palette().base());
@@ -188,7 +233,9 @@ void MemoryView::paintEvent(QPaintEvent*) {
     const int x = static_cast<int>(layout_.paintX(charWidth_));
     const std::int64_t rows = layout_.paintRowCount();
     const std::int64_t first = layout_.firstRow();
+    const bool coloured = !backgrounds_.empty() || selectionSize_ > 0;
     for (std::int64_t i = 0; i < rows; ++i) {
+        if (coloured) paintBackgrounds(p, first + i, static_cast<int>(i) * charHeight_, x);
         const std::string line = layout_.line(first + i);
         p.drawText(x, static_cast<int>(i) * charHeight_ + ascent_,
                    QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));

@@ -4,9 +4,13 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <memory>
+#include <vector>
 
 #include "sysex/hexdump.h"
+
+class QPainter;
 
 namespace sf {
 class MemoryDoc;
@@ -36,6 +40,20 @@ class MemoryView : public QAbstractScrollArea {
 
     QSize sizeHint() const override;
 
+    // Background colours of byte ranges (an analysis shows what each byte
+    // is), in offset order and not overlapping; an empty list clears them.
+    struct ByteBackground {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        QColor colour;
+    };
+    void setBackgrounds(std::vector<ByteBackground> spans);
+    const std::vector<ByteBackground>& backgrounds() const { return backgrounds_; }
+    // Highlights `size` bytes from `offset` and scrolls them into view.
+    void selectBytes(std::size_t offset, std::size_t size);
+    std::size_t selectionOffset() const { return selectionOffset_; }
+    std::size_t selectionSize() const { return selectionSize_; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -47,6 +65,7 @@ class MemoryView : public QAbstractScrollArea {
     void relayout();
     void updateBars();
     void onBarAction(bool vertical, int action);
+    void paintBackgrounds(QPainter& p, std::int64_t row, int y, int x);
 
     const MemoryDoc& doc_;
     HexLayout layout_;
@@ -54,6 +73,9 @@ class MemoryView : public QAbstractScrollArea {
     int charHeight_ = 12;
     int ascent_ = 10;
     bool updatingBars_ = false;
+    std::vector<ByteBackground> backgrounds_;
+    std::size_t selectionOffset_ = 0;
+    std::size_t selectionSize_ = 0;
 };
 
 }  // namespace sf::gui
