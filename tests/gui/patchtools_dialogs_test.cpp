@@ -241,6 +241,11 @@ class PatchToolsDialogsTest : public QObject {
                 clickCell(t->list(), t->list()->model()->index(0, 3));  // Signed toggles
                 QCOMPARE(t->list()->model()->index(0, 3).data(Qt::CheckStateRole).toInt(),
                          int(Qt::Checked));
+                // A double click toggles once, not twice.
+                const QModelIndex signedCell = t->list()->model()->index(0, 3);
+                doubleClick(t->list(), signedCell);
+                QCOMPARE(signedCell.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+                clickCell(t->list(), signedCell);
                 typeIntoCell(t->list(), t->list()->model()->index(0, 4), QStringLiteral("-9"));
                 QCOMPARE(t->list()->model()->index(0, 4).data().toString(), QStringLiteral("-9"));
                 click(t, "okButton");

@@ -22,6 +22,7 @@
 #include "source/sourcetreemodel.h"
 #include "source/value_editors.h"
 #include "source/valuetext.h"
+#include "support/modal_driver.h"
 #include "ui/help.h"
 
 using namespace sf;
@@ -90,8 +91,7 @@ class Window {
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, at(ref));
     }
     void doubleClick(const SettingRef& ref, int column = 1, Qt::KeyboardModifiers mods = {}) {
-        const QPoint p = at(ref, column);
-        QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, mods, p);
+        sf::testsupport::doubleClick(tree()->viewport(), at(ref, column), mods);
     }
     QLineEdit* editor() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
     // Double-clicks the value and types `text` into the edit box.
@@ -370,7 +370,8 @@ class SourceViewTest : public QObject {
             return e.isAccepted();
         };
         // A drag enters the window first: moves and drops go to the widget it entered.
-        QDragEnterEvent enter(b.at(makeRef(103), 0), Qt::CopyAction, module2.get(), Qt::LeftButton, {});
+        QDragEnterEvent enter(b.at(makeRef(103), 0), Qt::CopyAction, module2.get(), Qt::LeftButton,
+                              {});
         QCoreApplication::sendEvent(viewport, &enter);
         QVERIFY(enter.isAccepted());
         QVERIFY(!move(makeRef(107, 0)));

@@ -63,6 +63,17 @@ TEST(TreeEdit, OtherColumns) {
     EXPECT_EQ(doubleClickAction(nullptr, TreeColumn::Value, true, true), None);
 }
 
+// The yes/no and flag boxes are drawn ticked only for the "on" text.
+TEST(TreeEdit, SwitchesAreOnOnlyForTheirOnText) {
+    EXPECT_TRUE(switchIsOn(item(11), "Yes"));
+    EXPECT_FALSE(switchIsOn(item(11), "No"));
+    const ChoiceEntry* flag = item(19)->choices;  // entry 0 clear, entry 1 set
+    EXPECT_TRUE(switchIsOn(item(19), flag[1].text));
+    EXPECT_FALSE(switchIsOn(item(19), flag[0].text));
+    EXPECT_FALSE(switchIsOn(item(9), "Yes"));  // a number row
+    EXPECT_FALSE(switchIsOn(nullptr, "Yes"));
+}
+
 TEST(TreeEdit, EditLengthLimits) {
     auto r = newSource();
     const struct {
@@ -112,11 +123,13 @@ TEST(TreeFilter, MatchesKeepTheirParents) {
     parseValue(*r, makeRef(107, 1), "Zyxwv");
     const auto rows = buildTreeRows(*r);
     const auto shown = filterTreeRows(*r, rows, "zyx");
-    std::vector<int> ids;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (shown[i]) ids.push_back(rows[i].ref.id * 100 + rows[i].ref.index1);
-    // The module row shows the name too; the name row's parents come with it.
-    EXPECT_EQ(ids, (std::vector<int>{1 * 100 - 1, 105 * 100 + 1, 106 * 100 + 1, 107 * 100 + 1}));
+    // The module row shows the name too: a matching group brings its whole
+    // subtree, and its parents come with it; nothing of the other module.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const SettingRef& ref = rows[i].ref;
+        const bool inModule1 = isModuleSetting(ref.id) && ref.index1 == 1;
+        EXPECT_EQ(shown[i], inModule1 || ref.id == 1) << ref.id << "/" << ref.index1;
+    }
 
     const auto all = filterTreeRows(*r, rows, " ");
     EXPECT_EQ(std::count(all.begin(), all.end(), true), static_cast<long>(rows.size()));

@@ -88,4 +88,13 @@ void afterValueStored(SourceRecord& r, const SettingRef& ref) {
         normaliseStructure(r, ref.index1);
 }
 
+bool switchIsOn(const SettingItem* item, std::string_view valueText) {
+    if (item == nullptr) return false;
+    if (item->editor == Editor::YesNo) return valueText == "Yes";
+    if (item->editor != Editor::Flag || item->choices == nullptr ||
+        item->choices[0].text == nullptr || item->choices[1].text == nullptr)
+        return false;
+    return valueText == item->choices[1].text;
+}
+
 }  // namespace sf

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "source/record.h"
 #include "source/schema.h"
@@ -30,6 +31,10 @@ RowAction doubleClickAction(const SettingItem* item, TreeColumn column, bool ena
 // F2 or Enter on the current row edits its Value cell in the way that fits
 // the row: choice menu, edit box, connected editor, or expand/collapse.
 RowAction editKeyAction(const SettingItem* item, bool enabled, bool hasEditor);
+
+// Whether a yes/no or flag row whose Value cell reads `valueText` is on
+// (its box drawn ticked); false for every other row.
+bool switchIsOn(const SettingItem* item, std::string_view valueText);
 
 // Whether the setting offers a choice menu.
 bool hasChoiceMenu(const SettingItem* item);

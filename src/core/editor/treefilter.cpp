@@ -1,6 +1,7 @@
 #include "editor/treefilter.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "source/valuetext.h"
 
@@ -71,16 +72,22 @@ std::vector<bool> filterTreeRows(const SourceRecord& r, const std::vector<TreeRo
     const std::vector<std::string> words = filterWords(query);
     std::vector<bool> shown(rows.size(), words.empty());
     if (words.empty()) return shown;
-    // The open ancestors of the current row: positions, by depth.
+    // The open ancestors of the current row: positions, by depth; and the
+    // depth of the outermost matching one (its whole subtree is shown).
     std::vector<std::size_t> ancestors;
+    std::size_t matchedDepth = SIZE_MAX;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int depth = rows[i].depth < 0 ? 0 : rows[i].depth;
         ancestors.resize(std::min(ancestors.size(), static_cast<std::size_t>(depth)));
+        if (matchedDepth >= ancestors.size() + 1) matchedDepth = SIZE_MAX;
         const SettingRef& ref = rows[i].ref;
         const SettingItem* item = ref.item != nullptr ? ref.item : findSettingItem(ref.id);
         const char* help = item != nullptr && item->help != nullptr ? item->help : "";
-        if (rowMatches(rowLabel(ref), formatValue(r, ref), help, words)) {
+        if (matchedDepth != SIZE_MAX) {
             shown[i] = true;
+        } else if (rowMatches(rowLabel(ref), formatValue(r, ref), help, words)) {
+            shown[i] = true;
+            matchedDepth = ancestors.size();
             // Walk up until an ancestor that is already shown.
             for (auto it = ancestors.rbegin(); it != ancestors.rend() && !shown[*it]; ++it)
                 shown[*it] = true;

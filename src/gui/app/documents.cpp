@@ -6,11 +6,14 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QMdiArea>
+#include <QMenu>
+#include <QStyle>
 #include <algorithm>
 
 #include "editor/docframe.h"
 #include "editor/preferences.h"
 #include "editor/session.h"
+#include "editor/windowplacement.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
 
@@ -48,24 +51,49 @@ QString platformFileDialog(QWidget* parent, DocumentManager::DialogMode mode,
     return path;
 }
 
-std::vector<std::uint8_t> encodeGeometry(const QMdiSubWindow& w) {
+PlaceSize areaOf(const QMdiArea& client) {
+    const QSize s = client.viewport()->size();
+    return {s.width(), s.height()};
+}
+
+QRect toRect(const PlaceRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+
+// A new window's place: cascading from the top left after the windows that
+// are already open, one title bar further each time.
+void placeNew(QMdiArea& client, QMdiSubWindow& w) {
+    int others = 0;
+    for (QMdiSubWindow* s : client.subWindowList())
+        if (s != &w && s->isVisible() && !s->isMinimized()) ++others;
+    const int step = w.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &w) + 4;
+    w.setGeometry(toRect(cascadePlace(areaOf(client), others, step)));
+}
+
+std::vector<std::uint8_t> encodeGeometry(const DocumentWindow& w) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    const QRect r = w.isMaximized() || w.isMinimized() ? w.normalGeometry() : w.geometry();
-    out << qint32(1) << r << qint32(w.isMaximized() ? 1 : 0);
+    out << qint32(1) << w.normalRect() << qint32(w.isMaximized() ? 1 : 0);
     return {bytes.begin(), bytes.end()};
 }
 
-void applyGeometry(QMdiSubWindow& w, const std::vector<std::uint8_t>& g) {
+// A remembered place, brought inside the client; without a usable rectangle
+// (a window that was only ever maximised) the default place. The maximised
+// state is kept either way.
+void applyGeometry(QMdiArea& client, QMdiSubWindow& w, const std::vector<std::uint8_t>& g) {
     QByteArray bytes(reinterpret_cast<const char*>(g.data()), static_cast<qsizetype>(g.size()));
     QDataStream in(bytes);
     qint32 version = 0, maximized = 0;
     QRect r;
     in >> version >> r >> maximized;
-    if (in.status() != QDataStream::Ok || version != 1 || !r.isValid()) return;
-    if (r.width() < 80 || r.height() < 60 || r.width() > 20000 || r.height() > 20000) return;
-    w.setGeometry(r);
-    if (maximized) w.showMaximized();
+    const bool read = in.status() == QDataStream::Ok && version == 1;
+    const auto usable =
+        read ? usableGeometry({r.x(), r.y(), r.width(), r.height()}, areaOf(client)) : std::nullopt;
+    if (usable)
+        w.setGeometry(toRect(*usable));
+    else
+        placeNew(client, w);
+    if (read && maximized) w.showMaximized();
 }
 
 }  // namespace
@@ -81,7 +109,25 @@ DocumentWindow::DocumentWindow(DocumentManager& manager, std::unique_ptr<Documen
     : manager_(manager), doc_(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("DocumentWindow"));
+    // The window menu's own keys (Ctrl+W for its "Close") would make the
+    // frame's commands ambiguous: the frame's menu owns every key.
+    if (QMenu* menu = systemMenu())
+        for (QAction* a : menu->actions()) a->setShortcuts({});
     attach();
+}
+
+void DocumentWindow::moveEvent(QMoveEvent* event) {
+    QMdiSubWindow::moveEvent(event);
+    keepNormalRect();
+}
+
+void DocumentWindow::resizeEvent(QResizeEvent* event) {
+    QMdiSubWindow::resizeEvent(event);
+    keepNormalRect();
+}
+
+void DocumentWindow::keepNormalRect() {
+    if (!isMaximized() && !isMinimized()) normal_ = geometry();
 }
 
 DocumentWindow::~DocumentWindow() {
@@ -159,13 +205,10 @@ Document* DocumentManager::show(std::unique_ptr<Document> doc) {
     client_.addSubWindow(w);
     const auto* kept =
         layout_ && d->hasFile() ? layout_->documentGeometry(toPath(d->filePath())) : nullptr;
-    if (kept) {
-        applyGeometry(*w, *kept);
-    } else {
-        const QSize area = client_.viewport()->size();
-        w->resize(std::max(320, std::min(1000, area.width() * 9 / 10)),
-                  std::max(240, std::min(720, area.height() * 9 / 10)));
-    }
+    if (kept)
+        applyGeometry(client_, *w, *kept);
+    else
+        placeNew(client_, *w);
     connect(w, &QObject::destroyed, this, &DocumentManager::documentsChanged, Qt::QueuedConnection);
     w->show();
     client_.setActiveSubWindow(w);

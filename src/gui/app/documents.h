@@ -116,12 +116,19 @@ class DocumentWindow : public QMdiSubWindow {
     void updateTitle();
     // The next close happens without the close question (already asked).
     void setCloseApproved(bool approved) { closeApproved_ = approved; }
+    // The place the window had when it was last neither maximised nor
+    // minimised; empty when it never was.
+    QRect normalRect() const { return normal_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void attach();
+    void keepNormalRect();
+    QRect normal_;
     DocumentManager& manager_;
     std::unique_ptr<Document> doc_;
     bool closeApproved_ = false;

@@ -18,19 +18,21 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "editor/document.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
-#include "editor/preferences.h"
 #include "app/preferencesdialog.h"
-#include "editor/session.h"
 #include "app/sourcedocument.h"
 #include "app/sysforgeapp.h"
 #include "driver/install.h"
+#include "editor/document.h"
+#include "editor/preferences.h"
+#include "editor/session.h"
+#include "editor/windowplacement.h"
 #include "source/sourceview.h"
 #include "sysex/message.h"
 #include "ui/help.h"
 #include "ui/qtprompter.h"
+#include "ui/text.h"
 
 #ifndef SF_VERSION
 #define SF_VERSION "0"
@@ -370,6 +372,8 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
                                  : QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
         showContextHelp(text, false);
     });
+    connect(sv, &SourceView::contextHelpRequested, this,
+            [this](const QString& text) { showContextHelp(text, true); });
     connect(sv, &SourceView::optionsChanged, this, [this](const ViewOptions& o) {
         prefs_.showGrid = o.grid;
         prefs_.showCopyable = o.showCopyable;
@@ -398,9 +402,9 @@ void SFFrameWindow::updateCommands() {
     Document* doc = docs_->activeDocument();
     SourceView* v = activeSourceView();
     // The task bar names the document being worked on.
-    QMdiSubWindow* current = client_->currentSubWindow();
-    setWindowTitle(doc && current ? current->windowTitle() + QStringLiteral(" - Sysforge")
-                                  : QStringLiteral("Sysforge"));
+    wantedTitle_ = fromUtf8(frameTitle(doc ? doc->displayName().toStdString() : std::string()));
+    setWindowTitle(wantedTitle_);
+    setWindowModified(doc && doc->isModified());
     commandAction("actionRevert")->setEnabled(doc && doc->hasFile());
     commandAction("actionClose")->setEnabled(doc);
     commandAction("actionSave")->setEnabled(doc);
@@ -587,6 +591,15 @@ void SFFrameWindow::raiseToFront() {
     show();
     raise();
     activateWindow();
+}
+
+void SFFrameWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // A maximised document window writes its own name into the frame's
+    // title ("Sysforge - [name]"); the frame keeps the one it chose.
+    if (event->type() == QEvent::WindowTitleChange && !wantedTitle_.isEmpty() &&
+        windowTitle() != wantedTitle_)
+        setWindowTitle(wantedTitle_);
 }
 
 void SFFrameWindow::closeEvent(QCloseEvent* event) {

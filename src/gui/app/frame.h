@@ -111,6 +111,7 @@ class SFFrameWindow : public QMainWindow {
     void closed();
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -141,6 +142,7 @@ class SFFrameWindow : public QMainWindow {
     QToolBar* controlBar_ = nullptr;
     QLabel* statusText_ = nullptr;
     QPointer<QWidget> lastEditView_;
+    QString wantedTitle_;
 };
 
 }  // namespace sf::gui

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <utility>
 
 #include "ui/help.h"
 
@@ -147,6 +148,7 @@ void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid()) {
         byKey_ = false;
+        afterDoubleClick_ = true;
         emit cellActivated(index);
         return;
     }
@@ -155,8 +157,10 @@ void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void ListView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
+    // The button going up after a double click ends it: no click of its own.
+    const bool second = std::exchange(afterDoubleClick_, false);
     const QModelIndex index = indexAt(event->position().toPoint());
-    if (index.isValid() && event->button() == Qt::LeftButton)
+    if (!second && index.isValid() && event->button() == Qt::LeftButton)
         emit cellClicked(index, event->globalPosition().toPoint());
 }
 

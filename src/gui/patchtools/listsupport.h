@@ -98,6 +98,7 @@ class ListView : public QTreeView {
 
   private:
     bool byKey_ = false;
+    bool afterDoubleClick_ = false;
 };
 
 // A button beside the list, named for the tests. It never takes Return,

@@ -4,10 +4,12 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QToolTip>
 
 namespace sf::gui {
 
@@ -31,7 +33,7 @@ TSftTree::TSftTree(QWidget* parent) : QTreeView(parent) {
     setAutoExpandDelay(700);
     header()->setStretchLastSection(true);
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-        if (handlers_.click) handlers_.click(index);
+        if (!swallowClick_ && handlers_.click) handlers_.click(index);
     });
 }
 
@@ -53,9 +55,17 @@ void TSftTree::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     setCurrentIndex(at);
+    afterDoubleClick_ = true;
     if (handlers_.doubleClick)
         handlers_.doubleClick(at, (event->modifiers() & Qt::ControlModifier) != 0);
     event->accept();
+}
+
+void TSftTree::mouseReleaseEvent(QMouseEvent* event) {
+    swallowClick_ = afterDoubleClick_;
+    afterDoubleClick_ = false;
+    QTreeView::mouseReleaseEvent(event);
+    swallowClick_ = false;
 }
 
 void TSftTree::keyPressEvent(QKeyEvent* event) {
@@ -179,6 +189,21 @@ void SftDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewIt
     QRect r = option.rect;
     if (r.width() < kMinEditWidth) r.setWidth(kMinEditWidth);
     editor->setGeometry(r);
+}
+
+bool SftDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                            const QStyleOptionViewItem& option, const QModelIndex& index) {
+    if (event->type() == QEvent::ToolTip && index.isValid() &&
+        !index.data(Qt::ToolTipRole).isValid()) {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        if (!text.isEmpty() && sizeHint(opt, index).width() > view->visualRect(index).width()) {
+            QToolTip::showText(event->globalPos(), text, view);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 }  // namespace sf::gui

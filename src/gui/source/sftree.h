@@ -12,7 +12,7 @@ class QMimeData;
 namespace sf::gui {
 
 class TSftTree : public QTreeView {
-public:
+  public:
     struct Handlers {
         std::function<void(const QModelIndex&)> click;
         std::function<void(const QModelIndex&, bool ctrl)> doubleClick;
@@ -33,8 +33,9 @@ public:
     // Closes an open edit box without storing its text.
     void cancelEdit();
 
-protected:
+  protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
@@ -43,15 +44,18 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     Handlers handlers_;
     bool grid_ = false;
+    // The button goes up after a double click: that is no click of its own.
+    bool afterDoubleClick_ = false;
+    bool swallowClick_ = false;
 };
 
 // Draws the cells (grid lines when asked) and provides the in-place edit box
 // of the Value column.
 class SftDelegate : public QStyledItemDelegate {
-public:
+  public:
     // Limit of typed characters for an index; commit of the edited text.
     std::function<int(const QModelIndex&)> lengthLimit;
     std::function<void(const QModelIndex&, const QString&)> commit;
@@ -66,8 +70,11 @@ public:
                       const QModelIndex& index) const override;
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
+    // A cell cut short shows its whole text as a tooltip.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
 
-private:
+  private:
     TSftTree* tree_;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "editor/document.h"
+#include "editor/treeedit.h"
 #include "source/valuetext.h"
 #include "source/viewicons.h"
 #include "ui/text.h"
@@ -215,7 +216,8 @@ int SourceTreeModel::columnCount(const QModelIndex&) const {
     return ColumnCount;
 }
 
-QVariant SourceTreeModel::decoration(const SettingItem& item, int column) const {
+QVariant SourceTreeModel::decoration(const SettingRef& r, int column) const {
+    const SettingItem& item = *r.item;
     switch (column) {
         case ParameterColumn:
             if (showCopyable_ && copyable(item)) return icons::copyable();
@@ -233,7 +235,7 @@ QVariant SourceTreeModel::decoration(const SettingItem& item, int column) const 
                     return icons::number();
                 case Editor::YesNo:
                 case Editor::Flag:
-                    return icons::yesNo();
+                    return icons::yesNo(switchIsOn(&item, formatValue(doc_.working(), r)));
                 default:
                     return {};
             }
@@ -272,7 +274,7 @@ QVariant SourceTreeModel::data(const QModelIndex& index, int role) const {
             }
             return {};
         case Qt::DecorationRole:
-            return decoration(item, index.column());
+            return decoration(r, index.column());
         case Qt::ForegroundRole:
             if (!enabled) return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
             return {};

@@ -22,7 +22,7 @@ namespace sf::gui {
 inline constexpr char kSettingMimeType[] = "application/x-sysforge-setting";
 
 class SourceTreeModel : public QAbstractItemModel {
-public:
+  public:
     enum Column { ParameterColumn = 0, ValueColumn = 1, CommentColumn = 2, ColumnCount = 3 };
 
     explicit SourceTreeModel(SourceDoc& doc, QObject* parent = nullptr);
@@ -76,7 +76,7 @@ public:
     // The drag data of SourceView (the view itself performs the drop).
     QStringList mimeTypes() const override;
 
-private:
+  private:
     struct Node {
         TreeRow row;
         int parent;                 // node, -1 for a top-level row
@@ -86,7 +86,7 @@ private:
     void link(const std::vector<bool>* shown);
     void evaluateRange(std::size_t first, std::size_t last);
     void emitRowChanged(int node);
-    QVariant decoration(const SettingItem& item, int column) const;
+    QVariant decoration(const SettingRef& r, int column) const;
 
     SourceDoc& doc_;
     std::vector<TreeRow> rows_;

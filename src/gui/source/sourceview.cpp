@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDrag>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -15,11 +16,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "editor/document.h"
 #include "editor/treeedit.h"
 #include "editor/treefilter.h"
+#include "editor/windowplacement.h"
 #include "source/dragcopy.h"
 #include "source/search.h"
 #include "source/sftree.h"
@@ -37,8 +40,27 @@ constexpr int kRootSetting = 1;
 constexpr int kFirstStructureSetting = 175;
 constexpr int kLastStructureSetting = 192;
 constexpr int kFilterDelayMs = 150;
-// Initial column widths, in average character widths.
-constexpr int kColumnUnits[] = {49, 61, 200};
+// A little room beyond what a cell's text and icon need.
+constexpr int kCellSlack = 6;
+
+// Hands the events of a widget to a function (true: eaten).
+class EventHook : public QObject {
+  public:
+    EventHook(QObject* watched, std::function<bool(QEvent*)> fn)
+        : QObject(watched), fn_(std::move(fn)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override { return fn_(event); }
+
+  private:
+    std::function<bool(QEvent*)> fn_;
+};
+
+bool isUndoOrRedoKey(const QKeyEvent* key) {
+    const QKeyCombination k = key->keyCombination();
+    return k == QKeyCombination(Qt::CTRL, Qt::Key_Z) ||
+           k == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z);
+}
 
 // Every live view, so that a drop can tell whether the view named in the
 // drag data still exists.
@@ -91,6 +113,12 @@ struct SourceView::Impl : SourceDocObserver {
     // The row last selected by the user, kept while the filter hides it.
     std::optional<SettingRef> lastSelected;
     bool pendingRebuild = false;
+    // Widths the Parameter and Value texts need (with indentation and icons),
+    // and whether the user has sized the columns by hand.
+    int parameterContent = 0;
+    int valueContent = 0;
+    bool userSized = false;
+    bool fitting = false;
 
     Impl(SourceView* view, SourceDoc& d, const ViewOptions& o) : q(view), doc(&d), options(o) {}
 
@@ -141,6 +169,7 @@ struct SourceView::Impl : SourceDocObserver {
         const SettingRef ref = model->ref(node);
         afterValueStored(doc->working(), ref);
         model->valueChanged(node);
+        valueMayHaveGrown(node);
         for (const SettingRef& dep : rowsToRedrawAfter(ref))
             model->valueChanged(model->findNode(dep));
         if (ref.id >= kFirstStructureSetting && ref.id <= kLastStructureSetting)
@@ -234,10 +263,61 @@ struct SourceView::Impl : SourceDocObserver {
         if (index.isValid()) tree->setExpanded(index, !tree->isExpanded(index));
     }
 
-    void showHelpText(int node) {
+    QString helpText(int node) const {
         const SettingItem* item = itemOf(node);
-        emit q->helpTextChanged(
-            item != nullptr && item->help != nullptr ? fromDriverText(item->help) : QString());
+        return item != nullptr && item->help != nullptr ? fromDriverText(item->help) : QString();
+    }
+    void showHelpText(int node) { emit q->helpTextChanged(helpText(node)); }
+
+    // ---- column widths ---------------------------------------------------
+
+    // The width a cell's text and icon need, as the tree draws them.
+    int cellWidth(const QModelIndex& index) const {
+        QStyleOptionViewItem opt;
+        opt.initFrom(tree);
+        return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
+    }
+
+    int valueWidth(int node) const {
+        const QModelIndex i = model->indexOf(node, SourceTreeModel::ValueColumn);
+        return i.isValid() ? cellWidth(i) : 0;
+    }
+
+    // What every row the filter shows needs, expanded or not.
+    void measureColumns() {
+        const std::vector<TreeRow>& rows = model->rows();
+        const int indent = tree->indentation();
+        int p = 0, v = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const int node = static_cast<int>(i);
+            const QModelIndex label = model->indexOf(node, SourceTreeModel::ParameterColumn);
+            if (!label.isValid()) continue;
+            const int depth = std::max(0, rows[i].depth) + (tree->rootIsDecorated() ? 1 : 0);
+            p = std::max(p, depth * indent + cellWidth(label));
+            v = std::max(v, valueWidth(node));
+        }
+        parameterContent = p;
+        valueContent = v;
+    }
+
+    void fitColumns() {
+        if (userSized) return;
+        const TreeColumnWidths w =
+            fitTreeColumns(parameterContent, valueContent, tree->viewport()->width());
+        fitting = true;
+        QHeaderView* h = tree->header();
+        h->resizeSection(SourceTreeModel::ParameterColumn, w.parameter);
+        h->resizeSection(SourceTreeModel::ValueColumn, w.value);
+        if (!h->stretchLastSection()) h->resizeSection(SourceTreeModel::CommentColumn, w.comment);
+        fitting = false;
+    }
+
+    // A stored value may need a wider Value column.
+    void valueMayHaveGrown(int node) {
+        const int w = valueWidth(node);
+        if (w <= valueContent) return;
+        valueContent = w;
+        fitColumns();
     }
 
     void run(RowAction action, int node, bool ctrl, const QPoint& menuPos) {
@@ -260,7 +340,7 @@ struct SourceView::Impl : SourceDocObserver {
                 showHelp(itemOf(node)->helpContext);
                 return;
             case RowAction::HelpText:
-                showHelpText(node);
+                emit q->contextHelpRequested(helpText(node));
                 return;
         }
     }
@@ -475,6 +555,8 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
         return [this, field](bool on) {
             d_->options.*field = on;
             d_->applyOptions();
+            d_->measureColumns();
+            d_->fitColumns();
             emit optionsChanged(d_->options);
         };
     };
@@ -482,15 +564,30 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     connect(d.optCopyable, &QAction::toggled, this, option(&ViewOptions::showCopyable));
     connect(d.optDisabled, &QAction::toggled, this, option(&ViewOptions::showDisabled));
 
-    // Escape in the filter field clears it.
+    // Escape in the filter field clears it; in an empty field it goes back
+    // to the tree.
     auto* clearFilter = new QAction(d.filter);
     clearFilter->setShortcut(QKeySequence(Qt::Key_Escape));
     clearFilter->setShortcutContext(Qt::WidgetShortcut);
     d.filter->addAction(clearFilter);
     connect(clearFilter, &QAction::triggered, this, [this] {
+        if (d_->filter->text().isEmpty()) {
+            d_->tree->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
         d_->filter->clear();
         d_->applyFilter();
-        d_->tree->setFocus();
+    });
+    new EventHook(d.filter, [this](QEvent* e) {
+        // The document's undo and redo, not the field's own.
+        if (e->type() == QEvent::ShortcutOverride)
+            return isUndoOrRedoKey(static_cast<QKeyEvent*>(e));
+        // The field takes the focus when asked for (Ctrl+F, a click, Tab);
+        // a window that opens or comes to the front puts it in the tree.
+        if (e->type() == QEvent::FocusIn &&
+            static_cast<QFocusEvent*>(e)->reason() == Qt::OtherFocusReason)
+            d_->tree->setFocus(Qt::OtherFocusReason);
+        return false;
     });
     connect(d.filter, &QLineEdit::textChanged, d.filterTimer, qOverload<>(&QTimer::start));
     connect(d.filterTimer, &QTimer::timeout, this, [this] { d_->applyFilter(); });
@@ -522,11 +619,18 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     build();
     d.applyOptions();
 
-    // The mean advance of the lower-case letters: some fonts report an
-    // average character width far above what text really takes.
-    const int unit = std::max(
-        4, fontMetrics().horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz")) / 26);
-    for (int c = 0; c < 3; ++c) d.tree->header()->resizeSection(c, kColumnUnits[c] * unit);
+    // Parameter and Value as wide as their texts, Comment the rest; nothing
+    // scrolls sideways unless the window is too narrow even for that.
+    d.tree->header()->setStretchLastSection(true);
+    d.tree->setTextElideMode(Qt::ElideRight);
+    new EventHook(d.tree->viewport(), [this](QEvent* e) {
+        if (e->type() == QEvent::Resize) d_->fitColumns();
+        return false;
+    });
+    connect(d.tree->header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (!d_->fitting && section != SourceTreeModel::CommentColumn) d_->userSized = true;
+    });
+    d.fitColumns();
 
     connect(d.tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now) {
@@ -565,7 +669,9 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
         d.model->setShown(&shown);
         d.tree->expandAll();
     }
-    const bool selected = select && selectRef(*select);
+    // The row asked for, when the filter shows it (a rebuild after undo
+    // keeps what the user filtered for).
+    const bool selected = select && d.selectShown(*select);
     if (selected && expand) d.tree->expand(d.tree->currentIndex().siblingAtColumn(0));
     if (!selected) {
         const QModelIndex root = d.model->indexOf(d.model->findNode(kRootSetting, -1, -1));
@@ -574,6 +680,8 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
             d.tree->setCurrentIndex(root);
         }
     }
+    d.measureColumns();
+    d.fitColumns();
     d.tree->setUpdatesEnabled(updates);
     d.updateActions();
 }
@@ -611,6 +719,8 @@ ViewOptions SourceView::options() const {
 void SourceView::setOptions(const ViewOptions& options) {
     d_->options = options;
     d_->applyOptions();
+    d_->measureColumns();
+    d_->fitColumns();
 }
 
 QList<QAction*> SourceView::editActions() const {

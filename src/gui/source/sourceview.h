@@ -32,7 +32,7 @@ struct ViewOptions {
 
 class SourceView : public QWidget {
     Q_OBJECT
-public:
+  public:
     SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* parent = nullptr);
     ~SourceView() override;
 
@@ -84,20 +84,23 @@ public:
     // false when the drop is refused (nothing changes then).
     bool dropOn(const QMimeData* data, const SettingRef& target);
 
-signals:
+  signals:
     // The document's modified state may have changed (after every change,
     // undo, redo, drop).
     void modifiedChanged(bool modified);
     // The selected row's help text, for the status bar and the floating
     // context help window.
     void helpTextChanged(const QString& text);
+    // A double click on a Comment without a help topic: the text goes to the
+    // floating help window, which opens when it is closed.
+    void contextHelpRequested(const QString& text);
     // The user toggled one of the display switches on this view.
     void optionsChanged(const sf::gui::ViewOptions& options);
     // One of the three searches was chosen on the current row
     // (mode: sf::SearchMode as int).
     void searchRequested(int mode, const sf::SettingRef& ref);
 
-private:
+  private:
     struct Impl;
     Impl* d_;
 };

@@ -64,15 +64,19 @@ const QIcon& number() {
     return icon;
 }
 
-const QIcon& yesNo() {
-    static const QIcon icon = drawn([](QPainter& p) {
+const QIcon& yesNo(bool on) {
+    auto box = [](QPainter& p) {
         p.setPen(QColor(90, 90, 90));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(2.5, 2.5, 11, 11));
+    };
+    static const QIcon off = drawn(box);
+    static const QIcon ticked = drawn([box](QPainter& p) {
+        box(p);
         p.setPen(QPen(QColor(30, 120, 40), 2));
         p.drawPolyline(QPolygonF({QPointF(4.5, 8), QPointF(7, 11), QPointF(12, 4.5)}));
     });
-    return icon;
+    return on ? ticked : off;
 }
 
 const QIcon& dialog() {

@@ -6,12 +6,12 @@
 
 namespace sf::gui::icons {
 
-const QIcon& choice();    // a value chosen from a menu
-const QIcon& message();   // a SysEx message
-const QIcon& number();    // a typed number
-const QIcon& yesNo();     // a yes/no switch or a flag
-const QIcon& dialog();    // a value edited in a dialog
-const QIcon& help();      // the row has a help topic
-const QIcon& copyable();  // the row can be dragged onto another
+const QIcon& choice();        // a value chosen from a menu
+const QIcon& message();       // a SysEx message
+const QIcon& number();        // a typed number
+const QIcon& yesNo(bool on);  // a yes/no switch or a flag: ticked box, empty box
+const QIcon& dialog();        // a value edited in a dialog
+const QIcon& help();          // the row has a help topic
+const QIcon& copyable();      // the row can be dragged onto another
 
 }  // namespace sf::gui::icons

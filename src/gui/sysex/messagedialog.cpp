@@ -1,9 +1,12 @@
 #include "sysex/messagedialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,6 +43,8 @@ ValueDialog::ValueDialog(const QString& initial, QWidget* parent) : QDialog(pare
         field_->setEditText(initial);
     }
     field_->lineEdit()->selectAll();
+    field_->installEventFilter(this);
+    field_->lineEdit()->installEventFilter(this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -55,6 +60,23 @@ void ValueDialog::showEvent(QShowEvent* event) {
     // The field opens wholly selected, so that typing replaces it.
     field_->setFocus();
     field_->lineEdit()->selectAll();
+}
+
+bool ValueDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || field_->view()->isVisible())
+        return QDialog::eventFilter(watched, event);
+    // An inline completion is the selected rest of the field: take it whole,
+    // in the list's spelling, then close as OK does.
+    QLineEdit* edit = field_->lineEdit();
+    QCompleter* completer = field_->completer();
+    if (completer && edit->hasSelectedText() &&
+        edit->selectionStart() + edit->selectedText().size() == edit->text().size() &&
+        !completer->currentCompletion().isEmpty())
+        edit->setText(completer->currentCompletion());
+    accept();
+    return true;
 }
 
 QString ValueDialog::result() const {

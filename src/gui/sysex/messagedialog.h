@@ -28,6 +28,8 @@ class ValueDialog : public QDialog {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    // One Enter takes a completion from the list and OK alike.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QComboBox* field_;

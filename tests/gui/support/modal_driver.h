@@ -89,12 +89,21 @@ inline void click(QWidget* parent, const char* name) {
 
 namespace sf::testsupport {
 
-// A double click on a cell, as the mouse gives it.
+// A double click as the mouse gives it: press, release, press with the
+// double-click event, release (QTest::mouseDClick alone sends only the
+// double-click event).
+inline void doubleClick(QWidget* w, const QPoint& at, Qt::KeyboardModifiers mods = {}) {
+    QTest::mousePress(w, Qt::LeftButton, mods, at);
+    QTest::mouseRelease(w, Qt::LeftButton, mods, at);
+    QTest::mousePress(w, Qt::LeftButton, mods, at);
+    QTest::mouseDClick(w, Qt::LeftButton, mods, at);
+    QTest::mouseRelease(w, Qt::LeftButton, mods, at);
+}
+
+// A double click on a cell.
 inline void doubleClick(QTreeView* view, const QModelIndex& index) {
     view->scrollTo(index);
-    const QPoint at = view->visualRect(index).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    doubleClick(view->viewport(), view->visualRect(index).center());
 }
 
 }  // namespace sf::testsupport
