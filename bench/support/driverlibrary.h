@@ -32,19 +32,20 @@ inline void writeSourceFile(const std::filesystem::path& p, const SourceRecord& 
 struct LibraryLayout {
     bool upperCaseNames = true;  // DRV0001.D rather than drv0001.d
     bool manufacturer = true;    // a manufacturer out of seven, else left empty
+    int drivers = kLibraryDrivers;
 };
 
-// Writes kLibraryDrivers sources under `root` as dirNN/DRVNNNN.D; driver i
+// Writes `layout.drivers` sources under `root` as dirNN/DRVNNNN.D; driver i
 // lies in folder i % 20 and names its modules from a rotation of five.
 inline void writeDriverLibrary(const std::filesystem::path& root, LibraryLayout layout = {}) {
     const char* names[] = {"Voice", "Performance", "Drums", "Setup", "Multi"};
-    for (int i = 0; i < kLibraryDrivers; ++i) {
+    for (int i = 0; i < layout.drivers; ++i) {
         auto r = newSource();
         r->setU16(rec::kModuleCount, 3);
         for (int m = 0; m < 3; ++m)
             r->setText(rec::moduleBase(m), rec::kModNameSize, names[(i + m) % 5]);
         if (layout.manufacturer) r->setU16(174, static_cast<std::uint16_t>(i % 7));
-        char name[32];
+        char name[40];
         if (layout.upperCaseNames)
             std::snprintf(name, sizeof name, "dir%02d/DRV%04d.D", i % 20, i);
         else
@@ -69,11 +70,11 @@ struct TempDriverLibrary {
     std::unique_ptr<SourceRecord> current;
 
     // The folder is <temp>/<prefix><random number>.
-    explicit TempDriverLibrary(const std::string& prefix) {
+    explicit TempDriverLibrary(const std::string& prefix, LibraryLayout layout = {}) {
         std::random_device rd;
         root = std::filesystem::temp_directory_path() / (prefix + std::to_string(rd()));
         std::filesystem::create_directories(root);
-        writeDriverLibrary(root);
+        writeDriverLibrary(root, layout);
         paths = scanDriverSources(root);
         current = searchTarget();
     }

@@ -39,7 +39,10 @@ int cmdSearch(const Args& args, Io& io) {
 
     // The lines in the order of the driver selection list.
     DriverList list;
-    for (const auto& m : result.matches) list.add(m.path, m.ref);
+    std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines;
+    lines.reserve(result.matches.size());
+    for (const auto& m : result.matches) lines.emplace_back(m.path, m.ref);
+    list.addAll(std::move(lines));
     for (const auto& e : list.entries())
         io.out << e.path.string() << '\t' << (e.ref ? e.ref->index1 : -1) << '\n';
     io.out << list.caption(result.examined) << '\n';

@@ -68,6 +68,10 @@ TEST(LibraryScan, WarningWhenNothingFound) {
 
 TEST(DriverList, LineCaptionSortingAndOpening) {
     EXPECT_EQ(driverListLine("/drv/keys/MYSYNTH.D"), "MYSYNTH.D (/drv/keys)");
+    EXPECT_EQ(driverListLine("keys/A.D"), "A.D (keys)");
+    EXPECT_EQ(driverListLine("/A.D"), "A.D (/)");
+    EXPECT_EQ(driverListLine("A.D"), "A.D ()");
+    EXPECT_EQ(driverListLine("/drv//A.D"), "A.D (/drv)");
     EXPECT_EQ(driverListCaption(3, 25), "Driver List (3 items out of 25)");
 
     DriverList list;

@@ -1,8 +1,14 @@
 #include "driver/library.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <set>
+#include <string_view>
 #include <system_error>
 
 namespace sf {
@@ -10,39 +16,54 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool hasDriverExtension(const std::string& name) {
+bool hasDriverExtension(std::string_view name) {
     // "x.d" at least: a bare ".d" is a hidden file, not a driver source.
     if (name.size() < 3) return false;
     const char last = name[name.size() - 1];
     return name[name.size() - 2] == '.' && (last == 'd' || last == 'D');
 }
 
-void walk(const fs::path& folder, std::vector<fs::path>& out, std::set<fs::path>& visited) {
-    std::error_code ec;
-    // Guard against folder loops through symbolic links.
-    fs::path canonical = fs::canonical(folder, ec);
-    if (ec || !visited.insert(canonical).second) return;
-
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    if (ec) return;
-    std::vector<std::pair<std::string, fs::path>> files;
-    std::vector<std::pair<std::string, fs::path>> folders;
-    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) break;
-        const fs::directory_entry& entry = *it;
-        std::string name = entry.path().filename().string();
-        std::error_code typeEc;
-        if (entry.is_directory(typeEc)) {
-            if (!name.empty() && name[0] != '.') folders.emplace_back(name, entry.path());
-        } else if (!typeEc && hasDriverExtension(name) && entry.is_regular_file(typeEc)) {
-            files.emplace_back(name, entry.path());
+// One folder of the walk, opened relative to its parent so that no path is
+// looked up twice. `visited` holds the folders already walked (device and
+// inode), which stops loops through symbolic links.
+void walk(int dirFd, const std::string& folder, std::vector<fs::path>& out,
+          std::set<std::pair<dev_t, ino_t>>& visited) {
+    struct stat st {};
+    if (::fstat(dirFd, &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) {
+        ::close(dirFd);
+        return;
+    }
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    std::vector<std::string> files, folders;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name == "." || name == "..") continue;
+        unsigned char type = e->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            // A link counts as what it leads to.
+            struct stat target {};
+            if (::fstatat(dirFd, e->d_name, &target, 0) != 0) continue;
+            type = S_ISDIR(target.st_mode) ? DT_DIR : S_ISREG(target.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            if (name[0] != '.') folders.emplace_back(name);
+        } else if (type == DT_REG && hasDriverExtension(name)) {
+            files.emplace_back(name);
         }
     }
-    auto byName = [](const auto& a, const auto& b) { return a.first < b.first; };
-    std::sort(files.begin(), files.end(), byName);
-    std::sort(folders.begin(), folders.end(), byName);
-    for (auto& f : files) out.push_back(std::move(f.second));
-    for (const auto& d : folders) walk(d.second, out, visited);
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+    for (const auto& f : files) out.emplace_back(prefix + f);
+    for (const auto& d : folders) {
+        const int sub = ::openat(dirFd, d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (sub >= 0) walk(sub, prefix + d, out, visited);
+    }
+    ::closedir(dir);
 }
 
 // List order: letters compare without regard to case, as users expect from
@@ -64,12 +85,13 @@ bool lineLess(const std::string& a, const std::string& b) {
 std::vector<fs::path> scanDriverSources(const fs::path& root) {
     std::vector<fs::path> out;
     if (root.empty()) return out;
-    std::set<fs::path> visited;
+    std::set<std::pair<dev_t, ino_t>> visited;
     try {
-        walk(root, out, visited);
+        const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) walk(fd, root.native(), out, visited);
     } catch (const std::exception&) {
-        // Allocation failures or odd file names: the library is simply empty
-        // beyond what was found so far.
+        // Allocation failures: the library is simply empty beyond what was
+        // found so far.
     }
     return out;
 }
@@ -89,6 +111,16 @@ std::vector<fs::path> scanDriverLibrary(const fs::path& root, Prompter& prompter
 }
 
 std::string driverListLine(const fs::path& path) {
+    // A plain "folder/name" is cut at its last slash, without taking the
+    // whole path apart (a search lists thousands of lines).
+    const std::string& s = path.native();
+    const std::size_t slash = s.rfind('/');
+    if (slash != std::string::npos && slash > 0 && slash + 1 < s.size() && s[slash - 1] != '/') {
+        std::string line;
+        line.reserve(s.size() + 3);
+        line.append(s, slash + 1).append(" (").append(s, 0, slash).push_back(')');
+        return line;
+    }
     return path.filename().string() + " (" + path.parent_path().string() + ")";
 }
 
@@ -119,10 +151,13 @@ void DriverList::addAll(std::vector<std::pair<fs::path, std::optional<SettingRef
         std::string text = driverListLine(path);
         entries_.push_back({std::move(text), std::move(path), ref});
     }
-    auto less = [](const DriverListEntry& a, const DriverListEntry& b) { return lineLess(a.text, b.text); };
+    auto less = [](const DriverListEntry& a, const DriverListEntry& b) {
+        return lineLess(a.text, b.text);
+    };
     // Stable: lines of equal text keep their order of arrival, the old ones first.
     std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
-    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(old), entries_.end(), less);
+    std::inplace_merge(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(old),
+                       entries_.end(), less);
 }
 
 const DriverListEntry* DriverList::openable(std::size_t index) const {

@@ -9,6 +9,7 @@
 // the owned block itself lives in `blocks`.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -189,16 +190,24 @@ bool hasMacroEditor(const SourceRecord& r, int module);
 // Calls fn(module, slot) for every block slot that copies, comparisons and
 // saves walk, in file order: the ROM names of each sub-bank in use, the
 // converter, then (with a macro editor) the five macro slots.
-template <typename Fn>
-void forEachWalkedSlot(const SourceRecord& r, Fn&& fn) {
-    const int modules = walkedModuleCount(r);
+// The same walk over any reader of the record's 16-bit numbers: s16(offset)
+// answers the host-order value at a record offset (the library search reads
+// them straight from the file's bytes).
+template <typename S16, typename Fn>
+void forEachWalkedSlotOf(S16&& s16, Fn&& fn) {
+    const int modules = std::clamp<int>(s16(rec::kModuleCount), 0, rec::kModules);
     for (int m = 0; m < modules; ++m) {
-        const int subBanks = walkedSubBankCount(r, m);
+        const std::size_t base = rec::moduleBase(m);
+        const int subBanks = std::clamp<int>(s16(base + rec::kModSubBankCount), 0, rec::kSubBanks);
         for (int s = 0; s < subBanks; ++s) fn(m, rec::kSlotRomNames0 + s);
         fn(m, rec::kSlotConverter);
-        if (hasMacroEditor(r, m))
+        if (static_cast<std::uint16_t>(s16(base + rec::kModHasMacro)) == 1)
             for (int k = rec::kSlotTemplates; k <= rec::kSlotReserved; ++k) fn(m, k);
     }
+}
+template <typename Fn>
+void forEachWalkedSlot(const SourceRecord& r, Fn&& fn) {
+    forEachWalkedSlotOf([&r](std::size_t off) { return r.s16(off); }, fn);
 }
 
 // A record with the defaults of a new driver source.

@@ -1,11 +1,10 @@
 #include "source/search.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <atomic>
+#include <memory>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "source/sourcefile.h"
 
@@ -19,10 +18,6 @@ constexpr int kFirstModuleSetting = 105;
 constexpr int kLastModuleSetting = 308;
 constexpr int kConverterGroup = 304, kConverterItem = 305;
 constexpr int kMacroGroup = 306, kMacroItem = 307;
-
-// A driver source is far below this; anything larger is not one of ours and
-// is not worth reading into memory.
-constexpr std::size_t kMaxSourceFileSize = 64u * 1024 * 1024;
 
 const SettingItem* itemOf(const SettingRef& ref) {
     return ref.item ? ref.item : findSettingItem(ref.id);
@@ -43,54 +38,70 @@ bool comparesNumbers(Editor e) {
     }
 }
 
-std::optional<std::uint32_t> numberAt(const SourceRecord& r, const SettingRef& ref, Kind kind) {
-    if (kind == Kind::Byte) {
-        if (auto off = byteField(r, ref)) return r.u8(*off);
-    } else if (kind == Kind::Word) {
-        if (auto off = wordField(r, ref)) return r.u16(*off);
-    } else if (kind == Kind::Long) {
-        if (auto off = longField(r, ref)) return r.u32(*off);
+// The other driver as the match test sees it: a record held in memory (a
+// driver open in the editor), or a SourceFileProbe, a file read only as far
+// as the test needs.
+struct RecordValues {
+    const SourceRecord& r;
+    int modules() const { return walkedModuleCount(r); }
+    std::uint32_t number(std::size_t off, std::size_t width) const {
+        return width == 1 ? r.u8(off) : width == 2 ? r.u16(off) : r.u32(off);
     }
-    return std::nullopt;
+    std::string_view text(std::size_t off, std::size_t size) const { return r.text(off, size); }
+    bool hasBlock(int module, int slot) const {
+        if (module < 0 || module >= rec::kModules) return false;
+        const auto& b = r.block(module, slot);
+        return b.has_value() && !b->empty();
+    }
+};
+
+std::size_t widthOf(Kind kind) {
+    return kind == Kind::Byte ? 1 : kind == Kind::Word ? 2 : 4;
 }
 
-std::optional<std::string_view> textAt(const SourceRecord& r, const SettingRef& ref) {
-    if (auto f = textField(r, ref)) return r.text(f->offset, f->size);
+// Where a number setting lies. Places depend on the ref alone: `layout` is
+// only asked for them.
+std::optional<std::size_t> numberPlace(const SourceRecord& layout, const SettingRef& ref,
+                                       Kind kind) {
+    if (kind == Kind::Byte) return byteField(layout, ref);
+    if (kind == Kind::Word) return wordField(layout, ref);
+    if (kind == Kind::Long) return longField(layout, ref);
     return std::nullopt;
 }
 
 enum class Comparison { Equal, Differ, None };
 
+// Compares the current driver's value at `aRef` with the other's at `bRef`.
+template <typename Other>
 Comparison compareValue(const SettingItem& item, const SourceRecord& a, const SettingRef& aRef,
-                        const SourceRecord& b, const SettingRef& bRef) {
+                        const Other& b, const SettingRef& bRef) {
     if (item.kind == Kind::Text) {
-        auto x = textAt(a, aRef), y = textAt(b, bRef);
+        auto x = textField(a, aRef), y = textField(a, bRef);
         if (!x || !y) return Comparison::None;
-        return *x == *y ? Comparison::Equal : Comparison::Differ;
+        return a.text(x->offset, x->size) == b.text(y->offset, y->size) ? Comparison::Equal
+                                                                        : Comparison::Differ;
     }
     if (item.kind == Kind::Byte || item.kind == Kind::Word || item.kind == Kind::Long) {
         if (!comparesNumbers(item.editor)) return Comparison::None;
-        auto x = numberAt(a, aRef, item.kind), y = numberAt(b, bRef, item.kind);
+        auto x = numberPlace(a, aRef, item.kind), y = numberPlace(a, bRef, item.kind);
         if (!x || !y) return Comparison::None;
+        const std::size_t width = widthOf(item.kind);
         // A Flag, and a Choice over some bits of a flags word (100, 108,
         // 109), own only their mask: the other bits belong to other settings.
         const bool masked =
             item.editor == Editor::Flag || (item.editor == Editor::Choice && item.mask != 0);
         const std::uint32_t mask = masked ? item.mask : 0xFFFFFFFFu;
-        return (*x & mask) == (*y & mask) ? Comparison::Equal : Comparison::Differ;
+        return (RecordValues{a}.number(*x, width) & mask) == (b.number(*y, width) & mask)
+                   ? Comparison::Equal
+                   : Comparison::Differ;
     }
     return Comparison::None;
 }
 
-bool blockPresent(const SourceRecord& r, int module, int slot) {
-    if (module < 0 || module >= rec::kModules) return false;
-    const auto& b = r.block(module, slot);
-    return b.has_value() && !b->empty();
-}
-
 // True when one of the 51-byte lines of a help block holds a visible
 // character (above the blank) before its terminator.
-bool anyLineHasText(const SourceRecord& r, const FieldRef& f) {
+template <typename Other>
+bool anyLineHasText(const Other& r, const FieldRef& f) {
     const std::size_t lineSize = f.size % rec::kHelpLineSize == 0 ? rec::kHelpLineSize : f.size;
     for (std::size_t line = 0; line + lineSize <= f.size; line += lineSize) {
         for (unsigned char c : r.text(f.offset + line, lineSize))
@@ -99,25 +110,28 @@ bool anyLineHasText(const SourceRecord& r, const FieldRef& f) {
     return false;
 }
 
-bool isNonEmpty(const SettingItem& item, const SourceRecord& r, const SettingRef& ref) {
+template <typename Other>
+bool isNonEmpty(const SettingItem& item, const SourceRecord& layout, const Other& r,
+                const SettingRef& ref) {
     if (item.id == kConverterGroup || item.id == kConverterItem)
-        return blockPresent(r, ref.index1, rec::kSlotConverter);
+        return r.hasBlock(ref.index1, rec::kSlotConverter);
     if (item.id == kMacroGroup || item.id == kMacroItem)
-        return ref.index1 >= 0 && ref.index1 < rec::kModules && hasMacroEditor(r, ref.index1) &&
-               blockPresent(r, ref.index1, rec::kSlotMacros);
+        return ref.index1 >= 0 && ref.index1 < rec::kModules &&
+               r.number(rec::moduleBase(ref.index1) + rec::kModHasMacro, 2) == 1 &&
+               r.hasBlock(ref.index1, rec::kSlotMacros);
     switch (item.kind) {
         case Kind::Text: {
-            auto t = textAt(r, ref);
-            return t && !t->empty();
+            auto f = textField(layout, ref);
+            return f && !r.text(f->offset, f->size).empty();
         }
         case Kind::Message: {
-            auto m = messageField(r, ref);
-            return m && r.s16(m->count) != 0;
+            auto m = messageField(layout, ref);
+            return m && r.number(m->count, 2) != 0;
         }
         case Kind::Group:
         case Kind::DialogItem: {
             if (!item.has(setting_flag::AnyTextTarget)) return false;
-            auto f = textField(r, ref);
+            auto f = textField(layout, ref);
             return f && anyLineHasText(r, *f);
         }
         default:
@@ -125,44 +139,36 @@ bool isNonEmpty(const SettingItem& item, const SourceRecord& r, const SettingRef
     }
 }
 
+template <typename Other>
 bool matchesAt(const SettingItem& item, const SourceRecord& current, const SettingRef& ref,
-               SearchMode mode, const SourceRecord& other, const SettingRef& at) {
-    if (mode == SearchMode::NonEmpty) return isNonEmpty(item, other, at);
+               SearchMode mode, const Other& other, const SettingRef& at) {
+    if (mode == SearchMode::NonEmpty) return isNonEmpty(item, current, other, at);
     const Comparison c = compareValue(item, current, ref, other, at);
     return mode == SearchMode::SameValue ? c == Comparison::Equal : c == Comparison::Differ;
 }
 
-// Reads a whole file in one go into `buffer` (reused between files so that
-// a library walk allocates once). False when the file cannot be read.
-bool readFileInto(const fs::path& path, std::vector<std::uint8_t>& buffer) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-              static_cast<std::uint64_t>(st.st_size) <= kMaxSourceFileSize;
-    if (ok) {
-        // One extra byte lets a file that grew since fstat be noticed.
-        buffer.resize(static_cast<std::size_t>(st.st_size) + 1);
-        std::size_t got = 0;
-        while (got < buffer.size()) {
-            const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ok = false;
-                break;
-            }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-            // A regular file answers short only at its end: no second call
-            // just to read the end of file.
-            if (got < buffer.size()) break;
-        }
-        if (got > kMaxSourceFileSize) ok = false;
-        buffer.resize(got);
+template <typename Other>
+std::optional<SettingRef> matchValues(const SourceRecord& current, const SettingRef& ref,
+                                      SearchMode mode, const Other& other) {
+    const SettingItem* item = itemOf(ref);
+    if (!item) return std::nullopt;
+    SettingRef at = ref;
+    at.item = item;
+    if (ref.id < kFirstModuleSetting || ref.id > kLastModuleSetting)
+        return matchesAt(*item, current, at, mode, other, at) ? std::optional(at) : std::nullopt;
+
+    SettingRef cur = at;
+    const int modules = other.modules();
+    for (int m = 0; m < modules; ++m) {
+        at.index1 = m;
+        if (matchesAt(*item, current, cur, mode, other, at)) return at;
     }
-    ::close(fd);
-    return ok;
+    return std::nullopt;
 }
+
+// What became of one file: not known yet, no match (or not readable), or a
+// match with index1 = code - kMatch - 1 (-1 for a global setting).
+constexpr int kPending = 0, kNoMatch = 1, kMatch = 2;
 
 }  // namespace
 
@@ -178,46 +184,82 @@ bool searchEnabled(SearchMode mode, const SettingItem* item) {
 
 std::optional<SettingRef> matchDriver(const SourceRecord& current, const SettingRef& ref,
                                       SearchMode mode, const SourceRecord& other) {
-    const SettingItem* item = itemOf(ref);
-    if (!item) return std::nullopt;
-    SettingRef at = ref;
-    at.item = item;
-    if (ref.id < kFirstModuleSetting || ref.id > kLastModuleSetting)
-        return matchesAt(*item, current, at, mode, other, at) ? std::optional(at) : std::nullopt;
-
-    SettingRef cur = at;
-    const int modules = walkedModuleCount(other);
-    for (int m = 0; m < modules; ++m) {
-        at.index1 = m;
-        if (matchesAt(*item, current, cur, mode, other, at)) return at;
-    }
-    return std::nullopt;
+    return matchValues(current, ref, mode, RecordValues{other});
 }
 
 SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
-                           const std::vector<fs::path>& paths, const SearchCallbacks& callbacks) {
+                           const std::vector<fs::path>& paths, const SearchCallbacks& callbacks,
+                           int readers) {
     SearchResult result;
-    result.total = static_cast<int>(paths.size());
-    std::vector<std::uint8_t> buffer;
-    SourceImageReader reader;
-    for (const fs::path& path : paths) {
-        if (callbacks.progress && !callbacks.progress(result.examined, result.total, path)) {
-            result.cancelled = true;
-            break;
-        }
-        ++result.examined;
+    const std::size_t count = paths.size();
+    result.total = static_cast<int>(count);
 
-        const SourceRecord* other = callbacks.openRecord ? callbacks.openRecord(path) : nullptr;
-        if (!other) {
-            if (!readFileInto(path, buffer)) continue;
-            other = reader.read(ConstByteSpan(buffer));
-            if (!other) continue;
+    // The readers take the files in order, one at a time, and leave the
+    // outcome of each in its place; this thread reads too, and hands the
+    // outcomes on in file order as far as they are known.
+    std::unique_ptr<std::atomic<int>[]> outcome(new std::atomic<int>[count]());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    auto test = [&](SourceFileProbe& probe, const fs::path& path) -> int {
+        try {
+            std::optional<SettingRef> hit;
+            if (const SourceRecord* open =
+                    callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
+                hit = matchDriver(current, ref, mode, *open);
+            else if (probe.read(path))
+                hit = matchValues(current, ref, mode, probe);
+            return hit ? kMatch + 1 + hit->index1 : kNoMatch;
+        } catch (...) {
+            return kNoMatch;  // skipped like a file that cannot be read
         }
-        if (auto hit = matchDriver(current, ref, mode, *other)) {
-            result.matches.push_back({path, *hit});
-            if (callbacks.match) callbacks.match(result.matches.back(), result.examined);
+    };
+    auto readNext = [&](SourceFileProbe& probe) {
+        const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= count) return false;
+        outcome[i].store(test(probe, paths[i]), std::memory_order_release);
+        return true;
+    };
+
+    SettingRef found = ref;
+    found.item = itemOf(ref);
+    std::size_t delivered = 0;
+    // Hands on the outcomes known so far; false once the search is cancelled.
+    auto deliver = [&] {
+        for (; delivered < count; ++delivered) {
+            const int code = outcome[delivered].load(std::memory_order_acquire);
+            if (code == kPending) return true;
+            if (callbacks.progress &&
+                !callbacks.progress(result.examined, result.total, paths[delivered])) {
+                result.cancelled = true;
+                return false;
+            }
+            ++result.examined;
+            if (code >= kMatch) {
+                found.index1 = code - kMatch - 1;
+                result.matches.push_back({paths[delivered], found});
+                if (callbacks.match) callbacks.match(result.matches.back(), result.examined);
+            }
+        }
+        return true;
+    };
+
+    std::thread helper;
+    if (readers > 1 && count > 1) {
+        try {
+            helper = std::thread([&] {
+                SourceFileProbe probe;
+                while (!stop.load(std::memory_order_relaxed) && readNext(probe)) {
+                }
+            });
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one reads everything.
         }
     }
+    SourceFileProbe probe;
+    while (!stop.load(std::memory_order_relaxed) && readNext(probe))
+        if (!deliver()) stop.store(true, std::memory_order_relaxed);
+    if (helper.joinable()) helper.join();
+    if (!result.cancelled) deliver();  // every outcome is known now
     return result;
 }
 

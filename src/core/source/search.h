@@ -35,11 +35,13 @@ struct SearchResult {
     bool cancelled = false;
 };
 
+// progress and match are called on the thread that called searchDrivers, in
+// file order; openRecord is called on the reader threads, several at once.
 struct SearchCallbacks {
-    // Called before each file with the number of files done so far; answer
-    // false to stop the search before that file.
+    // Called before each file is counted with the number of files done so
+    // far; answer false to stop the search before that file.
     std::function<bool(int examined, int total, const std::filesystem::path& next)> progress;
-    // Called for each match as soon as it is found.
+    // Called for each match as soon as it is known, in file order.
     std::function<void(const SearchMatch& match, int examined)> match;
     // A driver that is already open in the editor is compared as it is held
     // there rather than as it was last saved: answer its record, or null.
@@ -51,11 +53,13 @@ struct SearchCallbacks {
 std::optional<SettingRef> matchDriver(const SourceRecord& current, const SettingRef& ref,
                                       SearchMode mode, const SourceRecord& other);
 
-// Reads each file in order, straight into a record (no document, no undo
-// state), and tests it. Files that cannot be read or are damaged are skipped
-// silently; nothing throws for bad files.
+// Tests each file with no document and no record: only as much of the file
+// is read as the test and the check against damage need (SourceFileProbe).
+// `readers` threads (the calling one among them) read the files in parallel;
+// the results come out in file order all the same. Files that cannot be read
+// or are damaged are skipped silently; nothing throws for bad files.
 SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
                            const std::vector<std::filesystem::path>& paths,
-                           const SearchCallbacks& callbacks = {});
+                           const SearchCallbacks& callbacks = {}, int readers = 2);
 
 }  // namespace sf

@@ -1,6 +1,11 @@
 #include "source/sourcefile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -116,51 +121,90 @@ static_assert(runsAvoid(kSubBankFields, rec::kSbRomNamesSlot, rec::kSbRomNamesSl
 static_assert(runsOrdered(kSubBankFields, rec::kSubBankSize));
 static_assert(runsOrdered(kMacroFields, rec::kModuleSize));
 
-void swapRuns(ByteSpan b, std::size_t base, const FieldRun* runs, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        // A local copy: the byte writes below may alias the table, which would
-        // make the compiler reload the run on every field.
-        const FieldRun r = runs[i];
-        const std::size_t start = base + r.offset;
-        const std::size_t width = r.width;
-        auto run = slice(b, start, width * r.count);  // one bounds check per run
-        std::uint8_t* p = run.data();
-        if (width == 2) {
-            for (std::size_t k = 0; k < r.count; ++k, p += 2) {
-                std::uint16_t v;
-                std::memcpy(&v, p, 2);
-                v = __builtin_bswap16(v);
-                std::memcpy(p, &v, 2);
-            }
-        } else {
-            for (std::size_t k = 0; k < r.count; ++k, p += 4) {
-                std::uint32_t v;
-                std::memcpy(&v, p, 4);
-                v = __builtin_bswap32(v);
-                std::memcpy(p, &v, 4);
-            }
+// Exchanges `count` consecutive fields of `width` bytes (2 or 4) at `start`.
+void swapRun(ByteSpan b, std::size_t start, std::size_t count, std::size_t width) {
+    auto run = slice(b, start, width * count);  // one bounds check per run
+    std::uint8_t* p = run.data();
+    if (width == 2) {
+        for (std::size_t k = 0; k < count; ++k, p += 2) {
+            std::uint16_t v;
+            std::memcpy(&v, p, 2);
+            v = __builtin_bswap16(v);
+            std::memcpy(p, &v, 2);
+        }
+    } else {
+        for (std::size_t k = 0; k < count; ++k, p += 4) {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            v = __builtin_bswap32(v);
+            std::memcpy(p, &v, 4);
         }
     }
-}
-template <std::size_t N>
-void swapRuns(ByteSpan b, std::size_t base, const FieldRun (&runs)[N]) {
-    swapRuns(b, base, runs, N);
 }
 
 constexpr std::uint16_t kComplexLoop = 0x2;
 
-// The 80 bytes at module offset 212: ten packets (16-bit fields at 0, 2 and
-// 4 of every 8 bytes) or, with "Use complex loop", eight loop sets (16-bit
-// fields at 4, 6 and 8 of every 10 bytes).
-void swapPacketArea(ByteSpan b, std::size_t module, bool complexLoop) {
+// Every run of numeric fields that the byte-order pass exchanges in the
+// header, and in one module record given the two flags that choose its
+// layout: fn(record offset, field count, field width).
+template <typename Fn>
+void forEachHeaderRun(Fn&& fn) {
+    for (const FieldRun& r : kHeaderFields)
+        fn(std::size_t{r.offset}, std::size_t{r.count}, std::size_t{r.width});
+}
+template <typename Fn>
+void forEachModuleRun(std::size_t module, bool complexLoop, bool macroEditor, Fn&& fn) {
+    for (const FieldRun& r : kModuleFields)
+        fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
+    for (int s = 0; s < rec::kSubBanks; ++s)
+        for (const FieldRun& r : kSubBankFields)
+            fn(module + rec::subBankBase(s) + r.offset, std::size_t{r.count}, std::size_t{r.width});
+    // The 80 bytes at module offset 212: ten packets (16-bit fields at 0, 2
+    // and 4 of every 8 bytes) or, with "Use complex loop", eight loop sets
+    // (16-bit fields at 4, 6 and 8 of every 10 bytes).
     const std::size_t area = module + rec::kModPacketArea;
     if (complexLoop) {
-        for (std::size_t t = 0; t < 8; ++t)
-            for (std::size_t f : {4, 6, 8}) swap16(b, area + 10 * t + f);
+        for (std::size_t t = 0; t < 8; ++t) fn(area + 10 * t + 4, std::size_t{3}, std::size_t{2});
     } else {
-        for (std::size_t p = 0; p < 10; ++p)
-            for (std::size_t f : {0, 2, 4}) swap16(b, area + 8 * p + f);
+        for (std::size_t p = 0; p < 10; ++p) fn(area + 8 * p, std::size_t{3}, std::size_t{2});
     }
+    if (macroEditor)
+        for (const FieldRun& r : kMacroFields)
+            fn(module + r.offset, std::size_t{r.count}, std::size_t{r.width});
+}
+
+// The flags that choose a module's layout are themselves exchanged fields:
+// read from a file image they are big-endian.
+template <std::size_t N>
+constexpr bool exchanged(const FieldRun (&runs)[N], std::size_t off, std::size_t width) {
+    for (const auto& r : runs)
+        if (r.width == width && off >= r.offset &&
+            off < r.offset + std::size_t{r.count} * r.width && (off - r.offset) % width == 0)
+            return true;
+    return false;
+}
+static_assert(exchanged(kModuleFields, rec::kModPacketFlags, 2) &&
+              exchanged(kModuleFields, rec::kModHasMacro, 2) &&
+              exchanged(kModuleFields, rec::kModSubBankCount, 2));
+// So are the stored size and offset of every block slot (the macro slots
+// only with a macro editor, which is also when they are walked).
+static_assert(exchanged(kSubBankFields, rec::kSbRomNamesSlot + rec::kSlotStoredSize, 2) &&
+              exchanged(kSubBankFields, rec::kSbRomNamesSlot + rec::kSlotStoredOffset, 4));
+static_assert(exchanged(kModuleFields, rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredSize,
+                        2) &&
+              exchanged(kModuleFields,
+                        rec::slotOffset(rec::kSlotConverter) + rec::kSlotStoredOffset, 4));
+constexpr bool macroSlotsExchanged() {
+    for (int k = rec::kSlotTemplates; k <= rec::kSlotReserved; ++k)
+        if (!exchanged(kMacroFields, rec::slotOffset(k) + rec::kSlotStoredSize, 2) ||
+            !exchanged(kMacroFields, rec::slotOffset(k) + rec::kSlotStoredOffset, 4))
+            return false;
+    return true;
+}
+static_assert(macroSlotsExchanged());
+
+bool complexLoopIn(std::uint16_t packetFlags) {
+    return (packetFlags & kComplexLoop) != 0;
 }
 
 std::size_t imageSize(int modules) {
@@ -197,24 +241,22 @@ void clearSlot(ByteSpan b, std::size_t module, int slot) {
 }  // namespace
 
 void swapImageFields(ByteSpan image, int modules, SwapDirection dir) {
-    swapRuns(image, 0, kHeaderFields);
+    forEachHeaderRun([&](std::size_t at, std::size_t count, std::size_t width) {
+        swapRun(image, at, count, width);
+    });
     for (int m = 0; m < modules; ++m) {
         const std::size_t base = rec::moduleBase(m);
-        // The flags that choose a layout are read in host order: before the
-        // exchange when writing, after it when reading.
-        std::uint16_t packetFlags = 0, macroFlag = 0;
-        if (dir == SwapDirection::ToBigEndian) {
-            packetFlags = getLE16(image, base + rec::kModPacketFlags);
-            macroFlag = getLE16(image, base + rec::kModHasMacro);
-        }
-        swapRuns(image, base, kModuleFields);
-        for (int s = 0; s < rec::kSubBanks; ++s) swapRuns(image, base + rec::subBankBase(s), kSubBankFields);
-        if (dir == SwapDirection::FromBigEndian) {
-            packetFlags = getLE16(image, base + rec::kModPacketFlags);
-            macroFlag = getLE16(image, base + rec::kModHasMacro);
-        }
-        swapPacketArea(image, base, (packetFlags & kComplexLoop) != 0);
-        if (macroFlag == 1) swapRuns(image, base, kMacroFields);
+        // The flags that choose a layout, in host order: as they lie when
+        // writing, exchanged when reading.
+        const bool toFile = dir == SwapDirection::ToBigEndian;
+        const std::uint16_t packetFlags = toFile ? getLE16(image, base + rec::kModPacketFlags)
+                                                 : getBE16(image, base + rec::kModPacketFlags);
+        const std::uint16_t macroFlag = toFile ? getLE16(image, base + rec::kModHasMacro)
+                                               : getBE16(image, base + rec::kModHasMacro);
+        forEachModuleRun(base, complexLoopIn(packetFlags), macroFlag == 1,
+                         [&](std::size_t at, std::size_t count, std::size_t width) {
+                             swapRun(image, at, count, width);
+                         });
     }
 }
 
@@ -319,6 +361,208 @@ const SourceRecord* SourceImageReader::read(ConstByteSpan file) {
     }
     zeroFrom_ = imageSize(getBE16(file, rec::kModuleCount));
     return record_.get();
+}
+
+namespace {
+
+// Where the byte-order pass takes every byte of the header and of a module
+// record (in each of its four layouts) from: the distance to its place in
+// the file, -3..3.
+struct ByteOrderMaps {
+    std::array<std::int8_t, rec::kHeaderSize> header{};
+    // Indexed by layout: 1 "Use complex loop", 2 "Has a Macro editor".
+    std::array<std::array<std::int8_t, rec::kModuleSize>, 4> module{};
+};
+
+const ByteOrderMaps& byteOrderMaps() {
+    static const ByteOrderMaps maps = [] {
+        auto mark = [](std::int8_t* map) {
+            return [map](std::size_t at, std::size_t count, std::size_t width) {
+                for (std::size_t k = 0; k < count * width; ++k) {
+                    const int i = static_cast<int>(k % width);
+                    map[at + k] = static_cast<std::int8_t>(static_cast<int>(width) - 1 - 2 * i);
+                }
+            };
+        };
+        ByteOrderMaps m;
+        forEachHeaderRun(mark(m.header.data()));
+        for (int layout = 0; layout < 4; ++layout)
+            forEachModuleRun(0, (layout & 1) != 0, (layout & 2) != 0,
+                             mark(m.module[layout].data()));
+        return m;
+    }();
+    return maps;
+}
+
+// Reads up to `n` bytes at `at`: the number read, short only at the end of
+// the file; -1 on an error.
+std::ptrdiff_t readUpTo(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd, to + done, n - done, static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::ptrdiff_t>(done);
+}
+
+// Reads exactly `n` bytes at `at`; false on an error or a file shorter than that.
+bool readAt(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
+    return readUpTo(fd, to, n, at) == static_cast<std::ptrdiff_t>(n);
+}
+
+}  // namespace
+
+SourceFileProbe::SourceFileProbe() : image_(rec::kRecordSize) {}
+
+SourceFileProbe::~SourceFileProbe() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+}
+
+int SourceFileProbe::openFile(const fs::path& path) {
+    // Not blocking: a pipe named like a source must not hold up the walk.
+    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    // The files of a library come folder by folder: the folder is looked up
+    // once, and each file by its name in it.
+    const std::string& name = path.native();
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos || slash == 0) return ::open(name.c_str(), flags);
+    const std::string_view folder(name.data(), slash);
+    if (folderFd_ < 0 || folder != folder_) {
+        if (folderFd_ >= 0) ::close(folderFd_);
+        folder_.assign(folder);
+        folderFd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (folderFd_ < 0) return ::open(name.c_str(), flags);
+    return ::openat(folderFd_, name.c_str() + slash + 1, flags);
+}
+
+bool SourceFileProbe::read(const fs::path& path) {
+    modules_ = 0;
+    used_ = 0;
+    const int fd = openFile(path);
+    if (fd < 0) return false;
+    const bool ok = readOpen(fd);
+    ::close(fd);
+    if (!ok) {
+        modules_ = 0;
+        used_ = 0;
+    }
+    return ok;
+}
+
+bool SourceFileProbe::readOpen(int fd) {
+    // The checks of readSourceImage, on no more bytes than they look at. A
+    // read cut short by the end of the file fails them: a file without a
+    // header and one module record is damaged, whatever it holds.
+    // The first read takes as many module records as the previous file had:
+    // the drivers of a library are much alike, and most files then need no
+    // second read.
+    const std::ptrdiff_t got = readUpTo(fd, image_.data(), imageSize(expected_), 0);
+    if (got < static_cast<std::ptrdiff_t>(imageSize(1))) return false;
+    if (std::memcmp(image_.data(), "DEV_SRCE", rec::kMagicSize) != 0) return false;
+    const int n = getBE16(image_, rec::kModuleCount);
+    if (n < 1 || n > rec::kModules) return false;
+    const auto have = static_cast<std::size_t>(got);
+    if (have < imageSize(n) &&
+        (n <= expected_ || !readAt(fd, image_.data() + have, imageSize(n) - have, have)))
+        return false;
+    expected_ = n;
+    const ByteSpan image(image_.data(), imageSize(n));
+
+    // The walked blocks must lie inside the file, and a macro list must hold
+    // together; the other blocks are not read.
+    std::optional<std::uint64_t> fileSize;  // asked for when a block needs it
+    auto blockInFile = [&](std::size_t off, std::size_t size) {
+        if (!fileSize) {
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
+            fileSize = static_cast<std::uint64_t>(st.st_size);
+        }
+        return rangeFits(*fileSize, off, size);
+    };
+    blocks_.fill(0);
+    bool ok = true;
+    forEachWalkedSlotOf(
+        [&](std::size_t off) { return static_cast<std::int16_t>(getBE16(image, off)); },
+        [&](int m, int slot) {
+            if (!ok) return;
+            const std::size_t at = rec::moduleBase(m) + rec::slotOffset(slot);
+            const std::size_t size = getBE16(image, at + rec::kSlotStoredSize);
+            const std::size_t off = getBE32(image, at + rec::kSlotStoredOffset);
+            if (size == 0 || off == 0) return;  // no block
+            ok = blockInFile(off, size);
+            if (ok && slot == rec::kSlotMacros) {
+                scratch_.resize(size);
+                ok = readAt(fd, scratch_.data(), size, off) &&
+                     swapMacroList(scratch_, SwapDirection::FromBigEndian);
+            }
+            if (ok) blocks_[static_cast<std::size_t>(m)] |= 1u << slot;
+        });
+    if (!ok) return false;
+    for (int m = 0; m < n; ++m) {
+        const std::size_t base = rec::moduleBase(m);
+        layout_[static_cast<std::size_t>(m)] = static_cast<std::uint8_t>(
+            (complexLoopIn(getBE16(image, base + rec::kModPacketFlags)) ? 1 : 0) |
+            (getBE16(image, base + rec::kModHasMacro) == 1 ? 2 : 0));
+        // The slot bytes only mean something in the file.
+        for (int s = 0; s < rec::kSlotsPerModule; ++s) clearSlot(image, base, s);
+    }
+    modules_ = n;
+    used_ = imageSize(n);
+    return true;
+}
+
+std::uint8_t SourceFileProbe::hostByte(std::size_t offset) const {
+    if (offset >= used_) return 0;  // modules beyond the file's are zero
+    const ByteOrderMaps& maps = byteOrderMaps();
+    if (offset < rec::kHeaderSize)
+        return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+                                               maps.header[offset])];
+    const std::size_t m = (offset - rec::kHeaderSize) / rec::kModuleSize;
+    const std::size_t rel = offset - rec::moduleBase(static_cast<int>(m));
+    return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+                                           maps.module[layout_[m]][rel])];
+}
+
+std::uint32_t SourceFileProbe::number(std::size_t offset, std::size_t width) const {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < width && i < 4; ++i)
+        v |= static_cast<std::uint32_t>(hostByte(offset + i)) << (8 * i);
+    return v;
+}
+
+std::string_view SourceFileProbe::text(std::size_t offset, std::size_t size) const {
+    if (offset >= used_ || size == 0) return {};
+    // Texts lie as they are stored, unless a field of numbers covers them.
+    const ByteOrderMaps& maps = byteOrderMaps();
+    const std::int8_t* map = nullptr;
+    std::size_t rel = offset, partEnd = rec::kHeaderSize;
+    if (offset < rec::kHeaderSize) {
+        map = maps.header.data();
+    } else {
+        const std::size_t m = (offset - rec::kHeaderSize) / rec::kModuleSize;
+        rel = offset - rec::moduleBase(static_cast<int>(m));
+        partEnd = rec::kModuleSize;
+        map = maps.module[layout_[m]].data();
+    }
+    bool asStored = rel + size <= partEnd && offset + size <= used_;
+    for (std::size_t i = 0; asStored && i < size; ++i) asStored = map[rel + i] == 0;
+    if (asStored) return fieldText(ConstByteSpan(image_.data(), used_), offset, size);
+    text_.clear();
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint8_t c = hostByte(offset + i);
+        if (c == 0) break;
+        text_.push_back(static_cast<char>(c));
+    }
+    return text_;
+}
+
+bool SourceFileProbe::hasBlock(int module, int slot) const {
+    return module >= 0 && module < modules_ && slot >= 0 && slot < rec::kSlotsPerModule &&
+           ((blocks_[static_cast<std::size_t>(module)] >> slot) & 1u) != 0;
 }
 
 SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* prompter) {

@@ -4,11 +4,13 @@
 // file is refused with "Wrong or damaged file!" and never read out of bounds.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/bytes.h"
@@ -73,6 +75,49 @@ public:
 private:
     std::unique_ptr<SourceRecord> record_;
     std::size_t zeroFrom_ = 0;  // record bytes from here on are zero
+};
+
+// A driver source file read only as far as one question about it needs, for
+// walks over a whole library. The verdict on every file is readSourceFile's,
+// but what is read is the header and the module records in the file and, of
+// the blocks, only the macro lists (their structure can make a file
+// damaged). Numbers stay in the file's byte order and are converted as they
+// are asked for; the answers are those of the record readSourceFile gives.
+// One probe serves many files one after the other; each thread needs its own.
+class SourceFileProbe {
+  public:
+    SourceFileProbe();
+    ~SourceFileProbe();
+    SourceFileProbe(const SourceFileProbe&) = delete;
+    SourceFileProbe& operator=(const SourceFileProbe&) = delete;
+    // Reads `path`: false when it cannot be read or is damaged.
+    bool read(const std::filesystem::path& path);
+
+    // After a successful read:
+    // "Number of modules" of the file, 1..16.
+    int modules() const { return modules_; }
+    // The `width`-byte number (1, 2 or 4) at a record offset, unsigned.
+    std::uint32_t number(std::size_t offset, std::size_t width) const;
+    // The zero-terminated text of the fixed field at a record offset.
+    std::string_view text(std::size_t offset, std::size_t size) const;
+    // Whether the record holds a block in this slot.
+    bool hasBlock(int module, int slot) const;
+
+  private:
+    int openFile(const std::filesystem::path& path);
+    bool readOpen(int fd);
+    std::uint8_t hostByte(std::size_t offset) const;
+
+    std::vector<std::uint8_t> image_;  // header and module records as stored
+    std::size_t used_ = 0;             // bytes of image_ read from this file
+    int modules_ = 0;
+    int expected_ = 1;                                   // module count of the previous file
+    std::array<std::uint8_t, rec::kModules> layout_{};   // per module: which byte-order map
+    std::array<std::uint32_t, rec::kModules> blocks_{};  // per module: a bit per slot with a block
+    std::vector<std::uint8_t> scratch_;                  // a macro list being checked
+    mutable std::string text_;                           // a text that needed converting
+    std::string folder_;  // the folder of the last file, open as folderFd_
+    int folderFd_ = -1;
 };
 
 // Where a source saved under `path` is written: the last extension replaced

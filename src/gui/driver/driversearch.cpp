@@ -123,6 +123,7 @@ void DriverSearch::run() {
         lastMatchExamined_ = examined;
     };
     if (!openByName_.empty()) {
+        // Called by both readers at once: it only reads openByName_.
         callbacks.openRecord = [this](const fs::path& path) -> const SourceRecord* {
             // The file name first: resolving every path of the library
             // would cost more than reading the files.

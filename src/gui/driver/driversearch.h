@@ -1,6 +1,7 @@
 // One search across the driver library, run from a source view: the list
-// window is shown and emptied, the drivers under the root are read on a
-// worker thread, and the matches arrive in the list while it runs. The
+// window is shown and emptied, the drivers under the root are read by two
+// reader threads (a worker and its helper, see searchDrivers), and the
+// matches arrive in the list in file order while it runs. The
 // status bar shows the file being read and a progress bar (files examined
 // out of files found) with a button that cancels the search.
 #pragma once
