@@ -38,6 +38,7 @@ class Failure : public std::runtime_error {
 class StreamPrompter : public Prompter {
   public:
     explicit StreamPrompter(std::ostream& err) : err_(err) {}
+    using Prompter::ask;
     void message(std::string_view text, MessageIcon icon) override;
     Answer ask(std::string_view text, Buttons buttons) override;
     int messageCount() const { return count_; }

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolBar>
 
 #include "app/helpviewer.h"
 #include "support/app_fixture.h"
@@ -40,6 +41,7 @@ class HelpTest : public QObject {
     }
 
     void commandsOpenTheViewerAtTheirTopic() {
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));  // the bundled icons alone
         AppFixture f;
         f.trigger("actionGlossary");
         HelpViewer* v = HelpViewer::instance();
@@ -53,6 +55,13 @@ class HelpTest : public QObject {
         QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Receive process"));
         showHelp(4711);  // a topic that does not exist falls back to the contents
         QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
+        // Back, Forward and Contents carry icons even without an icon theme.
+        auto* bar = v->findChild<QToolBar*>(QStringLiteral("helpBar"));
+        QVERIFY(bar);
+        QStringList withIcons;
+        for (QAction* a : bar->actions())
+            if (!a->icon().pixmap(16, 16).isNull()) withIcons << a->text();
+        QCOMPARE(withIcons, (QStringList{"Back", "Forward", "Contents"}));
         v->close();
     }
 };

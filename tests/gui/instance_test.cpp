@@ -67,6 +67,13 @@ class InstanceTest : public QObject {
         third.start(SF_GUI_PATH, {});
         QVERIFY(third.waitForFinished(8000));
         QCOMPARE(third.exitCode(), 1);
+        // --version answers itself, not through the running copy.
+        QProcess version;
+        version.setProcessEnvironment(envFor(config));
+        version.start(SF_GUI_PATH, {"--version"});
+        QVERIFY(version.waitForFinished(8000));
+        QCOMPARE(version.exitCode(), 0);
+        QVERIFY(version.readAllStandardOutput().startsWith("sysforge "));
         QCOMPARE(first.state(), QProcess::Running);
 
         // Ending the running copy the ordinary way writes its layout, which
@@ -81,6 +88,27 @@ class InstanceTest : public QObject {
                  text.constData());
         QVERIFY(!text.contains("File2="));
         QVERIFY(QFile::exists(config + "/main.set"));
+    }
+
+    // Without any display at all: the answer comes before one is needed.
+    void helpAndVersionWithoutADisplay() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        for (const char* arg : {"--help", "-h", "--version", "-v"}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(SF_GUI_PATH, {QString::fromLatin1(arg)});
+            QVERIFY(p.waitForFinished(8000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QVERIFY2(p.exitCode() == 0, arg);
+            const QByteArray out = p.readAllStandardOutput();
+            const bool help = arg[1] == 'h' || arg[2] == 'h';
+            QVERIFY2(help ? out.contains("Usage: sysforge [options] [files...]")
+                          : out == "sysforge " SF_VERSION "\n",
+                     out.constData());
+        }
     }
 
     void staleSocketOfACrashedCopyIsTakenOver() {

@@ -59,6 +59,22 @@ class NumericConverterTest : public QObject {
         QVERIFY(c_->beeps() > 0);
     }
 
+    // The Bits field shows a whole 32-bit pattern and keeps its width
+    // whatever the range.
+    void fieldsKeepTheirWidth() {
+        QVERIFY(QTest::qWaitForWindowExposed(c_));
+        QTest::mouseClick(c_->sizeButton(8), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        const int bits8 = c_->field(F::Bits)->width();
+        QTest::mouseClick(c_->sizeButton(32), Qt::LeftButton);
+        typeInto(F::Hex, "FFFFFFFF");
+        QCoreApplication::processEvents();
+        QLineEdit* bits = c_->field(F::Bits);
+        QCOMPARE(bits->width(), bits8);
+        QCOMPARE(bits->text().size(), 35);
+        QVERIFY(bits->fontMetrics().horizontalAdvance(bits->text()) < bits->contentsRect().width());
+    }
+
     void oneWindowWhoseStateOutlivesIt() {
         QCOMPARE(NumericConverter::showConverter(nullptr), c_);
         QTest::mouseClick(c_->sizeButton(16), Qt::LeftButton);

@@ -69,6 +69,18 @@ void clickCell(QTreeView* view, const QModelIndex& cell) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
 }
 
+// Whether a cell shows its whole text (a long one may scroll, not be cut).
+bool whole(QTreeView* view, const QModelIndex& cell) {
+    view->scrollTo(cell);
+    QStyleOptionViewItem opt;
+    opt.initFrom(view);
+    const int need = view->itemDelegate()->sizeHint(opt, cell).width();
+    const int has = view->visualRect(cell).width();
+    if (need <= has) return true;
+    qWarning("%s: %d of %d pixels", qPrintable(cell.data().toString()), has, need);
+    return false;
+}
+
 }  // namespace
 
 class PatchToolsDialogsTest : public QObject {
@@ -184,6 +196,8 @@ class PatchToolsDialogsTest : public QObject {
             QCOMPARE(d->list()->model()->index(0, 1).data().toString(),
                      QStringLiteral("Copy 3 bits from source position 12 - bit 5 to "
                                     "destination position 0 - bit 0"));
+            QVERIFY(whole(d->list(), d->list()->model()->index(0, 1)));
+            QVERIFY(d->isSizeGripEnabled());  // the dialog grows with its list
             d->finalSize()->setText(QStringLiteral("64"));
             click(d, "okButton");
         });
@@ -238,6 +252,7 @@ class PatchToolsDialogsTest : public QObject {
                 clickCell(t->list(), t->list()->model()->index(0, 2));
                 QCOMPARE(t->list()->model()->index(0, 2).data().toString(),
                          QStringLiteral("Bits 6/4 (little endian)"));
+                QVERIFY(whole(t->list(), t->list()->model()->index(0, 2)));
                 clickCell(t->list(), t->list()->model()->index(0, 3));  // Signed toggles
                 QCOMPARE(t->list()->model()->index(0, 3).data(Qt::CheckStateRole).toInt(),
                          int(Qt::Checked));
@@ -254,6 +269,7 @@ class PatchToolsDialogsTest : public QObject {
             QCOMPARE(d->selected(), std::optional<MacroSel>(MacroSel{0, 0}));
             const QModelIndex param = d->model()->indexOf({0, 0});
             QCOMPARE(param.data().toString(), QStringLiteral("1-1"));
+            QVERIFY(whole(list, param));
             QCOMPARE(param.siblingAtColumn(1).data().toString(), QStringLiteral("Untitled 1"));
             typeIntoCell(list, param.siblingAtColumn(2), QStringLiteral("-7"));
             QCOMPARE(d->model()->indexOf({0, 0}, 2).data().toString(), QStringLiteral("0"));

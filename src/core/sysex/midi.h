@@ -43,6 +43,10 @@ class MidiInput {
     virtual ~MidiInput() = default;
     virtual bool start() = 0;
     virtual void stop() = 0;
+    // False once the input is lost for good: its MIDI system went away (a
+    // JACK server that stopped) or its port vanished. Asked on the interface
+    // thread, cheap enough for a 100 ms timer.
+    virtual bool connected() { return true; }
 };
 
 class MidiSystem {
@@ -51,6 +55,9 @@ class MidiSystem {
     // Enumerated afresh on every call: ports come and go.
     virtual std::vector<MidiPort> inputs() = 0;
     virtual std::vector<MidiPort> outputs() = 0;
+    // Whether any MIDI system answers at all (an ALSA sequencer, a running
+    // JACK server); without one no port can ever be listed.
+    virtual bool present() { return true; }
     // Opens `port` (one of inputs()) for `receiver`, which must outlive the
     // answered input. `localName` names our own end where the system shows
     // it to other programs, which may then send to it as well. Null when the
@@ -60,17 +67,18 @@ class MidiSystem {
 };
 
 // A port chosen in the MIDI Settings: its number in the list of its kind
-// (-1: the first port available) and its label, so that the choice still
-// finds its port when the numbering changed.
+// (-1: the first port available) and its label. A choice with a label means
+// that port and no other, wherever the numbering moved it; the number alone
+// only counts for a choice stored without a label.
 struct MidiPortChoice {
     int number = -1;
     std::string label;
     bool operator==(const MidiPortChoice&) const = default;
 };
 
-// The index in `ports` that `choice` means: the port of the same label when
-// there is one, else the port of that number, else (number -1) the first
-// port; -1 when none fits.
+// The index in `ports` that `choice` means: the port of its label; without
+// a label the port of its number, or (number -1) the first port; -1 when
+// none fits.
 int resolveMidiPort(const std::vector<MidiPort>& ports, const MidiPortChoice& choice);
 
 // The entries of one drop-down list of the MIDI Settings: the first port
@@ -82,6 +90,10 @@ struct MidiPortList {
     MidiPortChoice choiceAt(int entry, const std::vector<MidiPort>& ports) const;
 };
 inline constexpr const char* kFirstMidiPortLabel = "(first port available)";
+// The MIDI Settings' line when no MIDI system answers at all.
+inline constexpr const char* kNoMidiSystemNote =
+    "No MIDI system was found. Load the ALSA sequencer (sudo modprobe snd-seq) or start a "
+    "JACK server, then open the MIDI Settings again.";
 MidiPortList midiPortList(const std::vector<MidiPort>& ports, const MidiPortChoice& current);
 
 // A MIDI system for tests: scripted ports, and messages sent by the test
@@ -91,9 +103,11 @@ class FakeMidiSystem : public MidiSystem {
     std::vector<MidiPort> inputPorts;
     std::vector<MidiPort> outputPorts;
     bool failOpen = false;
+    bool systemPresent = true;
 
     std::vector<MidiPort> inputs() override { return inputPorts; }
     std::vector<MidiPort> outputs() override { return outputPorts; }
+    bool present() override { return systemPresent; }
     std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                          const std::string& localName) override;
 
@@ -101,6 +115,8 @@ class FakeMidiSystem : public MidiSystem {
     // whether it was delivered.
     bool send(ConstByteSpan bytes);
     bool sendError();
+    // The open input's system goes away: it answers connected() false.
+    void loseInput();
     // The same from a separate thread, joined before returning.
     bool sendFromThread(ConstByteSpan bytes);
 
@@ -116,6 +132,7 @@ class FakeMidiSystem : public MidiSystem {
     mutable std::mutex mutex_;
     MidiReceiver* receiver_ = nullptr;
     bool started_ = false;
+    bool lost_ = false;
     MidiPort opened_;
     std::string localName_;
     int opens_ = 0;

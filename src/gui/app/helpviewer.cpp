@@ -33,11 +33,13 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     browser_->setOpenExternalLinks(true);
+    bar->setObjectName(QStringLiteral("helpBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     QAction* back =
-        bar->addAction(themedIcon("go-previous"), tr("Back"), browser_, &QTextBrowser::backward);
+        bar->addAction(themedIcon("back"), tr("Back"), browser_, &QTextBrowser::backward);
     QAction* fwd =
-        bar->addAction(themedIcon("go-next"), tr("Forward"), browser_, &QTextBrowser::forward);
-    bar->addAction(themedIcon("go-home"), tr("Contents"), this, [this] { showTopic(0); });
+        bar->addAction(themedIcon("forward"), tr("Forward"), browser_, &QTextBrowser::forward);
+    bar->addAction(themedIcon("contents"), tr("Contents"), this, [this] { showTopic(0); });
     back->setEnabled(false);
     fwd->setEnabled(false);
     connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);

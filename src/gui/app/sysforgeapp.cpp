@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QStyle>
+#include <QTextStream>
 
 #include "app/frame.h"
 #include "app/frame_extensions.h"
@@ -234,7 +236,45 @@ void closeOnSignals(SFFrameWindow* frame) {
 
 }  // namespace
 
+std::optional<int> answerCommandLine(const QStringList& args, QTextStream& out) {
+    QCommandLineParser parser;
+    // "-platform xcb" and the like belong to Qt, not to single letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Sysforge, the editor of MIDI instrument drivers. Opens the driver "
+                       "sources (.d) and other files given; a second start hands them to the "
+                       "copy that is already running."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Driver sources or binary files to open."),
+                                 QStringLiteral("[files...]"));
+    // Unknown options are Qt's own (-style, -platform): not ours to refuse.
+    parser.parse(args);
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                         QStringLiteral("sysforge"));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        out << "sysforge " << SF_VERSION << "\n";
+        return 0;
+    }
+    return std::nullopt;
+}
+
 int runSysforge(int argc, char** argv) {
+    // A peer that goes away (a stopped JACK server, a closed socket) fails
+    // the write; it never ends the program and its unsaved documents.
+    ::signal(SIGPIPE, SIG_IGN);
+    // --help and --version answer before anything needs a display or a
+    // running copy.
+    {
+        QStringList args;
+        for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+        QTextStream out(stdout);
+        if (const auto code = answerCommandLine(args, out)) return *code;
+    }
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));

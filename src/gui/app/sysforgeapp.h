@@ -12,12 +12,15 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "editor/preferences.h"
 #include "editor/session.h"
 #include "framework/config.h"
 
 class QLocalServer;
+
+class QTextStream;
 
 namespace sf::gui {
 
@@ -77,6 +80,10 @@ bool handOverToRunningCopy(const QString& socketName, const QStringList& files);
 
 // The whole program: hand-over to a running copy (exit code 1), or start,
 // show the main window with the files of the command line, run.
+// "--help" and "--version" (with "-h", "-v", "--help-all"): the text
+// written to `out` and the exit code; nothing for every other command line.
+std::optional<int> answerCommandLine(const QStringList& args, QTextStream& out);
+
 int runSysforge(int argc, char** argv);
 
 }  // namespace sf::gui

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyle>
 #include <utility>
 
 #include "ui/help.h"
@@ -97,7 +98,64 @@ ListView::ListView(QWidget* parent) : QTreeView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
-    header()->setStretchLastSection(true);
+    // The last column is sized here: as wide as its cells, at least to the
+    // right edge (a long text scrolls rather than being cut).
+    header()->setStretchLastSection(false);
+}
+
+void ListView::setModel(QAbstractItemModel* m) {
+    QTreeView::setModel(m);
+    if (!m) return;
+    auto refit = [this] { fitColumns(); };
+    connect(m, &QAbstractItemModel::modelReset, this, refit);
+    connect(m, &QAbstractItemModel::layoutChanged, this, refit);
+    connect(m, &QAbstractItemModel::rowsInserted, this, refit);
+    connect(m, &QAbstractItemModel::dataChanged, this, refit);
+    fitColumns();
+}
+
+int ListView::contentWidth(int column) const {
+    int widest = header()->fontMetrics().horizontalAdvance(
+                     model()->headerData(column, Qt::Horizontal).toString()) +
+                 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    const int indent = indentation();
+    // Every row, collapsed or not, with the indentation of its depth.
+    std::vector<std::pair<QModelIndex, int>> pending{{QModelIndex(), 0}};
+    while (!pending.empty()) {
+        const auto [parent, depth] = pending.back();
+        pending.pop_back();
+        for (int r = 0; r < model()->rowCount(parent); ++r) {
+            const QModelIndex cell = model()->index(r, column, parent);
+            int w = sizeHintForIndex(cell).width();
+            if (column == 0) w += indent * (depth + (rootIsDecorated() ? 1 : 0));
+            widest = std::max(widest, w);
+            const QModelIndex first = model()->index(r, 0, parent);
+            if (model()->hasChildren(first)) pending.emplace_back(first, depth + 1);
+        }
+    }
+    return widest + 6;
+}
+
+void ListView::fitColumns() {
+    if (!model()) return;
+    const int columns = model()->columnCount();
+    fitted_.resize(static_cast<std::size_t>(columns), 0);
+    int used = 0;
+    for (int c = 0; c < columns; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        int w = std::max(contentWidth(c), i < least_.size() ? least_[i] : 0);
+        // A width the user chose by dragging stays while it is wider.
+        if (fitted_[i] != 0 && columnWidth(c) != fitted_[i]) w = std::max(w, columnWidth(c));
+        if (c == columns - 1) w = std::max(w, viewport()->width() - used);
+        setColumnWidth(c, w);
+        fitted_[i] = w;
+        used += w;
+    }
+}
+
+void ListView::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    fitColumns();
 }
 
 int ListView::selectedRow() const {
@@ -120,8 +178,8 @@ void ListView::selectRow(int row) {
 }
 
 void ListView::setColumnWidths(std::initializer_list<int> widths) {
-    int c = 0;
-    for (int w : widths) setColumnWidth(c++, w);
+    least_.assign(widths.begin(), widths.end());
+    fitColumns();
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {
@@ -175,6 +233,8 @@ DialogButtons dialogButtons(QDialog* dialog, int helpTopic) {
     auto* ok = new QPushButton(QStringLiteral("&OK"), dialog);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
+    // The list dialogs grow with their lists.
+    dialog->setSizeGripEnabled(true);
     QPushButton* cancel =
         sideButton(QStringLiteral("&Cancel"), QStringLiteral("cancelButton"), dialog);
     QPushButton* help = sideButton(QStringLiteral("&Help"), QStringLiteral("helpButton"), dialog);

@@ -10,6 +10,7 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <functional>
+#include <vector>
 
 class QDialog;
 class QHBoxLayout;
@@ -81,8 +82,13 @@ class ListView : public QTreeView {
     // The selected row of a flat list, or -1.
     int selectedRow() const;
     void selectRow(int row);
-    // Widths of the columns (the label column first).
+    // Least widths of the columns (the label column first); each column is
+    // as wide as its widest cell, and the last one reaches the right edge.
     void setColumnWidths(std::initializer_list<int> widths);
+    // Fits the columns to the cells again (done by itself when the model
+    // changes and when the list is resized).
+    void fitColumns();
+    void setModel(QAbstractItemModel* model) override;
     // Whether the last cellActivated came from F2 rather than a double click
     // (cells that act on a single click ignore the double click).
     bool activatedByKey() const { return byKey_; }
@@ -95,10 +101,14 @@ class ListView : public QTreeView {
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    int contentWidth(int column) const;
     bool byKey_ = false;
     bool afterDoubleClick_ = false;
+    std::vector<int> least_;
+    std::vector<int> fitted_;  // the widths last set here (a user's own are kept)
 };
 
 // A button beside the list, named for the tests. It never takes Return,

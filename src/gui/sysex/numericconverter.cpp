@@ -142,6 +142,16 @@ NumericConverter::NumericConverter(QWidget* parent)
         writeFields();
     });
 
+    // Fields and range texts keep one width whatever the range: the Bits
+    // field holds a whole 32-bit pattern, the range column its longest text.
+    const QFontMetrics fm = fontMetrics();
+    const int pattern = fm.horizontalAdvance(QStringLiteral("00000000-00000000-00000000-00000000"));
+    for (QLineEdit* edit : fields_)
+        if (edit) edit->setMinimumWidth(pattern + 24);
+    const int range = fm.horizontalAdvance(QStringLiteral("(-2147483648 / 2147483647)"));
+    for (QLabel* label : {signedRange_, unsignedRange_, hexRange_})
+        label->setMinimumWidth(range + 4);
+
     auto* radios = new QHBoxLayout;
     radios->addWidget(rangeBox);
     radios->addWidget(formBox);
