@@ -299,8 +299,7 @@ struct SourceView::Impl : SourceDocObserver {
             // The character table's 128 characters never fit a column: it
             // ends in an ellipsis rather than push Comment aside.
             const SettingItem* item = rows[i].ref.item;
-            if (item == nullptr || item->kind != Kind::CharTable)
-                v = std::max(v, valueWidth(node));
+            if (item == nullptr || item->kind != Kind::CharTable) v = std::max(v, valueWidth(node));
         }
         parameterContent = p;
         valueContent = v;
