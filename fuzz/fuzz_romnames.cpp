@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream f(namesFile(), std::ios::binary | std::ios::trunc);
         f.write(rest.data(), static_cast<std::streamsize>(rest.size()));
     }
-    const auto text = sf::importRomNamesFile(namesFile(), shape);
-    if (!text) return 0;
-    if (!text->empty()) checkStable(*text, shape);
+    const auto imported = sf::importRomNamesFile(namesFile(), shape);
+    if (!imported.text) return 0;
+    if (!imported.text->empty()) checkStable(*imported.text, shape);
     return 0;
 }

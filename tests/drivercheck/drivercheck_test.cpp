@@ -5,13 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
-#include "tools/settingbytes.h"
 #include "driver/compiler.h"
 #include "source/romnames.h"
 #include "source/valuetext.h"
 #include "support/random_record.h"
+#include "tools/settingbytes.h"
 
 namespace sf {
 namespace {
@@ -258,6 +259,17 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
         rule.keeps(*kept);
         EXPECT_EQ(describe(checkDriver(*kept)), "") << rule.name;
     }
+}
+
+TEST(DriverCheck, DriverTextsInFindingsHaveNoControlBytes) {
+    auto r = newSource();
+    type(*r, makeRef(6), "A B\x1B\n");
+    const auto findings = checkDriver(*r);
+    const auto space = std::find_if(findings.begin(), findings.end(), [](const Finding& f) {
+        return f.text.find("space") != std::string::npos;
+    });
+    ASSERT_NE(space, findings.end());
+    EXPECT_NE(space->text.find("\"A B\\x1B\\x0A\""), std::string::npos) << space->text;
 }
 
 TEST(DriverCheck, FindingsFollowTheTreeOrder) {

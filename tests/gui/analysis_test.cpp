@@ -29,7 +29,7 @@ void AnalysisTest::analyseFollowAFindingAndAnalyseAgain() {
     AppFixture f;
     // A module of one 4-byte patch per message, 2-character names; the
     // driver expects three patches where the dump holds two.
-    const QString driver = f.makeSource("k.d");
+    const QString driver = f.makeSource("k.d", 2);
     for (const QStringList& args :
          {QStringList{"choose", driver, "108:0", "Dump memory and display patch names"},
           QStringList{"set", driver, "224:0", "$F0,$43,$10"},
@@ -52,10 +52,15 @@ void AnalysisTest::analyseFollowAFindingAndAnalyseAgain() {
     auto* dump = qobject_cast<MemoryDocument*>(f.frame().documents().activeDocument());
     QVERIFY(dump && dump->view());
     SourceView* source = f.frame().sourceViews().front();
+    // As if a "Request dump" of the second module had received the bytes.
+    dump->setRequestOrigin(driver, 1);
 
-    // The chooser offers the open driver and its module; OK analyses.
+    // The chooser offers the open driver with that module; the author picks
+    // the first one, OK analyses.
     sf::testsupport::onNextDialog<AnalyseDialog>([](AnalyseDialog* d) {
         QCOMPARE(d->sourceBox()->currentText(), QStringLiteral("k.d"));
+        QCOMPARE(d->moduleBox()->currentIndex(), 1);
+        QTest::keyClick(d->moduleBox(), Qt::Key_Up);
         QCOMPARE(d->moduleBox()->currentText(), QStringLiteral("1: Module"));
         auto* buttons = d->findChild<QDialogButtonBox*>();
         QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);

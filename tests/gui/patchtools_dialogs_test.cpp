@@ -341,6 +341,42 @@ class PatchToolsDialogsTest : public QObject {
         QVERIFY(doc.working().block(0, rec::kSlotMacros).has_value());
     }
 
+    // The chooser opened from parameter 1-1 (template 3) deletes template 3:
+    // the repair deletes 1-1, and the template still selected (2) goes to no
+    // other parameter; 1-2 keeps template 1.
+    void templateChosenForADeletedParameterChangesNoOther() {
+        SourceDoc doc(newSource());
+        MacroData start;
+        {
+            TemplateEditor t{start};
+            t.add(), t.add(), t.add();
+            start = t.takeData();
+        }
+        MacroEditor m{start};
+        m.addMacro();
+        m.addParameter({0, -1}, 2);
+        m.addParameter({0, -1}, 0);
+        const MacroData d = m.takeData();
+        storeMacroEdit(doc.working(), 0, &d);
+
+        onNextDialog<MacroEditorDialog>([](MacroEditorDialog* dialog) {
+            dialog->list()->expandAll();
+            onNextDialog<ParamEditorDialog>([](ParamEditorDialog* t) {
+                t->list()->selectRow(2);
+                click(t, "deleteButton");
+                QCOMPARE(t->selectedRow(), 1);
+                click(t, "okButton");
+            });
+            doubleClick(dialog->list(), dialog->model()->indexOf({0, 0}, 1));
+            QCOMPARE(dialog->model()->rowCount(dialog->model()->indexOf({0, -1})), 1);
+            click(dialog, "okButton");
+        });
+        QVERIFY(runEditor(doc, makeRef(307, 0)));
+        MacroEditor after{MacroData::fromModule(doc.working(), 0)};
+        QCOMPARE(after.parameterCount(0), 1);
+        QCOMPARE(after.macro(0).params[0].templateIndex, 0);
+    }
+
     void fullMacroListRefusesMoreMacros() {
         SourceDoc doc(newSource());
         MacroEditor full{MacroData{}};

@@ -285,6 +285,22 @@ TEST_F(Bank, MessagesOutsideTheModuleAndPartsNotAnalysed) {
     EXPECT_FALSE(a.patches[0].hasName);
 }
 
+TEST_F(Bank, MessagesTooShortForTheirLayout) {
+    // A header alone: no room for data and checksum; the bytes still have one role each.
+    const Bytes d = bytes({0xF0, 0x42, 0x30, 0x19, 0x4C, 0x00, 0x40, 0xF7}) + dump();
+    const DumpAnalysis a = analyseDump(*src, 0, d);
+    EXPECT_EQ(a.messages[0].checksum, ChecksumStatus::NotChecked);
+    EXPECT_EQ(a.messages[0].dataBegin, a.messages[0].dataEnd);
+    ASSERT_FALSE(a.findings.empty());
+    EXPECT_EQ(a.findings[0].ref.id, 177);
+    std::size_t at = 0;
+    for (const RoleSpan& r : byteRoles(a)) {
+        EXPECT_EQ(r.range.offset, at);
+        at = r.range.end();
+    }
+    EXPECT_EQ(at, d.size());
+}
+
 // Four messages of one 16-byte patch each, nibbled low nibble first, with
 // 8-character names at 0 masked by 7F and mapped through the character table.
 TEST(Analysis, NibbledDump) {

@@ -100,6 +100,13 @@ TEST(Templates, ChooserRepairsReferencesBeyondTheEnd) {
     setPatchInfoReference(*withRefs.patchInfo, 0, 1);
     setPatchInfoReference(*withRefs.patchInfo, 3, 2);
 
+    // Where each parameter row stands after the repair to two templates.
+    const MacroEditor rows{withRefs};
+    EXPECT_EQ(rows.afterTemplateRepair({0, 0}, 2), std::nullopt);
+    EXPECT_EQ(rows.afterTemplateRepair({0, 1}, 2), (MacroSel{0, 0}));
+    EXPECT_EQ(rows.afterTemplateRepair({0, 2}, 2), std::nullopt);
+    EXPECT_EQ(rows.afterTemplateRepair({0, -1}, 2), std::nullopt);
+
     TemplateEditor edit{withRefs};
     edit.remove(0);
     MacroData target = withRefs;

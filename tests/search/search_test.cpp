@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <tuple>
 
 #include "driver/library.h"
@@ -146,6 +147,15 @@ TEST(Search, ProgressCancelAndOpenDocuments) {
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));  // stopped after the second file
     EXPECT_EQ(live, static_cast<int>(r.matches.size()));
+
+    // A callback that throws leaves no reader running behind it.
+    SearchCallbacks throwing;
+    throwing.progress = [](int examined, int, const fs::path&) -> bool {
+        if (examined == 3) throw std::runtime_error("stop");
+        return true;
+    };
+    EXPECT_THROW(searchDrivers(*cur, makeRef(10), SearchMode::SameValue, lib.paths, throwing),
+                 std::runtime_error);
 
     // A driver open in the editor is compared as it is held there, even
     // when its file on disk is damaged.

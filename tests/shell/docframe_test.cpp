@@ -85,6 +85,20 @@ TEST(RevertQuestion, OnlyAModifiedDocumentAsks) {
     EXPECT_EQ(p.messages[0].text, kRevertQuestion);
 }
 
+TEST(ReplaceQuestion, OnlyAnotherExistingFileAsks) {
+    testsupport::TempDir t;
+    const fs::path own = t.touch("own.d"), other = t.touch("other.d");
+    RecordingPrompter p;
+    EXPECT_TRUE(mayReplaceFile(t.path() / "new.d", own, p));
+    EXPECT_TRUE(mayReplaceFile(t.path() / "." / "own.d", own, p));
+    EXPECT_TRUE(p.messages.empty());
+    p.answers = {Answer::No, Answer::Yes};
+    EXPECT_FALSE(mayReplaceFile(other, own, p));
+    EXPECT_TRUE(mayReplaceFile(other, {}, p));  // a document never saved asks too
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[0].text, "other.d already exists. Do you want to replace it?");
+}
+
 TEST(DocumentNames, TitleAndDefaultExtension) {
     EXPECT_EQ(documentTitle("SYNTH.d", false), "SYNTH.d");
     EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");

@@ -208,6 +208,7 @@ TEST(TextForm, BrokenTextsAreRefusedWithTheirLine) {
         {"307:0 = macros {\nmacro \"A\"\n}\n", 2, "macro editor"},
         {"305:0 = rom-names {\n}\n", 2, "not a block"},
         {"131:0 = 4\n", 2, "no value"},
+        {"114:0 = Yes\n307:0 = filter reference=5 offset=97 flags=$L38 {\n}\n", 3, "not a number"},
     };
     for (const auto& c : cases) {
         const std::string text = c.line == 1 || c.line == 0 ? c.text : h + c.text;

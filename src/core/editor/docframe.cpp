@@ -46,6 +46,17 @@ bool confirmRevert(bool modified, Prompter& prompter) {
     return a == Answer::Yes || a == Answer::Ok;
 }
 
+bool mayReplaceFile(const std::filesystem::path& target, const std::filesystem::path& own,
+                    Prompter& prompter) {
+    std::error_code ec;
+    if (!std::filesystem::exists(target, ec)) return true;
+    if (!own.empty() && sameFile(target, own)) return true;
+    std::string text = kReplaceQuestion;
+    text.replace(text.find("%s"), 2, target.filename().string());
+    const Answer a = prompter.ask(text, Buttons::YesNo);
+    return a == Answer::Yes || a == Answer::Ok;
+}
+
 std::string untitledName(int number) {
     return "Untitled" + std::to_string(number);
 }

@@ -16,6 +16,7 @@ class Prompter;
 
 inline constexpr const char* kSaveBeforeClosingQuestion =
     "%s\nDo you want to save this document before closing?";
+inline constexpr const char* kReplaceQuestion = "%s already exists. Do you want to replace it?";
 inline constexpr const char* kRevertQuestion =
     "This document contains unsaved changes. Are you sure you want to revert to the last saved "
     "version?";
@@ -49,6 +50,14 @@ bool mayCloseAll(std::span<ClosableDocument* const> docs, Prompter& prompter);
 // "&Revert to saved...": a modified document asks first; an unmodified one
 // reloads without a question.
 bool confirmRevert(bool modified, Prompter& prompter);
+
+// "Save as...": whether a document whose own file is `own` (empty when it
+// has none) may be written to `target`, the final name with its extension.
+// An existing file other than its own is replaced only when the user answers
+// Yes to kReplaceQuestion with the file's name; No sends the user back to
+// the file dialog.
+bool mayReplaceFile(const std::filesystem::path& target, const std::filesystem::path& own,
+                    Prompter& prompter);
 
 // The name of a document that has never been saved: "Untitled1", "Untitled2"...
 std::string untitledName(int number);

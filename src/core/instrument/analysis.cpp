@@ -169,7 +169,6 @@ std::string n(std::size_t v) {
     return std::to_string(v);
 }
 
-
 std::string messageAt(const DumpMessage& msg, std::size_t index) {
     return "message " + n(index + 1) + " (offset " + n(msg.offset) + ")";
 }
@@ -303,7 +302,10 @@ void Analyser::layOut(DumpMessage& m) {
     m.dataEnd = m.size >= trailer ? std::max(m.dataBegin, m.size - trailer) : m.dataBegin;
     if (!s_.useChecksum || s_.checksumType == 0) return;
     const std::size_t length = checksumLength(static_cast<std::uint16_t>(s_.checksumType));
-    if (!m.terminated || m.size < length + 1 || m.size - 1 - length < s_.checksumStart) {
+    // The checksum lies between the data and the F7; a message too short to
+    // hold both is not checked.
+    if (!m.terminated || m.size < length + 1 + std::max<std::size_t>(m.dataBegin, 1) ||
+        m.size - 1 - length < s_.checksumStart) {
         m.checksum = ChecksumStatus::NotChecked;
         return;
     }
@@ -384,13 +386,29 @@ std::optional<std::pair<int, std::size_t>> Analyser::workingChecksum() const {
         return std::equal(want.view().begin(), want.view().end(),
                           bytes.begin() + static_cast<std::ptrdiff_t>(at));
     };
-    for (int type = 1; type < kChecksumTypes; ++type)
-        for (std::size_t start = 1; start <= std::max<std::size_t>(s_.dataStart, 1); ++start) {
-            if (!holds(*checked[0], type, start)) continue;
+    // Candidates are tried on the first message through its running sums,
+    // so that a long message costs one pass; only those that hold there are
+    // tried on all. Checksums start in the header or at the data.
+    const DumpMessage& first = *checked[0];
+    const ConstByteSpan bytes = message(first);
+    std::vector<std::uint32_t> upTo(bytes.size() + 1, s_.checksumInit);
+    for (std::size_t i = 0; i < bytes.size(); ++i) upTo[i + 1] = upTo[i] + bytes[i];
+    constexpr std::size_t kLastStart = 64;
+    const std::size_t lastStart = std::min(std::max<std::size_t>(s_.dataStart, 1), kLastStart);
+    for (int type = 1; type < kChecksumTypes; ++type) {
+        const std::size_t length = checksumLength(static_cast<std::uint16_t>(type));
+        if (first.size < length + 1) continue;
+        const std::size_t at = first.size - 1 - length;
+        for (std::size_t start = 1; start <= std::min(lastStart, at); ++start) {
+            const auto want = checksumOfSum(type, upTo[at] - upTo[start] + s_.checksumInit);
+            if (!std::equal(want.view().begin(), want.view().end(),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(at)))
+                continue;
             if (std::all_of(checked.begin(), checked.end(),
                             [&](const DumpMessage* m) { return holds(*m, type, start); }))
                 return std::make_pair(type, start);
         }
+    }
     return std::nullopt;
 }
 
@@ -623,7 +641,7 @@ void Analyser::addPatch(const Stream& st, std::size_t begin, std::size_t size) {
 
 // A byte the host shows as a character of a name.
 bool isNameCharacter(std::uint8_t b) {
-    return b >= 0x20 && b != 0x7F && (b < 0x80 || cp1252CodePoint(b) != 0);
+    return b >= 0x20 && b != 0x7F && (b < 0x80 || !cp1252Undefined(b));
 }
 
 void Analyser::readName(const Stream& st, std::size_t begin, std::size_t size, DumpPatch& p) {

@@ -9,22 +9,20 @@ bool isKnownChecksumType(int type) {
 }
 
 ChecksumBytes computeChecksum(int type, ConstByteSpan range, std::uint16_t initial) {
-    ChecksumBytes out;
-    if (type <= 0 || !isKnownChecksumType(type)) return out;
     std::uint32_t sum = initial;
     for (const std::uint8_t b : range) sum += b;
+    return checksumOfSum(type, sum);
+}
+
+ChecksumBytes checksumOfSum(int type, std::uint32_t sum) {
+    ChecksumBytes out;
+    if (type <= 0 || !isKnownChecksumType(type)) return out;
     out.size = checksumLength(static_cast<std::uint16_t>(type));
     switch (type) {
         case 1:
-        case 5:
-            out.bytes[0] = static_cast<std::uint8_t>(sum & 0x7F);
-            break;
-        case 2:
-            out.bytes[0] = static_cast<std::uint8_t>((0u - sum) & 0x7F);
-            break;
-        case 6:
-            out.bytes[0] = static_cast<std::uint8_t>(~sum & 0x7F);
-            break;
+        case 5: out.bytes[0] = static_cast<std::uint8_t>(sum & 0x7F); break;
+        case 2: out.bytes[0] = static_cast<std::uint8_t>((0u - sum) & 0x7F); break;
+        case 6: out.bytes[0] = static_cast<std::uint8_t>(~sum & 0x7F); break;
         case 3:
             out.bytes = {static_cast<std::uint8_t>((sum >> 7) & 0x7F),
                          static_cast<std::uint8_t>(sum & 0x7F)};
@@ -33,8 +31,7 @@ ChecksumBytes computeChecksum(int type, ConstByteSpan range, std::uint16_t initi
             out.bytes = {static_cast<std::uint8_t>((sum >> 4) & 0x0F),
                          static_cast<std::uint8_t>(sum & 0x0F)};
             break;
-        default:
-            break;
+        default: break;
     }
     return out;
 }

@@ -38,5 +38,7 @@ bool isKnownChecksumType(int type);
 // The checksum of `type` over `range`, the sum starting at `initial`. An
 // unknown type (a damaged source) and type 0 give no byte.
 ChecksumBytes computeChecksum(int type, ConstByteSpan range, std::uint16_t initial);
+// The same from the sum itself (initial value included).
+ChecksumBytes checksumOfSum(int type, std::uint32_t sum);
 
 }  // namespace sf

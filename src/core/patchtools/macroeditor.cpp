@@ -124,6 +124,18 @@ bool MacroEditor::setParameterTemplate(const MacroSel& row, int templateIndex) {
     return done;
 }
 
+std::optional<MacroSel> MacroEditor::afterTemplateRepair(const MacroSel& row,
+                                                         int templateCount) const {
+    if (!valid(row) || row.isMacro()) return std::nullopt;
+    const MacroView m = macro(row.macro);
+    if (m.params[static_cast<std::size_t>(row.param)].templateIndex >= templateCount)
+        return std::nullopt;
+    const auto kept = std::count_if(
+        m.params.begin(), m.params.begin() + row.param,
+        [templateCount](const MacroView::Param& p) { return p.templateIndex < templateCount; });
+    return MacroSel{row.macro, static_cast<int>(kept)};
+}
+
 std::optional<MacroSel> MacroEditor::keep(const std::optional<MacroSel>& sel) const {
     if (macroCount() == 0) return std::nullopt;
     if (!sel) return std::nullopt;

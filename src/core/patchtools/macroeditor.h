@@ -60,6 +60,12 @@ class MacroEditor {
     bool setKind(int macro, int kind);
     bool setParameterTemplate(const MacroSel& row, int templateIndex);
 
+    // Where parameter `row` stands once the template chooser has left
+    // `templateCount` templates and its repair has deleted every parameter
+    // referring beyond them; nothing when `row` itself is deleted. Asked
+    // before the repaired data is taken over.
+    std::optional<MacroSel> afterTemplateRepair(const MacroSel& row, int templateCount) const;
+
     // The row after `sel` moved to a valid one ("keep" after a relist).
     std::optional<MacroSel> keep(const std::optional<MacroSel>& sel) const;
 

@@ -244,6 +244,16 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
     };
 
     std::thread helper;
+    // The helper is stopped and joined on every way out, a callback that
+    // throws included.
+    struct Join {
+        std::thread& thread;
+        std::atomic<bool>& stop;
+        ~Join() {
+            stop.store(true, std::memory_order_relaxed);
+            if (thread.joinable()) thread.join();
+        }
+    } join{helper, stop};
     if (readers > 1 && count > 1) {
         try {
             helper = std::thread([&] {
@@ -258,8 +268,8 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
     SourceFileProbe probe;
     while (!stop.load(std::memory_order_relaxed) && readNext(probe))
         if (!deliver()) stop.store(true, std::memory_order_relaxed);
-    if (helper.joinable()) helper.join();
-    if (!result.cancelled) deliver();  // every outcome is known now
+    if (helper.joinable()) helper.join();  // its last file
+    if (!result.cancelled) deliver();      // every outcome is known now
     return result;
 }
 

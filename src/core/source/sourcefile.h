@@ -81,9 +81,12 @@ private:
 // walks over a whole library. The verdict on every file is readSourceFile's,
 // but what is read is the header and the module records in the file and, of
 // the blocks, only the macro lists (their structure can make a file
-// damaged). Numbers stay in the file's byte order and are converted as they
-// are asked for; the answers are those of the record readSourceFile gives.
-// One probe serves many files one after the other; each thread needs its own.
+// damaged). The first read is sized for the module count of the previous
+// file: one read for most files of a library, at the price of a few module
+// records' worth read in vain after a larger source. Numbers stay in the
+// file's byte order and are converted as they are asked for; the answers are
+// those of the record readSourceFile gives. One probe serves many files one
+// after the other; each thread needs its own.
 class SourceFileProbe {
   public:
     SourceFileProbe();

@@ -47,9 +47,11 @@ constexpr int kSubBankRom = 2;
 constexpr std::uint16_t kJokerUnit = 0x00FE;
 constexpr std::size_t kTemplateSize = 28;
 
+// Texts of the driver in a finding: control bytes escaped, so that a finding
+// stays one line and no control byte reaches a terminal.
 std::string inQuotes(std::string_view s) {
     std::string out(1, '"');
-    out += cp1252ToUtf8(s);
+    out += cp1252ToEscapedUtf8(s);
     out += '"';
     return out;
 }
@@ -659,7 +661,7 @@ void Checker::staleValues() {
     for (std::size_t k = 0; k < candidates.size(); ++k) {
         if (!carried[k]) continue;
         const SettingRef& ref = candidates[k].first;
-        std::string value = cp1252ToUtf8(formatValue(r_, ref));
+        std::string value = cp1252ToEscapedUtf8(formatValue(r_, ref));
         if (value.size() > 40) value = value.substr(0, 37) + "...";
         add(Severity::Warning, ref,
             "This row is disabled but still holds \"" + value +

@@ -2,6 +2,7 @@
 // sub-banks in use checked against what the lines address.
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <tuple>
 
@@ -51,6 +52,9 @@ class Reader {
   public:
     explicit Reader(std::string_view text) : text_(text), r_(newSource()) {}
     std::unique_ptr<SourceRecord> run();
+    // The line being read: the current line, or the first line of the block
+    // being read.
+    int line() const { return sectionLine_ > 0 ? sectionLine_ : lineNo_; }
 
   private:
     bool nextLine(std::string_view& line);
@@ -68,6 +72,7 @@ class Reader {
     std::vector<Section> sections_;
     std::map<int, int> moduleLine_;  // first line that uses each module
     int moduleCountLine_ = 0;
+    int sectionLine_ = 0;
 };
 
 bool Reader::nextLine(std::string_view& line) {
@@ -124,6 +129,7 @@ std::unique_ptr<SourceRecord> Reader::run() {
 
     std::set<std::tuple<int, int, int, int>> seen;
     for (const Section& s : sections_) {
+        sectionLine_ = s.line;
         if (!seen.insert({static_cast<int>(s.kind), s.ref.id, s.ref.index1, s.ref.index2}).second)
             throw SourceTextError(
                 s.line, std::string("the ") + sectionWord(s.kind) + " block is given twice");
@@ -222,7 +228,20 @@ void Reader::sectionLine(const SettingRef& ref, std::string_view value) {
 
 std::unique_ptr<SourceRecord> importSourceText(std::string_view text) {
     HexPrefixGuard prefix;
-    return Reader(text).run();
+    Reader reader(text);
+    // The parts of the reader report plain messages and leave the line to
+    // their callers; whatever escapes them still gets its line here.
+    try {
+        return reader.run();
+    } catch (const SourceTextError&) {
+        throw;
+    } catch (const std::string& message) {
+        throw SourceTextError(reader.line(), message);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw SourceTextError(reader.line(), e.what());
+    }
 }
 
 }  // namespace sf

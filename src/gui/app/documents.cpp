@@ -21,7 +21,9 @@ namespace sf::gui {
 
 namespace {
 
-std::filesystem::path toPath(const QString& s) {
+namespace fs = std::filesystem;
+
+fs::path toPath(const QString& s) {
     return std::filesystem::path(s.toStdString());
 }
 
@@ -294,30 +296,46 @@ bool DocumentManager::saveAs(Document* doc) {
         if (!t.defaultExtension().isEmpty()) name += QLatin1Char('.') + t.defaultExtension();
         folder = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
     }
-    QString path = fileDialog_(client_.window(), DialogMode::Save, QString(), folder,
-                               t.saveFilters(), &filter);
-    if (path.isEmpty()) return false;
-    rememberFolder(t, path, filter, false);
-    return saveAs(doc, path);
+    for (;;) {
+        const QString path = fileDialog_(client_.window(), DialogMode::Save, QString(), folder,
+                                         t.saveFilters(), &filter);
+        if (path.isEmpty()) return false;
+        rememberFolder(t, path, filter, false);
+        const QString target = finalName(*doc, path);
+        if (openElsewhere(*doc, target)) return false;
+        if (mayReplaceFile(toPath(target), doc->hasFile() ? toPath(doc->filePath()) : fs::path(),
+                           prompter()))
+            return saveAs(doc, path);
+        folder = target;  // No: the dialog again, at the name refused
+    }
 }
 
-bool DocumentManager::saveAs(Document* doc, const QString& typed) {
-    if (!doc || typed.isEmpty()) return false;
-    const QString path =
-        QFileInfo(
-            doc->fileNameFor(fromUtf8(
-                withDefaultExtension(toPath(typed), doc->type().defaultExtension().toStdString())
-                    .string())))
-            .absoluteFilePath();
+QString DocumentManager::finalName(const Document& doc, const QString& typed) const {
+    return QFileInfo(
+               doc.fileNameFor(fromUtf8(
+                   withDefaultExtension(toPath(typed), doc.type().defaultExtension().toStdString())
+                       .string())))
+        .absoluteFilePath();
+}
+
+bool DocumentManager::openElsewhere(const Document& doc, const QString& path) const {
     for (Document* other : documents()) {
-        if (other != doc && other->hasFile() && sameFile(toPath(other->filePath()), toPath(path))) {
+        if (other != &doc && other->hasFile() &&
+            sameFile(toPath(other->filePath()), toPath(path))) {
             // Two windows on one file would overwrite each other's saves.
             prompter().message(
                 "This file is already open in another window.\n" + path.toStdString(),
                 MessageIcon::Stop);
-            return false;
+            return true;
         }
     }
+    return false;
+}
+
+bool DocumentManager::saveAs(Document* doc, const QString& typed) {
+    if (!doc || typed.isEmpty()) return false;
+    const QString path = finalName(*doc, typed);
+    if (openElsewhere(*doc, path)) return false;
     const bool ok = doc->save(path);
     if (ok) doc->setFilePath(path);
     if (DocumentWindow* w = windowOf(doc)) w->updateTitle();
@@ -339,6 +357,8 @@ bool DocumentManager::revert(Document* doc) {
 
 bool DocumentManager::mayCloseWindow(DocumentWindow& w) {
     if (!w.document()) return true;
+    // The window's own close button reaches here without a frame command.
+    w.document()->commitPendingEdit();
     Closable c(*this, *w.document());
     return mayClose(c, prompter());
 }

@@ -66,6 +66,10 @@ class Document : public QObject {
     // Writes the document to fileNameFor(`path`) (showing its own messages through the
     // prompter on failure); afterwards it is unmodified.
     virtual bool save(const QString& path) = 0;
+    // Finishes an edit its view has open (an edit box still being typed in)
+    // as the user's Enter would, so that what the user sees is what a save,
+    // a close or a tool reads.
+    virtual void commitPendingEdit() {}
     // The widget that shows and edits the document, made once per window
     // (and again when the document is reverted). The window owns it.
     virtual QWidget* createView(QWidget* parent) = 0;
@@ -170,7 +174,9 @@ class DocumentManager : public QObject {
     // "Save": under the current name, or "Save as..." for a new document.
     bool save(Document* doc);
     // "Save as...": the save dialog, the default extension added to a name
-    // typed without one. Refuses a name that another open document uses.
+    // typed without one. Refuses a name that another open document uses; an
+    // existing file other than the document's own is replaced only after a
+    // Yes, and No shows the dialog again.
     bool saveAs(Document* doc);
     bool saveAs(Document* doc, const QString& path);
     // "&Revert to saved...": asks when modified, then reads the file again.
@@ -202,6 +208,10 @@ class DocumentManager : public QObject {
     friend class DocumentWindow;
     Document* show(std::unique_ptr<Document> doc);
     DocumentType* typeFor(const QString& path) const;
+    // The file a save of `doc` to `typed` writes: extension added, made absolute.
+    QString finalName(const Document& doc, const QString& typed) const;
+    // Refuses (with its message) a file that another window has open.
+    bool openElsewhere(const Document& doc, const QString& path) const;
     QString startFolder(const DocumentType& type) const;
     void rememberFolder(const DocumentType& type, const QString& file, int filter, bool open);
 

@@ -51,6 +51,20 @@ const char* const kLaterCommands[] = {
     "actionCheckDriver",         "actionCompareWith",     "actionExportText",
     "actionImportText",          "actionAnalyseDump",
 };
+
+// The commands that read or save documents: before them an open edit box is
+// committed. The searches of the source windows do the same (viewCreated),
+// and so does closing the main window (closeEvent).
+const char* const kDocumentCommands[] = {
+    "actionSave",        "actionSaveAs",     "actionSaveAndRun",  "actionClose",
+    "actionCloseAll",    "actionExit",       "actionRevert",      "actionCheckDriver",
+    "actionCompareWith", "actionExportText", "actionAnalyseDump",
+};
+
+bool readsDocuments(const QString& command) {
+    return std::any_of(std::begin(kDocumentCommands), std::end(kDocumentCommands),
+                       [&](const char* c) { return command == QLatin1String(c); });
+}
 }  // namespace
 
 // --- SysforgeMDIClient ---
@@ -177,6 +191,9 @@ QAction* SFFrameWindow::addCommand(QMenu* menu, const QString& objectName, const
     if (menu) menu->addAction(a);
     addAction(a);  // shortcuts work while the menu bar is hidden too
     commands_.insert(objectName, a);
+    // Connected before the command itself, so it runs first.
+    if (readsDocuments(objectName))
+        connect(a, &QAction::triggered, this, &SFFrameWindow::commitPendingEdits);
     return a;
 }
 
@@ -366,6 +383,9 @@ void SFFrameWindow::viewCreated(Document*, QWidget* view) {
                 Qt::UniqueConnection);
     auto* sv = qobject_cast<SourceView*>(view);
     if (!sv) return;
+    // Connected before the searches are (installFrameExtensions comes after
+    // the frame), so the search reads the committed value.
+    connect(sv, &SourceView::searchRequested, this, &SFFrameWindow::commitPendingEdits);
     connect(sv, &SourceView::helpTextChanged, this, [this](const QString& text) {
         statusText_->setText(text.isEmpty()
                                  ? tr("Ready")
@@ -593,6 +613,10 @@ void SFFrameWindow::raiseToFront() {
     activateWindow();
 }
 
+void SFFrameWindow::commitPendingEdits() {
+    for (Document* d : docs_->documents()) d->commitPendingEdit();
+}
+
 void SFFrameWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // A maximised document window writes its own name into the frame's
@@ -603,6 +627,7 @@ void SFFrameWindow::changeEvent(QEvent* event) {
 }
 
 void SFFrameWindow::closeEvent(QCloseEvent* event) {
+    commitPendingEdits();
     if (!docs_->closeAll()) {
         event->ignore();
         return;

@@ -93,6 +93,10 @@ class SFFrameWindow : public QMainWindow {
     // Every source view writes its numbers again (the hexadecimal prefix changed).
     void refreshAllValues();
 
+    // Every command that reads or saves documents calls this first: an edit
+    // box still open in any source window is committed as its Enter would.
+    void commitPendingEdits();
+
     // Commands (also reachable through their actions).
     void runPreferences();
     void saveAndRun();

@@ -35,6 +35,10 @@ bool SourceDocument::save(const QString& path) {
     return ok;
 }
 
+void SourceDocument::commitPendingEdit() {
+    if (view_) view_->commitPendingEdit();
+}
+
 QWidget* SourceDocument::createView(QWidget* parent) {
     auto& t = static_cast<SourceDocType&>(type());
     view_ = new SourceView(*doc_, t.viewOptions(), parent);

@@ -30,6 +30,7 @@ class SourceDocument : public Document {
     QString fileNameFor(const QString& requested) const override;
     bool save(const QString& path) override;
     QWidget* createView(QWidget* parent) override;
+    void commitPendingEdit() override;
 
   private:
     std::unique_ptr<SourceDoc> doc_;

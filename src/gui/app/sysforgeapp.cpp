@@ -24,6 +24,7 @@
 #include "app/icons.h"
 #include "patchtools/install_editors.h"
 #include "sysex/message.h"
+#include "ui/guard.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void initSysforgeResources() {
@@ -271,7 +272,7 @@ int runSysforge(int argc, char** argv) {
         QTextStream out(stdout);
         if (const auto code = answerCommandLine(args, out)) return *code;
     }
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));

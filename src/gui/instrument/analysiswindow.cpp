@@ -106,13 +106,11 @@ void activateSubWindowOf(QWidget* view) {
 // The source a "Request dump" made the document from, and its module.
 void requestOrigin(const MemoryDocument& dump, const std::vector<SourceDocument*>& sources,
                    int& source, int& module) {
-    const QString path = dump.property("requestSourcePath").toString();
-    const QVariant m = dump.property("requestModule");
-    if (path.isEmpty()) return;
+    if (dump.requestSourcePath().isEmpty()) return;
     for (std::size_t i = 0; i < sources.size(); ++i)
-        if (sources[i]->filePath() == path) {
+        if (sources[i]->filePath() == dump.requestSourcePath()) {
             source = static_cast<int>(i);
-            if (m.isValid()) module = m.toInt();
+            module = std::max(0, dump.requestModule());
         }
 }
 

@@ -5,9 +5,8 @@
 // hex view, one on a finding selects its setting in the source window, and
 // F5 analyses again (after an edit of the source).
 //
-// The module a "Request dump" came from is chosen already: the binary
-// document carries it as the dynamic properties "requestSourcePath" (the
-// source's file path) and "requestModule" (0-based).
+// The driver and module a "Request dump" came from are chosen already
+// (MemoryDocument::setRequestOrigin).
 #pragma once
 
 #include <QDialog>

@@ -307,10 +307,16 @@ void MacroEditorDialog::activateCell(const QModelIndex& index, const QPoint& glo
         if (QAction* chosen = menu.exec(globalPos))
             model_->setKind(sel.macro, chosen->data().toInt());
     } else if (!sel.isMacro() && (index.column() == Name || index.column() == Label)) {
+        // The choice is for this parameter only, and for none when the repair
+        // after the chooser deleted it.
         int chosen = -1;
-        onDuplicate([&](MacroData& d) { chosen = chooseTemplate(this, d); });
-        if (chosen >= 0 && editor_.canDelete(sel)) model_->setParameterTemplate(sel, chosen);
-        select(editor_.keep(sel));
+        std::optional<MacroSel> edited;
+        onDuplicate([&](MacroData& d) {
+            chosen = chooseTemplate(this, d);
+            edited = editor_.afterTemplateRepair(sel, d.usableTemplateCount());
+        });
+        if (chosen >= 0 && edited) model_->setParameterTemplate(*edited, chosen);
+        select(edited ? edited : editor_.keep(sel));
     } else if (sel.isMacro() && index.column() == Label) {
         list_->edit(index.siblingAtColumn(Name));  // F2 on a fresh row names the macro
     } else if (model_->flags(index) & Qt::ItemIsEditable) {

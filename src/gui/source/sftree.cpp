@@ -48,6 +48,18 @@ void TSftTree::cancelEdit() {
         closeEditor(edit, QAbstractItemDelegate::RevertModelCache);
 }
 
+bool TSftTree::commitEdit() {
+    if (state() != EditingState) return false;
+    for (QLineEdit* edit : viewport()->findChildren<QLineEdit*>()) {
+        if (!edit->isVisible()) continue;  // closed, waiting to be deleted
+        // What the delegate does on Enter.
+        commitData(edit);
+        closeEditor(edit, QAbstractItemDelegate::SubmitModelCache);
+        return true;
+    }
+    return false;
+}
+
 void TSftTree::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || !at.isValid()) {

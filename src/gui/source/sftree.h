@@ -32,6 +32,9 @@ class TSftTree : public QTreeView {
     bool editing() const { return state() == EditingState; }
     // Closes an open edit box without storing its text.
     void cancelEdit();
+    // Stores the text of an open edit box and closes it, as Enter in the box
+    // does; answers whether one was open.
+    bool commitEdit();
 
   protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

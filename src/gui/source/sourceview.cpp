@@ -716,6 +716,10 @@ bool SourceView::editValue(const SettingRef& ref, const QString& text) {
     return node >= 0 && d_->model->isEnabled(node) && d_->commitText(node, text);
 }
 
+bool SourceView::commitPendingEdit() {
+    return d_->tree->commitEdit();
+}
+
 std::optional<SettingRef> SourceView::currentRef() const {
     const int node = d_->currentNode();
     if (node < 0) return std::nullopt;

@@ -49,6 +49,10 @@ class SourceView : public QWidget {
     // commits (the row must be enabled); answers whether a value was stored.
     bool editValue(const SettingRef& ref, const QString& text);
 
+    // Commits an open in-place edit box exactly as its Enter key does (a
+    // text that does not parse included); answers whether one was open.
+    bool commitPendingEdit();
+
     std::optional<SettingRef> currentRef() const;
     // Selects the row of `ref` (by id and indices), expands its parents and
     // scrolls it into view; answers false when the tree has no such row

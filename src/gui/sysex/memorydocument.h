@@ -17,6 +17,16 @@ class MemoryDocument : public Document {
     ~MemoryDocument() override;
 
     const MemoryDoc& memory() const { return *doc_; }
+
+    // The driver source (its file path) and the module (0-based) of the
+    // "Request dump" that received these bytes; "Analyse with driver..."
+    // starts from them. Empty path and -1 when the bytes came from elsewhere.
+    void setRequestOrigin(const QString& sourcePath, int module) {
+        requestSourcePath_ = sourcePath;
+        requestModule_ = module;
+    }
+    const QString& requestSourcePath() const { return requestSourcePath_; }
+    int requestModule() const { return requestModule_; }
     MemoryView* view() const { return view_; }
 
     bool isModified() const override { return doc_->isModified(); }
@@ -26,6 +36,8 @@ class MemoryDocument : public Document {
   private:
     std::unique_ptr<MemoryDoc> doc_;
     QPointer<MemoryView> view_;
+    QString requestSourcePath_;
+    int requestModule_ = -1;
 };
 
 class MemoryDocType : public DocumentType {

@@ -1,0 +1,95 @@
+#!/bin/sh
+# Start-up of the editor against the least a Qt program can do: the time
+# from starting the program to its main window shown on an X server (Xvfb)
+# with the settings tree of a 16-module driver source painted in it, beside
+# the time a minimal Qt program takes to show a main window with an empty
+# tree. Both programs stop themselves the moment that first paint is done
+# (bench/support/shownprobe.h); they are started alternately, one right
+# after the other, so that a busy machine weighs on both alike.
+#
+#   bench/startup.sh [BUILD_DIR [RUNS]]     (defaults: build, 15)
+#
+# Needs Xvfb (Debian package xvfb) and the targets sysforge-cli,
+# bench_startup_sysforge and bench_startup_minimal built in BUILD_DIR.
+# Prints each pair and the median ratio; goal: 1.2 or less.
+set -eu
+
+build=${1:-build}
+runs=${2:-15}
+bin=$(cd "$build/bin" && pwd)
+for program in sysforge-cli bench_startup_sysforge bench_startup_minimal; do
+    if [ ! -x "$bin/$program" ]; then
+        echo "startup.sh: $bin/$program is missing; build it first" >&2
+        exit 2
+    fi
+done
+command -v xvfb-run >/dev/null || { echo "startup.sh: xvfb-run is missing (package xvfb)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+
+# The driver source: 16 named modules of 16 sub-banks each.
+{
+    echo "sysforge source text 1"
+    echo "103 = 16"
+    m=0
+    while [ $m -lt 16 ]; do
+        echo "107:$m = \"Module $((m + 1))\""
+        echo "256:$m = 16"
+        m=$((m + 1))
+    done
+} >"$work/sixteen.txt"
+"$bin/sysforge-cli" import "$work/sixteen.txt" "$work/sixteen.d"
+
+# Settings of their own; the toolkit's runtime folder too.
+export SYSFORGE_CONFIG_DIR="$work/config"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+cat >"$work/pairs.sh" <<EOF
+set -eu
+now() { date +%s%N; }
+# Milliseconds from the start of "\$@" to its end.
+elapsed() {
+    t0=\$(now)
+    timeout 30 "\$@" >/dev/null 2>&1 || { echo "startup.sh: \$1 failed" >&2; exit 1; }
+    t1=\$(now)
+    echo \$(( (t1 - t0) / 1000 ))
+}
+# Once each first: the program files and fonts into the caches.
+elapsed "$bin/bench_startup_minimal" >/dev/null
+elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d" >/dev/null
+i=0
+while [ \$i -lt $runs ]; do
+    if [ \$((i % 2)) -eq 0 ]; then
+        m=\$(elapsed "$bin/bench_startup_minimal")
+        s=\$(elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d")
+    else
+        s=\$(elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d")
+        m=\$(elapsed "$bin/bench_startup_minimal")
+    fi
+    echo "\$m \$s"
+    i=\$((i + 1))
+done
+EOF
+
+xvfb-run -a -s "-screen 0 1280x1024x24" sh "$work/pairs.sh" >"$work/pairs"
+
+awk '
+    function median(a, n,    i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+        return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+    }
+    {
+        n++; m[n] = $1 / 1000; s[n] = $2 / 1000; r[n] = $2 / $1
+        printf "run %2d: minimal Qt program %7.1f ms, Sysforge with a 16-module source %7.1f ms, ratio %.2f\n", n, m[n], s[n], r[n]
+        if (n == 1 || r[n] < lo) lo = r[n]
+        if (n == 1 || r[n] > hi) hi = r[n]
+    }
+    END {
+        ratio = median(r, n)
+        printf "medians: minimal %.1f ms, Sysforge %.1f ms\n", median(m, n), median(s, n)
+        printf "Sysforge / minimal: %.2f (median of %d runs; runs %.2f to %.2f); goal 1.20 or less: %s\n",
+            ratio, n, lo, hi, ratio <= 1.2 ? "met" : "NOT met"
+    }' "$work/pairs"
