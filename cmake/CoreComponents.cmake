@@ -33,10 +33,11 @@ sf_component(capture SOURCES sysex/midi*.cpp sysex/capture*.cpp)
 find_package(PkgConfig QUIET)
 if(PkgConfig_FOUND)
   pkg_check_modules(RTMIDI QUIET IMPORTED_TARGET rtmidi)
+  pkg_check_modules(JACK QUIET IMPORTED_TARGET jack)
 endif()
-if(RTMIDI_FOUND)
+if(RTMIDI_FOUND AND JACK_FOUND)
   sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
-  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI)
+  target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI PRIVATE PkgConfig::JACK)
   target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
 endif()
 # Driver checker, driver comparison and the text form of a source (they
@@ -47,8 +48,10 @@ sf_component(driverdiff SOURCES tools/driverdiff*.cpp DEPS settingbytes valuetex
 sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 # Talking to and reasoning about the instrument: checksums, headers, data
-# conversions, dump analysis.
-sf_component(instrument SOURCES instrument/*.cpp DEPS record schema message compiler textcodec)
+# conversions, dump analysis, messages resolved into bytes, the receive
+# process and its runner over the MIDI ports.
+sf_component(instrument SOURCES instrument/*.cpp
+             DEPS record schema message msgrecord compiler textcodec capture)
 
 # The drop tests set values as a user types them (the instrument tests too).
 if(TARGET test_instrument)

@@ -38,6 +38,7 @@ class Failure : public std::runtime_error {
 class StreamPrompter : public Prompter {
   public:
     explicit StreamPrompter(std::ostream& err) : err_(err) {}
+    using Prompter::ask;
     void message(std::string_view text, MessageIcon icon) override;
     Answer ask(std::string_view text, Buttons buttons) override;
     int messageCount() const { return count_; }
@@ -100,6 +101,9 @@ int cmdRomNames(const Args& args, Io& io);
 int cmdListDriver(const Args& args, Io& io);
 int cmdConvert(const Args& args, Io& io);
 int cmdHexdump(const Args& args, Io& io);
+int cmdResolve(const Args& args, Io& io);
+int cmdSend(const Args& args, Io& io);
+int cmdRequest(const Args& args, Io& io);
 int cmdCheck(const Args& args, Io& io);
 int cmdAnalyse(const Args& args, Io& io);
 int cmdDiff(const Args& args, Io& io);

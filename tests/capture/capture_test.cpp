@@ -127,30 +127,74 @@ TEST(MidiCapture, OpensTheChosenPortUnderOurOwnNameAndStartsIt) {
     EXPECT_FALSE(capture.canShow());
 }
 
-TEST(MidiCapture, FailedOpenIsSaidAndLeavesNothingToShow) {
+TEST(MidiCapture, FailedOpenAsksOkOrCancelAndRecordsNothing) {
     struct Case {
         const char* what;
         std::vector<MidiPort> ports;
         MidiPortChoice choice;
         bool failOpen;
+        Answer answer;
+        const char* portLine;
     } cases[] = {
-        {"first port wanted, no port at all", {}, {-1, ""}, false},
-        {"port number beyond the ports", {{"A", "ALSA"}}, {3, ""}, false},
-        {"system refuses", {{"A", "ALSA"}}, {0, "ALSA: A"}, true},
+        {"first port wanted, no port at all",
+         {},
+         {-1, ""},
+         false,
+         Answer::Ok,
+         "MIDI input: no port available"},
+        {"port number beyond the ports",
+         {{"A", "ALSA"}},
+         {3, ""},
+         false,
+         Answer::Cancel,
+         "MIDI input: no port available"},
+        {"system refuses",
+         {{"A", "ALSA"}},
+         {0, "ALSA: A"},
+         true,
+         Answer::Ok,
+         "MIDI input: ALSA: A (not available)"},
+        // The remembered port went away; another now has its number.
+        {"named port gone",
+         {{"other:out", "JACK"}},
+         {0, "JACK: sender:dump"},
+         false,
+         Answer::Cancel,
+         "MIDI input: JACK: sender:dump (not available)"},
     };
     for (const Case& c : cases) {
         FakeMidiSystem midi;
         midi.inputPorts = c.ports;
         midi.failOpen = c.failOpen;
         RecordingPrompter prompter;
+        prompter.answers = {c.answer};
         MidiCapture capture(midi, c.choice);
         EXPECT_FALSE(capture.open(prompter)) << c.what;
         ASSERT_EQ(prompter.messages.size(), 1u) << c.what;
         EXPECT_EQ(prompter.messages[0].text, "The MIDI input could not be opened!");
         EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
+        EXPECT_EQ(capture.cancelled(), c.answer == Answer::Cancel) << c.what;
+        EXPECT_EQ(capture.portLine(), c.portLine) << c.what;
+        EXPECT_EQ(midi.opens(), 0) << c.what;
         EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.what;
         EXPECT_FALSE(midi.send(Bytes{0x90, 1, 1}));
     }
+}
+
+TEST(MidiCapture, LostInputIsNoticedOnceAndWhatCameStaysToShow) {
+    Rig r;
+    MidiCapture capture(r.midi, {1, "JACK: sender:out"});
+    ASSERT_TRUE(capture.open(r.prompter));
+    EXPECT_EQ(capture.portLine(), "MIDI input: JACK: sender:out");
+    r.midi.send(Bytes{0x90, 1, 1});
+    r.midi.loseInput();
+    capture.poll(r.prompter);
+    capture.poll(r.prompter);
+    ASSERT_EQ(r.prompter.messages.size(), 1u);
+    EXPECT_EQ(r.prompter.messages[0].text,
+              "Error while receiving Midi data. It is adviced to clear the bulk.");
+    EXPECT_EQ(capture.portLine(), "MIDI input: JACK: sender:out (lost)");
+    EXPECT_EQ(capture.show(), (Bytes{0x90, 1, 1}));
 }
 
 TEST(MidiCapture, ShowHandsOverExactlyTheBytesAndClosesTheInput) {
@@ -201,7 +245,7 @@ TEST(MidiCapture, ReceptionErrorsAndOverrunsAreNoticedOnceInTheCapturesLife) {
     EXPECT_EQ(r.prompter.messages[0].icon, MessageIcon::Exclamation);
 }
 
-TEST(MidiPorts, ChoiceFindsItsPortByLabelThenNumber) {
+TEST(MidiPorts, ChoiceFindsItsPortByLabelOnly) {
     const std::vector<MidiPort> ports = {{"Through", "ALSA"}, {"Synth", "ALSA"}, {"Synth", "JACK"}};
     struct Case {
         MidiPortChoice choice;
@@ -211,8 +255,8 @@ TEST(MidiPorts, ChoiceFindsItsPortByLabelThenNumber) {
         {{-1, ""}, 0, 0},
         {{2, "JACK: Synth"}, 2, 3},
         {{0, "JACK: Synth"}, 2, 3},   // the port moved: found by its label
-        {{1, "ALSA: Gone"}, 1, 2},    // label unknown: the number
-        {{7, "ALSA: Gone"}, -1, -1},  // neither
+        {{1, "ALSA: Gone"}, -1, -1},  // gone: never another port of its number
+        {{1, ""}, 1, 2},              // stored without a label: the number
         {{5, ""}, -1, -1},
     };
     for (const auto& c : cases) {

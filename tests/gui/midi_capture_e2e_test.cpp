@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTest>
-#include <csignal>
 #include <memory>
 
 #include "framework/prompter.h"
@@ -66,6 +66,21 @@ class JackServer {
     bool up() const { return up_; }
     QString name() const { return name_; }
     QString output() const { return output_; }
+    void stop() {
+        up_ = false;
+        if (process_.state() == QProcess::NotRunning) {
+            output_ += QString("[ended: status %1, code %2]")
+                           .arg(process_.exitStatus())
+                           .arg(process_.exitCode());
+            return;
+        }
+        process_.terminate();  // SIGTERM to its pid: the server leaves the table
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+        }
+        output_ += QString::fromLocal8Bit(process_.readAll());
+    }
 
   private:
     void tryStart(const QString& jackd, const QString& name) {
@@ -101,22 +116,6 @@ class JackServer {
         }
         stop();
     }
-    void stop() {
-        up_ = false;
-        if (process_.state() == QProcess::NotRunning) {
-            output_ += QString("[ended: status %1, code %2]")
-                           .arg(process_.exitStatus())
-                           .arg(process_.exitCode());
-            return;
-        }
-        process_.terminate();  // SIGTERM to its pid: the server leaves the table
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(1000);
-        }
-        output_ += QString::fromLocal8Bit(process_.readAll());
-    }
-
     QProcess process_;
     QString name_;
     QString output_;
@@ -165,14 +164,7 @@ class MidiCaptureE2ETest : public QObject {
         QSignalSpy shown(&dialog, &MidiBulkDialog::showRequested);
         dialog.show();
         QVERIFY2(prompter_.messages.empty(), "the input did not open");
-        auto waitCount = [&](std::size_t n) {
-            return QTest::qWaitFor(
-                [&] {
-                    return dialog.countLine()->text() ==
-                           QString("Number of bytes received : %1").arg(n);
-                },
-                5000);
-        };
+        auto waitCount = [&](std::size_t n) { return MidiCaptureE2ETest::waitCount(dialog, n); };
 
         // A bulk of 8 SysEx messages of 1000 bytes each: 8 kB.
         Bytes expected;
@@ -212,13 +204,41 @@ class MidiCaptureE2ETest : public QObject {
         QVERIFY(doc.isUntitled());
         QVERIFY(prompter_.messages.empty());
     }
+
+    // Runs `body` against a JACK server of this test's own, the default
+    // server of every client the test and the capture open meanwhile.
+    template <class Body>
+    void withJack(Body body) {
+        JackServer server;
+        if (QStandardPaths::findExecutable("jackd").isEmpty()) QSKIP("jackd is not installed");
+        QVERIFY2(server.up(), qPrintable("the JACK server did not start: " + server.output()));
+        qputenv("JACK_DEFAULT_SERVER", server.name().toLocal8Bit());
+        body(server);
+        qunsetenv("JACK_DEFAULT_SERVER");
+        if (QTest::currentTestFailed()) qWarning("jackd said: %s", qPrintable(server.output()));
+    }
+
+    // A dialog, shown, recording from the JACK port named `port`.
+    static std::unique_ptr<MidiBulkDialog> dialogOn(RtMidiSystem& midi, const std::string& port) {
+        const std::vector<MidiPort> inputs = midi.inputs();
+        const int index = findPort(inputs, "JACK", port);
+        if (index < 0) return nullptr;
+        auto dialog = std::make_unique<MidiBulkDialog>(
+            midi, MidiPortChoice{index, inputs[std::size_t(index)].label()});
+        dialog->show();
+        return dialog;
+    }
+    static bool waitCount(MidiBulkDialog& dialog, std::size_t n) {
+        return QTest::qWaitFor(
+            [&] {
+                return dialog.countLine()->text() ==
+                       QString("Number of bytes received : %1").arg(n);
+            },
+            5000);
+    }
 #endif
 
   private slots:
-    void initTestCase() {
-        // A client whose server went away must fail its calls, not end the test.
-        ::signal(SIGPIPE, SIG_IGN);
-    }
     void init() {
         prompter_ = {};
         setPrompter(&prompter_);
@@ -231,13 +251,141 @@ class MidiCaptureE2ETest : public QObject {
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        JackServer server;
-        if (QStandardPaths::findExecutable("jackd").isEmpty()) QSKIP("jackd is not installed");
-        QVERIFY2(server.up(), qPrintable("the JACK server did not start: " + server.output()));
-        qputenv("JACK_DEFAULT_SERVER", server.name().toLocal8Bit());
-        captureThrough(RtMidi::UNIX_JACK, "JACK");
+        withJack([&](JackServer&) { captureThrough(RtMidi::UNIX_JACK, "JACK"); });
+#endif
+    }
+
+    // A dump longer than one JACK event comes in pieces, and a clock tick
+    // may come between them: the dump is recorded whole, the tick not.
+    void realTimeByteInsideASplitDumpIsNotRecorded() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        withJack([&](JackServer&) {
+            RtMidiSystem midi;
+            RtMidiOut sender(RtMidi::UNIX_JACK, "sfsender");
+            sender.openVirtualPort("dump");
+            auto dialog = dialogOn(midi, "sfsender:dump");
+            QVERIFY(dialog);
+            QSignalSpy shown(dialog.get(), &MidiBulkDialog::showRequested);
+            const Bytes dump = dumpMessage(3, 8000);
+            for (int piece = 0; piece < 5; ++piece) {
+                if (piece == 2) sender.sendMessage(Bytes{0xF8}.data(), 1);
+                sender.sendMessage(dump.data() + piece * 1600, 1600);
+                QTest::qWait(60);  // one event per period of the server
+            }
+            QVERIFY2(waitCount(*dialog, dump.size()), qPrintable(dialog->countLine()->text()));
+            QTest::mouseClick(dialog->showButton(), Qt::LeftButton);
+            QCOMPARE(shown.count(), 1);
+            QVERIFY(shown[0][0].value<Bytes>() == dump);
+        });
+#endif
+    }
+
+    // No signal handling of the test's own: the program must live on.
+    void serverStopsDuringCapture() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        withJack([&](JackServer& server) {
+            RtMidiSystem midi;
+            RtMidiOut sender(RtMidi::UNIX_JACK, "sfsender");
+            sender.openVirtualPort("dump");
+            auto dialog = dialogOn(midi, "sfsender:dump");
+            QVERIFY(dialog);
+            QSignalSpy shown(dialog.get(), &MidiBulkDialog::showRequested);
+            const Bytes dump = dumpMessage(1, 1000);
+            sender.sendMessage(&dump);
+            QVERIFY(waitCount(*dialog, dump.size()));
+            QVERIFY(prompter_.messages.empty());
+
+            server.stop();
+            QTRY_COMPARE_WITH_TIMEOUT(prompter_.messages.size(), std::size_t(1), 3000);
+            QCOMPARE(
+                prompter_.messages[0].text,
+                std::string("Error while receiving Midi data. It is adviced to clear the bulk."));
+            QTest::qWait(300);  // said once
+            QCOMPARE(prompter_.messages.size(), std::size_t(1));
+            QCOMPARE(dialog->portLine()->text(), QString("MIDI input: JACK: sfsender:dump (lost)"));
+            QTest::mouseClick(dialog->showButton(), Qt::LeftButton);
+            QCOMPARE(shown.count(), 1);
+            QVERIFY(shown[0][0].value<Bytes>() == dump);
+        });
+#endif
+    }
+
+    // The chosen sender has gone and another port took its number: nothing
+    // is recorded from that one.
+    void rememberedPortThatIsGoneIsNotReplaced() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        withJack([&](JackServer&) {
+            RtMidiSystem midi;
+            MidiPortChoice chosen;
+            {
+                RtMidiOut sender(RtMidi::UNIX_JACK, "sfsender");
+                sender.openVirtualPort("dump");
+                const std::vector<MidiPort> inputs = midi.inputs();
+                const int index = findPort(inputs, "JACK", "sfsender:dump");
+                QVERIFY(index >= 0);
+                chosen = {index, inputs[std::size_t(index)].label()};
+            }
+            RtMidiOut other(RtMidi::UNIX_JACK, "sfother");
+            other.openVirtualPort("dump");
+            QCOMPARE(findPort(midi.inputs(), "JACK", "sfother:dump"), chosen.number);
+
+            prompter_.answers = {Answer::Ok};
+            MidiBulkDialog dialog(midi, chosen);
+            dialog.show();
+            QCOMPARE(prompter_.messages.size(), std::size_t(1));
+            QCOMPARE(prompter_.messages[0].text,
+                     std::string("The MIDI input could not be opened!"));
+            QCOMPARE(dialog.portLine()->text(),
+                     QString("MIDI input: JACK: sfsender:dump (not available)"));
+            const Bytes note = {0x90, 60, 100};
+            other.sendMessage(&note);
+            QTest::qWait(300);
+            QCOMPARE(dialog.countLine()->text(), QString("Number of bytes received : 0"));
+
+            prompter_.answers = {Answer::Cancel};
+            MidiBulkDialog cancelled(midi, chosen);
+            QCOMPARE(cancelled.exec(), int(QDialog::Rejected));
+            QVERIFY(!cancelled.isVisible());
+        });
+#endif
+    }
+
+    // Without any MIDI system nothing reaches the terminal, and the MIDI
+    // Settings say so; with a JACK server its ports are there.
+    void noMidiSystemIsFoundQuietly() {
+#ifndef SF_HAVE_RTMIDI
+        QSKIP("built without RtMidi");
+#else
+        if (QFileInfo::exists("/dev/snd/seq")) QSKIP("this machine has an ALSA sequencer");
+        qputenv("JACK_DEFAULT_SERVER", "sysforge-test-nobody");
+        QTemporaryFile err;
+        QVERIFY(err.open());
+        const int saved = ::dup(2);
+        ::dup2(err.handle(), 2);
+        bool present = true;
+        std::size_t ports = 1;
+        {
+            RtMidiSystem midi;
+            present = midi.present();
+            ports = midi.inputs().size() + midi.outputs().size();
+        }
+        ::dup2(saved, 2);
+        ::close(saved);
         qunsetenv("JACK_DEFAULT_SERVER");
-        if (QTest::currentTestFailed()) qWarning("jackd said: %s", qPrintable(server.output()));
+        QVERIFY(!present);
+        QCOMPARE(ports, std::size_t(0));
+        QCOMPARE(QString::fromLocal8Bit(err.readAll()), QString());
+
+        withJack([&](JackServer&) {
+            RtMidiSystem midi;
+            QVERIFY(midi.present());
+        });
 #endif
     }
 

@@ -6,6 +6,7 @@
 
 #include "framework/prompter.h"
 #include "sysex/midibulkdialog.h"
+#include "sysex/midisettingsdialog.h"
 #include "ui/qtprompter.h"
 
 using namespace sf;
@@ -43,6 +44,7 @@ class MidiBulkTest : public QObject {
         MidiBulkDialog d(midi_, {1, "JACK: sender:out"});
         d.show();
         QCOMPARE(midi_.openedPort().name, std::string("sender:out"));
+        QCOMPARE(d.portLine()->text(), QString("MIDI input: JACK: sender:out"));
         QCOMPARE(countText(d), QString("Number of bytes received : 0"));
         QVERIFY(!d.clearButton()->isEnabled());
         QVERIFY(!d.showButton()->isEnabled());
@@ -92,6 +94,37 @@ class MidiBulkTest : public QObject {
         QVERIFY(!d.clearButton()->isEnabled());
         QVERIFY(!d.showButton()->isEnabled());
         QVERIFY(d.isVisible());
+        QCOMPARE(d.portLine()->text(), QString("MIDI input: no port available"));
+    }
+
+    void lostInputIsSaidOnceAndShowStillHandsOver() {
+        MidiBulkDialog d(midi_, {1, "JACK: sender:out"});
+        QSignalSpy shown(&d, &MidiBulkDialog::showRequested);
+        d.show();
+        midi_.sendFromThread(dump(10));
+        midi_.loseInput();
+        QTRY_COMPARE_WITH_TIMEOUT(prompter_.messages.size(), std::size_t(1), 2000);
+        QTest::qWait(250);
+        QCOMPARE(prompter_.messages.size(), std::size_t(1));
+        QCOMPARE(d.portLine()->text(), QString("MIDI input: JACK: sender:out (lost)"));
+        QTest::mouseClick(d.showButton(), Qt::LeftButton);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown[0][0].value<Bytes>(), dump(10));
+    }
+
+    void settingsSayWhenThereIsNoMidiSystemAtAll() {
+        for (bool present : {true, false}) {
+            midi_.inputPorts.clear();
+            midi_.outputPorts.clear();
+            midi_.systemPresent = present;
+            MidiSettingsDialog d(midi_, {});
+            auto* note = d.findChild<QLabel*>("noMidiSystem");
+            QCOMPARE(note != nullptr, !present);
+            if (note)
+                QVERIFY(note->text().contains("ALSA sequencer") &&
+                        note->text().contains("JACK server"));
+        }
+        midi_.systemPresent = true;
     }
 };
 

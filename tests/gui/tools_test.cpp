@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -20,10 +22,12 @@
 #include "editor/document.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
+#include "support/modal_driver.h"
 #include "sysex/memorydocument.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
 #include "sysex/midisystem.h"
+#include "ui/qtprompter.h"
 
 using namespace sf;
 using namespace sf::gui;
@@ -150,6 +154,53 @@ class ToolsTest : public QObject {
         QVERIFY(doc->isModified());
         QVERIFY(!doc->hasFile());
         QVERIFY(doc->view());
+    }
+
+    void rememberedInputThatIsGoneIsNeitherReplacedNorRecorded() {
+        AppFixture f;
+        FakeMidiSystem midi;
+        midi.inputPorts = {{"sender:dump", "JACK"}};
+        setMidiSystem(&midi);
+        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
+            d.inputList()->setCurrentIndex(1);
+            d.accept();
+        });
+        f.trigger("actionMidiSettings");
+        // The sender has gone; another port now has its number.
+        midi.inputPorts = {{"other:out", "JACK"}};
+        Prompter* recording = setPrompter(nullptr);  // the real message box
+        for (auto button : {QMessageBox::Cancel, QMessageBox::Ok}) {
+            QString text, portLine;
+            QMessageBox::StandardButtons buttons;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            bool dialogShown = false;
+            sf::testsupport::onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
+                text = box->text();
+                buttons = box->standardButtons();
+                icon = box->icon();
+                QTest::mouseClick(box->button(button), Qt::LeftButton);
+            });
+            if (button == QMessageBox::Ok)
+                sf::testsupport::onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                    dialogShown = true;
+                    portLine = d->portLine()->text();
+                    QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
+                    QTest::mouseClick(d->closeButton(), Qt::LeftButton);
+                });
+            f.frame().activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
+            QTest::keyClick(&f.frame(), Qt::Key_F9);
+            QCOMPARE(text, QString("The MIDI input could not be opened!"));
+            QCOMPARE(buttons, QMessageBox::Ok | QMessageBox::Cancel);
+            QCOMPARE(icon, QMessageBox::Critical);
+            QCOMPARE(dialogShown, button == QMessageBox::Ok);
+            if (dialogShown)
+                QCOMPARE(portLine, QString("MIDI input: JACK: sender:dump (not available)"));
+        }
+        QCOMPARE(midi.opens(), 0);
+        QVERIFY(!QApplication::activeModalWidget());
+        setPrompter(recording);
+        setMidiSystem(nullptr);
     }
 
     void midiSettingsStoreNumberAndName() {

@@ -12,19 +12,25 @@ namespace sf {
 
 enum class MessageIcon { Stop, Exclamation, Information, Question };
 enum class Answer { Ok, Yes, No, Cancel };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Buttons { Ok, YesNo, YesNoCancel, OkCancel };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     virtual void message(std::string_view text, MessageIcon icon) = 0;
     virtual Answer ask(std::string_view text, Buttons buttons) = 0;
+    // A box of `buttons` under `icon` (ask() shows the question mark): a
+    // failure the user may go on from or cancel.
+    virtual Answer ask(std::string_view text, Buttons buttons, MessageIcon icon) {
+        (void)icon;
+        return ask(text, buttons);
+    }
 };
 
 // Collects every message and answers questions from a scripted list (Yes when
 // the list runs out). Used by tests and by batch callers.
 class RecordingPrompter : public Prompter {
-public:
+  public:
     struct Entry {
         std::string text;
         MessageIcon icon;
@@ -35,8 +41,11 @@ public:
     void message(std::string_view text, MessageIcon icon) override {
         messages.push_back({std::string(text), icon});
     }
-    Answer ask(std::string_view text, Buttons) override {
-        messages.push_back({std::string(text), MessageIcon::Question});
+    Answer ask(std::string_view text, Buttons buttons) override {
+        return ask(text, buttons, MessageIcon::Question);
+    }
+    Answer ask(std::string_view text, Buttons, MessageIcon icon) override {
+        messages.push_back({std::string(text), icon});
         if (answers.empty()) return Answer::Yes;
         Answer a = answers.front();
         answers.erase(answers.begin());

@@ -61,6 +61,7 @@ MidiCapture::~MidiCapture() {
 
 bool MidiCapture::open(Prompter& prompter) {
     close();
+    lost_ = false;
     const std::vector<MidiPort> ports = system_.inputs();
     const int index = resolveMidiPort(ports, choice_);
     if (index >= 0) {
@@ -70,10 +71,18 @@ bool MidiCapture::open(Prompter& prompter) {
     }
     if (!input_) {
         port_ = {};
-        prompter.message(kMsgMidiInputNotOpened, MessageIcon::Stop);
+        cancelled_ = prompter.ask(kMsgMidiInputNotOpened, Buttons::OkCancel, MessageIcon::Stop) ==
+                     Answer::Cancel;
         return false;
     }
     return true;
+}
+
+std::string MidiCapture::portLine() const {
+    std::string line = "MIDI input: ";
+    if (input_) return line + port_.label() + (lost_ ? " (lost)" : "");
+    if (!choice_.label.empty()) return line + choice_.label + " (not available)";
+    return line + "no port available";
 }
 
 void MidiCapture::close() {
@@ -94,7 +103,8 @@ std::vector<std::uint8_t> MidiCapture::show() {
 }
 
 void MidiCapture::poll(Prompter& prompter) {
-    if (noticeShown_ || !block_->errorFlag()) return;
+    if (input_ && !lost_ && !input_->connected()) lost_ = true;
+    if (noticeShown_ || (!lost_ && !block_->errorFlag())) return;
     noticeShown_ = true;
     prompter.message(kMsgMidiReceptionError, MessageIcon::Exclamation);
 }

@@ -65,15 +65,21 @@ class MidiCapture {
     MidiCapture(const MidiCapture&) = delete;
     MidiCapture& operator=(const MidiCapture&) = delete;
 
-    // Opens and starts the chosen input (the ports are enumerated afresh).
-    // On failure says kMsgMidiInputNotOpened and answers false; the capture
-    // then simply stays empty.
+    // Opens and starts the chosen input (the ports are enumerated afresh;
+    // a port chosen by name is that port or none). On failure asks
+    // kMsgMidiInputNotOpened with OK and Cancel and answers false; the
+    // capture then stays empty, and `cancelled()` tells that the user
+    // wants the dialog closed.
     bool open(Prompter& prompter);
     // Stops and closes the input; no byte arrives afterwards.
     void close();
     bool isOpen() const { return input_ != nullptr; }
+    bool cancelled() const { return cancelled_; }
     // The port opened last (empty when none).
     const MidiPort& port() const { return port_; }
+    // The line naming the port recorded from, or the one that is missing:
+    // "MIDI input: JACK: sender:dump", "... (not available)", "... (lost)".
+    std::string portLine() const;
 
     std::size_t count() const { return block_->count(); }
     std::string countText() const { return captureCountText(count()); }
@@ -85,7 +91,8 @@ class MidiCapture {
     // "&Show": closes the input and hands over the bytes received.
     std::vector<std::uint8_t> show();
     // The 100 ms tick: shows kMsgMidiReceptionError the first time a
-    // reception error is seen in the capture's life; later ones say nothing.
+    // reception error is seen, or the input is found lost, in the capture's
+    // life; later ones say nothing.
     void poll(Prompter& prompter);
 
   private:
@@ -98,6 +105,8 @@ class MidiCapture {
     std::unique_ptr<CaptureBlock> block_;
     std::unique_ptr<MidiInput> input_;
     bool noticeShown_ = false;
+    bool cancelled_ = false;
+    bool lost_ = false;
 };
 
 }  // namespace sf

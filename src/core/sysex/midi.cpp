@@ -8,10 +8,11 @@ int resolveMidiPort(const std::vector<MidiPort>& ports, const MidiPortChoice& ch
     if (!choice.label.empty()) {
         for (std::size_t i = 0; i < ports.size(); ++i)
             if (ports[i].label() == choice.label) return static_cast<int>(i);
+        return -1;
     }
     if (choice.number >= 0 && static_cast<std::size_t>(choice.number) < ports.size())
         return choice.number;
-    if (choice.number == -1 && choice.label.empty() && !ports.empty()) return 0;
+    if (choice.number == -1 && !ports.empty()) return 0;
     return -1;
 }
 
@@ -51,6 +52,10 @@ class FakeMidiSystem::Input : public MidiInput {
         std::lock_guard lock(system_.mutex_);
         system_.started_ = false;
     }
+    bool connected() override {
+        std::lock_guard lock(system_.mutex_);
+        return !system_.lost_;
+    }
 
   private:
     FakeMidiSystem& system_;
@@ -62,10 +67,48 @@ std::unique_ptr<MidiInput> FakeMidiSystem::openInput(const MidiPort& port, MidiR
     if (failOpen || receiver_) return nullptr;
     receiver_ = &receiver;
     started_ = false;
+    lost_ = false;
     opened_ = port;
     localName_ = localName;
     ++opens_;
     return std::make_unique<Input>(*this);
+}
+
+namespace {
+class FakeOutput : public MidiOutput {
+  public:
+    explicit FakeOutput(std::function<void(ConstByteSpan)> sink) : sink_(std::move(sink)) {}
+    bool send(ConstByteSpan event) override {
+        sink_(event);
+        return true;
+    }
+
+  private:
+    std::function<void(ConstByteSpan)> sink_;
+};
+}  // namespace
+
+std::unique_ptr<MidiOutput> FakeMidiSystem::openOutput(const MidiPort& port, const std::string&) {
+    std::lock_guard lock(mutex_);
+    if (failOpenOutput) return nullptr;
+    openedOutput_ = port;
+    return std::make_unique<FakeOutput>([this](ConstByteSpan event) {
+        {
+            std::lock_guard lock(mutex_);
+            sent_.emplace_back(event.begin(), event.end());
+        }
+        if (onSent) onSent(event);
+    });
+}
+
+std::vector<std::vector<std::uint8_t>> FakeMidiSystem::sentEvents() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+MidiPort FakeMidiSystem::openedOutput() const {
+    std::lock_guard lock(mutex_);
+    return openedOutput_;
 }
 
 bool FakeMidiSystem::send(ConstByteSpan bytes) {
@@ -82,6 +125,11 @@ bool FakeMidiSystem::sendError() {
     if (!receiver_ || !started_) return false;
     receiver_->receptionError();
     return true;
+}
+
+void FakeMidiSystem::loseInput() {
+    std::lock_guard lock(mutex_);
+    lost_ = true;
 }
 
 bool FakeMidiSystem::sendFromThread(ConstByteSpan bytes) {

@@ -18,10 +18,14 @@ class RtMidiSystem : public MidiSystem {
 
     std::vector<MidiPort> inputs() override;
     std::vector<MidiPort> outputs() override;
+    bool present() override;
     std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                          const std::string& localName) override;
+    std::unique_ptr<MidiOutput> openOutput(const MidiPort& port,
+                                           const std::string& localName) override;
 
-    // The systems compiled into RtMidi that this class offers ("ALSA", "JACK").
+    // The systems compiled into RtMidi that are there now ("ALSA" with its
+    // sequencer device, "JACK" with a running server).
     static std::vector<std::string> systems();
 
   private:

@@ -264,6 +264,9 @@ std::optional<int> answerCommandLine(const QStringList& args, QTextStream& out) 
 }
 
 int runSysforge(int argc, char** argv) {
+    // A peer that goes away (a stopped JACK server, a closed socket) fails
+    // the write; it never ends the program and its unsaved documents.
+    ::signal(SIGPIPE, SIG_IGN);
     // --help and --version answer before anything needs a display or a
     // running copy.
     {

@@ -14,12 +14,15 @@ MidiBulkDialog::MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, 
                                std::size_t capacity)
     : QDialog(parent),
       capture_(std::make_unique<MidiCapture>(system, input, capacity)),
+      port_(new QLabel(this)),
       count_(new QLabel(this)),
       clear_(new QPushButton("&Clear", this)),
       show_(new QPushButton("&Show", this)),
       close_(new QPushButton("&Close", this)) {
     setObjectName("MidiBulkDialog");
     setWindowTitle("Receive MIDI bulk");
+    port_->setObjectName("midiPort");
+    port_->setAlignment(Qt::AlignCenter);
     count_->setAlignment(Qt::AlignCenter);
     count_->setMinimumWidth(
         count_->fontMetrics().horizontalAdvance("Number of bytes received : 0000000"));
@@ -32,11 +35,13 @@ MidiBulkDialog::MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, 
     buttons->addWidget(show_);
     buttons->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(port_);
     layout->addWidget(count_);
     layout->addLayout(buttons);
 
     connect(clear_, &QPushButton::clicked, this, [this] {
         capture_->clear(prompter());
+        if (capture_->cancelled()) return reject();
         tick();
     });
     connect(show_, &QPushButton::clicked, this, [this] {
@@ -59,8 +64,15 @@ MidiBulkDialog::~MidiBulkDialog() {
     capture_->close();
 }
 
+int MidiBulkDialog::exec() {
+    if (!capture_->cancelled()) return QDialog::exec();
+    done(Rejected);
+    return Rejected;
+}
+
 void MidiBulkDialog::tick() {
     capture_->poll(prompter());
+    port_->setText(fromUtf8(capture_->portLine()));
     count_->setText(fromUtf8(capture_->countText()));
     clear_->setEnabled(capture_->canClear());
     show_->setEnabled(capture_->canShow());

@@ -19,7 +19,8 @@ namespace sf::gui {
 class MidiBulkDialog : public QDialog {
     Q_OBJECT
   public:
-    // Opens `input` of `system` at once (saying so when it cannot).
+    // Opens `input` of `system` at once (asking whether to go on when it
+    // cannot: Cancel ends the dialog before it shows).
     MidiBulkDialog(MidiSystem& system, const MidiPortChoice& input, QWidget* parent = nullptr,
                    std::size_t capacity = kCaptureBlockSize);
     ~MidiBulkDialog() override;
@@ -27,7 +28,10 @@ class MidiBulkDialog : public QDialog {
     // The bytes "&Show" took (the dialog is then accepted).
     std::vector<std::uint8_t> takeBytes() { return std::move(shown_); }
 
+    int exec() override;
+
     MidiCapture& capture() { return *capture_; }
+    QLabel* portLine() const { return port_; }
     QLabel* countLine() const { return count_; }
     QPushButton* clearButton() const { return clear_; }
     QPushButton* showButton() const { return show_; }
@@ -45,6 +49,7 @@ class MidiBulkDialog : public QDialog {
 
     std::unique_ptr<MidiCapture> capture_;
     QTimer timer_;
+    QLabel* port_;
     QLabel* count_;
     QPushButton* clear_;
     QPushButton* show_;

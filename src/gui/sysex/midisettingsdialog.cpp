@@ -49,6 +49,12 @@ MidiSettingsDialog::MidiSettingsDialog(MidiSystem& system, const MidiPreferences
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    if (!system.present()) {
+        auto* note = new QLabel(fromUtf8(kNoMidiSystemNote), this);
+        note->setObjectName("noMidiSystem");
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
     layout->addWidget(buttons);
 }
 

@@ -3,17 +3,20 @@
 #include <QApplication>
 #include <QMessageBox>
 
-
 namespace sf::gui {
 
 namespace {
 
 QMessageBox::Icon boxIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Stop: return QMessageBox::Critical;
-        case MessageIcon::Exclamation: return QMessageBox::Warning;
-        case MessageIcon::Information: return QMessageBox::Information;
-        case MessageIcon::Question: return QMessageBox::Question;
+        case MessageIcon::Stop:
+            return QMessageBox::Critical;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
@@ -27,27 +30,43 @@ Prompter* installed = nullptr;
 }  // namespace
 
 void QtPrompter::message(std::string_view text, MessageIcon icon) {
-    QMessageBox box(boxIcon(icon), QStringLiteral("Sysforge"), QString::fromUtf8(text.data(), qsizetype(text.size())),
-                    QMessageBox::Ok, ownerOf(parent_));
+    QMessageBox box(boxIcon(icon), QStringLiteral("Sysforge"),
+                    QString::fromUtf8(text.data(), qsizetype(text.size())), QMessageBox::Ok,
+                    ownerOf(parent_));
     box.exec();
 }
 
 Answer QtPrompter::ask(std::string_view text, Buttons buttons) {
+    return ask(text, buttons, MessageIcon::Question);
+}
+
+Answer QtPrompter::ask(std::string_view text, Buttons buttons, MessageIcon icon) {
     QMessageBox::StandardButtons set = QMessageBox::Ok;
     switch (buttons) {
-        case Buttons::Ok: set = QMessageBox::Ok; break;
-        case Buttons::YesNo: set = QMessageBox::Yes | QMessageBox::No; break;
+        case Buttons::Ok:
+            set = QMessageBox::Ok;
+            break;
+        case Buttons::YesNo:
+            set = QMessageBox::Yes | QMessageBox::No;
+            break;
         case Buttons::YesNoCancel:
             set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             break;
+        case Buttons::OkCancel:
+            set = QMessageBox::Ok | QMessageBox::Cancel;
+            break;
     }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Sysforge"),
+    QMessageBox box(boxIcon(icon), QStringLiteral("Sysforge"),
                     QString::fromUtf8(text.data(), qsizetype(text.size())), set, ownerOf(parent_));
     switch (box.exec()) {
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        case QMessageBox::Cancel: return Answer::Cancel;
-        default: return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        case QMessageBox::Cancel:
+            return Answer::Cancel;
+        default:
+            return Answer::Ok;
     }
 }
 

@@ -11,14 +11,15 @@
 namespace sf::gui {
 
 class QtPrompter : public Prompter {
-public:
+  public:
     explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
     void message(std::string_view text, MessageIcon icon) override;
     Answer ask(std::string_view text, Buttons buttons) override;
+    Answer ask(std::string_view text, Buttons buttons, MessageIcon icon) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 
