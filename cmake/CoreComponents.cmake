@@ -48,8 +48,10 @@ sf_component(driverdiff SOURCES tools/driverdiff*.cpp DEPS settingbytes valuetex
 sf_component(drivercheck SOURCES tools/drivercheck*.cpp
              DEPS settingbytes valuetext msgrecord compiler romnames sourcefile library textcodec)
 # Talking to and reasoning about the instrument: checksums, headers, data
-# conversions, dump analysis.
-sf_component(instrument SOURCES instrument/*.cpp DEPS record schema message compiler textcodec)
+# conversions, dump analysis, messages resolved into bytes, the receive
+# process and its runner over the MIDI ports.
+sf_component(instrument SOURCES instrument/*.cpp
+             DEPS record schema message msgrecord compiler textcodec capture)
 
 # The drop tests set values as a user types them (the instrument tests too).
 if(TARGET test_instrument)

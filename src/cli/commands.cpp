@@ -154,6 +154,55 @@ const std::vector<Command>& commands() {
          {},
          {{"hexdump synth.dev", "show the compiled driver"}}},
 
+        {"resolve",
+         cmdResolve,
+         "FILE REF [--var NAME=VALUE]...",
+         "print the bytes a message setting sends",
+         {"Resolves the message REF (a message setting, e.g. 205:0 for Request #1 of the first "
+          "module) into the bytes it sends, one line per step: the bytes in hexadecimal, or a "
+          "pause, a wait for the instrument's SysEx, a flush.",
+          "Head is the common header; Chan the device ID (the default sysex ID, held within the "
+          "minimum and maximum) or, when the Type ID is MIDI Channel, the channel 1 to 16 given "
+          "as Chan, sent as 0 to 15; Chk the checksum; Adr the start address; Len the length "
+          "precount; X1, X2, V1, V2, V3, SubIns, Joker and SizePack the values given with --var. "
+          "A tag without a value is named and nothing is printed (exit status 1)."},
+         {{"--var NAME=VALUE",
+           "give a tag its value: Chan, X1, X2, V1, V2, V3, SubIns, Joker or SizePack; decimal, "
+           "or hexadecimal after $ or 0x (repeatable)"}},
+         {{"resolve synth.d 205:0 --var X1=3", "the first module's Request #1 for X1 = 3"},
+          {"resolve synth.d 35 --var Joker=0x10", "a mode message with its Joker"}}},
+
+        {"send",
+         cmdSend,
+         "FILE REF [--port NAME] [--var NAME=VALUE]...",
+         "send a message setting to a MIDI output",
+         {"Resolves REF as 'resolve' does and sends it to the MIDI output NAME, pauses "
+          "included; SysEx goes out in pieces at the pace of a MIDI cable (three times slower "
+          "with the module's Slow speed). What is sent is logged on standard error."},
+         {{"--port NAME",
+           "the output port: its name, its \"SYSTEM: NAME\" label or the only port whose name "
+           "begins with NAME (default: the first port)"},
+          {"--var NAME=VALUE", "as for resolve"}},
+         {{"send synth.d 35 --port \"JACK: synth:in\"", "send a mode message"}}},
+
+        {"request",
+         cmdRequest,
+         "FILE MODULE OUT.syx [--port NAME] [--var NAME=VALUE]...",
+         "request a module's dump from the instrument and save it",
+         {"Runs the receive process of MODULE (from 0): init messages, the requests of the "
+          "loops with their waits or the hand-shake protocol, the end messages, logging each "
+          "message sent and received on standard error. Everything the instrument sends is "
+          "saved to OUT.syx once the process has ended well; a time-out, a stop code of the "
+          "instrument or a setting that would make the process go wrong gives exit status 1 "
+          "and writes nothing.",
+          "In Manual start mode nothing is sent: the module's help lines are shown and the dump "
+          "is recorded until its total size or until Enter is pressed."},
+         {{"--port NAME",
+           "the instrument's ports: the output and the input chosen as send chooses its output "
+           "(default: the first ports)"},
+          {"--var NAME=VALUE", "as for resolve (the loops set X1 and X2)"}},
+         {{"request synth.d 0 bank.syx --port synth", "dump the first module into bank.syx"}}},
+
         {"check",
          cmdCheck,
          "[--root=DIR] FILE...",

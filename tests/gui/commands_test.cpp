@@ -104,6 +104,15 @@ void CommandsTest::closeAsksAboutTheValueBeingTyped() {
     QCOMPARE(f.prompter().messages[0].text,
              std::string("a.d\nDo you want to save this document before closing?"));
     QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+
+    // Ctrl+W, and No: the typed value is asked about, then dropped.
+    f.frame().openFiles({a});
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Pads"));
+    f.prompter().answers = {Answer::No};
+    QTest::keyClick(&f.frame(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+    QCOMPARE(f.prompter().messages.size(), std::size_t{2});
+    QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
 }
 
 // A command that only reads the driver sees the value being typed too.

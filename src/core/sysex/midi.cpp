@@ -74,6 +74,43 @@ std::unique_ptr<MidiInput> FakeMidiSystem::openInput(const MidiPort& port, MidiR
     return std::make_unique<Input>(*this);
 }
 
+namespace {
+class FakeOutput : public MidiOutput {
+  public:
+    explicit FakeOutput(std::function<void(ConstByteSpan)> sink) : sink_(std::move(sink)) {}
+    bool send(ConstByteSpan event) override {
+        sink_(event);
+        return true;
+    }
+
+  private:
+    std::function<void(ConstByteSpan)> sink_;
+};
+}  // namespace
+
+std::unique_ptr<MidiOutput> FakeMidiSystem::openOutput(const MidiPort& port, const std::string&) {
+    std::lock_guard lock(mutex_);
+    if (failOpenOutput) return nullptr;
+    openedOutput_ = port;
+    return std::make_unique<FakeOutput>([this](ConstByteSpan event) {
+        {
+            std::lock_guard lock(mutex_);
+            sent_.emplace_back(event.begin(), event.end());
+        }
+        if (onSent) onSent(event);
+    });
+}
+
+std::vector<std::vector<std::uint8_t>> FakeMidiSystem::sentEvents() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+MidiPort FakeMidiSystem::openedOutput() const {
+    std::lock_guard lock(mutex_);
+    return openedOutput_;
+}
+
 bool FakeMidiSystem::send(ConstByteSpan bytes) {
     // Held while the receiver runs, so that closing the input waits for a
     // delivery in progress, as a real system's close does.

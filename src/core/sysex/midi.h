@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -49,6 +50,15 @@ class MidiInput {
     virtual bool connected() { return true; }
 };
 
+// An open output. send() takes one MIDI event: a whole channel or system
+// message, or one piece of a SysEx message (the pieces in order). It is
+// called on one thread at a time. Destroying the output closes it.
+class MidiOutput {
+  public:
+    virtual ~MidiOutput() = default;
+    virtual bool send(ConstByteSpan event) = 0;
+};
+
 class MidiSystem {
   public:
     virtual ~MidiSystem() = default;
@@ -64,6 +74,9 @@ class MidiSystem {
     // port cannot be opened.
     virtual std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                                  const std::string& localName) = 0;
+    // Opens `port` (one of outputs()); null when it cannot be opened.
+    virtual std::unique_ptr<MidiOutput> openOutput(const MidiPort& port,
+                                                   const std::string& localName) = 0;
 };
 
 // A port chosen in the MIDI Settings: its number in the list of its kind
@@ -110,6 +123,16 @@ class FakeMidiSystem : public MidiSystem {
     bool present() override { return systemPresent; }
     std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                          const std::string& localName) override;
+    std::unique_ptr<MidiOutput> openOutput(const MidiPort& port,
+                                           const std::string& localName) override;
+
+    // The output side: every event sent through an open output, in order,
+    // and a hook that sees each one as it goes (an instrument's answer can be
+    // given from there with send()).
+    bool failOpenOutput = false;
+    std::function<void(ConstByteSpan)> onSent;
+    std::vector<std::vector<std::uint8_t>> sentEvents() const;
+    MidiPort openedOutput() const;
 
     // Delivers to the open, started input (nothing otherwise); answers
     // whether it was delivered.
@@ -136,6 +159,8 @@ class FakeMidiSystem : public MidiSystem {
     MidiPort opened_;
     std::string localName_;
     int opens_ = 0;
+    std::vector<std::vector<std::uint8_t>> sent_;
+    MidiPort openedOutput_;
 };
 
 }  // namespace sf

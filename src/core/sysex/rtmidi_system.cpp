@@ -128,6 +128,28 @@ class RtInput : public MidiInput {
     std::string portName_;
 };
 
+class RtOutput : public MidiOutput {
+  public:
+    explicit RtOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {}
+    ~RtOutput() override {
+        try {
+            out_->closePort();
+        } catch (const RtMidiError&) {
+        }
+    }
+    bool send(ConstByteSpan event) override {
+        try {
+            out_->sendMessage(event.data(), event.size());
+            return true;
+        } catch (const RtMidiError&) {
+            return false;
+        }
+    }
+
+  private:
+    std::unique_ptr<RtMidiOut> out_;
+};
+
 }  // namespace
 
 RtMidiSystem::RtMidiSystem(std::string clientName) : clientName_(std::move(clientName)) {
@@ -183,6 +205,27 @@ std::unique_ptr<MidiInput> RtMidiSystem::openInput(const MidiPort& port, MidiRec
         }
         return std::make_unique<RtInput>(std::move(in), std::move(delivery), std::move(watch),
                                          port.name);
+    } catch (const RtMidiError&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<MidiOutput> RtMidiSystem::openOutput(const MidiPort& port,
+                                                     const std::string& localName) {
+    const auto api = apiOf(port.system);
+    if (!api) return nullptr;
+    try {
+        auto out = std::make_unique<RtMidiOut>(*api, clientName_);
+        out->setErrorCallback(&quiet, nullptr);
+        // By name, as for the input: numbers shift when ports come and go.
+        const unsigned n = out->getPortCount();
+        unsigned index = n;
+        for (unsigned i = 0; i < n; ++i)
+            if (index == n && out->getPortName(i) == port.name) index = i;
+        if (index == n) return nullptr;
+        out->openPort(index, localName);
+        if (!out->isPortOpen()) return nullptr;
+        return std::make_unique<RtOutput>(std::move(out));
     } catch (const RtMidiError&) {
         return nullptr;
     }

@@ -21,6 +21,8 @@ class RtMidiSystem : public MidiSystem {
     bool present() override;
     std::unique_ptr<MidiInput> openInput(const MidiPort& port, MidiReceiver& receiver,
                                          const std::string& localName) override;
+    std::unique_ptr<MidiOutput> openOutput(const MidiPort& port,
+                                           const std::string& localName) override;
 
     // The systems compiled into RtMidi that are there now ("ALSA" with its
     // sequencer device, "JACK" with a running server).

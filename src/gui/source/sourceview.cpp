@@ -118,6 +118,8 @@ struct SourceView::Impl : SourceDocObserver {
     int parameterContent = 0;
     int valueContent = 0;
     bool userSized = false;
+    // The user put the focus into the filter field and has not left for the tree.
+    bool userInFilter = false;
     bool fitting = false;
 
     Impl(SourceView* view, SourceDoc& d, const ViewOptions& o) : q(view), doc(&d), options(o) {}
@@ -294,7 +296,10 @@ struct SourceView::Impl : SourceDocObserver {
             if (!label.isValid()) continue;
             const int depth = std::max(0, rows[i].depth) + (tree->rootIsDecorated() ? 1 : 0);
             p = std::max(p, depth * indent + cellWidth(label));
-            v = std::max(v, valueWidth(node));
+            // The character table's 128 characters never fit a column: it
+            // ends in an ellipsis rather than push Comment aside.
+            const SettingItem* item = rows[i].ref.item;
+            if (item == nullptr || item->kind != Kind::CharTable) v = std::max(v, valueWidth(node));
         }
         parameterContent = p;
         valueContent = v;
@@ -483,6 +488,9 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     d.filter->setObjectName(QStringLiteral("filterField"));
     d.filter->setPlaceholderText(tr("Filter settings (Ctrl+F)"));
     d.filter->setClearButtonEnabled(true);
+    // The filter is reached by Ctrl+F or a click; Tab and a window that
+    // comes to the front go to the tree.
+    d.filter->setFocusPolicy(Qt::ClickFocus);
     d.tree = new TSftTree(this);
     d.model = new SourceTreeModel(doc, this);
     d.tree->setModel(d.model);
@@ -582,11 +590,18 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
         // The document's undo and redo, not the field's own.
         if (e->type() == QEvent::ShortcutOverride)
             return isUndoOrRedoKey(static_cast<QKeyEvent*>(e));
-        // The field takes the focus when asked for (Ctrl+F, a click, Tab);
-        // a window that opens or comes to the front puts it in the tree.
-        if (e->type() == QEvent::FocusIn &&
-            static_cast<QFocusEvent*>(e)->reason() == Qt::OtherFocusReason)
-            d_->tree->setFocus(Qt::OtherFocusReason);
+        // The field takes the focus when asked for (Ctrl+F, a click); a
+        // document window that opens or comes to the front puts it in the
+        // tree, and so does the main window coming back to the front unless
+        // the user was last in the field.
+        if (e->type() == QEvent::FocusIn) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+            if (reason == Qt::OtherFocusReason ||
+                (reason == Qt::ActiveWindowFocusReason && !d_->userInFilter))
+                d_->tree->setFocus(Qt::OtherFocusReason);
+            else if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                d_->userInFilter = true;
+        }
         return false;
     });
     connect(d.filter, &QLineEdit::textChanged, d.filterTimer, qOverload<>(&QTimer::start));
@@ -618,6 +633,11 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     doc.setObserver(d_);
     build();
     d.applyOptions();
+
+    new EventHook(d.tree, [this](QEvent* e) {
+        if (e->type() == QEvent::FocusIn) d_->userInFilter = false;
+        return false;
+    });
 
     // Parameter and Value as wide as their texts, Comment the rest; nothing
     // scrolls sideways unless the window is too narrow even for that.

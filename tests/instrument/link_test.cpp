@@ -1,0 +1,123 @@
+#include "instrument/link.h"
+
+#include <gtest/gtest.h>
+
+#include "instrument/receive.h"
+#include "instrument_support.h"
+
+using namespace sf;
+using sf::test::Driver;
+
+TEST(MidiEvents, OneEventPerMessageAndSysexInPieces) {
+    Bytes sysex(600, 0x11);
+    sysex.front() = 0xF0;
+    sysex.back() = 0xF7;
+    Bytes bytes = {0xB0, 0x00, 0x01, 0x20, 0x00, 0xC0, 0x05};  // running status after B0
+    bytes.insert(bytes.end(), sysex.begin(), sysex.end());
+    bytes.insert(bytes.end(), {0xF8, 0x05, 0x06});
+    const std::vector<Bytes> e = midiEvents(bytes, 256);
+    ASSERT_EQ(e.size(), 8u);
+    EXPECT_EQ(e[0], (Bytes{0xB0, 0x00, 0x01}));
+    EXPECT_EQ(e[1], (Bytes{0xB0, 0x20, 0x00}));
+    EXPECT_EQ(e[2], (Bytes{0xC0, 0x05}));
+    EXPECT_EQ(e[3].size(), 256u);
+    EXPECT_EQ(e[4].size(), 256u);
+    EXPECT_EQ(e[5].size(), 88u);
+    EXPECT_EQ(e[5].back(), 0xF7);
+    EXPECT_EQ(e[6], (Bytes{0xF8}));
+    EXPECT_EQ(e[7], (Bytes{0x05, 0x06}));  // no status to give them: as typed
+    Bytes joined;
+    for (int k = 3; k <= 5; ++k) joined.insert(joined.end(), e[k].begin(), e[k].end());
+    EXPECT_EQ(joined, sysex);
+}
+
+TEST(Inbox, JoinsSysexPiecesAndDropsRealTime) {
+    Inbox in;
+    in.received(Bytes{0xF0, 0x41, 0xF8});
+    in.received(Bytes{0x10, 0xF7});
+    in.received(Bytes{0x90, 60, 100});
+    in.received(Bytes{0xF0, 0x01});  // cut short by the next status
+    in.received(Bytes{0xC0, 0x02});
+    std::atomic<bool> cancel{false};
+    Bytes m;
+    ASSERT_TRUE(in.pop(m, 0, cancel));
+    EXPECT_EQ(m, (Bytes{0xF0, 0x41, 0x10, 0xF7}));
+    ASSERT_TRUE(in.pop(m, 0, cancel));
+    EXPECT_EQ(m, (Bytes{0x90, 60, 100}));
+    ASSERT_TRUE(in.pop(m, 0, cancel));
+    EXPECT_EQ(m, (Bytes{0xC0, 0x02}));
+    EXPECT_FALSE(in.pop(m, 10, cancel));
+}
+
+namespace {
+
+struct Rig {
+    FakeMidiSystem midi;
+    Inbox inbox;
+    std::unique_ptr<MidiInput> input;
+    std::unique_ptr<MidiOutput> output;
+    Rig() {
+        midi.inputPorts = midi.outputPorts = {{"synth", "JACK"}};
+        input = midi.openInput(midi.inputPorts[0], inbox, "Sysforge");
+        input->start();
+        output = midi.openOutput(midi.outputPorts[0], "Sysforge");
+    }
+};
+
+}  // namespace
+
+TEST(ExchangeRunner, RequestsThroughPortsAndLogsBothWays) {
+    Rig rig;
+    // The instrument answers each request with a dump of two messages.
+    rig.midi.onSent = [&](ConstByteSpan e) {
+        if (e.size() > 3 && e[3] == 0x20) {
+            rig.midi.sendFromThread(
+                Bytes{0xF0, 0x43, 0x00, e[4], 0x01, 0x02, 0x03, 0x04, 0x05, 0xF7});
+            rig.midi.sendFromThread(Bytes{0xF0, 0x43, 0x01, e[4], 0xF7});
+        }
+    };
+    Driver d;
+    d.choose(121, 71, 0).set(208, "2", 0).set(150, "1", 0).set(151, "1", 0);
+    d.set(205, "$F0,$43,$10,$20,X1,$F7", 0);
+    ReceiveProcess p(*d.record, 0, {});
+    ExchangeRunner runner(*rig.output, &rig.inbox, false);
+    {
+        ExchangeWorker worker(runner, p);
+        worker.join();
+        EXPECT_TRUE(worker.finished());
+    }
+    EXPECT_TRUE(p.succeeded()) << p.resultText();
+    EXPECT_EQ(p.capture().size(), 30u);
+    const std::vector<Bytes> sent = {{0xF0, 0x43, 0x10, 0x20, 0x00, 0xF7},
+                                     {0xF0, 0x43, 0x10, 0x20, 0x01, 0xF7}};
+    EXPECT_EQ(rig.midi.sentEvents(), sent);
+    std::vector<std::string> lines;
+    for (const LinkLogEntry& e : runner.log())
+        lines.push_back(logLine(e).substr(logLine(e).find("  ") + 2));
+    const std::vector<std::string> expected = {"sent      6 bytes  F0 43 10 20 00 F7",
+                                               "received  10 bytes  F0 43 00 00 01 02 03 04 ...",
+                                               "received  5 bytes  F0 43 01 00 F7",
+                                               "sent      6 bytes  F0 43 10 20 01 F7",
+                                               "received  10 bytes  F0 43 00 01 01 02 03 04 ...",
+                                               "received  5 bytes  F0 43 01 01 F7",
+                                               "Dump received: 30 bytes."};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(ExchangeRunner, CancelEndsALongPauseAtOnce) {
+    Rig rig;
+    SendExchange x({{SendStep::Kind::Bytes, {0xC0, 0x01}, 0},
+                    {SendStep::Kind::Pause, {}, 20000},
+                    {SendStep::Kind::Bytes, {0xC0, 0x02}, 0}});
+    ExchangeRunner runner(*rig.output, &rig.inbox, true);
+    const auto t0 = std::chrono::steady_clock::now();
+    {
+        ExchangeWorker worker(runner, x);
+        for (int i = 0; i < 5000 && rig.midi.sentEvents().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        runner.cancel();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    EXPECT_EQ(rig.midi.sentEvents(), (std::vector<Bytes>{{0xC0, 0x01}}));
+    EXPECT_EQ(x.resultText(), kMsgStopped);
+}

@@ -1,0 +1,265 @@
+#include "instrument/receive.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+#include "instrument_support.h"
+
+using namespace sf;
+using sf::test::Driver;
+
+namespace {
+
+constexpr int kModule = 0;
+
+// Runs a process against a scripted instrument, which answers each message
+// sent with the messages it returns. The transcript lists what was sent
+// ("> F0 .."), paused ("pause 50") and what timed out.
+struct Transcript {
+    std::vector<std::string> transcript;
+    std::vector<Bytes> answers;  // everything the instrument sent, in order
+};
+
+Transcript run(Exchange& p, const std::function<std::vector<Bytes>(const Bytes&)>& instrument) {
+    Transcript r;
+    std::deque<Bytes> pending;
+    using K = ExchangeAction::Kind;
+    for (int guard = 0; !p.finished() && guard < 1000; ++guard) {
+        const ExchangeAction a = p.action();
+        switch (a.kind) {
+            case K::Send:
+                r.transcript.push_back("> " + hexBytes(a.bytes));
+                for (Bytes& b : instrument(a.bytes)) pending.push_back(std::move(b));
+                p.done();
+                break;
+            case K::Pause:
+                r.transcript.push_back("pause " + std::to_string(a.ms));
+                p.done();
+                break;
+            case K::Flush:
+                p.done();
+                break;
+            default:
+                if (pending.empty()) {
+                    r.transcript.push_back("timeout " + std::to_string(a.ms));
+                    p.timedOut();
+                } else {
+                    r.answers.push_back(pending.front());
+                    p.received(pending.front());
+                    pending.pop_front();
+                }
+        }
+    }
+    return r;
+}
+
+Bytes concat(const std::vector<Bytes>& v) {
+    Bytes out;
+    for (const Bytes& b : v) out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+// A module asking with "F0 43 20 X1 X2 F7" over X1 0..2 and X2 5.
+Driver loopDriver() {
+    Driver d;
+    d.set(149, "0", kModule).set(150, "2", kModule).set(151, "1", kModule);
+    d.set(154, "5", kModule).set(155, "5", kModule);
+    d.set(205, "$F0,$43,$20,X1,X2,$F7", kModule);
+    return d;
+}
+
+}  // namespace
+
+TEST(LoopValues, RunFromStartToLastIncludedAndRefuseEndlessSteps) {
+    using V = std::vector<int>;
+    EXPECT_EQ(loopValues(0, 0, 0), V{0});
+    EXPECT_EQ(loopValues(5, 5, -3), V{5});
+    EXPECT_EQ(loopValues(0, 10, 3), (V{0, 3, 6, 9}));
+    EXPECT_EQ(loopValues(10, 0, -5), (V{10, 5, 0}));
+    EXPECT_EQ(loopValues(0, 4, 0), std::nullopt);
+    EXPECT_EQ(loopValues(0, 4, -1), std::nullopt);
+}
+
+TEST(ReceiveProcess, WaitsForEachRequestsPacketsBetweenInitPreAndEnd) {
+    Driver d = loopDriver();
+    d.choose(121, 71, kModule).set(208, "2", kModule);  // wait: two packets per request
+    d.set(194, "$F0,$43,$10,$01,$F7", kModule).set(195, "50", kModule);
+    d.set(202, "$C0,X1", kModule).set(204, "20", kModule);
+    d.set(210, "$F0,$43,$10,$02,$F7", kModule).set(211, "30", kModule);
+    ReceiveProcess p(*d.record, kModule, {});
+    ASSERT_EQ(p.refusal(), "");
+    int n = 0;
+    const Transcript r = run(p, [&](const Bytes& sent) -> std::vector<Bytes> {
+        if (sent[1] != 0x43 || sent[2] != 0x20) return {};
+        const auto k = std::uint8_t(n++);
+        return {{0xF0, 0x43, 0x00, k, 0xF7}, {0xF0, 0x43, 0x01, k, 0xF7}};
+    });
+    const std::vector<std::string> expected = {"> F0 43 10 01 F7",
+                                               "pause 50",
+                                               "> C0 00",
+                                               "pause 20",
+                                               "> F0 43 20 00 05 F7",
+                                               "> C0 01",
+                                               "pause 20",
+                                               "> F0 43 20 01 05 F7",
+                                               "> C0 02",
+                                               "pause 20",
+                                               "> F0 43 20 02 05 F7",
+                                               "> F0 43 10 02 F7",
+                                               "pause 30"};
+    EXPECT_EQ(r.transcript, expected);
+    EXPECT_TRUE(p.succeeded());
+    EXPECT_EQ(p.resultText(), "Dump received: 30 bytes.");
+    EXPECT_EQ(p.capture(), concat(r.answers));
+    EXPECT_EQ(p.requestsSent(), 3);
+}
+
+TEST(ReceiveProcess, SecondRequestAsItsUsageSays) {
+    struct Case {
+        int command;  // "Usage of second request message"
+        std::vector<std::string> sent;
+    } cases[] = {
+        {70, {"1 0 5", "2 0 5", "1 0 6", "2 0 6", "1 1 5", "2 1 5", "1 1 6", "2 1 6"}},
+        {71, {"2 0 5", "1 0 5", "1 0 6", "2 1 5", "1 1 5", "1 1 6"}},
+        {72, {"2 0 5", "1 0 5", "2 0 6", "1 0 6", "2 1 5", "1 1 5", "2 1 6", "1 1 6"}},
+        {73, {"1 0 5", "1 0 6", "2 0 6", "1 1 5", "1 1 6", "2 1 6"}},
+        {74, {"2 - -", "1 0 5", "1 0 6", "1 1 5", "1 1 6"}},
+    };
+    for (const Case& k : cases) {
+        Driver d;
+        d.set(150, "1", kModule).set(151, "1", kModule);
+        d.set(154, "5", kModule).set(155, "6", kModule).set(156, "1", kModule);
+        d.set(205, "$1,X1,X2", kModule);
+        d.set(206, k.command == 74 ? "$2" : "$2,X1,X2", kModule).choose(207, k.command, kModule);
+        ReceiveProcess p(*d.record, kModule, {});
+        ASSERT_EQ(p.refusal(), "") << k.command;
+        std::vector<std::string> sent;
+        run(p, [&](const Bytes& m) {
+            std::string t;
+            for (std::uint8_t b : m) t += (t.empty() ? "" : " ") + std::to_string(b);
+            sent.push_back(t == "2" ? "2 - -" : t);
+            return std::vector<Bytes>{};
+        });
+        EXPECT_EQ(sent, k.sent) << k.command;
+    }
+}
+
+TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
+    Driver d = loopDriver();
+    d.set(151, "0", kModule);
+    EXPECT_EQ(ReceiveProcess(*d.record, kModule, {}).refusal(),
+              "Loop #1 never reaches its last value: check its step.");
+    d = loopDriver();
+    d.set(205, "$F0,V1,$F7", kModule);
+    ReceiveProcess p(*d.record, kModule, {});
+    EXPECT_EQ(p.refusal(), "Request #1: V1: no value given");
+    EXPECT_TRUE(p.finished());
+    EXPECT_FALSE(p.succeeded());
+    EXPECT_EQ(ReceiveProcess(*d.record, 3, {}).refusal(), "There is no such module.");
+}
+
+TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
+    Driver d = loopDriver();
+    d.choose(121, 71, kModule).set(17, "1500");
+    ReceiveProcess p(*d.record, kModule, {});
+    const Transcript r = run(p, [](const Bytes&) { return std::vector<Bytes>{}; });
+    EXPECT_EQ(r.transcript, (std::vector<std::string>{"> F0 43 20 00 05 F7", "timeout 1500"}));
+    EXPECT_FALSE(p.succeeded());
+    EXPECT_EQ(p.resultText(), "No answer from the instrument within 1500 ms.");
+}
+
+namespace {
+
+// A hand-shake instrument: answers the start message with `packets` data
+// packets, one per acknowledge, then the end code. Data packets carry a
+// 2nd-complement checksum from byte 5; `corrupt` spoils the first sending of
+// that packet.
+struct HandshakeInstrument {
+    int packets = 2;
+    int corrupt = -1;
+    int next = 0;
+    bool spoiled = false;
+    std::vector<Bytes> operator()(const Bytes& m) {
+        const std::uint8_t code = m[4];
+        if (code == 0x41)
+            next = 0;
+        else if (code == 0x4E)
+            --next;  // send it again
+        if (next == packets) return {{0xF0, 0x41, 0x10, 0x14, 0x45, 0xF7}};
+        const auto k = std::uint8_t(next++);
+        Bytes p = {0xF0, 0x41, 0x10, 0x14, 0x42, k, 0x11, std::uint8_t(-(k + 0x11) & 0x7F), 0xF7};
+        if (k == corrupt && !spoiled) {
+            p[7] ^= 1;
+            spoiled = true;
+        }
+        return {p};
+    }
+};
+
+Driver handshakeDriver() {
+    Driver d;
+    d.choose(121, 72, kModule);  // hand-shake
+    d.set(134, "$F0,$41,$10,$14,Joker,$F7", kModule);
+    d.set(135, "$41", kModule).set(136, "$43", kModule).set(137, "$45", kModule);
+    d.set(138, "$4E", kModule).set(139, "$4F", kModule).set(143, "$4C", kModule);
+    d.choose(116, 71, kModule).choose(27, 72).set(178, "5", kModule);
+    d.set(150, "1", kModule).set(151, "1", kModule);  // X1: 0, 1
+    return d;
+}
+
+}  // namespace
+
+TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
+    Driver d = handshakeDriver();
+    ReceiveProcess p(*d.record, kModule, {});
+    ASSERT_EQ(p.refusal(), "");
+    HandshakeInstrument fake;
+    fake.corrupt = 1;
+    const Transcript r = run(p, std::ref(fake));
+    const std::string start = "> F0 41 10 14 41 F7", ack = "> F0 41 10 14 43 F7",
+                      error = "> F0 41 10 14 4E F7";
+    EXPECT_EQ(r.transcript, (std::vector<std::string>{start, ack, error, ack, start, ack, ack}));
+    EXPECT_TRUE(p.succeeded()) << p.resultText();
+    EXPECT_EQ(p.capture(), concat(r.answers));
+    EXPECT_EQ(r.answers.size(), 7u);  // 2 + 2 packets, the spoiled one, 2 end codes
+}
+
+TEST(ReceiveProcess, HandshakeStopsOnTheInstrumentsErrorCodes) {
+    for (std::uint8_t code : {0x4F, 0x4C}) {
+        Driver d = handshakeDriver();
+        ReceiveProcess p(*d.record, kModule, {});
+        run(p, [&](const Bytes&) {
+            return std::vector<Bytes>{{0xF0, 0x41, 0x10, 0x14, code, 0xF7}};
+        });
+        EXPECT_FALSE(p.succeeded());
+        EXPECT_EQ(p.resultText(), code == 0x4F ? "The instrument stopped the dump (code $4F)."
+                                               : "The instrument stopped the dump (code $4C).");
+    }
+    Driver d = handshakeDriver();
+    d.set(134, "$F0,$41,$F7", kModule);
+    EXPECT_EQ(ReceiveProcess(*d.record, kModule, {}).refusal(),
+              "Template message: it has no Joker.");
+}
+
+TEST(ReceiveProcess, ManualModeRecordsUpToTheTotalSizeOrStop) {
+    Driver d;
+    d.choose(196, 71, kModule).set(209, "6", kModule).set(199, "Press DUMP", kModule, 0);
+    ReceiveProcess p(*d.record, kModule, {});
+    EXPECT_TRUE(p.manual());
+    EXPECT_EQ(p.helpLines().at(0), "Press DUMP");
+    EXPECT_EQ(p.action().kind, ExchangeAction::Kind::Record);
+    p.received(Bytes{0xF0, 1, 2, 0xF7});
+    EXPECT_FALSE(p.finished());
+    p.received(Bytes{0xF0, 3, 4, 0xF7});
+    EXPECT_TRUE(p.finished());
+    EXPECT_EQ(p.capture(), (Bytes{0xF0, 1, 2, 0xF7, 0xF0, 3}));
+
+    d.set(209, "0", kModule);
+    ReceiveProcess q(*d.record, kModule, {});
+    q.received(Bytes{0x90, 60, 100});
+    q.stop();
+    EXPECT_TRUE(q.succeeded());
+    EXPECT_EQ(q.resultText(), "Dump received: 3 bytes.");
+}
