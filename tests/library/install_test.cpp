@@ -161,7 +161,9 @@ TEST(Install, DriverTooLargeInstallsNothingAndIsSaidOnce) {
         EXPECT_FALSE(res.driverWritten);
         EXPECT_EQ(readAll(s.driver), "EARLIER");
         ASSERT_EQ(p.messages.size(), 1u);
-        if (!modified) EXPECT_EQ(p.messages[0].text.rfind("The driver is too large", 0), 0u);
+        if (!modified) {
+            EXPECT_EQ(p.messages[0].text.rfind("The driver is too large", 0), 0u);
+        }
     }
 }
 
