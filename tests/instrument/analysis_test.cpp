@@ -211,6 +211,7 @@ TEST_F(Bank, OneWrongChecksumAndAWrongChecksumType) {
     ASSERT_EQ(a.findings.size(), 1u);
     EXPECT_EQ(a.findings[0].ref.id, 0);
     EXPECT_EQ(a.findings[0].text.rfind("1 of 3 checksums fail: message 2 (offset 137)", 0), 0u);
+    EXPECT_EQ(a.findings[0].bytes, (ByteRange{137 + 135, 1}));  // the damaged checksum
     EXPECT_EQ(roleAt(byteRoles(a), a.messages[1].offset + a.messages[1].checksumOffset),
               ByteRole::ChecksumFailed);
 

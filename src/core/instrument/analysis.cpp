@@ -168,6 +168,10 @@ std::string hexBytes(ConstByteSpan bytes) {
 std::string n(std::size_t v) {
     return std::to_string(v);
 }
+// "1 patch", "2 patches".
+std::string counted(std::size_t v, const char* one, const char* more) {
+    return n(v) + ' ' + (v == 1 ? one : more);
+}
 
 std::string messageAt(const DumpMessage& msg, std::size_t index) {
     return "message " + n(index + 1) + " (offset " + n(msg.offset) + ")";
@@ -199,8 +203,10 @@ class Analyser {
     void finding(int id, std::string text, int index2 = -1) {
         SettingRef ref;
         if (id != 0) ref = isModuleSetting(id) ? makeRef(id, a_.module, index2) : makeRef(id);
-        a_.findings.push_back({ref, std::move(text), false});
+        a_.findings.push_back({ref, std::move(text), false, {}});
     }
+    // The place of the finding just made.
+    void at(std::size_t offset, std::size_t size) { a_.findings.back().bytes = {offset, size}; }
     void notAnalysed(int id, std::string text) {
         finding(id, std::move(text));
         a_.findings.back().notAnalysed = true;
@@ -323,9 +329,11 @@ void Analyser::reportMessages() {
     if (!a_.outside.empty()) {
         std::size_t total = 0;
         for (const auto& o : a_.outside) total += o.size;
-        finding(0, n(total) + " bytes in " + n(a_.outside.size()) +
-                       (a_.outside.size() == 1 ? " place lie" : " places lie") +
+        finding(0, counted(total, "byte", "bytes") + " in " +
+                       counted(a_.outside.size(), "place", "places") +
+                       (total == 1 ? " lies" : " lie") +
                        " outside SysEx messages, the first at offset " + n(a_.outside[0].offset));
+        at(a_.outside[0].offset, a_.outside[0].size);
     }
     std::size_t unmatched = 0, cut = 0, shortData = 0;
     std::optional<std::size_t> firstUnmatched, firstCut, firstShort;
@@ -347,6 +355,7 @@ void Analyser::reportMessages() {
         finding(0, n(cut) + (cut == 1 ? " message ends" : " messages end") +
                        " without F7 (cut short): the first is " + messageAt(m, *firstCut) + ", " +
                        n(m.size) + " bytes");
+        at(m.offset, m.size);
     }
     if (firstUnmatched) {
         const DumpMessage& m = a_.messages[*firstUnmatched];
@@ -359,6 +368,7 @@ void Analyser::reportMessages() {
         else
             text += " ends after " + n(m.size) + " bytes";
         finding(kIdHeader1, text);
+        at(m.offset, m.size);
     }
     if (firstShort) {
         const DumpMessage& m = a_.messages[*firstShort];
@@ -455,6 +465,7 @@ void Analyser::reportChecksums() {
         finding(0, n(failed) + " of " + n(checked) +
                        (checked == 1 ? " checksum fails: " : " checksums fail: ") + detail +
                        " (the dump may be damaged)");
+        at(m.offset + m.checksumOffset, m.found.size);
     }
 }
 
@@ -762,9 +773,9 @@ void Analyser::cutXFromY(const std::vector<std::vector<int>>& groups) {
         size = static_cast<std::size_t>(s_.patchSize);
         const std::size_t whole = data / size;
         if (x != static_cast<int>(whole))
-            finding(kIdTotalPatches, "The dump holds " + n(whole) + " patches of " + n(size) +
-                                         " bytes; Total number of patches says " +
-                                         std::to_string(x));
+            finding(kIdTotalPatches,
+                    "The dump holds " + counted(whole, "patch", "patches") + " of " + n(size) +
+                        " bytes; Total number of patches says " + std::to_string(x));
         count = x > 0 ? std::min(whole, static_cast<std::size_t>(x)) : whole;
     } else if (x <= 0) {
         finding(kIdTotalPatches,
@@ -891,8 +902,8 @@ void Analyser::numberPatches() {
     }
     if (a_.patches.size() > room)
         finding(kIdPatchesPerSubBank,
-                "The dump holds " + n(a_.patches.size()) +
-                    " patches; its sub-banks have places for " + n(room) +
+                "The dump holds " + counted(a_.patches.size(), "patch", "patches") +
+                    "; its sub-banks have places for " + n(room) +
                     ": check Number of sub-banks and Number of patches per sub-bank");
 }
 

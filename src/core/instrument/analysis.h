@@ -73,6 +73,7 @@ struct DumpFinding {
     SettingRef ref;  // the setting to check; id 0 when the dump itself is at fault
     std::string text;
     bool notAnalysed = false;  // a part the analysis does not model
+    ByteRange bytes;           // the first place in the dump it concerns, when it names one
 };
 
 struct DumpAnalysis {

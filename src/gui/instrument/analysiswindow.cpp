@@ -375,9 +375,12 @@ bool AnalysisWindow::selectPatch(int row) {
 }
 
 bool AnalysisWindow::selectFinding(int row) {
-    if (row < 0 || row >= static_cast<int>(analysis_.findings.size()) || !source_) return false;
-    const SettingRef& ref = analysis_.findings[static_cast<std::size_t>(row)].ref;
-    if (ref.id == 0) return false;
+    if (row < 0 || row >= static_cast<int>(analysis_.findings.size())) return false;
+    const DumpFinding& f = analysis_.findings[static_cast<std::size_t>(row)];
+    const SettingRef& ref = f.ref;
+    // A finding about the dump itself shows its bytes.
+    if (ref.id == 0) return f.bytes.size > 0 && selectBytes(f.bytes.offset, f.bytes.size);
+    if (!source_) return false;
     activateSubWindowOf(source_);
     SFFrameWindow::instance()->activateWindow();
     return source_->selectRef(ref);

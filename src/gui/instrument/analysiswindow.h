@@ -3,7 +3,8 @@
 // and findings. While the window is open the hex view is coloured by the
 // analysis; a double click on a message or patch selects its bytes in the
 // hex view, one on a finding selects its setting in the source window, and
-// F5 analyses again (after an edit of the source).
+// F5 analyses again (after an edit of the source). A finding about the dump
+// itself (bytes outside messages, a damaged checksum) selects its bytes.
 //
 // The driver and module a "Request dump" came from are chosen already
 // (MemoryDocument::setRequestOrigin).
