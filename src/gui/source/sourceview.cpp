@@ -6,7 +6,9 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDrag>
+#include <QHash>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -296,21 +298,45 @@ struct SourceView::Impl : SourceDocObserver {
         return i.isValid() ? cellWidth(i) : 0;
     }
 
-    // What every row the filter shows needs, expanded or not.
+    // What every row the filter shows needs, expanded or not. A source of
+    // sixteen modules has thousands of rows but few distinct texts: a cell
+    // is laid out once per text and icon, which is all its width depends on
+    // (the model gives no font, check state or alignment of its own).
     void measureColumns() {
         const std::vector<TreeRow>& rows = model->rows();
         const int indent = tree->indentation();
+        QStyleOptionViewItem opt;
+        opt.initFrom(tree);
+        QHash<std::pair<QString, qint64>, int> widths;
+        widths.reserve(1024);
+        auto measured = [&](const QModelIndex& index) {
+            if (!index.isValid()) return 0;
+            const QVariant icon = index.data(Qt::DecorationRole);
+            qint64 iconKey = 0;
+            if (icon.isValid()) {
+                if (icon.metaType().id() != QMetaType::QIcon)
+                    return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
+                iconKey = icon.value<QIcon>().cacheKey();
+            }
+            const std::pair<QString, qint64> key(index.data(Qt::DisplayRole).toString(), iconKey);
+            auto it = widths.constFind(key);
+            if (it == widths.constEnd())
+                it = widths.insert(key,
+                                   tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack);
+            return *it;
+        };
         int p = 0, v = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const int node = static_cast<int>(i);
             const QModelIndex label = model->indexOf(node, SourceTreeModel::ParameterColumn);
             if (!label.isValid()) continue;
             const int depth = std::max(0, rows[i].depth) + (tree->rootIsDecorated() ? 1 : 0);
-            p = std::max(p, depth * indent + cellWidth(label));
+            p = std::max(p, depth * indent + measured(label));
             // The character table's 128 characters never fit a column: it
             // ends in an ellipsis rather than push Comment aside.
             const SettingItem* item = rows[i].ref.item;
-            if (item == nullptr || item->kind != Kind::CharTable) v = std::max(v, valueWidth(node));
+            if (item == nullptr || item->kind != Kind::CharTable)
+                v = std::max(v, measured(model->indexOf(node, SourceTreeModel::ValueColumn)));
         }
         parameterContent = p;
         valueContent = v;
