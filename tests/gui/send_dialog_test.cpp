@@ -53,7 +53,7 @@ class SendDialogTest : public QObject {
         QVERIFY(prompter_.messages.empty());
     }
 
-    void aMissingValueOrPortSendsNothing() {
+    void aPortThatIsGoneSendsNothing() {
         auto r = newSource();
         FakeMidiSystem midi;
         midi.outputPorts = {{"synth", "ALSA"}};
