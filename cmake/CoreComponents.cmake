@@ -9,7 +9,7 @@ sf_component(msgrecord SOURCES source/message_record*.cpp DEPS schema message)
 sf_component(valuetext SOURCES source/valuetext*.cpp DEPS schema msgrecord)
 sf_component(blockswap SOURCES source/blockswap*.cpp DEPS record)
 sf_component(sourcefile SOURCES source/sourcefile*.cpp DEPS record blockswap fileio)
-sf_component(compiler SOURCES driver/compiler*.cpp DEPS record blockswap)
+sf_component(compiler SOURCES driver/compiler*.cpp DEPS record blockswap schema)
 sf_component(undo SOURCES source/undo*.cpp DEPS record)
 sf_component(romnames SOURCES source/romnames*.cpp DEPS record fileio)
 sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/listdriver*.cpp

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "driver/compiler.h"
+#include "editor/document.h"
 #include "source/sourcefile.h"
 
 namespace sf::cli {
@@ -18,16 +19,10 @@ std::unique_ptr<SourceRecord> loadSource(const std::filesystem::path& path, Io& 
 }
 
 void saveSource(const std::filesystem::path& path, const SourceRecord& record, Io& io) {
-    // Compile first, so that a driver that cannot be compiled leaves every
-    // file as it was. Without a named module the source writer refuses the
-    // save with its own message, which must come before the compiler's.
-    std::optional<CompileResult> compiled;
-    if (validModuleCount(record) > 0) {
-        compiled = compileDriver(record, &io.prompter);
-        if (!compiled->ok()) throw Failure(kMsgErrorWhileSaving);
-    }
-    if (!saveSourceFile(path, record, compiled ? &compiled->image : nullptr, &io.prompter))
-        throw Failure(std::string());  // the writer has said why
+    // The reason goes to standard error; a source saved without its driver
+    // still fails the command.
+    if (saveSourceAndDriver(path, record, &io.prompter) != SaveResult::Saved)
+        throw Failure(std::string());
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "cli_e2e/cli_process.h"
 #include "source/record.h"
 #include "source/schema.h"
+#include "source/sourcefile.h"
 
 namespace sf::e2e {
 namespace {
@@ -208,6 +209,30 @@ TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
     fs::remove(path("synth.bak"));
     set(file, "9", " 113 ");
     EXPECT_FALSE(exists("synth.bak"));
+}
+
+TEST_F(Cli, SourceTooLargeForADriverIsSavedAndTheCommandFails) {
+    // Three named modules; ROM names and one more block past 64 KB.
+    auto r = sf::newSource();
+    for (int m = 0; m < 3; ++m)
+        r->setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, "M");
+    for (int m = 0; m < 2; ++m) {
+        r->setModU16(m, rec::kModFlags, 0x0008);
+        r->setModU16(m, rec::kModSubBankCount, 1);
+        r->setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
+        r->block(m, 0) = Block(40000, 'n');
+    }
+    r->setU16(rec::moduleBase(2) + 64, 0xF0);
+    r->setU16(rec::moduleBase(2) + 64 + 80, 1);
+    ASSERT_TRUE(saveSourceFile(path("big.d"), *r, nullptr, nullptr));
+
+    const CliResult res = run({"set", "big.d", "9", "113"});
+    EXPECT_EQ(res.status, 1);
+    EXPECT_THAT(res.err, ::testing::HasSubstr("Module 3, block"));
+    EXPECT_THAT(res.err, ::testing::HasSubstr("the driver file big.dev was not written"));
+    EXPECT_EQ(get(path("big.d"), "9"), "113");
+    EXPECT_TRUE(exists("big.bak"));
+    EXPECT_FALSE(exists("big.dev"));
 }
 
 TEST_F(Cli, SetAndGetConvertAndEscapeText) {

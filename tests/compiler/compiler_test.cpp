@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "compiler/compiler_support.h"
+#include "driver/compiler_limits.h"
 
 using namespace sf;
 using namespace sf::test;
@@ -217,7 +218,8 @@ TEST(Compiler, FlagWordsAndPacketArea) {
     // Loop sets of 10 bytes: the 16-bit start values at 4, 6 and 8 are big-endian.
     auto area = blockAt(img, m0 + drv::kMPacketAreaRef);
     ASSERT_EQ(area.size(), 80u);
-    EXPECT_EQ(Bytes(area.begin(), area.begin() + 12), (Bytes{1, 2, 3, 4, 6, 5, 8, 7, 10, 9, 11, 12}));
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + 12),
+              (Bytes{1, 2, 3, 4, 6, 5, 8, 7, 10, 9, 11, 12}));
 
     // Packet sequence: fields at 0, 2 and 4 of each 8-byte record swapped.
     r->setModU16(0, 60, 0x0005);
@@ -237,8 +239,12 @@ TEST(Compiler, NamesPartFields) {
     setMessage(*r, M0 + 3684, 40, {0xF0, 0x03});
     r->setU32(M0 + 4018, 0x00010203);
     auto img = compileOk(*r);
-    expectFields(img, m0, {{drv::kMNamingFlags, 0x0071}, {drv::kMWrite1Ref, 0}, {drv::kMWrite2Ref, 0},
-                           {drv::kMWriteMode, 2}, {drv::kMNameLink, 0}});
+    expectFields(img, m0,
+                 {{drv::kMNamingFlags, 0x0071},
+                  {drv::kMWrite1Ref, 0},
+                  {drv::kMWrite2Ref, 0},
+                  {drv::kMWriteMode, 2},
+                  {drv::kMNameLink, 0}});
     EXPECT_EQ(blockAt(img, m0 + drv::kMPatchHeader1Ref), (Bytes{0xF0, 0x03}));
     EXPECT_EQ(be32(img, m0 + drv::kMWriteStart), 0x00010203u);
 
@@ -317,8 +323,8 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     r->setModU16(0, rec::kModHasMacro, 1);
     r->setModU16(0, rec::kModConverterCount, 2);
     r->setModU16(0, rec::kModConverterFinalSize, 155);
-    r->block(0, rec::kSlotConverter) = Block{1, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0,
-                                             4, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0};
+    r->block(0, rec::kSlotConverter) =
+        Block{1, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0, 4, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0};
     r->setModU16(0, rec::kModMacroReserved, 0x0A0B);
     r->setModU16(0, rec::kModTemplateCount, 1);
     Block templ(28, 0);
@@ -348,14 +354,22 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     // Value lists: counts 2, 0, 3 (the words after the counts are not used);
     // list k at byte 32 + 200 k.
     Block lists(1632, 0);
-    for (Field f : {Field{0, 2}, {4, 3}, {16, 0x7777}, {32, 0x1111}, {34, 0x2222},
-                    {32 + 400, 0x3333}, {32 + 404, 0x5555}})
+    for (Field f : {Field{0, 2},
+                    {4, 3},
+                    {16, 0x7777},
+                    {32, 0x1111},
+                    {34, 0x2222},
+                    {32 + 400, 0x3333},
+                    {32 + 404, 0x5555}})
         putLE16(lists, f.offset, static_cast<std::uint16_t>(f.value));
     r->block(0, rec::kSlotValueLists) = lists;
 
     auto img = compileOk(*r);
-    expectFields(img, m0, {{drv::kMOperationCount, 2}, {drv::kMFinalSize, 155},
-                           {drv::kMMacroReserved, 0x0A0B}, {drv::kMTemplateCount, 1}});
+    expectFields(img, m0,
+                 {{drv::kMOperationCount, 2},
+                  {drv::kMFinalSize, 155},
+                  {drv::kMMacroReserved, 0x0A0B},
+                  {drv::kMTemplateCount, 1}});
     auto ops = blockAt(img, m0 + drv::kMOperationsRef);
     ASSERT_EQ(ops.size(), 20u);
     EXPECT_EQ(getBE16(ops, 4), 0x1234);   // type 1: swapped
@@ -369,7 +383,7 @@ TEST(Compiler, ConverterAndMacroBlocks) {
 
     auto pi = blockAt(img, m0 + drv::kMPatchInfoRef);
     ASSERT_EQ(pi.size(), 24u + 16u * 19u);
-    EXPECT_EQ(words(pi, 0, 3), (Words{3, 16, 0}));  // rows per descriptor
+    EXPECT_EQ(words(pi, 0, 3), (Words{3, 16, 0}));   // rows per descriptor
     EXPECT_EQ(words(pi, 8, 2), (Words{5, 0xFFFF}));  // references
     EXPECT_EQ(getBE16(pi, 16), 0x0304);              // offset 0
     EXPECT_EQ(pi[24 + 16], 1);                       // row 1: value
@@ -383,8 +397,9 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     EXPECT_EQ(words(vl, 32, 6), (Words{0x1111, 0x2222, 0x3333, 0, 0x5555, 0}));  // packed
 
     // Block order: templates, macros, patch info, value lists, reserved, filter.
-    const std::size_t order[] = {drv::kMTemplatesRef,  drv::kMMacrosRef,         drv::kMPatchInfoRef,
-                                 drv::kMValueListsRef, drv::kMReservedBlockRef, drv::kMMacroFilterRef};
+    const std::size_t order[] = {drv::kMTemplatesRef,     drv::kMMacrosRef,
+                                 drv::kMPatchInfoRef,     drv::kMValueListsRef,
+                                 drv::kMReservedBlockRef, drv::kMMacroFilterRef};
     for (std::size_t i = 1; i < std::size(order); ++i)
         EXPECT_LT(be16(img, m0 + order[i - 1]), be16(img, m0 + order[i])) << i;
     EXPECT_EQ(be16(img, m0 + drv::kMMacroFilterRef) + 2u + 102u, img.size());
@@ -418,8 +433,11 @@ TEST(Compiler, DamagedCountsStayWithinCapacities) {
 
     const auto img = compileOk(*r);
     ASSERT_FALSE(img.empty());
-    expectFields(img, m0, {{drv::kMRequest2Ref, 0}, {drv::kMSubBankCount, 16},
-                           {drv::kMOperationCount, 3}, {drv::kMTemplateCount, 2}});
+    expectFields(img, m0,
+                 {{drv::kMRequest2Ref, 0},
+                  {drv::kMSubBankCount, 16},
+                  {drv::kMOperationCount, 3},
+                  {drv::kMTemplateCount, 2}});
     EXPECT_EQ(be16(img, drv::kHCommonHeaderCount), 8);
     EXPECT_EQ(blockAt(img, m0 + drv::kMRequest1Ref).size(), 40u);
     EXPECT_NE(be16(img, m0 + drv::kMSubBankRefs + 30), 0);
@@ -448,15 +466,33 @@ TEST(Compiler, TooLargeDriverIsRefused) {
     auto img = compileOk(*r);
     EXPECT_GT(img.size(), 0x10000u);
     EXPECT_LT(be16(img, mod(1) + drv::kMRomNamesRef), 0xFFFF);
+    EXPECT_FALSE(driverOverflow(*r));
+    const long room = *driverRoom(*r);
+    EXPECT_GE(room, 0);
 
-    // One more block would start beyond it.
+    // One more block would start beyond it: the first block out of reach is
+    // named, with the bytes its start passes 65535 by.
     setMessage(*r, rec::moduleBase(2) + 64, 40, {0xF0});
-    expectRefused(*r, CompileError::TooLarge, kDriverTooLargeMessage);
+    const auto late = driverOverflow(*r);
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->module, 2);
+    EXPECT_FALSE(late->tooLong);
+    EXPECT_EQ(late->excess, late->block.start - 65535);
+    EXPECT_GE(late->block.start, 0x10000u);
+    EXPECT_EQ(*driverRoom(*r), -static_cast<long>(late->excess));
+    expectRefused(*r, CompileError::TooLarge,
+                  std::string(kDriverTooLargeMessage) + "\n" + overflowText(*late));
+    EXPECT_NE(overflowText(*late).find("Module 3, block \""), std::string::npos);
 
     // A single block longer than a 16-bit length cannot be written either.
     setMessage(*r, rec::moduleBase(2) + 64, 40, {});
     r->block(0, 0) = Block(70000, 'n');
     EXPECT_EQ(compileDriver(*r).error, CompileError::TooLarge);
+    const auto longBlock = driverOverflow(*r);
+    ASSERT_TRUE(longBlock);
+    EXPECT_TRUE(longBlock->tooLong);
+    EXPECT_EQ(longBlock->excess, 70000u - 65535u);
+    EXPECT_EQ(longBlock->setting.id, 255);
 }
 
 TEST(Compiler, BuilderAppendsAndRefusesPastLimit) {

@@ -9,6 +9,7 @@
 #include "framework/prompter.h"
 #include "support/temp_dir.h"
 
+using sf::testsupport::readText;
 using sf::testsupport::TempDir;
 
 using namespace sf;
@@ -197,6 +198,50 @@ TEST(SourceDoc, FailedSaveKeepsEverything) {
     EXPECT_TRUE(doc.isModified());
     EXPECT_EQ(prompter.messages.back().text, kMsgErrorWhileSaving);
     EXPECT_GT(prompter.messages.size(), 2u);
+}
+
+// Three named modules whose ROM names fill most of 64 KB; with `overflow`
+// one more block lands where no 16-bit reference reaches.
+void growPastTheDriver(SourceRecord& r, bool overflow) {
+    for (int m = 0; m < 3; ++m) setModuleName(r, m, "Module");
+    for (int m = 0; m < 2; ++m) {
+        r.setModU16(m, rec::kModFlags, 0x0008);  // displays names
+        r.setModU16(m, rec::kModSubBankCount, 1);
+        r.setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);  // ROM
+        r.block(m, 0) = Block(40000, 'n');
+    }
+    const std::size_t units = rec::moduleBase(2) + 64;  // a message of 40 units
+    r.setU16(units, 0xF0);
+    r.setU16(units + 80, overflow ? 1 : 0);
+}
+
+TEST(SourceDoc, SourceTooLargeForADriverIsSavedWithoutIt) {
+    TempDir dir;
+    const auto path = dir.path() / "drv.d";
+    RecordingPrompter prompter;
+    SourceDoc doc(newSource());
+    growPastTheDriver(doc.working(), false);
+    doc.checkpoint();
+    ASSERT_TRUE(doc.save(path, &prompter));
+    ASSERT_TRUE(prompter.messages.empty());
+    const std::string driverBefore = readText(dir.path() / "drv.dev");
+    const std::string sourceBefore = readText(path);
+
+    growPastTheDriver(doc.working(), true);
+    doc.checkpoint();
+    EXPECT_TRUE(doc.save(path, &prompter));
+    EXPECT_FALSE(doc.isModified());
+    EXPECT_EQ(readText(dir.path() / "drv.dev"), driverBefore);
+    EXPECT_EQ(readText(dir.path() / "drv.bak"), sourceBefore);
+    auto reopened = SourceDoc::open(path, &prompter);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->working().u16(rec::moduleBase(2) + 64 + 80), 1);  // the new block
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    const std::string& said = prompter.messages[0].text;
+    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_NE(said.find("Module 3, block"), std::string::npos) << said;
+    EXPECT_NE(said.find("bytes past 65535"), std::string::npos) << said;
+    EXPECT_NE(said.find("the driver file drv.dev was not written"), std::string::npos) << said;
 }
 
 TEST(UndoList, CapacityEqualityAndExactStates) {

@@ -133,6 +133,38 @@ TEST(Install, NoNamedModuleKeepsEarlierDriver) {
     EXPECT_EQ(l.calls.size(), 1u);
 }
 
+TEST(Install, DriverTooLargeInstallsNothingAndIsSaidOnce) {
+    HostSetup s;
+    std::ofstream(s.driver, std::ios::binary) << "EARLIER";
+    SourceRecord& r = *s.record;
+    for (int m = 0; m < 3; ++m)
+        r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, "M");
+    for (int m = 0; m < 2; ++m) {
+        r.setModU16(m, rec::kModFlags, 0x0008);
+        r.setModU16(m, rec::kModSubBankCount, 1);
+        r.setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
+        r.block(m, 0) = Block(40000, 'n');
+    }
+    r.setU16(rec::moduleBase(2) + 64, 0xF0);
+    r.setU16(rec::moduleBase(2) + 64 + 80, 1);
+    for (bool modified : {false, true}) {
+        RecordingPrompter p;
+        StubLauncher l;
+        InstallRequest q = s.request();
+        q.modified = modified;
+        // The save writes the source alone and says why the driver is not there.
+        q.save = [&p] {
+            p.message("saved without the driver", MessageIcon::Exclamation);
+            return true;
+        };
+        const InstallResult res = installAndRunHost(q, p, l);
+        EXPECT_FALSE(res.driverWritten);
+        EXPECT_EQ(readAll(s.driver), "EARLIER");
+        ASSERT_EQ(p.messages.size(), 1u);
+        if (!modified) EXPECT_EQ(p.messages[0].text.rfind("The driver is too large", 0), 0u);
+    }
+}
+
 TEST(Install, WriteProtectedDriverStops) {
     // Even root, who could write it, leaves a driver without write bits alone.
     // (Links are written through by the file layer, as its tests show.)

@@ -63,6 +63,22 @@ TEST(MemoryDoc, SavingTheBackupNameItselfKeepsNoSecondCopy) {
     EXPECT_EQ(dir.entries(), 1);
 }
 
+TEST(MemoryDoc, SaveThroughALinkReplacesTheLinkedFileWhereItLies) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    writeText(dir / "real" / "file.syx", "previous");
+    std::filesystem::create_symlink("real/file.syx", dir / "link.syx");
+    MemoryDoc doc({1, 2, 3});
+    RecordingPrompter p;
+    ASSERT_TRUE(doc.saveAs(dir / "link.syx", &p));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.syx"));
+    EXPECT_EQ(readText(dir / "real" / "file.syx"), "\x01\x02\x03");
+    EXPECT_EQ(readText(dir / "real" / "file.bak"), "previous");
+    EXPECT_FALSE(std::filesystem::exists(dir / "link.bak"));
+    EXPECT_EQ(doc.path(), dir / "link.syx");
+    EXPECT_TRUE(p.messages.empty());
+}
+
 TEST(MemoryDoc, CapturedBlockIsUntitledAndModifiedUntilSaved) {
     TempDir dir;
     MemoryDoc doc({0xF0, 0x7E, 0xF7}, true);

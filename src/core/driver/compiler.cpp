@@ -1,4 +1,5 @@
 #include "driver/compiler.h"
+#include "driver/compiler_limits.h"
 
 #include <algorithm>
 #include <array>
@@ -1007,7 +1008,11 @@ CompileResult compileDriver(const SourceRecord& source, Prompter* prompter) {
 
     DriverBuilder& b = c.builder();
     if (b.overflowed()) {
-        if (prompter) prompter->message(kDriverTooLargeMessage, MessageIcon::Stop);
+        if (prompter) {
+            std::string text(kDriverTooLargeMessage);
+            if (const auto o = driverOverflow(source)) text += "\n" + overflowText(*o);
+            prompter->message(text, MessageIcon::Stop);
+        }
         return {{}, CompileError::TooLarge};
     }
     putLE32(b.bytes(), kHFileSize, static_cast<std::uint32_t>(b.offset()));

@@ -101,7 +101,8 @@ bool DetachedProcessLauncher::launch(const fs::path& program, const fs::path& wo
     ::close(fds[0]);
     // ECHILD: SIGCHLD is ignored by this process and the child was reaped
     // for us; the pipe alone tells the outcome then.
-    const bool childOk = waited < 0 ? errno == ECHILD : (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const bool childOk =
+        waited < 0 ? errno == ECHILD : (WIFEXITED(status) && WEXITSTATUS(status) == 0);
     return childOk && n == 0;
 }
 
@@ -127,7 +128,8 @@ InstallResult installAndRunHost(const InstallRequest& request, Prompter& prompte
         result.outcome = InstallOutcome::RunSaveCommand;
         return result;
     }
-    if (request.modified && request.save && !request.save()) {
+    const bool savedNow = request.modified && request.save;
+    if (savedNow && !request.save()) {
         result.outcome = InstallOutcome::SaveFailed;
         return result;
     }
@@ -141,8 +143,10 @@ InstallResult installAndRunHost(const InstallRequest& request, Prompter& prompte
 
     CompileResult compiled;
     if (request.record) {
-        if (validModuleCount(*request.record) == 0) prompter.message(kNoMemoryModuleMessage, MessageIcon::Stop);
-        compiled = compileDriver(*request.record, &prompter);
+        if (validModuleCount(*request.record) == 0)
+            prompter.message(kNoMemoryModuleMessage, MessageIcon::Stop);
+        // A save just made has said already why no driver could be built.
+        compiled = compileDriver(*request.record, savedNow ? nullptr : &prompter);
     }
     // Without a driver (no named module, or a driver too large), the driver
     // already installed stays in place: an empty file would only break it

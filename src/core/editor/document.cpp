@@ -1,6 +1,7 @@
 #include "editor/document.h"
 
 #include "driver/compiler.h"
+#include "driver/compiler_limits.h"
 #include "framework/prompter.h"
 
 namespace sf {
@@ -29,7 +30,9 @@ std::unique_ptr<SourceDoc> SourceDoc::open(const std::filesystem::path& path, Pr
     return std::make_unique<SourceDoc>(r.take());
 }
 
-void SourceDoc::updateModified() { modified_ = !sameRecord(*working_, *savedBase_); }
+void SourceDoc::updateModified() {
+    modified_ = !sameRecord(*working_, *savedBase_);
+}
 
 void SourceDoc::checkpoint() {
     if (!sameRecord(*working_, *undoBase_)) {
@@ -74,23 +77,41 @@ bool SourceDoc::redo() {
 }
 
 bool SourceDoc::save(const std::filesystem::path& path, Prompter* prompter) {
-    // Compile first, so that a driver that cannot be compiled leaves every
-    // file as it was. Without a named module the source file writer refuses
-    // the save with its own message, which comes before anything the
-    // compiler would say.
-    std::optional<CompileResult> compiled;
-    if (validModuleCount(*working_) > 0) {
-        compiled = compileDriver(*working_, prompter);
-        if (!compiled->ok()) {
-            if (prompter) prompter->message(kMsgErrorWhileSaving, MessageIcon::Stop);
-            return false;
-        }
-    }
-    if (!saveSourceFile(path, *working_, compiled ? &compiled->image : nullptr, prompter))
-        return false;
+    if (saveSourceAndDriver(path, *working_, prompter) == SaveResult::Failed) return false;
     savedBase_ = copyRecord(*working_);
     modified_ = false;
     return true;
+}
+
+SaveResult saveSourceAndDriver(const std::filesystem::path& path, const SourceRecord& record,
+                               Prompter* prompter) {
+    // Compile first, so that a driver that cannot be compiled is known
+    // before any file moves. Without a named module the source file writer
+    // refuses the save with its own message.
+    std::optional<CompileResult> compiled;
+    if (validModuleCount(record) > 0) compiled = compileDriver(record);
+    const bool driverBuilt = !compiled || compiled->ok();
+    if (compiled && !driverBuilt && compiled->error != CompileError::TooLarge) {
+        compileDriver(record, prompter);  // says why
+        if (prompter) prompter->message(kMsgErrorWhileSaving, MessageIcon::Stop);
+        return SaveResult::Failed;
+    }
+    // A driver too large is no reason to lose the source, which its own
+    // file can hold.
+    const std::vector<std::uint8_t>* image = compiled && driverBuilt ? &compiled->image : nullptr;
+    if (!saveSourceFile(path, record, image, prompter)) return SaveResult::Failed;
+    if (driverBuilt) return SaveResult::Saved;
+    if (prompter) {
+        std::string text(kDriverTooLargeMessage);
+        if (const auto o = driverOverflow(record)) text += "\n" + overflowText(*o);
+        const std::filesystem::path source = sourceFilePath(path);
+        std::filesystem::path driver = source;
+        driver.replace_extension(".dev");
+        text += "\nThe source " + source.filename().string() + " was saved; the driver file " +
+                driver.filename().string() + " was not written.";
+        prompter->message(text, MessageIcon::Exclamation);
+    }
+    return SaveResult::SourceOnly;
 }
 
 }  // namespace sf

@@ -21,7 +21,7 @@ class Prompter;
 // that the whole record was replaced (the settings tree then rebuilds and
 // selects that row again when it still exists).
 class SourceDocObserver {
-public:
+  public:
     virtual ~SourceDocObserver() = default;
     virtual std::optional<SettingRef> currentRow() const = 0;
     virtual void recordReplaced(std::optional<SettingRef> row) = 0;
@@ -29,17 +29,32 @@ public:
 
 // Raised by the path constructor when the file cannot be read.
 class SourceOpenError : public std::runtime_error {
-public:
+  public:
     explicit SourceOpenError(SourceReadError e)
         : std::runtime_error(e.text), error_(std::move(e)) {}
     const SourceReadError& error() const { return error_; }
 
-private:
+  private:
     SourceReadError error_;
 };
 
+// How a save of a source together with its driver went.
+enum class SaveResult {
+    Failed,      // nothing written: the reason was shown
+    Saved,       // the source and its driver
+    SourceOnly,  // the source; its driver could not be built and was not written
+};
+
+// Compiles `record` and saves it to sourceFilePath(`path`) with the driver
+// beside it (source/sourcefile.h). A source grown past what a driver can
+// hold is still saved, with its backup: the ".dev" stays as it was, and
+// `prompter` is told which block no reference can reach and that the driver
+// file was not written. Any other failure leaves every file as it was.
+SaveResult saveSourceAndDriver(const std::filesystem::path& path, const SourceRecord& record,
+                               Prompter* prompter);
+
 class SourceDoc {
-public:
+  public:
     // Wraps a record (File New, the list driver generator); unmodified.
     explicit SourceDoc(std::unique_ptr<SourceRecord> record);
     // Reads a source file; the reason of a failure is shown through
@@ -77,7 +92,9 @@ public:
     // by "d"), the previous one kept as backup, with the compiled driver
     // beside it. The document's file name is then sourceFilePath(path). On
     // failure (a write-protected file among them) the reason and "Error
-    // while saving!" are shown and nothing changes.
+    // while saving!" are shown and nothing changes. A source whose driver
+    // cannot be built is saved alone and counts as saved
+    // (saveSourceAndDriver).
     bool save(const std::filesystem::path& path, Prompter* prompter);
 
     void setObserver(SourceDocObserver* observer) { observer_ = observer; }
@@ -87,7 +104,7 @@ public:
     // Bytes held by both lists.
     std::size_t undoMemoryUsage() const { return undo_.memoryUsage() + redo_.memoryUsage(); }
 
-private:
+  private:
     // Puts `state` in place of the working record; answers the previous
     // working record (the inverse memento) and the row the view had.
     std::unique_ptr<SourceRecord> restore(std::unique_ptr<SourceRecord> state,

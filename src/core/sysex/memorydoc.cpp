@@ -45,17 +45,20 @@ bool MemoryDoc::save(Prompter* prompter) {
 }
 
 bool MemoryDoc::saveAs(const fs::path& path, Prompter* prompter) {
-    fs::path temp, aside;
+    fs::path target, temp, aside;
     bool asideMoved = false, committed = false;
     try {
+        // A linked file is replaced where it lies, with its backup beside
+        // it; the link stays, and stays the document's name.
+        target = resolveLinks(path);
         // The new content is complete on disk before the old file moves.
-        temp = writeTempFile(path, data_);
-        if (fileExists(path)) aside = keepAside(path, &asideMoved);
-        commitTempFile(temp, path);
+        temp = writeTempFile(target, data_);
+        if (fileExists(target)) aside = keepAside(target, &asideMoved);
+        commitTempFile(temp, target);
         temp.clear();
         committed = true;
-        const fs::path backup = backupName(path, MemoryDocFactory::kBackupExtension);
-        if (!aside.empty() && backup != path) {
+        const fs::path backup = backupName(target, MemoryDocFactory::kBackupExtension);
+        if (!aside.empty() && backup != target) {
             renameFile(aside, backup);  // replaces an older backup
             aside.clear();
         }
@@ -63,12 +66,12 @@ bool MemoryDoc::saveAs(const fs::path& path, Prompter* prompter) {
         discardFile(temp);
         if (!aside.empty() && (committed || asideMoved)) {
             try {
-                renameFile(aside, path);
+                renameFile(aside, target);
                 aside.clear();
             } catch (const Exception&) {
             }
         } else if (aside.empty() && committed) {
-            discardFile(path);  // there was no file before
+            discardFile(target);  // there was no file before
         }
         discardFile(aside);  // a second name of a file still in place
         report(prompter, e.text());

@@ -46,7 +46,9 @@ class MemoryDoc {
     // existing file there is kept as "NAME.bak" (an older one replaced); the
     // new file is complete on disk before the previous one is moved away.
     // On failure the file layer's message is shown, the files stay as they
-    // were and the document keeps its name and modified state.
+    // were and the document keeps its name and modified state. A symbolic
+    // link is saved through: the linked file is replaced in its own folder,
+    // its backup beside it, and the link stays.
     bool saveAs(const std::filesystem::path& path, Prompter* prompter);
     // Reads the document's file again; on failure nothing changes.
     bool revert(Prompter* prompter);

@@ -17,6 +17,7 @@
 
 #include "tools/settingbytes.h"
 #include "driver/compiler.h"
+#include "driver/compiler_limits.h"
 #include "framework/cp1252.h"
 #include "source/message_record.h"
 #include "source/romnames.h"
@@ -149,40 +150,6 @@ void Checker::names() {
     if (r_.text(88, 4).empty())
         add(Severity::Warning, makeRef(8),
             "The bank file name extension is empty: type 1 to 3 characters.");
-}
-
-// The setting behind a block reference of the compiled driver.
-SettingRef blockSetting(std::size_t refField, int& module) {
-    module = -1;
-    if (refField < drv::kHeaderSize) {
-        if (refField == drv::kHAsciiRef) return makeRef(33);
-        if (refField == drv::kHHelpRef) return makeRef(30);
-        if (refField == drv::kHChildSubBankRef) return makeRef(101);
-        if (refField == drv::kHChildPatchRef) return makeRef(102);
-        return makeRef(35 + static_cast<int>((refField - drv::kHModeRefs) / 2));
-    }
-    module = static_cast<int>((refField - drv::kHeaderSize) / drv::kModuleRecordSize);
-    const std::size_t f = refField - drv::moduleRecord(static_cast<std::size_t>(module));
-    struct Place {
-        std::size_t field;
-        int id;
-    };
-    static constexpr Place kPlaces[] = {
-        {drv::kMTemplateRef, 134},     {drv::kMPacketAreaRef, 126},  {drv::kMPattern1Ref, 224},
-        {drv::kMPattern2Ref, 225},     {drv::kMReceiveHelpRef, 198}, {drv::kMReceiveInitRef, 194},
-        {drv::kMReceivePreRef, 202},   {drv::kMRequest1Ref, 205},    {drv::kMRequest2Ref, 206},
-        {drv::kMReceiveEndRef, 210},   {drv::kMSendHelpRef, 217},    {drv::kMSendInitRef, 213},
-        {drv::kMSendPreRef, 221},      {drv::kMSendHeader1Ref, 224}, {drv::kMSendHeader2Ref, 225},
-        {drv::kMWriteRequestRef, 227}, {drv::kMSendEndRef, 229},     {drv::kMSubBankSelectRef, 258},
-        {drv::kMPatchSelectRef, 259},  {drv::kMRomNamesRef, 255},    {drv::kMPatchHeader1Ref, 292},
-        {drv::kMPatchHeader2Ref, 293}, {drv::kMWrite1Ref, 297},      {drv::kMWrite2Ref, 298},
-        {drv::kMOperationsRef, 305},
-    };
-    for (const auto& p : kPlaces)
-        if (p.field == f) return makeRef(p.id, module);
-    if (f >= drv::kMSubBankRefs && f < drv::kMSubBankRefs + 32)
-        return makeRef(260, module, static_cast<int>((f - drv::kMSubBankRefs) / 2));
-    return makeRef(307, module);
 }
 
 void Checker::blockLimits() {
