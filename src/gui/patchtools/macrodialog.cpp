@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "driver/compiler_limits.h"
 #include "patchtools/filterdialog.h"
 #include "patchtools/listsupport.h"
 #include "patchtools/templatedialog.h"
+#include "ui/qtprompter.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -177,6 +179,8 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
         sideButton(QStringLiteral("Patch &info..."), QStringLiteral("patchInfoButton"), this);
     const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
     note_ = noteLabel(this);
+    room_ = noteLabel(this);
+    room_->setObjectName(QStringLiteral("driverRoom"));
     if (!editor_.editable())
         note_->setText(
             QStringLiteral("The macro list of this module is damaged and cannot be changed."));
@@ -194,6 +198,7 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(note_);
+    layout->addWidget(room_);
     resize(640, 460);
 
     connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
@@ -242,7 +247,23 @@ void MacroEditorDialog::select(const std::optional<MacroSel>& sel) {
     updateButtons();
 }
 
+void MacroEditorDialog::setCandidate(Candidate candidate) {
+    candidate_ = std::move(candidate);
+    updateButtons();
+}
+
+void MacroEditorDialog::accept() {
+    if (candidate_) {
+        const std::string question = driverRoomQuestion(*candidate_(editor_.data()));
+        if (!question.empty() &&
+            prompter().ask(question, Buttons::YesNo, MessageIcon::Exclamation) != Answer::Yes)
+            return;
+    }
+    QDialog::accept();
+}
+
 void MacroEditorDialog::updateButtons() {
+    if (candidate_) room_->setText(fromUtf8(driverRoomText(*candidate_(editor_.data()))));
     const auto sel = selected();
     addMacro_->setEnabled(editor_.canAddMacro());
     addParameter_->setEnabled(editor_.canAddParameter(sel));
@@ -328,6 +349,11 @@ bool editMacros(QWidget* parent, SourceRecord& r, int module) {
     if (module < 0 || module >= rec::kModules) return false;
     MacroEditor editor(MacroData::fromModule(r, module));
     MacroEditorDialog dialog(editor, parent);
+    dialog.setCandidate([&r, module](const MacroData& data) {
+        std::unique_ptr<SourceRecord> candidate = copyRecord(r);
+        storeMacroEdit(*candidate, module, &data);
+        return candidate;
+    });
     if (dialog.exec() != QDialog::Accepted) {
         storeMacroEdit(r, module, nullptr);
         return false;
