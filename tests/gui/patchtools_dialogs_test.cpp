@@ -108,6 +108,8 @@ class PatchToolsDialogsTest : public QObject {
 
         onNextDialog<PatchNameDialog>([this](PatchNameDialog* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("ROM patch names"));
+            auto* room = d->findChild<QLabel*>(QStringLiteral("driverRoom"));
+            QVERIFY(room && room->text().startsWith(QStringLiteral("Room left in the driver: ")));
             d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass\nOrgan"));
             prompter_.answers = {Answer::No};
             click(d, "okButton");  // four names for three patches: asked, and No keeps it open
@@ -176,6 +178,8 @@ class PatchToolsDialogsTest : public QObject {
         const SettingRef ref = makeRef(305, 0);
         onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Patch converter"));
+            auto* room = d->findChild<QLabel*>(QStringLiteral("driverRoom"));
+            QVERIFY(room && room->text().startsWith(QStringLiteral("Room left in the driver: ")));
             QVERIFY(enabled(d, "insertButton"));
             QVERIFY(!enabled(d, "deleteButton"));
             click(d, "insertButton");

@@ -7,11 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "driver/compiler_limits.h"
 #include "patchtools/filterdialog.h"
 #include "patchtools/listsupport.h"
 #include "patchtools/templatedialog.h"
-#include "ui/qtprompter.h"
 #include "ui/text.h"
 
 namespace sf::gui {
@@ -180,7 +178,6 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
     note_ = noteLabel(this);
     room_ = noteLabel(this);
-    room_->setObjectName(QStringLiteral("driverRoom"));
     if (!editor_.editable())
         note_->setText(
             QStringLiteral("The macro list of this module is damaged and cannot be changed."));
@@ -253,17 +250,12 @@ void MacroEditorDialog::setCandidate(Candidate candidate) {
 }
 
 void MacroEditorDialog::accept() {
-    if (candidate_) {
-        const std::string question = driverRoomQuestion(*candidate_(editor_.data()));
-        if (!question.empty() &&
-            prompter().ask(question, Buttons::YesNo, MessageIcon::Exclamation) != Answer::Yes)
-            return;
-    }
+    if (candidate_ && !confirmDriverRoom(*candidate_(editor_.data()))) return;
     QDialog::accept();
 }
 
 void MacroEditorDialog::updateButtons() {
-    if (candidate_) room_->setText(fromUtf8(driverRoomText(*candidate_(editor_.data()))));
+    if (candidate_) showDriverRoom(room_, *candidate_(editor_.data()));
     const auto sel = selected();
     addMacro_->setEnabled(editor_.canAddMacro());
     addParameter_->setEnabled(editor_.canAddParameter(sel));
