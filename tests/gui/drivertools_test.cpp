@@ -13,6 +13,7 @@
 
 #include "app/sourcedocument.h"
 #include "editor/document.h"
+#include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
@@ -160,6 +161,14 @@ void DriverToolsTest::exportAndImportText() {
     QVERIFY(text.open(QIODevice::ReadOnly));
     QVERIFY(text.readAll().contains("4 = \"Synth\""));
 
+    // Never over a source that a window has open.
+    answer = source;
+    f.trigger("actionExportText");
+    QVERIFY(readSourceFile(source.toStdString()));
+    QCOMPARE(f.prompter().messages.back().text,
+             "This file is already open in another window.\n" + source.toStdString());
+
+    answer = f.path("a.txt");
     const auto before = f.frame().documents().documents().size();
     f.trigger("actionImportText");
     QCOMPARE(f.frame().documents().documents().size(), before + 1);

@@ -977,6 +977,9 @@ class Monkey {
 
     void checkSaved(SourceDocument& d) {
         if (d.isModified() || !d.hasFile()) return;
+        // A backup open in a window is replaced on disk when its original is
+        // saved: that is what backups are for.
+        if (d.filePath().endsWith(".bak", Qt::CaseInsensitive)) return;
         const std::string path = d.filePath().toStdString();
         auto back = readSourceFile(path);
         if (!back) {

@@ -104,6 +104,11 @@ TEST(RomNames, PlainNamesAndReports) {
     EXPECT_EQ(nameOf(*parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false).block, 8, 8),
               "SynthStr");
     EXPECT_EQ(parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, false).block->size(), 24u);
+    // Tabs that end a name (or the part of it kept) are blanks, as the text shows them.
+    EXPECT_EQ(nameOf(*parseRomNames("Organ\t\r\nPad\tX\t\r\nBell", 3, 8, 0, false).block, 0, 8),
+              "Organ   ");
+    EXPECT_EQ(nameOf(*parseRomNames("A\r\nPad\t\t\t\t\tTail\r\nC", 3, 8, 0, false).block, 8, 8),
+              "Pad     ");
     // Checking gives no block, only the report.
     EXPECT_FALSE(parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, true).block);
 

@@ -201,8 +201,11 @@ RomNamesResult parseRomNames(std::string_view text, int patches, int chars, int 
             }
         }
 
-        const std::size_t n = std::min(name.size(), static_cast<std::size_t>(s.chars));
-        std::copy_n(name.begin(), n, rec.begin());
+        // Blanks and tabs that end the kept part are not stored: the text of
+        // the block never shows them, so a tab would hide in the driver.
+        const std::string_view kept =
+            trimRight(name.substr(0, std::min(name.size(), static_cast<std::size_t>(s.chars))));
+        std::copy(kept.begin(), kept.end(), rec.begin());
         if (name.size() > static_cast<std::size_t>(s.chars)) tooLong = std::string(name);
 
         for (std::size_t k = 0; k < groups.size(); ++k) {

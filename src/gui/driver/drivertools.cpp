@@ -13,15 +13,16 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "editor/document.h"
 #include "app/frame.h"
-#include "tools/settingbytes.h"
 #include "app/sourcedocument.h"
-#include "tools/textform.h"
+#include "editor/docframe.h"
+#include "editor/document.h"
 #include "framework/exception.h"
 #include "framework/fileio.h"
 #include "source/sourcefile.h"
 #include "source/sourceview.h"
+#include "tools/settingbytes.h"
+#include "tools/textform.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
 
@@ -155,6 +156,15 @@ void exportActiveDriver(SFFrameWindow& frame) {
                                                         QStringLiteral("Export as text"), suggested,
                                                         kTextFilters, &filter);
     if (path.isEmpty()) return;
+    // The text must not take the place of a source that a window has open
+    // (picking the source's own name would destroy the driver).
+    for (Document* open : frame.documents().documents())
+        if (open->hasFile() && sameFile(toPath(open->filePath()), toPath(path))) {
+            prompter().message(
+                "This file is already open in another window.\n" + path.toStdString(),
+                MessageIcon::Stop);
+            return;
+        }
     try {
         writeFileAtomic(
             toPath(path),
