@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "framework/prompter.h"
+#include "ui/help.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
 
@@ -19,6 +20,7 @@ namespace sf::gui {
 namespace {
 
 constexpr int kPollMs = 50;
+constexpr int kHelpTopic = 2032;
 constexpr std::size_t kShownBytes = 65536;  // a larger document is shown in part
 
 QPlainTextEdit* textView(QWidget* parent, const char* name) {
@@ -94,14 +96,18 @@ void SendDialog::build(const QStringList& names) {
     send_ = new QPushButton(QStringLiteral("&Send"), this);
     stop_ = new QPushButton(QStringLiteral("S&top"), this);
     auto* close = new QPushButton(QStringLiteral("&Close"), this);
+    auto* help = new QPushButton(QStringLiteral("&Help"), this);
     send_->setDefault(true);
     stop_->setAutoDefault(false);
     close->setAutoDefault(false);
+    help->setAutoDefault(false);
+    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(send_);
     buttons->addWidget(stop_);
     buttons->addWidget(close);
+    buttons->addWidget(help);
     layout->addLayout(buttons);
     resize(520, 420);
 
@@ -111,7 +117,7 @@ void SendDialog::build(const QStringList& names) {
     timer_.setInterval(kPollMs);
     connect(&timer_, &QTimer::timeout, this, &SendDialog::tick);
     refresh();
-    if (!fields_.empty()) fields_.begin()->second->setFocus();
+    if (!names.isEmpty()) fields_[names.front()]->setFocus();  // the first in list order
 }
 
 QSpinBox* SendDialog::field(const QString& name) const {
@@ -191,11 +197,15 @@ RequestDumpDialog::RequestDumpDialog(MidiSystem& system, const MidiPreferences& 
     close_->setAutoDefault(false);
     show_->setDefault(true);
     show_->setEnabled(false);
+    auto* help = new QPushButton(QStringLiteral("&Help"), this);
+    help->setAutoDefault(false);
+    connect(help, &QPushButton::clicked, this, [] { showHelp(kHelpTopic); });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(stop_);
     buttons->addWidget(show_);
     buttons->addWidget(close_);
+    buttons->addWidget(help);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(log_, 1);
     layout->addWidget(status_);
