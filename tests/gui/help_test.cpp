@@ -23,7 +23,7 @@ class HelpTest : public QObject {
         AppFixture f;  // registers the resources
         QStringList pages{"index"};
         for (int c = 2001; c <= 2026; ++c) pages << QString::number(c);
-        pages << QStringLiteral("2031");  // the dump analysis
+        pages << QStringLiteral("2031") << QStringLiteral("2032");  // analysis, instrument
         const QRegularExpression link(QStringLiteral("href=\"([^\"#:]+)\""));
         for (const QString& p : pages) {
             QFile file(":/help/" + p + ".html");

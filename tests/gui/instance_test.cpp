@@ -1,5 +1,7 @@
 // Two real processes: a second start hands its files to the running copy and
 // ends with exit code 1; the running copy opens them.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -122,6 +124,37 @@ class InstanceTest : public QObject {
         QLocalSocket s;
         s.connectToServer(name);
         QVERIFY(s.waitForConnected(1000));
+    }
+
+    // Only the user may talk to the running copy, and a client that sends
+    // no request the copy understands is cut off once it has sent too much.
+    void socketIsPrivateAndRefusesFloods() {
+        QTemporaryDir dir;
+        const QString name =
+            SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("c")));
+        SysforgeApp app(SysforgeApp::Options{dir.filePath("c"), name});
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(QDir::temp().filePath(name)).constData(), &st), 0);
+        QVERIFY(S_ISSOCK(st.st_mode));
+        QCOMPARE(st.st_mode & 077, 0u);
+
+        QLocalSocket s;
+        s.connectToServer(name);
+        QVERIFY(s.waitForConnected(1000));
+        const QByteArray flood(2 << 20, 'x');
+        s.write(flood);
+        QElapsedTimer t;
+        t.start();
+        while (s.state() == QLocalSocket::ConnectedState && t.elapsed() < 8000) QTest::qWait(20);
+        QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(s.readAll(), QByteArray());
+        // The server still answers a well-formed request afterwards.
+        QLocalSocket next;
+        next.connectToServer(name);
+        QVERIFY(next.waitForConnected(1000));
+        next.write(QByteArray("SFHO\0\0\0\0", 8));
+        QTRY_VERIFY_WITH_TIMEOUT(next.bytesAvailable() >= 2, 2000);
+        QCOMPARE(next.readAll(), QByteArray("OK"));
     }
 
     void noRunningCopyMeansNoHandOver() {

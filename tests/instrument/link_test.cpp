@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "instrument/receive.h"
+#include "instrument/session.h"
 #include "instrument_support.h"
 
 using namespace sf;
@@ -120,4 +121,36 @@ TEST(ExchangeRunner, CancelEndsALongPauseAtOnce) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
     EXPECT_EQ(rig.midi.sentEvents(), (std::vector<Bytes>{{0xC0, 0x01}}));
     EXPECT_EQ(x.resultText(), kMsgStopped);
+}
+
+TEST(InstrumentSession, OpensTheStoredPortByNameAndNeverAnother) {
+    FakeMidiSystem midi;
+    midi.outputPorts = {{"synth", "ALSA"}, {"other", "ALSA"}};
+    InstrumentSession gone(midi, {1, "ALSA: vanished"});
+    EXPECT_EQ(gone.open(), kMsgMidiOutputNotOpened);
+    InstrumentSession moved(midi, {0, "ALSA: other"});
+    EXPECT_EQ(moved.open(), "");
+    EXPECT_EQ(midi.openedOutput().name, "other");
+    moved.start(std::make_unique<SendExchange>(
+                    std::vector<SendStep>{{SendStep::Kind::Bytes, {0xC0, 0x05}, 0}}),
+                false);
+    for (int i = 0; i < 500 && moved.running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_NE(moved.finished(), nullptr);
+    EXPECT_TRUE(moved.finished()->succeeded());
+    EXPECT_EQ(midi.sentEvents(), (std::vector<Bytes>{{0xC0, 0x05}}));
+    EXPECT_EQ(moved.takeLog().size(), 2u);  // the message and "Sent."
+}
+
+TEST(DefaultContext, StartsFromTheDriversValues) {
+    Driver d;
+    d.set(24, "9").set(149, "3", 0).set(154, "4", 0).set(135, "$41", 0);
+    SendContext c = defaultContext(*d.record, 0, 134);
+    EXPECT_EQ(c.chan, 9);
+    EXPECT_EQ(c.x1, 3);
+    EXPECT_EQ(c.x2, 4);
+    EXPECT_EQ(c.joker, 0x41);  // the hand-shake template starts with its start code
+    EXPECT_EQ(defaultContext(*d.record, 0, 205).joker, 0);
+    d.choose(19, 71);
+    EXPECT_EQ(defaultContext(*d.record, 0, 205).chan, 1);  // MIDI channel 1
 }

@@ -236,6 +236,8 @@ void SFFrameWindow::buildMenus() {
     QMenu* tools = bar->addMenu(tr("&Tools"));
     tools->setObjectName(QStringLiteral("menuTools"));
     addCommand(tools, "actionReceiveMidiBulk", "Receive MIDI bulk...\tF9", QKeySequence("F9"));
+    addCommand(tools, "actionRequestDump", "Request dump...\tShift+F9", QKeySequence("Shift+F9"));
+    addCommand(tools, "actionSendToMidi", "Send to MIDI output");
     addCommand(tools, "actionNumericConverter", "Numeric converter...\tF5", QKeySequence("F5"));
     addCommand(tools, "actionListDriverGenerator", "List driver generator...");
     tools->addSeparator();

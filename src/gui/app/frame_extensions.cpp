@@ -4,6 +4,7 @@
 #include "app/tools.h"
 #include "driver/drivertools.h"
 #include "instrument/analysiswindow.h"
+#include "instrument/instrumentcommands.h"
 
 namespace sf::gui {
 
@@ -11,6 +12,7 @@ void installFrameExtensions(SFFrameWindow& frame) {
     installTools(frame);
     installDriverTools(frame);
     installAnalysis(frame);
+    installInstrument(frame);
 }
 
 }  // namespace sf::gui

@@ -10,8 +10,6 @@
 #include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -22,6 +20,7 @@
 #include "app/frame_extensions.h"
 #include "app/helpviewer.h"
 #include "app/icons.h"
+#include "app/localsocket.h"
 #include "patchtools/install_editors.h"
 #include "sysex/message.h"
 #include "ui/guard.h"
@@ -116,20 +115,18 @@ SysforgeApp::SysforgeApp(const Options& options) : paths_(defaultPaths(options.c
     }
 
     if (!options.socketName.isEmpty()) {
-        server_ = new QLocalServer(this);
-        server_->setSocketOptions(QLocalServer::UserAccessOption);
+        server_ = new LocalServer(
+            kMaxHandOverBytes + 8,
+            [this](const std::vector<std::uint8_t>& bytes) { return takeHandOver(bytes); }, this);
         if (!server_->listen(options.socketName)) {
             // A copy that ended without cleaning up leaves its socket file
             // behind; one that answers is alive (it started at the same
             // moment) and keeps its name.
-            QLocalSocket probe;
-            probe.connectToServer(options.socketName);
-            if (!probe.waitForConnected(200)) {
-                QLocalServer::removeServer(options.socketName);
+            if (!sendToLocalServer(options.socketName, {}, 0, 200, 0)) {
+                LocalServer::remove(options.socketName);
                 server_->listen(options.socketName);
             }
         }
-        connect(server_, &QLocalServer::newConnection, this, &SysforgeApp::acceptHandOver);
     }
 }
 
@@ -156,54 +153,28 @@ void SysforgeApp::saveState() {
     if (prefs_.autoSaveLayout != 0) layout_.save(paths_.layoutFile);
 }
 
-void SysforgeApp::acceptHandOver() {
-    while (QLocalSocket* s = server_->nextPendingConnection()) {
-        connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-        auto buffer = std::make_shared<QByteArray>();
-        connect(s, &QLocalSocket::readyRead, this, [this, s, buffer] {
-            buffer->append(s->readAll());
-            if (static_cast<std::size_t>(buffer->size()) > kMaxHandOverBytes + 8) {
-                s->abort();
-                return;
-            }
-            bool complete = false;
-            auto files = decodeHandOver({reinterpret_cast<const std::uint8_t*>(buffer->constData()),
-                                         static_cast<std::size_t>(buffer->size())},
-                                        &complete);
-            if (!complete) return;
-            s->write("OK", 2);
-            s->flush();
-            buffer->clear();
-            if (!files || !frame_) return;
-            QStringList list;
-            for (const std::string& f : *files) list << QString::fromStdString(f);
-            frame_->raiseToFront();
-            // Opened after this callback: opening may ask questions.
-            QPointer<SFFrameWindow> f = frame_.get();
-            QMetaObject::invokeMethod(
-                this,
-                [f, list] {
-                    if (f) f->openFiles(list);
-                },
-                Qt::QueuedConnection);
-        });
+std::vector<std::uint8_t> SysforgeApp::takeHandOver(const std::vector<std::uint8_t>& bytes) {
+    bool complete = false;
+    auto files = decodeHandOver({bytes.data(), bytes.size()}, &complete);
+    if (!complete) return {};
+    if (files && frame_) {
+        QStringList list;
+        for (const std::string& f : *files) list << QString::fromStdString(f);
+        frame_->raiseToFront();
+        // Opened after this callback: opening may ask questions.
+        QPointer<SFFrameWindow> f = frame_.get();
+        QMetaObject::invokeMethod(
+            this,
+            [f, list] {
+                if (f) f->openFiles(list);
+            },
+            Qt::QueuedConnection);
     }
+    return {'O', 'K'};
 }
 
 bool handOverToRunningCopy(const QString& socketName, const QStringList& files) {
-    QLocalSocket s;
-    s.connectToServer(socketName);
-    if (!s.waitForConnected(1000)) return false;
-    const std::vector<std::string> list = toStd(files);
-    const std::vector<std::uint8_t> bytes = encodeHandOver(list);
-    s.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    if (!s.waitForBytesWritten(2000)) return false;
-    // Wait for the receipt so that the running copy has everything before we go.
-    QElapsedTimer t;
-    t.start();
-    while (s.bytesAvailable() < 2 && t.elapsed() < 3000) s.waitForReadyRead(100);
-    s.disconnectFromServer();
-    return true;
+    return sendToLocalServer(socketName, encodeHandOver(toStd(files)), 2, 1000, 3000);
 }
 
 namespace {

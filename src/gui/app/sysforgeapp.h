@@ -11,19 +11,20 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "editor/preferences.h"
 #include "editor/session.h"
 #include "framework/config.h"
 
-class QLocalServer;
-
 class QTextStream;
 
 namespace sf::gui {
 
+class LocalServer;
 class SFFrameWindow;
 
 class SysforgeApp : public QObject {
@@ -64,14 +65,15 @@ class SysforgeApp : public QObject {
     static QString socketNameFor(const AppPaths& paths);
 
   private:
-    void acceptHandOver();
+    // Answers "OK" to a whole hand-over request and opens its files.
+    std::vector<std::uint8_t> takeHandOver(const std::vector<std::uint8_t>& bytes);
 
     AppPaths paths_;
     std::unique_ptr<Config> config_;
     Preferences prefs_;
     WindowLayout layout_;
     std::unique_ptr<SFFrameWindow> frame_;
-    QLocalServer* server_ = nullptr;
+    LocalServer* server_ = nullptr;
 };
 
 // Hands `files` to a running copy listening on `socketName`; answers false

@@ -5,13 +5,13 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "editor/document.h"
 #include "app/frame.h"
 #include "app/sourcedocument.h"
 #include "app/sysforgeapp.h"
 #include "driver/driverlistwindow.h"
 #include "driver/driversearch.h"
 #include "driver/listdriverdialog.h"
+#include "editor/document.h"
 #include "source/sourceview.h"
 #include "sysex/memorydocument.h"
 #include "sysex/midibulkdialog.h"
@@ -30,6 +30,8 @@ MemoryDocType* memoryType(SFFrameWindow& frame) {
         frame.documents().type(QString::fromLatin1(MemoryDocFactory::kTypeName)));
 }
 
+}  // namespace
+
 // The MIDI choices live in the preferences as numbers (MidiIn, MidiOut) and,
 // beside them, by the ports' names, so that a port is found again when the
 // numbering changed.
@@ -43,6 +45,8 @@ MidiPreferences currentMidiPreferences() {
     config.selectRoot();
     return p;
 }
+
+namespace {
 
 void storeMidiPreferences(const MidiPreferences& p) {
     SysforgeApp* app = SysforgeApp::instance();

@@ -5,7 +5,12 @@
 // source view.
 #pragma once
 
+#include "sysex/midisystem.h"
+
 namespace sf::gui {
+
+// The MIDI ports chosen in the "MIDI Settings", as the preferences hold them.
+MidiPreferences currentMidiPreferences();
 
 class SFFrameWindow;
 

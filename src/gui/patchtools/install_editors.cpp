@@ -26,13 +26,27 @@ bool editMessageRow(const ValueEditContext& ctx) {
     std::vector<MessageUnit> units = readMessageUnits(r, target->field);
     units.resize(static_cast<std::size_t>(target->capacity), MessageUnit{0x00FF});
     int count = messageCount(r, target->field);
-    if (!editMessage(ctx.parent, units, count, target->capacity, target->headerLength))
+    std::function<void(QWidget*, std::vector<MessageUnit>)> send;
+    if (messageSendHandler())
+        send = [&r, ref = ctx.ref](QWidget* parent, std::vector<MessageUnit> edited) {
+            messageSendHandler()(parent, r, ref, std::move(edited));
+        };
+    if (!editMessage(ctx.parent, units, count, target->capacity, target->headerLength, send))
         return false;
     writeMessage(r, target->field, units, count);
     return true;
 }
 
 }  // namespace
+
+MessageSendHandler& messageSendHandler() {
+    static MessageSendHandler handler;
+    return handler;
+}
+
+void setMessageSendHandler(MessageSendHandler handler) {
+    messageSendHandler() = std::move(handler);
+}
 
 void installValueEditors() {
     setMessageEditor(editMessageRow);

@@ -91,6 +91,17 @@ QPixmap dragPixmap(const QString& label) {
 
 }  // namespace
 
+namespace {
+SourceView::RowMenuHook& rowMenuHook() {
+    static SourceView::RowMenuHook hook;
+    return hook;
+}
+}  // namespace
+
+void SourceView::setRowMenuHook(RowMenuHook hook) {
+    rowMenuHook() = std::move(hook);
+}
+
 struct SourceView::Impl : SourceDocObserver {
     SourceView* q;
     SourceDoc* doc;
@@ -415,6 +426,8 @@ struct SourceView::Impl : SourceDocObserver {
         menu.addAction(search[0]);
         menu.addAction(search[1]);
         menu.addAction(searchNonEmptyRow);
+        if (rowMenuHook())
+            if (const auto ref = q->currentRef()) rowMenuHook()(*q, menu, *ref);
         menu.exec(globalPos);
     }
 

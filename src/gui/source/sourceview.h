@@ -8,11 +8,13 @@
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "source/schema.h"
 
 class QLineEdit;
+class QMenu;
 class QMimeData;
 class QTreeView;
 
@@ -82,6 +84,11 @@ class SourceView : public QWidget {
     // drop of it onto one of its rows.
     static QString dragMimeType();
     QMimeData* dragData(const SettingRef& ref) const;
+
+    // Adds entries of other parts of the editor to the row menu of every
+    // view, after its own, for the row of `ref`.
+    using RowMenuHook = std::function<void(SourceView& view, QMenu& menu, const SettingRef& ref)>;
+    static void setRowMenuHook(RowMenuHook hook);
     bool canDropOn(const QMimeData* data, const SettingRef& target) const;
     // Copies the dragged value into this view's document, builds the tree
     // again with the target row selected and takes a checkpoint. Answers

@@ -83,7 +83,8 @@ QString ValueDialog::result() const {
     return field_->currentText().left(kValueChars);
 }
 
-SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent)
+SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent,
+                                       std::function<void(QWidget*, std::vector<MessageUnit>)> send)
     : QDialog(parent), editor_(editor) {
     setWindowTitle(QStringLiteral("Midi Message"));
     model_ = new ListModel({QString(), QStringLiteral("Hexa"), QStringLiteral("Decimal"),
@@ -115,6 +116,17 @@ SysexMessageDialog::SysexMessageDialog(MessageEditor& editor, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {deleteButton_, insertButton_, ok, cancel, help}) buttons->addWidget(b);
+    if (send) {
+        auto* sendButton =
+            sideButton(QStringLiteral("&Send..."), QStringLiteral("sendButton"), this);
+        buttons->addWidget(sendButton);
+        connect(sendButton, &QPushButton::clicked, this, [this, send] {
+            const auto& u = editor_.units();
+            send(this, std::vector<MessageUnit>(
+                           u.begin(), u.begin() + std::min<std::ptrdiff_t>(
+                                                      editor_.count(), std::ptrdiff_t(u.size()))));
+        });
+    }
     buttons->addStretch();
     auto* row = new QHBoxLayout;
     row->addWidget(list_, 1);
@@ -183,9 +195,9 @@ void SysexMessageDialog::updateButtons() {
 }
 
 bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity,
-                 int headerLength) {
+                 int headerLength, std::function<void(QWidget*, std::vector<MessageUnit>)> send) {
     MessageEditor editor(units, count, capacity, headerLength);
-    SysexMessageDialog dialog(editor, parent);
+    SysexMessageDialog dialog(editor, parent, std::move(send));
     if (dialog.exec() != QDialog::Accepted || !editor.changed()) return false;
     const auto& result = editor.units();
     std::copy_n(result.begin(), std::min(result.size(), units.size()), units.begin());

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <span>
+#include <vector>
 
 #include "sysex/message.h"
 #include "sysex/msgedit.h"
@@ -38,7 +40,9 @@ class ValueDialog : public QDialog {
 class SysexMessageDialog : public QDialog {
     Q_OBJECT
   public:
-    SysexMessageDialog(MessageEditor& editor, QWidget* parent);
+    // With `send`, a "Send..." button hands it the message as edited so far.
+    SysexMessageDialog(MessageEditor& editor, QWidget* parent,
+                       std::function<void(QWidget*, std::vector<MessageUnit>)> send = {});
 
     ListView* list() const { return list_; }
     // Opens "Value" on a row; answers whether the message changed.
@@ -60,6 +64,7 @@ class SysexMessageDialog : public QDialog {
 // Runs the editor on `units` (capacity of them) and `count`; on OK with a
 // real change both are updated and true is answered.
 bool editMessage(QWidget* parent, std::span<MessageUnit> units, int& count, int capacity,
-                 int headerLength);
+                 int headerLength,
+                 std::function<void(QWidget*, std::vector<MessageUnit>)> send = {});
 
 }  // namespace sf::gui

@@ -1,0 +1,172 @@
+#include "jack/fake_instrument.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace sf::testsupport {
+
+bool JackTestServer::installed() {
+    return !QStandardPaths::findExecutable("jackd").isEmpty();
+}
+
+JackTestServer::JackTestServer() {
+    const QString jackd = QStandardPaths::findExecutable("jackd");
+    if (jackd.isEmpty()) return;
+    for (int n = 0; n < 4 && !up_; ++n) tryStart(jackd, QString("sysforge-test-%1").arg(n));
+    if (up_) qputenv("JACK_DEFAULT_SERVER", name_.toLocal8Bit());
+}
+
+JackTestServer::~JackTestServer() {
+    if (up_) qunsetenv("JACK_DEFAULT_SERVER");
+    stop();
+}
+
+void JackTestServer::tryStart(const QString& jackd, const QString& name) {
+    stop();
+    name_ = name;
+    output_.clear();
+    process_.setProgram(jackd);
+    // No client is thrown out for being slow: the machine may be busy.
+    process_.setArguments(
+        {"-Z", "-t", "5000", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"});
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("JACK_DEFAULT_SERVER", name_);
+    process_.setProcessEnvironment(env);
+    process_.start();
+    if (!process_.waitForStarted(3000)) return;
+    const QString socket = QString("/dev/shm/jack-%1/%2/jack_0").arg(::getuid()).arg(name_);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000 && process_.state() == QProcess::Running) {
+        process_.waitForReadyRead(50);
+        output_ += QString::fromLocal8Bit(process_.readAll());
+        if (output_.contains("creating dummy driver") && QFileInfo::exists(socket)) {
+            QTest::qWait(200);
+            up_ = process_.state() == QProcess::Running;
+            return;
+        }
+    }
+    stop();
+}
+
+void JackTestServer::stop() {
+    up_ = false;
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+    output_ += QString::fromLocal8Bit(process_.readAll());
+}
+
+FakeInstrument::FakeInstrument(const std::string& clientName) {
+    jack_status_t status{};
+    auto* client = jack_client_open(clientName.c_str(), JackNoStartServer, &status);
+    if (!client) return;
+    in_ = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    out_ = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(client, &FakeInstrument::process, this);
+    if (!in_ || !out_ || jack_activate(client) != 0) {
+        jack_client_close(client);
+        return;
+    }
+    client_ = client;
+    worker_ = std::thread([this] { work(); });
+}
+
+FakeInstrument::~FakeInstrument() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    cv_.notify_all();
+    if (worker_.joinable()) worker_.join();
+    if (client_) {
+        auto* client = static_cast<jack_client_t*>(client_);
+        jack_deactivate(client);
+        jack_client_close(client);
+    }
+}
+
+int FakeInstrument::process(std::uint32_t frames, void* self) {
+    auto* f = static_cast<FakeInstrument*>(self);
+    void* in = jack_port_get_buffer(static_cast<jack_port_t*>(f->in_), frames);
+    void* out = jack_port_get_buffer(static_cast<jack_port_t*>(f->out_), frames);
+    jack_midi_clear_buffer(out);
+    // A test helper: a lock on the process thread is acceptable here (the
+    // worker holds it only for moments).
+    std::unique_lock lock(f->mutex_);
+    const std::uint32_t n = jack_midi_get_event_count(in);
+    bool any = false;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        jack_midi_event_t e;
+        if (jack_midi_event_get(&e, in, i) != 0) continue;
+        for (std::size_t k = 0; k < e.size; ++k) {
+            const std::uint8_t b = e.buffer[k];
+            if (b >= 0xF8) continue;
+            if (b == 0xF0 || (b >= 0x80 && b != 0xF7)) f->partial_.clear();
+            f->partial_.push_back(b);
+            const bool whole =
+                b == 0xF7 || (f->partial_[0] >= 0x80 && f->partial_[0] < 0xF0 &&
+                              f->partial_.size() == ((f->partial_[0] & 0xE0) == 0xC0 ? 2u : 3u));
+            if (whole) {
+                f->incoming_.push_back(f->partial_);
+                f->partial_.clear();
+                any = true;
+            }
+        }
+    }
+    // One event of at most 256 bytes per cycle keeps within any buffer.
+    std::uint32_t time = 0;
+    while (!f->outgoing_.empty() && time < frames) {
+        const Bytes& e = f->outgoing_.front();
+        if (jack_midi_event_write(out, time++, e.data(), e.size()) != 0) break;
+        f->sent_.insert(f->sent_.end(), e.begin(), e.end());
+        f->outgoing_.pop_front();
+    }
+    lock.unlock();
+    if (any) f->cv_.notify_all();
+    return 0;
+}
+
+void FakeInstrument::work() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        cv_.wait(lock, [&] { return quit_ || !incoming_.empty(); });
+        if (quit_) break;
+        const Bytes m = incoming_.front();
+        incoming_.pop_front();
+        received_.push_back(m);
+        const Answer a = answer;
+        const auto wait = delay;
+        lock.unlock();
+        std::vector<Bytes> replies = a ? a(m) : std::vector<Bytes>{};
+        if (wait.count() > 0) std::this_thread::sleep_for(wait);
+        lock.lock();
+        for (const Bytes& r : replies)
+            for (std::size_t p = 0; p < r.size(); p += 256)
+                outgoing_.emplace_back(r.begin() + std::ptrdiff_t(p),
+                                       r.begin() + std::ptrdiff_t(std::min(r.size(), p + 256)));
+    }
+}
+
+std::vector<Bytes> FakeInstrument::received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+Bytes FakeInstrument::sent() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+}  // namespace sf::testsupport

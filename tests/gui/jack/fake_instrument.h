@@ -1,0 +1,83 @@
+// For the tests that talk to an instrument through JACK: a JACK server of
+// the test's own, and a fake instrument, a JACK client with a MIDI input
+// "in" and output "out" that records every message it is sent and answers
+// with the replies the test prepares, at once, slowly or never.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sf::testsupport {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A JACK server with the dummy backend for the life of the object, under a
+// name of its own (from a small pool, the first that no running server
+// holds: JACK keeps its servers in a small machine-wide table). The name is
+// set as JACK_DEFAULT_SERVER of this process while the server is up.
+class JackTestServer {
+  public:
+    JackTestServer();
+    ~JackTestServer();
+    static bool installed();
+    bool up() const { return up_; }
+    QString name() const { return name_; }
+    QString output() const { return output_; }
+
+  private:
+    void tryStart(const QString& jackd, const QString& name);
+    void stop();
+
+    QProcess process_;
+    QString name_;
+    QString output_;
+    bool up_ = false;
+};
+
+class FakeInstrument {
+  public:
+    // The answer to one whole message received (SysEx pieces joined).
+    using Answer = std::function<std::vector<Bytes>(const Bytes& received)>;
+
+    // Opens client `clientName` on the running server.
+    explicit FakeInstrument(const std::string& clientName = "sffake");
+    ~FakeInstrument();
+    bool open() const { return client_ != nullptr; }
+
+    // Set before the test talks to it.
+    Answer answer;
+    std::chrono::milliseconds delay{0};  // before each answer: a slow instrument
+
+    // Everything received so far, message by message.
+    std::vector<Bytes> received() const;
+    // Everything sent so far, joined.
+    Bytes sent() const;
+
+  private:
+    static int process(std::uint32_t frames, void* self);
+    void work();
+
+    void* client_ = nullptr;  // jack_client_t
+    void* in_ = nullptr;      // jack_port_t
+    void* out_ = nullptr;
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    Bytes partial_;               // process thread only
+    std::deque<Bytes> incoming_;  // to the worker
+    std::deque<Bytes> outgoing_;  // events to write, from the worker
+    std::vector<Bytes> received_;
+    Bytes sent_;
+    bool quit_ = false;
+    std::thread worker_;
+};
+
+}  // namespace sf::testsupport
