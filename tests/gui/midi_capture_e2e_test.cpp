@@ -272,7 +272,7 @@ class MidiCaptureE2ETest : public QObject {
             for (int piece = 0; piece < 5; ++piece) {
                 if (piece == 2) sender.sendMessage(Bytes{0xF8}.data(), 1);
                 sender.sendMessage(dump.data() + piece * 1600, 1600);
-                QTest::qWait(60);  // one event per period of the server
+                QTest::qWait(100);  // one event per period of the server
             }
             QVERIFY2(waitCount(*dialog, dump.size()), qPrintable(dialog->countLine()->text()));
             QTest::mouseClick(dialog->showButton(), Qt::LeftButton);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "driver/compiler_limits.h"
 #include "editor/document.h"
 #include "patchtools/converterdialog.h"
 #include "patchtools/filterdialog.h"
@@ -107,6 +108,8 @@ class PatchToolsDialogsTest : public QObject {
 
         onNextDialog<PatchNameDialog>([this](PatchNameDialog* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("ROM patch names"));
+            auto* room = d->findChild<QLabel*>(QStringLiteral("driverRoom"));
+            QVERIFY(room && room->text().startsWith(QStringLiteral("Room left in the driver: ")));
             d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass\nOrgan"));
             prompter_.answers = {Answer::No};
             click(d, "okButton");  // four names for three patches: asked, and No keeps it open
@@ -175,6 +178,8 @@ class PatchToolsDialogsTest : public QObject {
         const SettingRef ref = makeRef(305, 0);
         onNextDialog<PatchConverterDialog>([](PatchConverterDialog* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Patch converter"));
+            auto* room = d->findChild<QLabel*>(QStringLiteral("driverRoom"));
+            QVERIFY(room && room->text().startsWith(QStringLiteral("Room left in the driver: ")));
             QVERIFY(enabled(d, "insertButton"));
             QVERIFY(!enabled(d, "deleteButton"));
             click(d, "insertButton");
@@ -216,6 +221,46 @@ class PatchToolsDialogsTest : public QObject {
         });
         QVERIFY(!runEditor(doc, ref));
         QVERIFY(doc.working().block(0, rec::kSlotConverter).has_value());
+    }
+
+    // A macro list that no driver could hold any more: the room line says so
+    // as it happens, and OK asks first.
+    void macroEditorShowsTheRoomLeftAndAsksBeforeTheDriverOverflows() {
+        SourceDoc doc(newSource());
+        SourceRecord& r = doc.working();
+        r.setText(rec::moduleBase(1) + rec::kModName, rec::kModNameSize, "Second");
+        r.setU16(rec::moduleBase(0) + rec::kModHasMacro, 1);
+        for (int m = 0; m < 2; ++m) {
+            r.setModU16(m, rec::kModFlags, 0x0008);  // displays names
+            r.setModU16(m, rec::kModSubBankCount, 1);
+            r.setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);  // ROM
+            r.block(m, 0) = Block(30000, 'n');
+        }
+        // Module 1's names leave 31 bytes of room (block starts are even).
+        r.block(0, 0) = Block(30000 + std::size_t(*driverRoom(r) - 31), 'n');
+        QCOMPARE(*driverRoom(r), 31L);
+        doc.checkpoint();
+        bool asked = false;
+        onNextDialog<MacroEditorDialog>([&](MacroEditorDialog* d) {
+            QCOMPARE(d->roomLine()->text(), QStringLiteral("Room left in the driver: 31 bytes"));
+            click(d, "addMacroButton");  // 2 + 4 + 36 bytes more
+            QCOMPARE(d->roomLine()->text(),
+                     QStringLiteral("The driver is 13 bytes too large to compile"));
+            prompter_.answers = {Answer::No};
+            click(d, "okButton");
+            QVERIFY(d->isVisible());
+            asked = prompter_.messages.size() == 1;
+            prompter_.answers = {Answer::Yes};
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, makeRef(307, 0)));
+        QVERIFY(asked);
+        QCOMPARE(prompter_.messages.size(), std::size_t(2));
+        QVERIFY(
+            QString::fromStdString(prompter_.messages[0].text)
+                .startsWith("With this change the driver can no longer be compiled:\nModule 2"));
+        QCOMPARE(prompter_.messages[0].icon, MessageIcon::Exclamation);
+        QVERIFY(!driverRoom(doc.working()) || *driverRoom(doc.working()) < 0);
     }
 
     void macrosWithTemplatesFilterAndPatchInfo() {

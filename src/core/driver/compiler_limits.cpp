@@ -78,4 +78,18 @@ std::optional<long> driverRoom(const SourceRecord& source) {
     return room;
 }
 
+std::string driverRoomText(const SourceRecord& candidate) {
+    const std::optional<long> room = driverRoom(candidate);
+    if (!room) return {};
+    if (*room >= 0) return "Room left in the driver: " + std::to_string(*room) + " bytes";
+    return "The driver is " + std::to_string(-*room) + " bytes too large to compile";
+}
+
+std::string driverRoomQuestion(const SourceRecord& candidate) {
+    const std::optional<DriverOverflow> o = driverOverflow(candidate);
+    if (!o) return {};
+    return "With this change the driver can no longer be compiled:\n" + overflowText(*o) +
+           "\nThe source will still be saved, but no driver file. Keep the change?";
+}
+
 }  // namespace sf

@@ -39,4 +39,13 @@ std::string overflowText(const DriverOverflow& overflow);
 // named module.
 std::optional<long> driverRoom(const SourceRecord& source);
 
+// The dialogs that grow blocks (macro editor, ROM names, converter) judge
+// the source as their OK would leave it, `candidate`:
+// "Room left in the driver: N bytes" or "The driver is N bytes too large to
+// compile"; empty without a named module.
+std::string driverRoomText(const SourceRecord& candidate);
+// The question of their OK when the driver could no longer be compiled
+// (Yes keeps the change); empty when it still can.
+std::string driverRoomQuestion(const SourceRecord& candidate);
+
 }  // namespace sf

@@ -135,6 +135,7 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
     finalSize_->setObjectName(QStringLiteral("finalSize"));
     const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
     note_ = noteLabel(this);
+    room_ = noteLabel(this);
 
     auto* side = new QVBoxLayout;
     side->addWidget(deleteButton_);
@@ -153,6 +154,7 @@ PatchConverterDialog::PatchConverterDialog(ConverterEditor& editor, QWidget* par
     layout->addWidget(new QLabel(QStringLiteral("Double click on a value to edit it"), this));
     layout->addLayout(row);
     layout->addWidget(note_);
+    layout->addWidget(room_);
     resize(640, 380);
 
     connect(list_, &ListView::cellActivated, this,
@@ -189,7 +191,13 @@ bool PatchConverterDialog::editRow(int row) {
 
 void PatchConverterDialog::accept() {
     editor_.finalSizeText = toDriverText(finalSize_->text());
+    if (candidate_ && !confirmDriverRoom(*candidate_())) return;
     QDialog::accept();
+}
+
+void PatchConverterDialog::setCandidate(std::function<std::unique_ptr<SourceRecord>()> candidate) {
+    candidate_ = std::move(candidate);
+    updateButtons();
 }
 
 void PatchConverterDialog::relist(int select) {
@@ -204,12 +212,18 @@ void PatchConverterDialog::updateButtons() {
     deleteButton_->setEnabled(editor_.canDelete(sel));
     insertButton_->setEnabled(editor_.canInsert(sel));
     note_->setText(fromUtf8(editor_.insertRefusal()));
+    if (candidate_) showDriverRoom(room_, *candidate_());
 }
 
 bool editConverter(QWidget* parent, SourceRecord& r, int module) {
     if (module < 0 || module >= rec::kModules) return false;
     ConverterEditor editor(r, module);
     PatchConverterDialog dialog(editor, parent);
+    dialog.setCandidate([&r, &editor, module] {
+        std::unique_ptr<SourceRecord> candidate = copyRecord(r);
+        editor.apply(*candidate, module);
+        return candidate;
+    });
     if (dialog.exec() != QDialog::Accepted) return false;
     editor.apply(r, module);
     return true;

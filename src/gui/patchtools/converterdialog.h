@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "patchtools/converter.h"
 
@@ -51,6 +53,9 @@ class PatchConverterDialog : public QDialog {
     bool editRow(int row);
 
     void accept() override;
+    // The source as OK would leave it: its driver's room is shown, and OK
+    // asks before a program that no driver could hold.
+    void setCandidate(std::function<std::unique_ptr<SourceRecord>()> candidate);
 
   private:
     void relist(int select);
@@ -63,6 +68,8 @@ class PatchConverterDialog : public QDialog {
     QPushButton* insertButton_;
     QLineEdit* finalSize_;
     QLabel* note_;
+    QLabel* room_;
+    std::function<std::unique_ptr<SourceRecord>()> candidate_;
 };
 
 // The converter program of a module: on OK count, final size and block go

@@ -10,7 +10,10 @@
 #include <QStyle>
 #include <utility>
 
+#include "driver/compiler_limits.h"
 #include "ui/help.h"
+#include "ui/qtprompter.h"
+#include "ui/text.h"
 
 namespace sf::gui {
 
@@ -264,6 +267,17 @@ QLabel* noteLabel(QWidget* parent) {
     note->setObjectName(QStringLiteral("note"));
     note->setWordWrap(true);
     return note;
+}
+
+void showDriverRoom(QLabel* line, const SourceRecord& candidate) {
+    line->setObjectName(QStringLiteral("driverRoom"));
+    line->setText(fromUtf8(driverRoomText(candidate)));
+}
+
+bool confirmDriverRoom(const SourceRecord& candidate) {
+    const std::string question = driverRoomQuestion(candidate);
+    return question.empty() ||
+           prompter().ask(question, Buttons::YesNo, MessageIcon::Exclamation) == Answer::Yes;
 }
 
 }  // namespace sf::gui

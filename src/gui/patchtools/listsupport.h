@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+#include "source/record.h"
+
 class QDialog;
 class QHBoxLayout;
 class QLabel;
@@ -130,5 +132,11 @@ QHBoxLayout* okCancelRow(QDialog* dialog);
 
 // The word-wrapped line under the list that explains why a command is off.
 QLabel* noteLabel(QWidget* parent);
+
+// The dialogs that grow a driver's blocks judge `candidate`, the source as
+// their OK would leave it: `line` shows the room left in the driver, and
+// confirmDriverRoom asks before an OK that no driver could hold (true: go on).
+void showDriverRoom(QLabel* line, const SourceRecord& candidate);
+bool confirmDriverRoom(const SourceRecord& candidate);
 
 }  // namespace sf::gui

@@ -177,6 +177,7 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
         sideButton(QStringLiteral("Patch &info..."), QStringLiteral("patchInfoButton"), this);
     const auto [ok, cancel, help] = dialogButtons(this, kHelpTopic);
     note_ = noteLabel(this);
+    room_ = noteLabel(this);
     if (!editor_.editable())
         note_->setText(
             QStringLiteral("The macro list of this module is damaged and cannot be changed."));
@@ -194,6 +195,7 @@ MacroEditorDialog::MacroEditorDialog(MacroEditor& editor, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(note_);
+    layout->addWidget(room_);
     resize(640, 460);
 
     connect(list_, &ListView::cellActivated, this, [this](const QModelIndex& i) {
@@ -242,7 +244,18 @@ void MacroEditorDialog::select(const std::optional<MacroSel>& sel) {
     updateButtons();
 }
 
+void MacroEditorDialog::setCandidate(Candidate candidate) {
+    candidate_ = std::move(candidate);
+    updateButtons();
+}
+
+void MacroEditorDialog::accept() {
+    if (candidate_ && !confirmDriverRoom(*candidate_(editor_.data()))) return;
+    QDialog::accept();
+}
+
 void MacroEditorDialog::updateButtons() {
+    if (candidate_) showDriverRoom(room_, *candidate_(editor_.data()));
     const auto sel = selected();
     addMacro_->setEnabled(editor_.canAddMacro());
     addParameter_->setEnabled(editor_.canAddParameter(sel));
@@ -328,6 +341,11 @@ bool editMacros(QWidget* parent, SourceRecord& r, int module) {
     if (module < 0 || module >= rec::kModules) return false;
     MacroEditor editor(MacroData::fromModule(r, module));
     MacroEditorDialog dialog(editor, parent);
+    dialog.setCandidate([&r, module](const MacroData& data) {
+        std::unique_ptr<SourceRecord> candidate = copyRecord(r);
+        storeMacroEdit(*candidate, module, &data);
+        return candidate;
+    });
     if (dialog.exec() != QDialog::Accepted) {
         storeMacroEdit(r, module, nullptr);
         return false;

@@ -5,6 +5,8 @@
 
 #include <QAbstractItemModel>
 #include <QDialog>
+#include <functional>
+#include <memory>
 
 #include "patchtools/macroeditor.h"
 
@@ -50,6 +52,12 @@ class MacroEditorDialog : public QDialog {
     Q_OBJECT
   public:
     MacroEditorDialog(MacroEditor& editor, QWidget* parent);
+    // The source as OK would leave it with `data`: its driver's room is
+    // shown, and OK asks before a change that no driver could hold.
+    using Candidate = std::function<std::unique_ptr<SourceRecord>(const MacroData& data)>;
+    void setCandidate(Candidate candidate);
+    QLabel* roomLine() const { return room_; }
+    void accept() override;
 
     ListView* list() const { return list_; }
     MacroTreeModel* model() const { return model_; }
@@ -78,6 +86,8 @@ class MacroEditorDialog : public QDialog {
     QPushButton* addParameter_;
     QPushButton* delete_;
     QLabel* note_;
+    QLabel* room_;
+    Candidate candidate_;
 };
 
 // The macro editor data of a module: on OK the module takes the dialog's

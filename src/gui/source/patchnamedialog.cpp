@@ -2,10 +2,13 @@
 
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include "patchtools/listsupport.h"
 #include "ui/help.h"
 #include "ui/qtprompter.h"
 #include "ui/text.h"
@@ -48,9 +51,19 @@ PatchNameDialog::PatchNameDialog(PatchNameEditor& editor, QWidget* parent)
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {ok, cancel, help, check, import}) buttons->addWidget(b);
     buttons->addStretch();
+    room_ = noteLabel(this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(text_, 1);
+    left->addWidget(room_);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(text_, 1);
+    layout->addLayout(left, 1);
     layout->addLayout(buttons);
+    // The room follows the typing, a moment after it pauses.
+    roomTimer_ = new QTimer(this);
+    roomTimer_->setSingleShot(true);
+    roomTimer_->setInterval(250);
+    connect(roomTimer_, &QTimer::timeout, this, &PatchNameDialog::showRoom);
+    connect(text_, &QPlainTextEdit::textChanged, roomTimer_, qOverload<>(&QTimer::start));
     resize(480, 400);
 
     connect(ok, &QPushButton::clicked, this, &PatchNameDialog::accept);
@@ -79,7 +92,20 @@ void PatchNameDialog::importFile(const QString& path) {
 
 void PatchNameDialog::accept() {
     takeText();
-    if (editor_.ok().close) QDialog::accept();
+    if (!editor_.ok().close) return;
+    if (candidate_ && !confirmDriverRoom(*candidate_())) return;
+    QDialog::accept();
+}
+
+void PatchNameDialog::setCandidate(std::function<std::unique_ptr<SourceRecord>()> candidate) {
+    candidate_ = std::move(candidate);
+    showRoom();
+}
+
+void PatchNameDialog::showRoom() {
+    if (!candidate_) return;
+    takeText();
+    showDriverRoom(room_, *candidate_());
 }
 
 bool editRomNames(QWidget* parent, SourceRecord& r, int module, int subBank) {
@@ -87,6 +113,11 @@ bool editRomNames(QWidget* parent, SourceRecord& r, int module, int subBank) {
         return false;
     PatchNameEditor editor(r, module, subBank, prompter());
     PatchNameDialog dialog(editor, parent);
+    dialog.setCandidate([&r, &editor] {
+        std::unique_ptr<SourceRecord> candidate = copyRecord(r);
+        editor.apply(*candidate);
+        return candidate;
+    });
     if (dialog.exec() != QDialog::Accepted) return false;
     return editor.apply(r);
 }

@@ -3,10 +3,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <memory>
 
 #include "source/romnames.h"
 
+class QLabel;
 class QPlainTextEdit;
+class QTimer;
 
 namespace sf::gui {
 
@@ -20,12 +24,19 @@ class PatchNameDialog : public QDialog {
     void importFile(const QString& path);
 
     void accept() override;
+    // The source as OK would leave it with the names typed so far: its
+    // driver's room is shown, and OK asks before names no driver could hold.
+    void setCandidate(std::function<std::unique_ptr<SourceRecord>()> candidate);
 
   private:
     void takeText();
+    void showRoom();
 
     PatchNameEditor& editor_;
     QPlainTextEdit* text_;
+    QLabel* room_;
+    QTimer* roomTimer_;
+    std::function<std::unique_ptr<SourceRecord>()> candidate_;
 };
 
 // Opens the dialog for a sub-bank; on OK its block replaces the old one.
