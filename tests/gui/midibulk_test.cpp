@@ -97,21 +97,6 @@ class MidiBulkTest : public QObject {
         QCOMPARE(d.portLine()->text(), QString("MIDI input: no port available"));
     }
 
-    void lostInputIsSaidOnceAndShowStillHandsOver() {
-        MidiBulkDialog d(midi_, {1, "JACK: sender:out"});
-        QSignalSpy shown(&d, &MidiBulkDialog::showRequested);
-        d.show();
-        midi_.sendFromThread(dump(10));
-        midi_.loseInput();
-        QTRY_COMPARE_WITH_TIMEOUT(prompter_.messages.size(), std::size_t(1), 2000);
-        QTest::qWait(250);
-        QCOMPARE(prompter_.messages.size(), std::size_t(1));
-        QCOMPARE(d.portLine()->text(), QString("MIDI input: JACK: sender:out (lost)"));
-        QTest::mouseClick(d.showButton(), Qt::LeftButton);
-        QCOMPARE(shown.count(), 1);
-        QCOMPARE(shown[0][0].value<Bytes>(), dump(10));
-    }
-
     void settingsSayWhenThereIsNoMidiSystemAtAll() {
         for (bool present : {true, false}) {
             midi_.inputPorts.clear();

@@ -235,45 +235,29 @@ class SourceViewTest : public QObject {
         QCOMPARE(modified.last().at(0).toBool(), true);
     }
 
+    // What a drop copies is the core's; here: the drop is one undo step of
+    // the target, the tree follows it, and data of a closed view is refused.
     void moduleDroppedOntoAnotherWindow() {
         auto source = docWithModules(3);
         auto target = docWithModules(1);
         parseValue(source->working(), makeRef(107, 1), "Voices");
-        parseValue(source->working(), makeRef(124, 1), "77");
-        source->working().block(1, rec::kSlotConverter) = Block{1, 2, 3, 4};
         source->checkpoint();
         Window a(*source), b(*target);
         const bool sourceModified = source->isModified();
-        const std::size_t sourceSteps = source->undoList().size();
 
         std::unique_ptr<QMimeData> module2(a.view.dragData(makeRef(105, 1)));
-        QVERIFY(b.view.canDropOn(module2.get(), makeRef(105, 0)));
         QVERIFY(!b.view.canDropOn(module2.get(), makeRef(106, 0)));
         QVERIFY(b.view.dropOn(module2.get(), makeRef(105, 0)));
-
-        QVERIFY(target->isModified());
         QCOMPARE(target->undoList().size(), std::size_t{1});
         QCOMPARE(b.view.currentRef()->id, 105);
         QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Voices"));
-        QCOMPARE(b.value(makeRef(124, 0)), QStringLiteral("77"));
-        QCOMPARE(target->working().block(0, rec::kSlotConverter), (Block{1, 2, 3, 4}));
         QCOMPARE(source->isModified(), sourceModified);
-        QCOMPARE(source->undoList().size(), sourceSteps);
-
-        // A help line is not a group: refused; onto another help line: copied.
-        parseValue(source->working(), makeRef(31, 2), "see manual");
-        std::unique_ptr<QMimeData> line(a.view.dragData(makeRef(31, 2)));
-        QVERIFY(!b.view.dropOn(line.get(), makeRef(30)));
-        QVERIFY(b.view.dropOn(line.get(), makeRef(31, 5)));
-        QCOMPARE(b.value(makeRef(31, 5)), QStringLiteral("see manual"));
 
         // The general settings carry the module count: the tree grows.
         std::unique_ptr<QMimeData> general(a.view.dragData(makeRef(2)));
         QVERIFY(b.view.dropOn(general.get(), makeRef(2)));
         QVERIFY(b.view.selectRef(makeRef(105, 2)));
-        QCOMPARE(b.value(makeRef(105, 2)), QString());  // until a name is typed
 
-        // Data from a view that is gone is refused.
         auto* gone = new SourceView(*docWithModules(1).release(), {});
         std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));
         SourceDoc* goneDoc = &gone->document();

@@ -56,15 +56,6 @@ QAction* editAction(SourceView* v, const QString& text) {
 class ToolsTest : public QObject {
     Q_OBJECT
   private slots:
-    void toolCommandsAreConnected() {
-        AppFixture f;
-        for (const char* n :
-             {"actionOpenBinaryFile", "actionReceiveMidiBulk", "actionNumericConverter",
-              "actionListDriverGenerator", "actionMidiSettings", "actionDriverSelectionList"})
-            QVERIFY2(f.frame().commandAction(n)->isEnabled(), n);
-        QVERIFY(f.frame().documents().type("Memory"));
-    }
-
     void searchFromTheSourceViewOpensTheDriverAtTheRow() {
         AppFixture f;
         QDir().mkpath(f.path("lib/keys"));
