@@ -160,19 +160,14 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
 void FrameTest::windowCommandsFollowTheWindows() {
     AppFixture f;
     SFFrameWindow& w = f.frame();
-    auto enabled = [&](const char* n) { return w.commandAction(n)->isEnabled(); };
+    // Which commands are enabled is the core's; here: the commands act on
+    // the windows.
     w.documents().newDocument();
     w.documents().newDocument();
-    QVERIFY(enabled("actionCloseAll") && enabled("actionMinimizeAll") &&
-            !enabled("actionRestoreAll"));
     f.trigger("actionMinimizeAll");
     for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
-    QVERIFY(enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
-            enabled("actionRestoreAll"));
-    w.client()->subWindowList()[0]->showNormal();
-    QVERIFY(enabled("actionMinimizeAll") && enabled("actionRestoreAll"));
     f.trigger("actionRestoreAll");
-    QVERIFY(enabled("actionMinimizeAll") && !enabled("actionRestoreAll"));
+    for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(!s->isMinimized());
     // The menu lists the windows; choosing one activates it.
     QMenu* menu = w.findChild<QMenu*>("menuWindow");
     emit menu->aboutToShow();
@@ -189,8 +184,6 @@ void FrameTest::windowCommandsFollowTheWindows() {
     f.trigger("actionCloseAll");  // unmodified: no question
     QTRY_COMPARE(w.client()->subWindowList().size(), 0);
     QVERIFY(f.prompter().messages.empty());
-    QVERIFY(!enabled("actionCloseAll") && !enabled("actionMinimizeAll") &&
-            !enabled("actionRestoreAll"));
 }
 
 void FrameTest::contextHelpWindow() {
