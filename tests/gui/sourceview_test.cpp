@@ -20,7 +20,6 @@
 #include "source/message_record.h"
 #include "source/search.h"
 #include "source/sourcetreemodel.h"
-#include "source/value_editors.h"
 #include "source/valuetext.h"
 #include "support/modal_driver.h"
 #include "ui/help.h"
@@ -297,23 +296,6 @@ class SourceViewTest : public QObject {
         QVERIFY(w.view.filterField()->text().isEmpty());
         QCOMPARE(w.view.currentRef()->id, 9);
         QVERIFY(shown(makeRef(105, 0)));
-    }
-
-    void editorHooksCalledOnlyWhenConnected() {
-        auto doc = docWithModules(1);
-        Window w(*doc);
-        w.doubleClick(makeRef(15));  // no message editor connected: nothing
-        QVERIFY(!doc->isModified());
-        int calls = 0;
-        gui::setMessageEditor([&calls](const gui::ValueEditContext& c) {
-            ++calls;
-            return parseValue(c.doc.working(), c.ref, "F0, F7") == ParseResult::Stored;
-        });
-        w.doubleClick(makeRef(15));
-        gui::setMessageEditor({});
-        QCOMPARE(calls, 1);
-        QVERIFY(doc->isModified());
-        QVERIFY(doc->canUndo());
     }
 
     void dragEventsHighlightAndDropOnTheRowUnderTheMouse() {
