@@ -333,7 +333,16 @@ class Monkey {
     }
 
     QString randomText() {
-        switch (below(14)) {
+        // Numbers, words of the menus, message texts, non-Windows-1252 texts.
+        static const QStringList fixed =
+            QString::fromUtf8(
+                "-|$|0x|+5| 12 |1e5|--3|007|\t9||  |Yes|No|None|(in use)|Chk|Joker|Head|"
+                "$F0,$43,Chk,$F7|F0 43 10|'A','b'|$F0;;Joker,,$F7|Head, $10, Chk|Piano|"
+                "Str\xc3\xa9ngs|\xe2\x82\xac uro|\xc3\xbf\xc3\xbe|\xc2\x81\xc2\x9d|Tab\there|"
+                "\"quoted\"|back\\slash|\xe6\x97\xa5\xe6\x9c\xac|0|1|127|128|255|256|32767|"
+                "32768|65535|65536|-1|-32768|2147483648|4294967295")
+                .split('|');
+        switch (below(10)) {
             case 0:
                 return QString::number(below(300) - 20);
             case 1:
@@ -344,34 +353,16 @@ class Monkey {
                 return QString::number(static_cast<long long>(rng_() % 10000000000ull) -
                                        5000000000ll);
             case 4:
-                return pick<QString>({"-", "$", "0x", "+5", " 12 ", "1e5", "--3", "007", "\t9"});
-            case 5:
-                return QString::fromUtf8(
-                    pick({"Piano", "Str\xc3\xa9ngs", "\xe2\x82\xac uro", "\xc3\xbf\xc3\xbe",
-                          "\xc2\x81\xc2\x9d", "Tab\there", "\"quoted\"", "back\\slash",
-                          "\xe6\x97\xa5\xe6\x9c\xac"}));
-            case 6:
-                return pick<QString>({"Chk", "Joker", "Head", "$F0,$43,Chk,$F7", "F0 43 10",
-                                      "'A','b'", "$F0;;Joker,,$F7", "Head, $10, Chk"});
-            case 7:
                 return QString(below(400) + 20, QChar('A' + below(26)));
-            case 8:
-                return {};
-            case 9:
-                return "  ";
-            case 10:
-                return pick<QString>({"Yes", "No", "None", "(in use)"});
-            case 11: {
+            case 5: {
                 QString s;
                 for (int i = below(12) + 1; i > 0; --i) s += QChar(0x20 + below(0xE0));
                 return s;
             }
-            case 12:
+            case 6:
                 return QString::number(below(17));
             default:
-                return pick<QString>({"0", "1", "127", "128", "255", "256", "32767", "32768",
-                                      "65535", "65536", "-1", "-32768", "2147483648",
-                                      "4294967295"});
+                return fixed[below(static_cast<int>(fixed.size()))];
         }
     }
 
@@ -427,10 +418,7 @@ class Monkey {
             return;
         }
         if (modal) {
-            if (auto* d = qobject_cast<QDialog*>(modal))
-                d->reject();
-            else
-                modal->close();
+            dismiss(modal);
             return;
         }
         if (failure_.empty() && app_ && frame().isVisible())
@@ -444,6 +432,13 @@ class Monkey {
 
     void fail(const std::string& why) {
         if (failure_.empty()) failure_ = why;
+    }
+
+    static void dismiss(QWidget* w) {
+        if (auto* d = qobject_cast<QDialog*>(w))
+            d->reject();
+        else
+            w->close();
     }
 
     // --- pop-up menus -----------------------------------------------------
@@ -480,10 +475,7 @@ class Monkey {
         // A dialog is never left hanging: after a while it is cancelled.
         if (++modalSteps_ > 40) {
             g_trail.add("dialog " + describe(modal) + ": closed after 40 actions");
-            if (auto* d = qobject_cast<QDialog*>(modal))
-                d->reject();
-            else
-                modal->close();
+            dismiss(modal);
             return;
         }
         if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
@@ -552,10 +544,7 @@ class Monkey {
             if (auto* d = qobject_cast<QDialog*>(w)) d->accept();
         } else {
             g_trail.add("cancel " + describe(w));
-            if (auto* d = qobject_cast<QDialog*>(w))
-                d->reject();
-            else
-                w->close();
+            dismiss(w);
         }
     }
 
