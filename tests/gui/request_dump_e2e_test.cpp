@@ -25,21 +25,6 @@ using namespace sf;
 using namespace sf::gui;
 using Bytes = std::vector<std::uint8_t>;
 
-// The JACK client library keeps a buffer of its own pool after the client
-// has closed; that is not ours to free.
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_LEAK_CHECKED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_LEAK_CHECKED 1
-#endif
-#endif
-#ifdef SF_LEAK_CHECKED
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libjack.so\n";
-}
-#endif
-
 namespace {
 
 constexpr std::uint8_t kStart = 0x41, kAck = 0x43, kEnd = 0x45;
