@@ -161,6 +161,30 @@ void DriverToolsTest::exportAndImportText() {
     QVERIFY(text.open(QIODevice::ReadOnly));
     QVERIFY(text.readAll().contains("4 = \"Synth\""));
 
+    // Another existing file: replaced only on Yes; No shows the dialog again.
+    QFile other(f.path("b.txt"));
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("old") == 3);
+    other.close();
+    QStringList answers = {f.path("b.txt"), QString()};
+    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                                            const QString& folder, const QStringList&, int*) {
+        suggested = folder;
+        return answers.isEmpty() ? answer : answers.takeFirst();
+    });
+    f.prompter().answers = {Answer::No};
+    f.trigger("actionExportText");
+    QCOMPARE(suggested, f.path("b.txt"));  // the dialog again, at the name refused
+    QCOMPARE(f.prompter().messages.back().text,
+             std::string("b.txt already exists. Do you want to replace it?"));
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("old"));
+    other.close();
+    answers = {f.path("b.txt")};
+    f.prompter().answers = {Answer::Yes};
+    f.trigger("actionExportText");
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QVERIFY(other.readAll().contains("4 = \"Synth\""));
+
     // Never over a source that a window has open.
     answer = source;
     f.trigger("actionExportText");

@@ -205,6 +205,22 @@ class SourceViewTest : public QObject {
         QVERIFY(w.view.selectRef(makeRef(262, 2, 15)));
     }
 
+    // A value being typed when the tree is built again (after a drop, a
+    // dialog, the filter) is stored as Enter would store it, never dropped.
+    void rebuildStoresTheValueBeingTyped() {
+        auto doc = docWithModules(1);
+        Window w(*doc);
+        w.doubleClick(makeRef(9));
+        QLineEdit* e = w.editor();
+        QVERIFY(e != nullptr && e != w.view.filterField());
+        e->selectAll();
+        QTest::keyClicks(e, QStringLiteral("250"));
+        w.view.build(makeRef(9));
+        QCOMPARE(doc->working().s16(rec::kDriverVersion), 250);
+        QCOMPARE(w.value(makeRef(9)), QStringLiteral("250"));
+        QCOMPARE(doc->undoList().size(), std::size_t{1});
+    }
+
     void undoAndRedoKeepTheRowAndFollowTheSavedState() {
         auto doc = docWithModules(2);
         Window w(*doc);

@@ -152,19 +152,25 @@ void exportActiveDriver(SFFrameWindow& frame) {
     suggested = QFileInfo(suggested).path() + QLatin1Char('/') +
                 QFileInfo(suggested).completeBaseName() + QStringLiteral(".txt");
     int filter = 0;
-    const QString path = frame.documents().fileDialog()(&frame, DocumentManager::DialogMode::Save,
-                                                        QStringLiteral("Export as text"), suggested,
-                                                        kTextFilters, &filter);
-    if (path.isEmpty()) return;
-    // The text must not take the place of a source that a window has open
-    // (picking the source's own name would destroy the driver).
-    for (Document* open : frame.documents().documents())
-        if (open->hasFile() && sameFile(toPath(open->filePath()), toPath(path))) {
-            prompter().message(
-                "This file is already open in another window.\n" + path.toStdString(),
-                MessageIcon::Stop);
-            return;
-        }
+    QString path;
+    for (;;) {
+        path = frame.documents().fileDialog()(&frame, DocumentManager::DialogMode::Save,
+                                              QStringLiteral("Export as text"), suggested,
+                                              kTextFilters, &filter);
+        if (path.isEmpty()) return;
+        // The text must not take the place of a source that a window has open
+        // (picking the source's own name would destroy the driver).
+        for (Document* open : frame.documents().documents())
+            if (open->hasFile() && sameFile(toPath(open->filePath()), toPath(path))) {
+                prompter().message(
+                    "This file is already open in another window.\n" + path.toStdString(),
+                    MessageIcon::Stop);
+                return;
+            }
+        // Any other file is replaced only on Yes; No: the dialog again.
+        if (mayReplaceFile(toPath(path), {}, prompter())) break;
+        suggested = path;
+    }
     try {
         writeFileAtomic(
             toPath(path),

@@ -444,6 +444,7 @@ struct SourceView::Impl : SourceDocObserver {
         const auto current = lastSelected;
         const bool wanted = !filterWords(query).empty();
         if (!wanted && !model->filtered()) return;
+        tree->commitEdit();  // the rows are laid out again
         tree->setUpdatesEnabled(false);
         if (!wanted) {
             model->setShown(nullptr);
@@ -719,6 +720,9 @@ SourceDoc& SourceView::document() const {
 void SourceView::build(std::optional<SettingRef> select, bool expand) {
     Impl& d = *d_;
     const bool updates = d.tree->updatesEnabled();
+    // An open edit box would lose its row: what was typed is stored first,
+    // as Enter would (undo and redo have closed it without storing).
+    d.tree->commitEdit();
     d.tree->setUpdatesEnabled(false);
     d.model->rebuild();
     d.expandedBeforeFilter.clear();
