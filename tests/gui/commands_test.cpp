@@ -21,6 +21,23 @@
 #include "support/modal_driver.h"
 #include "ui/guard.h"
 
+// The guard test throws through Qt's own frames (the action's activation),
+// which are built without unwinding clean-up: the weak reference Qt holds on
+// the action while it runs is never given back. That is the thrown test
+// command's doing, not the editor's.
+#if defined(__SANITIZE_ADDRESS__)
+#define SF_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SF_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef SF_LEAK_CHECKED
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:QtSharedPointer::ExternalRefCountData::getAndRef\n";
+}
+#endif
+
 using namespace sf;
 using namespace sf::gui;
 using namespace sf::testsupport;

@@ -710,6 +710,10 @@ SourceView::~SourceView() {
     auto& views = liveViews();
     views.erase(std::remove(views.begin(), views.end(), this), views.end());
     d_->doc->setObserver(nullptr);
+    // The child widgets go while this view and its state still exist: as they
+    // hide and go, their last signals (a header section resized) and events
+    // reach handlers that read the state.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
     delete d_;
 }
 
