@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -18,6 +16,7 @@
 #include <memory>
 
 #include "framework/prompter.h"
+#include "jack/jack_server.h"
 #include "sysex/memorydoc.h"
 #include "sysex/midibulkdialog.h"
 #include "ui/qtprompter.h"
@@ -47,80 +46,6 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 namespace {
-
-// A JACK server of our own for the life of the object.
-//
-// JACK keeps its servers in a machine-wide table of a few entries, and an
-// entry is only taken back when a server of the same name starts again; so
-// the name comes from a small pool ("sysforge-test-0" to "-3"), the first
-// one that no running server holds. Tests running side by side get
-// different names, and a run that crashed leaves at most its own entry.
-class JackServer {
-  public:
-    JackServer() {
-        const QString jackd = QStandardPaths::findExecutable("jackd");
-        if (jackd.isEmpty()) return;
-        for (int n = 0; n < 4 && !up_; ++n) tryStart(jackd, QString("sysforge-test-%1").arg(n));
-    }
-    ~JackServer() { stop(); }
-    bool up() const { return up_; }
-    QString name() const { return name_; }
-    QString output() const { return output_; }
-    void stop() {
-        up_ = false;
-        if (process_.state() == QProcess::NotRunning) {
-            output_ += QString("[ended: status %1, code %2]")
-                           .arg(process_.exitStatus())
-                           .arg(process_.exitCode());
-            return;
-        }
-        process_.terminate();  // SIGTERM to its pid: the server leaves the table
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(1000);
-        }
-        output_ += QString::fromLocal8Bit(process_.readAll());
-    }
-
-  private:
-    void tryStart(const QString& jackd, const QString& name) {
-        stop();
-        name_ = name;
-        output_.clear();
-        process_.setProgram(jackd);
-        // No client is ever thrown out for being slow: the machine running
-        // the tests may be busy.
-        process_.setArguments(
-            {"-Z", "-t", "5000", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "2048"});
-        process_.setProcessChannelMode(QProcess::MergedChannels);
-        // The server keeps its metadata under the name of the default
-        // server; without its own name there it fails its clients.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("JACK_DEFAULT_SERVER", name_);
-        process_.setProcessEnvironment(env);
-        process_.start();
-        if (!process_.waitForStarted(3000)) return;
-        // The server announces its driver once it holds the name, and then
-        // opens its socket (a stale one is removed at its start).
-        const QString socket = QString("/dev/shm/jack-%1/%2/jack_0").arg(::getuid()).arg(name_);
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 5000 && process_.state() == QProcess::Running) {
-            process_.waitForReadyRead(50);
-            output_ += QString::fromLocal8Bit(process_.readAll());
-            if (output_.contains("creating dummy driver") && QFileInfo::exists(socket)) {
-                QTest::qWait(200);
-                up_ = process_.state() == QProcess::Running;
-                return;
-            }
-        }
-        stop();
-    }
-    QProcess process_;
-    QString name_;
-    QString output_;
-    bool up_ = false;
-};
 
 Bytes dumpMessage(int index, std::size_t length) {
     Bytes b(length);
@@ -209,7 +134,8 @@ class MidiCaptureE2ETest : public QObject {
     // server of every client the test and the capture open meanwhile.
     template <class Body>
     void withJack(Body body) {
-        JackServer server;
+        // Periods of 2048 frames: one MIDI event carries about 2,000 bytes.
+        testsupport::JackTestServer server(2048);
         if (QStandardPaths::findExecutable("jackd").isEmpty()) QSKIP("jackd is not installed");
         QVERIFY2(server.up(), qPrintable("the JACK server did not start: " + server.output()));
         qputenv("JACK_DEFAULT_SERVER", server.name().toLocal8Bit());
@@ -251,7 +177,7 @@ class MidiCaptureE2ETest : public QObject {
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        withJack([&](JackServer&) { captureThrough(RtMidi::UNIX_JACK, "JACK"); });
+        withJack([&](testsupport::JackTestServer&) { captureThrough(RtMidi::UNIX_JACK, "JACK"); });
 #endif
     }
 
@@ -261,7 +187,7 @@ class MidiCaptureE2ETest : public QObject {
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        withJack([&](JackServer&) {
+        withJack([&](testsupport::JackTestServer&) {
             RtMidiSystem midi;
             RtMidiOut sender(RtMidi::UNIX_JACK, "sfsender");
             sender.openVirtualPort("dump");
@@ -287,7 +213,7 @@ class MidiCaptureE2ETest : public QObject {
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        withJack([&](JackServer& server) {
+        withJack([&](testsupport::JackTestServer& server) {
             RtMidiSystem midi;
             RtMidiOut sender(RtMidi::UNIX_JACK, "sfsender");
             sender.openVirtualPort("dump");
@@ -320,7 +246,7 @@ class MidiCaptureE2ETest : public QObject {
 #ifndef SF_HAVE_RTMIDI
         QSKIP("built without RtMidi");
 #else
-        withJack([&](JackServer&) {
+        withJack([&](testsupport::JackTestServer&) {
             RtMidiSystem midi;
             MidiPortChoice chosen;
             {
@@ -382,7 +308,7 @@ class MidiCaptureE2ETest : public QObject {
         QCOMPARE(ports, std::size_t(0));
         QCOMPARE(QString::fromLocal8Bit(err.readAll()), QString());
 
-        withJack([&](JackServer&) {
+        withJack([&](testsupport::JackTestServer&) {
             RtMidiSystem midi;
             QVERIFY(midi.present());
         });

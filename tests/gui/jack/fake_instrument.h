@@ -4,7 +4,6 @@
 // with the replies the test prepares, at once, slowly or never.
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <chrono>
 #include <condition_variable>
@@ -16,32 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "jack/jack_server.h"
+
 namespace sf::testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// A JACK server with the dummy backend for the life of the object, under a
-// name of its own (from a small pool, the first that no running server
-// holds: JACK keeps its servers in a small machine-wide table). The name is
-// set as JACK_DEFAULT_SERVER of this process while the server is up.
-class JackTestServer {
-  public:
-    JackTestServer();
-    ~JackTestServer();
-    static bool installed();
-    bool up() const { return up_; }
-    QString name() const { return name_; }
-    QString output() const { return output_; }
-
-  private:
-    void tryStart(const QString& jackd, const QString& name);
-    void stop();
-
-    QProcess process_;
-    QString name_;
-    QString output_;
-    bool up_ = false;
-};
 
 class FakeInstrument {
   public:
