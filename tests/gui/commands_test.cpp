@@ -18,6 +18,7 @@
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
+#include "support/leak_suppressions.h"
 #include "support/modal_driver.h"
 #include "ui/guard.h"
 
@@ -25,18 +26,7 @@
 // which are built without unwinding clean-up: the weak reference Qt holds on
 // the action while it runs is never given back. That is the thrown test
 // command's doing, not the editor's.
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_LEAK_CHECKED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_LEAK_CHECKED 1
-#endif
-#endif
-#ifdef SF_LEAK_CHECKED
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:QtSharedPointer::ExternalRefCountData::getAndRef\n";
-}
-#endif
+SF_LEAK_SUPPRESSIONS("leak:QtSharedPointer::ExternalRefCountData::getAndRef\n")
 
 using namespace sf;
 using namespace sf::gui;

@@ -6,20 +6,11 @@
 
 #include <QTest>
 
+#include "support/leak_suppressions.h"
+
 // The JACK client library keeps a buffer of its own pool after the client
 // has closed; that is not ours to free.
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_LEAK_CHECKED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_LEAK_CHECKED 1
-#endif
-#endif
-#ifdef SF_LEAK_CHECKED
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libjack.so\n";
-}
-#endif
+SF_LEAK_SUPPRESSIONS("leak:libjack.so\n")
 
 namespace sf::testsupport {
 
