@@ -60,6 +60,11 @@ bool TSftTree::commitEdit() {
     return false;
 }
 
+void TSftTree::updateGeometries() {
+    QTreeView::updateGeometries();
+    if (handlers_.rowsLaidOut) handlers_.rowsLaidOut();
+}
+
 void TSftTree::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || !at.isValid()) {
