@@ -60,6 +60,12 @@ bool TSftTree::commitEdit() {
     return false;
 }
 
+QStyleOptionViewItem TSftTree::cellOption() const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    return option;
+}
+
 void TSftTree::updateGeometries() {
     QTreeView::updateGeometries();
     if (handlers_.rowsLaidOut) handlers_.rowsLaidOut();

@@ -38,6 +38,9 @@ class TSftTree : public QTreeView {
     // Stores the text of an open edit box and closes it, as Enter in the box
     // does; answers whether one was open.
     bool commitEdit();
+    // The style options the tree draws a cell with (font, icon size), for
+    // measuring what a cell needs.
+    QStyleOptionViewItem cellOption() const;
 
   protected:
     void updateGeometries() override;

@@ -291,9 +291,7 @@ struct SourceView::Impl : SourceDocObserver {
 
     // The width a cell's text and icon need, as the tree draws them.
     int cellWidth(const QModelIndex& index) const {
-        QStyleOptionViewItem opt;
-        opt.initFrom(tree);
-        return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
+        return tree->itemDelegate()->sizeHint(tree->cellOption(), index).width() + kCellSlack;
     }
 
     int valueWidth(int node) const {
@@ -313,8 +311,7 @@ struct SourceView::Impl : SourceDocObserver {
         if (measured.size() != rows.size()) forgetMeasures();
         const int indent = tree->indentation();
         const int decorated = tree->rootIsDecorated() ? 1 : 0;
-        QStyleOptionViewItem opt;
-        opt.initFrom(tree);
+        const QStyleOptionViewItem opt = tree->cellOption();
         auto measure = [&](const QModelIndex& index) {
             if (!index.isValid()) return 0;
             const QVariant icon = index.data(Qt::DecorationRole);
@@ -705,8 +702,9 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
 
     liveViews().push_back(this);
     doc.setObserver(d_);
-    build();
+    // The options first: they decide the icons the columns are fitted to.
     d.applyOptions();
+    build();
 
     new EventHook(d.tree, [this](QEvent* e) {
         if (e->type() == QEvent::FocusIn) d_->userInFilter = false;
