@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace sf {
 namespace {
 
@@ -46,33 +48,23 @@ TEST(UsableGeometry, KeptRectanglesAreBroughtInsideOrRefused) {
 }
 
 TEST(FitTreeColumns, ContentFirstThenCommentTakesTheRest) {
-    auto w = fitTreeColumns(300, 200, 1200);
-    EXPECT_EQ(w.parameter, 300);
-    EXPECT_EQ(w.value, 200);
-    EXPECT_EQ(w.comment, 700);
-
-    // Narrow (a tiled window): Comment keeps a strip, Value gives way first.
-    w = fitTreeColumns(400, 400, 600);
-    EXPECT_EQ(w.parameter + w.value + w.comment, 600);
-    EXPECT_GE(w.comment, 150);
-    EXPECT_EQ(w.value, 80);
-    EXPECT_EQ(w.parameter, 370);
-
-    // Too narrow even for the floors: the floors hold, the tree scrolls.
-    w = fitTreeColumns(400, 400, 200);
-    EXPECT_EQ(w.parameter, 120);
-    EXPECT_EQ(w.value, 80);
-    EXPECT_GT(w.comment, 0);
-
-    // A value longer than half the width is cut, not Comment.
-    w = fitTreeColumns(300, 5000, 1200);
-    EXPECT_EQ(w.value, 600);
-    EXPECT_EQ(w.comment, 300);
-
-    // Short content is never widened.
-    w = fitTreeColumns(50, 30, 300);
-    EXPECT_EQ(w.parameter, 50);
-    EXPECT_EQ(w.value, 30);
+    const struct {
+        int parameter, value, available;
+        TreeColumnWidths want;  // comment 0: any strip
+    } cases[] = {
+        {300, 200, 1200, {300, 200, 700}},
+        {400, 400, 600, {370, 80, 150}},     // a tiled window: Value gives way first
+        {400, 400, 200, {120, 80, 0}},       // below the floors: they hold, the tree scrolls
+        {300, 5000, 1200, {300, 600, 300}},  // a value longer than half the width is cut
+        {50, 30, 300, {50, 30, 220}},        // short content is never widened
+    };
+    for (const auto& c : cases) {
+        const TreeColumnWidths w = fitTreeColumns(c.parameter, c.value, c.available);
+        EXPECT_GT(w.comment, 0);
+        EXPECT_EQ(std::tuple(w.parameter, w.value, c.want.comment ? w.comment : 0),
+                  std::tuple(c.want.parameter, c.want.value, c.want.comment))
+            << c.parameter << " " << c.value << " " << c.available;
+    }
 }
 
 }  // namespace
