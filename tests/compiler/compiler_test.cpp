@@ -321,14 +321,11 @@ TEST(Compiler, ConverterAndMacroBlocks) {
         Block{1, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0, 4, 0, 0, 0, 0x34, 0x12, 2, 0, 3, 0};
     r->setModU16(0, rec::kModMacroReserved, 0x0A0B);
     r->setModU16(0, rec::kModTemplateCount, 1);
-    Block templ(28, 0);
-    templ[0] = 1;
-    putLE16(templ, 4, 0xFF80);
+    Block templ{1, 0, 0, 0, 0x80, 0xFF};  // a byte template, minimum -128
+    templ.resize(28);
     r->block(0, rec::kSlotTemplates) = templ;
-    Block macros(2 + 4 + 36, 0);
-    putLE16(macros, 0, 1);
-    putLE32(macros, 2, 6);
-    putLE16(macros, 6, 36);
+    Block macros{1, 0, 6, 0, 0, 0, 36, 0};  // one macro at 6, of 36 bytes
+    macros.resize(2 + 4 + 36);
     r->block(0, rec::kSlotMacros) = macros;
     r->block(0, rec::kSlotReserved) = Block{9, 8, 7};
     putLE16(r->data(), M0 + rec::kModMacroFilter + 2, 0x0102);  // filter offset
@@ -348,14 +345,14 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     // Value lists: counts 2, 0, 3 (the words after the counts are not used);
     // list k at byte 32 + 200 k.
     Block lists(1632, 0);
-    for (Field f : {Field{0, 2},
-                    {4, 3},
-                    {16, 0x7777},
-                    {32, 0x1111},
-                    {34, 0x2222},
-                    {32 + 400, 0x3333},
-                    {32 + 404, 0x5555}})
-        putLE16(lists, f.offset, static_cast<std::uint16_t>(f.value));
+    const Field listWords[] = {{0, 2},
+                               {4, 3},
+                               {16, 0x7777},
+                               {32, 0x1111},
+                               {34, 0x2222},
+                               {32 + 400, 0x3333},
+                               {32 + 404, 0x5555}};
+    for (Field f : listWords) putLE16(lists, f.offset, static_cast<std::uint16_t>(f.value));
     r->block(0, rec::kSlotValueLists) = lists;
 
     auto img = compileOk(*r);
