@@ -170,6 +170,9 @@ std::string describe(const QWidget* w) {
     return s.toStdString();
 }
 
+// Whether a dialog or a pop-up menu has taken over the input.
+bool busy() { return QApplication::activeModalWidget() || QApplication::activePopupWidget(); }
+
 // Types `text` as a keyboard would: QTest's own typing only knows ASCII.
 void typeText(QWidget* widget, const QString& text) {
     // A key may close the widget's window (and delete it) on the way.
@@ -182,7 +185,7 @@ void typeText(QWidget* widget, const QString& text) {
             QTest::keyClick(w, Qt::Key_Tab);
         else
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
     }
 }
 
@@ -311,9 +314,13 @@ class Monkey {
         return n <= 0 ? 0 : static_cast<int>(rng_() % static_cast<std::uint64_t>(n));
     }
     bool chance(int percent) { return below(100) < percent; }
+    template <typename C>
+    auto any(const C& c) {
+        return c[below(int(c.size()))];
+    }
     template <typename T>
     T pick(std::initializer_list<T> list) {
-        return *(list.begin() + below(static_cast<int>(list.size())));
+        return *(list.begin() + below(int(list.size())));
     }
 
     QString pickPath(bool open) {
@@ -326,7 +333,7 @@ class Monkey {
         }
         files.sort();
         if (open && !files.isEmpty() && chance(85))
-            return files[below(static_cast<int>(files.size()))];
+            return any(files);
         const QString name = QString("file%1").arg(below(6)) +
                              pick({"", ".d", ".D", ".txt", ".dev", ".bak", ".x.d"});
         return dir_.filePath(name);
@@ -362,7 +369,7 @@ class Monkey {
             case 6:
                 return QString::number(below(17));
             default:
-                return fixed[below(static_cast<int>(fixed.size()))];
+                return any(fixed);
         }
     }
 
@@ -406,7 +413,7 @@ class Monkey {
             onModal(modal);
         else {
             onMain();
-            if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget())
+            if (!busy())
                 afterAction();
         }
     }
@@ -459,7 +466,7 @@ class Monkey {
             menu->close();
             return;
         }
-        QAction* a = usable[below(static_cast<int>(usable.size()))];
+        QAction* a = any(usable);
         g_trail.add("menu choice \"" + a->text().toStdString() + "\"");
         menu->setActiveAction(a);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -511,11 +518,11 @@ class Monkey {
         }
         const int r = below(100);
         if (r < 30 && !buttons.empty()) {
-            QWidget* b = buttons[below(static_cast<int>(buttons.size()))];
+            QWidget* b = any(buttons);
             g_trail.add("click " + describe(b) + " in " + describe(w));
             QTest::mouseClick(b, Qt::LeftButton);
         } else if (r < 55 && !fields.empty()) {
-            QPointer<QWidget> f = fields[below(static_cast<int>(fields.size()))];
+            QPointer<QWidget> f = any(fields);
             const QString text = randomText();
             g_trail.add("type \"" + text.left(60).toStdString() + "\" into " + describe(f) +
                         " in " + describe(w));
@@ -524,10 +531,10 @@ class Monkey {
             if (chance(60)) QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
             if (f) typeText(f, text);
         } else if (r < 70 && !views.empty()) {
-            auto* v = static_cast<QAbstractItemView*>(views[below(static_cast<int>(views.size()))]);
+            auto* v = static_cast<QAbstractItemView*>(any(views));
             clickCell(v);
         } else if (r < 75 && !combos.empty()) {
-            QWidget* c = combos[below(static_cast<int>(combos.size()))];
+            QWidget* c = any(combos);
             g_trail.add("choose in " + describe(c));
             QTest::keyClick(c, pick({Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home}));
         } else if (r < 90) {
@@ -557,7 +564,7 @@ class Monkey {
                  i = tree->indexBelow(i))
                 rows.push_back(i);
             if (rows.empty()) return {};
-            return rows[below(static_cast<int>(rows.size()))];
+            return any(rows);
         }
         const int n = v->model()->rowCount();
         return n > 0 ? v->model()->index(below(n), 0) : QModelIndex();
@@ -585,7 +592,7 @@ class Monkey {
         } else if (how < 8) {
             QPointer<QWidget> alive(vp);
             QTest::mouseClick(vp, Qt::LeftButton, {}, at);
-            if (alive && !QApplication::activeModalWidget() && !QApplication::activePopupWidget())
+            if (alive && !busy())
                 QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
         } else if (how < 9) {
             QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, at);
@@ -671,7 +678,7 @@ class Monkey {
         if (chance(15)) {
             g_trail.add("expand everything below a row (*)");
             clickCell(tree);
-            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            if (busy()) return;
             QTest::keyClick(tree, Qt::Key_Asterisk);
         }
         QModelIndex row;
@@ -682,7 +689,7 @@ class Monkey {
         tree->scrollTo(row);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualRect(row.siblingAtColumn(1)).center());
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         const QString text = randomText();
         const int open = below(3);
         g_trail.add("edit " + row.data().toString().left(40).toStdString() + ": " +
@@ -699,14 +706,14 @@ class Monkey {
                 QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
             }
         }
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         QPointer<QWidget> focus = QApplication::focusWidget();
         g_trail.note("typing into " + describe(focus));
         if (!focus) return;
         if (chance(50)) QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
         if (!focus) return;
         typeText(focus, text);
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         focus = QApplication::focusWidget();
         if (!focus) return;
         const int end = below(10);
@@ -742,7 +749,7 @@ class Monkey {
             for (const QKeySequence& k : a->shortcuts())
                 if (!k.isEmpty()) keys.push_back(k);
         if (keys.empty()) return;
-        const QKeySequence k = keys[below(static_cast<int>(keys.size()))];
+        const QKeySequence k = any(keys);
         const QKeyCombination c = k[0];
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &frame();
         g_trail.add("shortcut " + k.toString().toStdString() + " to " + describe(target));
@@ -754,7 +761,7 @@ class Monkey {
         QStringList names = frame().commandNames();
         names.sort();  // a hash order would differ from run to run
         if (names.isEmpty()) return;
-        const QString name = names[below(static_cast<int>(names.size()))];
+        const QString name = any(names);
         QAction* a = frame().commandAction(name);
         if (!a || !a->isEnabled()) return;
         g_trail.add("command " + name.toStdString());
@@ -768,7 +775,7 @@ class Monkey {
         for (QAction* a : bar->actions())
             if (a->isVisible() && a->isEnabled() && a->menu()) menus << a;
         if (menus.isEmpty()) return;
-        QAction* m = menus[below(static_cast<int>(menus.size()))];
+        QAction* m = any(menus);
         g_trail.add("open menu " + m->text().toStdString());
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m).center());
     }
@@ -777,8 +784,8 @@ class Monkey {
     // (or the same); the platform has no real drag, so the events are sent.
     void drag() {
         const auto views = frame().sourceViews();
-        SourceView* from = views[below(static_cast<int>(views.size()))];
-        SourceView* to = views[below(static_cast<int>(views.size()))];
+        SourceView* from = any(views);
+        SourceView* to = any(views);
         QTreeView* src = from->tree();
         const QModelIndex a =
             src->indexAt(QPoint(below(src->viewport()->width()), below(src->viewport()->height())));
@@ -821,7 +828,7 @@ class Monkey {
                 QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
             else
                 QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
-            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            if (busy()) return;
         }
     }
 
@@ -840,7 +847,7 @@ class Monkey {
     void switchWindow() {
         const auto windows = frame().client()->subWindowList();
         if (windows.isEmpty()) return;
-        QMdiSubWindow* w = windows[below(static_cast<int>(windows.size()))];
+        QMdiSubWindow* w = any(windows);
         g_trail.add("activate window " + w->windowTitle().toStdString());
         if (chance(20))
             w->showMinimized();
