@@ -68,19 +68,12 @@
 #include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
+#include "support/leak_suppressions.h"
 #include "sysex/midi.h"
 #include "sysex/midisystem.h"
 #include "ui/qtprompter.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_MONKEY_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_MONKEY_ASAN 1
-#endif
-#endif
-
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void));
 #endif
 
@@ -97,14 +90,11 @@ struct Trail {
     long actions = 0;
     std::deque<std::string> last;
     bool active = false;
-
     bool verbose = false;
+    std::string programPath;
 
     // One action of the user.
-    void add(std::string what) {
-        ++actions;
-        push(std::to_string(actions) + ": " + std::move(what));
-    }
+    void add(std::string what) { push(std::to_string(++actions) + ": " + std::move(what)); }
     // What the program answered (a message, a question, a file dialog).
     void note(std::string what) { push("     " + std::move(what)); }
     void push(std::string line) {
@@ -113,16 +103,16 @@ struct Trail {
         if (last.size() > 50) last.pop_front();
     }
     void print(const char* why) const {
-        std::fprintf(
-            stderr,
-            "\n=== random input failed: seed %llu, after %ld actions\n%s\n--- last %zu actions\n",
-            static_cast<unsigned long long>(seed), actions, why, last.size());
+        const auto s = static_cast<unsigned long long>(seed);
+        std::fprintf(stderr,
+                     "\n=== random input failed: seed %llu, after %ld actions\n%s\n"
+                     "--- last %zu actions\n",
+                     s, actions, why, last.size());
         for (const auto& a : last) std::fprintf(stderr, "  %s\n", a.c_str());
         std::fprintf(stderr, "--- replay: QT_QPA_PLATFORM=offscreen %s --seed=%llu --actions=%ld\n",
-                     programPath.c_str(), static_cast<unsigned long long>(seed), actions);
+                     programPath.c_str(), s, actions);
         std::fflush(stderr);
     }
-    std::string programPath;
 };
 Trail g_trail;
 
@@ -171,7 +161,9 @@ std::string describe(const QWidget* w) {
 }
 
 // Whether a dialog or a pop-up menu has taken over the input.
-bool busy() { return QApplication::activeModalWidget() || QApplication::activePopupWidget(); }
+bool busy() {
+    return QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
 
 // Types `text` as a keyboard would: QTest's own typing only knows ASCII.
 void typeText(QWidget* widget, const QString& text) {
@@ -332,8 +324,7 @@ class Monkey {
             if (!f.contains("/config/")) files << f;
         }
         files.sort();
-        if (open && !files.isEmpty() && chance(85))
-            return any(files);
+        if (open && !files.isEmpty() && chance(85)) return any(files);
         const QString name = QString("file%1").arg(below(6)) +
                              pick({"", ".d", ".D", ".txt", ".dev", ".bak", ".x.d"});
         return dir_.filePath(name);
@@ -413,8 +404,7 @@ class Monkey {
             onModal(modal);
         else {
             onMain();
-            if (!busy())
-                afterAction();
+            if (!busy()) afterAction();
         }
     }
 
@@ -592,8 +582,7 @@ class Monkey {
         } else if (how < 8) {
             QPointer<QWidget> alive(vp);
             QTest::mouseClick(vp, Qt::LeftButton, {}, at);
-            if (alive && !busy())
-                QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
+            if (alive && !busy()) QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
         } else if (how < 9) {
             QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, at);
         } else {
@@ -1092,13 +1081,13 @@ int main(int argc, char** argv) {
         dumpTrailOnCrash();
         std::abort();
     });
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
     __sanitizer_set_death_callback(dumpTrailOnCrash);
 #endif
 
     // Without arguments: the fixed seeds of CI, within its budget. The
     // sanitizer build runs slower and gets the larger share of the budget.
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
     const double ciSeconds = 70;
 #else
     const double ciSeconds = 40;
