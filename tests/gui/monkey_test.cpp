@@ -1037,39 +1037,29 @@ class Monkey {
     QObject guard_;  // queued steps die with the run
 };
 
-struct Options {
-    std::uint64_t seed = 0;
-    bool seedGiven = false;
-    long actions = 0;
-    double seconds = 0;
-    int seeds = 1;
-};
-
-bool argValue(const char* arg, const char* name, std::string& out) {
-    const std::string a(arg), n(name);
-    if (a.rfind(n + "=", 0) != 0) return false;
-    out = a.substr(n.size() + 1);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     g_trail.programPath = argv[0];
     g_trail.verbose = qEnvironmentVariableIsSet("SF_MONKEY_VERBOSE");
-    Options o;
+    std::uint64_t seed = 0;
+    bool seedGiven = false;
+    long actions = 0;
+    double seconds = 0;
+    int seedCount = 1;
     for (int i = 1; i < argc; ++i) {
-        std::string v;
-        if (argValue(argv[i], "--seed", v)) {
-            o.seed = std::stoull(v);
-            o.seedGiven = true;
-        } else if (argValue(argv[i], "--actions", v)) {
-            o.actions = std::stol(v);
-        } else if (argValue(argv[i], "--seconds", v)) {
-            o.seconds = std::stod(v);
-        } else if (argValue(argv[i], "--seeds", v)) {
-            o.seeds = std::max(1, std::stoi(v));
+        const std::string a = argv[i];
+        const std::string v = a.substr(a.find('=') + 1);
+        if (a.rfind("--seed=", 0) == 0) {
+            seed = std::stoull(v);
+            seedGiven = true;
+        } else if (a.rfind("--actions=", 0) == 0) {
+            actions = std::stol(v);
+        } else if (a.rfind("--seconds=", 0) == 0) {
+            seconds = std::stod(v);
+        } else if (a.rfind("--seeds=", 0) == 0) {
+            seedCount = std::max(1, std::stoi(v));
         } else {
             std::fprintf(stderr, "usage: %s [--seed=N] [--actions=N] [--seconds=S] [--seeds=K]\n",
                          argv[0]);
@@ -1093,10 +1083,8 @@ int main(int argc, char** argv) {
     const double ciSeconds = 40;
 #endif
     std::vector<std::uint64_t> seeds;
-    long actions = o.actions;
-    double seconds = o.seconds;
-    if (o.seedGiven) {
-        for (int k = 0; k < o.seeds; ++k) seeds.push_back(o.seed + static_cast<std::uint64_t>(k));
+    if (seedGiven) {
+        for (int k = 0; k < seedCount; ++k) seeds.push_back(seed + static_cast<std::uint64_t>(k));
         if (actions <= 0) actions = seconds > 0 ? 1L << 40 : 1000;
         if (seconds <= 0) seconds = 1e9;
     } else {
@@ -1114,7 +1102,7 @@ int main(int argc, char** argv) {
         const qint64 left = static_cast<qint64>(seconds * 1000) - total.elapsed();
         if (left <= 0) break;
         // The time is shared evenly among the seeds still to run.
-        const qint64 share = o.seedGiven ? left : left / static_cast<qint64>(seeds.size() - k);
+        const qint64 share = seedGiven ? left : left / static_cast<qint64>(seeds.size() - k);
         Monkey m(seeds[k], actions, share);
         const bool ok = m.run();
         done += m.actions();

@@ -131,8 +131,7 @@ class ToolsTest : public QObject {
             out.write(QByteArray("\xF0\x43\x00\x7E\xF7", 5));
         }
         SFFrameWindow& w = f.frame();
-        w.documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                        const QString&, const QStringList&, int*) { return file; });
+        f.answerFileDialogs(file);
         f.trigger("actionOpenBinaryFile");
         auto* doc = qobject_cast<MemoryDocument*>(w.documents().activeDocument());
         QVERIFY(doc);
