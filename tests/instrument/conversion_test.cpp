@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support.h"
@@ -39,7 +40,8 @@ std::vector<Example> helpPageExamples() {
     std::ifstream page(std::string(SF_SOURCE_DIR) + "/src/gui/resources/help/2031.html");
     const std::string html((std::istreambuf_iterator<char>(page)),
                            std::istreambuf_iterator<char>());
-    const std::regex row(R"re(data-conversion="(\d+)".*?<code>([^<]*)</code>.*?<code>([^<]*)</code>)re");
+    const std::regex row(
+        R"re(data-conversion="(\d+)".*?<code>([^<]*)</code>.*?<code>([^<]*)</code>)re");
     std::vector<Example> out;
     for (auto it = std::sregex_iterator(html.begin(), html.end(), row);
          it != std::sregex_iterator(); ++it)
@@ -83,19 +85,20 @@ TEST(Conversion, ShortLastGroupsAndLeftovers) {
 }
 
 TEST(Conversion, EncodedRangeCoversTheDecodedBytes) {
-    // Decoded 2..5 of a msb-last group: encoded 2..5 plus the group's msb byte 7.
-    EXPECT_EQ(encodedRange(1, 2, 5).first, 2u);
-    EXPECT_EQ(encodedRange(1, 2, 5).last, 8u);
-    EXPECT_EQ(encodedRange(1, 7, 8).first, 8u);
-    EXPECT_EQ(encodedRange(2, 3, 5).first, 6u);
-    EXPECT_EQ(encodedRange(2, 3, 5).last, 10u);
-    // Bit streams: decoded byte 1 is bits 8..15, in 7-bit groups 1 and 2.
-    EXPECT_EQ(encodedRange(6, 1, 2).first, 1u);
-    EXPECT_EQ(encodedRange(6, 1, 2).last, 3u);
-    EXPECT_EQ(encodedRange(10, 6, 7).first, 6u);
-    EXPECT_EQ(encodedRange(10, 6, 7).last, 8u);
-    EXPECT_EQ(encodedRange(3, 1, 2).first, 0u);
-    EXPECT_EQ(encodedRange(3, 1, 2).last, 2u);
+    const struct {
+        int conversion;
+        std::size_t from, to, first, last;
+    } cases[] = {
+        {1, 2, 5, 2, 8},  // bytes of a msb-last group and the group's msb byte 7
+        {1, 7, 8, 8, 16}, {2, 3, 5, 6, 10},
+        {6, 1, 2, 1, 3},  // bit streams: decoded byte 1 is bits 8..15, in 7-bit groups 1 and 2
+        {10, 6, 7, 6, 8}, {3, 1, 2, 0, 2},
+    };
+    for (const auto& c : cases) {
+        const auto r = encodedRange(c.conversion, c.from, c.to);
+        EXPECT_EQ(std::pair(r.first, r.last), std::pair(c.first, c.last))
+            << c.conversion << ": " << c.from << ".." << c.to;
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "instrument/receive.h"
 #include "instrument/session.h"
-#include "instrument_support.h"
+#include "support.h"
 
 using namespace sf;
 using sf::test::Driver;

@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "instrument_support.h"
+#include "support.h"
 
 using namespace sf;
 using sf::test::Driver;
@@ -16,10 +16,11 @@ constexpr int kModule = 0;
 
 // Runs a process against a scripted instrument, which answers each message
 // sent with the messages it returns. The transcript lists what was sent
-// ("> F0 .."), paused ("pause 50") and what timed out.
+// ("> F0 .."), paused ("pause 50") and what timed out, joined by "; ".
 struct Transcript {
-    std::vector<std::string> transcript;
+    std::string transcript;
     std::vector<Bytes> answers;  // everything the instrument sent, in order
+    void add(const std::string& line) { transcript += (transcript.empty() ? "" : "; ") + line; }
 };
 
 Transcript run(Exchange& p, const std::function<std::vector<Bytes>(const Bytes&)>& instrument) {
@@ -30,12 +31,12 @@ Transcript run(Exchange& p, const std::function<std::vector<Bytes>(const Bytes&)
         const ExchangeAction a = p.action();
         switch (a.kind) {
             case K::Send:
-                r.transcript.push_back("> " + hexBytes(a.bytes));
+                r.add("> " + hexBytes(a.bytes));
                 for (Bytes& b : instrument(a.bytes)) pending.push_back(std::move(b));
                 p.done();
                 break;
             case K::Pause:
-                r.transcript.push_back("pause " + std::to_string(a.ms));
+                r.add("pause " + std::to_string(a.ms));
                 p.done();
                 break;
             case K::Flush:
@@ -43,7 +44,7 @@ Transcript run(Exchange& p, const std::function<std::vector<Bytes>(const Bytes&)
                 break;
             default:
                 if (pending.empty()) {
-                    r.transcript.push_back("timeout " + std::to_string(a.ms));
+                    r.add("timeout " + std::to_string(a.ms));
                     p.timedOut();
                 } else {
                     r.answers.push_back(pending.front());
@@ -96,20 +97,10 @@ TEST(ReceiveProcess, WaitsForEachRequestsPacketsBetweenInitPreAndEnd) {
         const auto k = std::uint8_t(n++);
         return {{0xF0, 0x43, 0x00, k, 0xF7}, {0xF0, 0x43, 0x01, k, 0xF7}};
     });
-    const std::vector<std::string> expected = {"> F0 43 10 01 F7",
-                                               "pause 50",
-                                               "> C0 00",
-                                               "pause 20",
-                                               "> F0 43 20 00 05 F7",
-                                               "> C0 01",
-                                               "pause 20",
-                                               "> F0 43 20 01 05 F7",
-                                               "> C0 02",
-                                               "pause 20",
-                                               "> F0 43 20 02 05 F7",
-                                               "> F0 43 10 02 F7",
-                                               "pause 30"};
-    EXPECT_EQ(r.transcript, expected);
+    EXPECT_EQ(r.transcript,
+              "> F0 43 10 01 F7; pause 50; > C0 00; pause 20; > F0 43 20 00 05 F7; > C0 01; "
+              "pause 20; > F0 43 20 01 05 F7; > C0 02; pause 20; > F0 43 20 02 05 F7; "
+              "> F0 43 10 02 F7; pause 30");
     EXPECT_TRUE(p.succeeded());
     EXPECT_EQ(p.resultText(), "Dump received: 30 bytes.");
     EXPECT_EQ(p.capture(), concat(r.answers));
@@ -165,7 +156,7 @@ TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
     d.choose(121, 71, kModule).set(17, "1500");
     ReceiveProcess p(*d.record, kModule, {});
     const Transcript r = run(p, [](const Bytes&) { return std::vector<Bytes>{}; });
-    EXPECT_EQ(r.transcript, (std::vector<std::string>{"> F0 43 20 00 05 F7", "timeout 1500"}));
+    EXPECT_EQ(r.transcript, "> F0 43 20 00 05 F7; timeout 1500");
     EXPECT_FALSE(p.succeeded());
     EXPECT_EQ(p.resultText(), "No answer from the instrument within 1500 ms.");
 }
@@ -218,9 +209,10 @@ TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
     HandshakeInstrument fake;
     fake.corrupt = 1;
     const Transcript r = run(p, std::ref(fake));
-    const std::string start = "> F0 41 10 14 41 F7", ack = "> F0 41 10 14 43 F7",
-                      error = "> F0 41 10 14 4E F7";
-    EXPECT_EQ(r.transcript, (std::vector<std::string>{start, ack, error, ack, start, ack, ack}));
+    // start, acknowledge, error (the spoiled packet), acknowledge; then the second request
+    EXPECT_EQ(r.transcript,
+              "> F0 41 10 14 41 F7; > F0 41 10 14 43 F7; > F0 41 10 14 4E F7; > F0 41 10 14 43 F7; "
+              "> F0 41 10 14 41 F7; > F0 41 10 14 43 F7; > F0 41 10 14 43 F7");
     EXPECT_TRUE(p.succeeded()) << p.resultText();
     EXPECT_EQ(p.capture(), concat(r.answers));
     EXPECT_EQ(r.answers.size(), 7u);  // 2 + 2 packets, the spoiled one, 2 end codes
@@ -234,8 +226,8 @@ TEST(ReceiveProcess, HandshakeStopsOnTheInstrumentsErrorCodes) {
             return std::vector<Bytes>{{0xF0, 0x41, 0x10, 0x14, code, 0xF7}};
         });
         EXPECT_FALSE(p.succeeded());
-        EXPECT_EQ(p.resultText(), code == 0x4F ? "The instrument stopped the dump (code $4F)."
-                                               : "The instrument stopped the dump (code $4C).");
+        EXPECT_EQ(p.resultText(), std::string("The instrument stopped the dump (code $") +
+                                      (code == 0x4F ? "4F" : "4C") + ").");
     }
     Driver d = handshakeDriver();
     d.set(134, "$F0,$41,$F7", kModule);

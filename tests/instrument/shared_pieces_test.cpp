@@ -77,17 +77,16 @@ TEST(Header, MatchComparesOnlyBitsOutsideTheIdMask) {
 }
 
 TEST(Header, ReceivePatternsExpandHeadFromTheSendHeaders) {
-    auto r = newSource();
-    test::type(*r, 15, "$F0,$43,Chan,Chk");
-    test::type(*r, 224, "Head,$7F,,Adr,Joker,$05,X1", 0);
-    const auto p = expandedReceivePatterns(*r, 0);
+    test::Driver d;
+    d.set(15, "$F0,$43,Chan,Chk").set(224, "Head,$7F,,Adr,Joker,$05,X1", 0);
+    const auto p = expandedReceivePatterns(*d.record, 0);
     // Variable tags of the common header become wildcards too; the empty
     // unit expects no byte; the trailing X1 is dropped.
     EXPECT_EQ(p[0], bytes({0xF0, 0x43, kAnyByte, kAnyByte, 0x7F, kAnyByte, kAnyByte, 0x05}));
     EXPECT_TRUE(p[1].empty());
 
-    test::choose(*r, 176, "No structure (save raw data)", 0);
-    EXPECT_EQ(expandedReceivePatterns(*r, 0)[0], bytes({0xF0}));
+    d.choose(176, "No structure (save raw data)", 0);
+    EXPECT_EQ(expandedReceivePatterns(*d.record, 0)[0], bytes({0xF0}));
 }
 
 }  // namespace
