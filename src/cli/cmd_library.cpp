@@ -34,8 +34,11 @@ int cmdSearch(const Args& args, Io& io) {
 
     const auto current = loadSource(o.positional[1], io);
     requireTreeRow(*current, ref, o.positional[2]);
-    const auto paths = scanDriverLibrary(o.positional[0], io.prompter);
-    const SearchResult result = searchDrivers(*current, ref, mode, paths);
+    // The files are read while the walk finds them.
+    const std::filesystem::path root = o.positional[0];
+    const SearchResult result = searchDrivers(
+        *current, ref, mode, [&root](const auto& found) { scanDriverSources(root, found); });
+    warnWhenNoDriver(static_cast<std::size_t>(result.total), io.prompter);
 
     // The lines in the order of the driver selection list.
     DriverList list;

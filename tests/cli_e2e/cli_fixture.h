@@ -1,44 +1,147 @@
-// Base fixture of the sysforge-cli end-to-end tests: each test gets a scratch
-// folder of its own, made empty before the test and removed after it.
+// The sysforge-cli end-to-end tests run the built tool as a child process in a
+// scratch folder of each test's own (made empty before it, removed after it)
+// and check what it prints, its exit status and the files it leaves behind.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include "cli_e2e/cli_process.h"
+extern char** environ;
 
 namespace sf::e2e {
 
-class CliScratchTest : public ::testing::Test {
-  protected:
-    // The folder is <temp>/<prefix><pid>-<test name>.
-    explicit CliScratchTest(std::string prefix) : prefix_(std::move(prefix)) {}
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
 
+struct CliResult {
+    int status = -1;  // exit status; 128 + signal number when killed by one
+    std::string out;
+    std::string err;
+};
+
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Lines of a text, split at "\n" (a final newline ends the last line).
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Runs the tool with `args` in `dir`: no input, output and error to files there.
+inline CliResult runCli(const Args& args, const fs::path& dir) {
+    Args store{SF_CLI_PATH};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const fs::path out = dir / "cli.stdout", err = dir / "cli.stderr";
+    posix_spawn_file_actions_t io;
+    posix_spawn_file_actions_init(&io);
+    posix_spawn_file_actions_addopen(&io, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&io, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&io, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&io, dir.c_str());
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, SF_CLI_PATH, &io, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&io);
+    CliResult r;
+    int ws = 0;
+    pid_t waited = -1;
+    while (rc == 0 && (waited = waitpid(pid, &ws, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited != pid) {
+        ADD_FAILURE() << "cannot run " SF_CLI_PATH;
+        return r;
+    }
+    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : WIFSIGNALED(ws) ? 128 + WTERMSIG(ws) : -1;
+    r.out = readFile(out);
+    r.err = readFile(err);
+    return r;
+}
+
+class Cli : public ::testing::Test {
+  protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               (prefix_ + std::to_string(::getpid()) + "-" + info->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("sysforge-e2e-" + std::to_string(::getpid()) + "-" + test->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
     }
     void TearDown() override {
         std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        fs::remove_all(dir_, ec);
     }
 
-    CliResult run(const std::vector<std::string>& args) { return runCli(args, dir_); }
+    CliResult run(const Args& args) { return runCli(args, dir_); }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
-    std::filesystem::path dir_;
+    // Runs a command that must succeed.
+    void ok(const Args& args) {
+        const auto r = run(args);
+        EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args) << ": " << r.err;
+    }
+    // A new source at `name`, by the tool's own "new".
+    std::string newSource(const std::string& name) {
+        ok({"new", path(name)});
+        return path(name);
+    }
+    void set(const std::string& file, const std::string& ref, const std::string& text) {
+        ok({"set", file, ref, text});
+    }
+    void set(const std::string& file,
+             std::initializer_list<std::pair<const char*, const char*>> v) {
+        for (const auto& [ref, text] : v) set(file, ref, text);
+    }
+    // A named driver that the checker finds nothing in.
+    std::string namedSource(const std::string& name, const std::string& fileName) {
+        const std::string p = newSource(name);
+        set(p, {{"4", "Synth"}, {"6", fileName.c_str()}, {"8", "SYN"}});
+        return p;
+    }
+    // The value of a REF, without its newline.
+    std::string get(const std::string& file, const std::string& ref) {
+        const auto r = run({"get", file, ref});
+        EXPECT_EQ(r.status, 0) << ref << ": " << r.err;
+        EXPECT_TRUE(!r.out.empty() && r.out.back() == '\n') << ref;
+        return r.out.empty() ? r.out : r.out.substr(0, r.out.size() - 1);
+    }
+    // Every run fails with `status`, says why and prints no result.
+    void expectFailure(int status, std::initializer_list<Args> runs) {
+        for (const Args& args : runs) {
+            const auto r = run(args);
+            const auto shown = ::testing::PrintToString(args);
+            EXPECT_EQ(r.status, status) << shown;
+            EXPECT_TRUE(r.out.empty()) << shown;
+            EXPECT_FALSE(r.err.empty()) << shown;
+        }
+    }
 
-  private:
-    std::string prefix_;
+    fs::path dir_;
 };
 
 }  // namespace sf::e2e

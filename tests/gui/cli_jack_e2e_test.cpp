@@ -36,18 +36,6 @@ Run cli(const QString& dir, const QStringList& args) {
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-#ifdef SF_HAVE_JACK
-QString hex(const std::vector<Bytes>& messages) {
-    QStringList lines;
-    for (const Bytes& m : messages) {
-        QString line;
-        for (std::uint8_t b : m) line += QString::asprintf("%02X ", b);
-        lines << line.trimmed();
-    }
-    return lines.join(" | ");
-}
-#endif
-
 }  // namespace
 
 class CliJackE2ETest : public QObject {
@@ -94,14 +82,14 @@ class CliJackE2ETest : public QObject {
         ok({"set", "send.d", "160:0", "00 01 00"});
         ok({"set", "send.d", "205:0", "Head,$11,Adr,Len,Chk,$F7,Wait20,AddNext,$C0,X1,$05"});
         ok({"send", "send.d", "205:0", "--var", "X1=7", "--port", "JACK: sffake:in"});
-        const std::vector<Bytes> expected = {
-            {0xF0, 0x41, 0x10, 0x16, 0x11, 0x08, 0x00, 0x00, 0x00, 0x01, 0x00, 0x77, 0xF7},
-            { 0xC7,
-              0x05 }};
+        const Bytes sysex = {0xF0, 0x41, 0x10, 0x16, 0x11, 0x08, 0x00,
+                             0x00, 0x00, 0x01, 0x00, 0x77, 0xF7};
+        const Bytes program = {0xC7, 0x05};
+        const std::vector<Bytes> expected = {sysex, program};
         // The client may close before the cycle that carries its last event
         // reaches the fake.
         QVERIFY2(QTest::qWaitFor([&] { return fake.received() == expected; }, 2000),
-                 qPrintable(hex(fake.received())));
+                 qPrintable(sf::testsupport::describe(fake.received())));
     }
 
     // A two-step X1 loop, each request waiting for one answer.
@@ -124,15 +112,12 @@ class CliJackE2ETest : public QObject {
         const Run r = cli(dir_.path(), {"request", "dump.d", "0", "out.syx", "--port", "sffake"});
         QVERIFY2(r.status == 0, qPrintable(r.err));
 
-        const std::vector<Bytes> requests = {{0xF0, 0x41, 0x10, 0x14, 0x11, 0x00, 0xF7},
-                                             { 0xF0,
-                                               0x41,
-                                               0x10,
-                                               0x14,
-                                               0x11,
-                                               0x01,
-                                               0xF7 }};
-        QVERIFY2(fake.received() == requests, qPrintable(hex(fake.received())));
+        auto request = [](std::uint8_t x1) {
+            return Bytes{0xF0, 0x41, 0x10, 0x14, 0x11, x1, 0xF7};
+        };
+        const std::vector<Bytes> requests = {request(0), request(1)};
+        QVERIFY2(fake.received() == requests,
+                 qPrintable(sf::testsupport::describe(fake.received())));
         QFile out(dir_.filePath("out.syx"));
         QVERIFY(out.open(QIODevice::ReadOnly));
         const QByteArray saved = out.readAll();

@@ -127,9 +127,7 @@ void CommandsTest::exportReadsTheValueBeingTyped() {
     AppFixture f;
     f.frame().openFiles({f.makeSource("a.d")});
     const QString out = f.path("a.txt");
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString&, const QStringList&,
-                                            int*) { return out; });
+    f.answerFileDialogs(out);
     QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
     chooseFromMenu(f.frame(), "menuFile", "actionExportText");
     QVERIFY(bytesOf(out).contains("\"Typed\""));
@@ -144,9 +142,7 @@ void CommandsTest::saveAsAsksBeforeReplacingAnotherFile() {
     QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Lead"));
     QStringList answers = {f.path("b"), f.path("c"), f.path("b"), f.path("a.d")};
     int asked = 0;
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString&, const QStringList&,
-                                            int*) { return answers.value(asked++); });
+    f.answerFileDialogs([&](const QString&) { return answers.value(asked++); });
 
     // "b" becomes b.d, which exists: No returns to the dialog, and c is new.
     f.prompter().answers = {Answer::No};
@@ -167,9 +163,7 @@ void CommandsTest::saveAsAsksBeforeReplacingAnotherFile() {
 
     // The document's own file asks nothing.
     f.prompter().messages.clear();
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString&, const QStringList&,
-                                            int*) { return b; });
+    f.answerFileDialogs(b);
     f.trigger("actionSaveAs");
     QVERIFY(f.prompter().messages.empty());
 }

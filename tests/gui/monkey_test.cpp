@@ -68,19 +68,12 @@
 #include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
+#include "support/leak_suppressions.h"
 #include "sysex/midi.h"
 #include "sysex/midisystem.h"
 #include "ui/qtprompter.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define SF_MONKEY_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SF_MONKEY_ASAN 1
-#endif
-#endif
-
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
 extern "C" void __sanitizer_set_death_callback(void (*callback)(void));
 #endif
 
@@ -97,14 +90,11 @@ struct Trail {
     long actions = 0;
     std::deque<std::string> last;
     bool active = false;
-
     bool verbose = false;
+    std::string programPath;
 
     // One action of the user.
-    void add(std::string what) {
-        ++actions;
-        push(std::to_string(actions) + ": " + std::move(what));
-    }
+    void add(std::string what) { push(std::to_string(++actions) + ": " + std::move(what)); }
     // What the program answered (a message, a question, a file dialog).
     void note(std::string what) { push("     " + std::move(what)); }
     void push(std::string line) {
@@ -113,16 +103,16 @@ struct Trail {
         if (last.size() > 50) last.pop_front();
     }
     void print(const char* why) const {
-        std::fprintf(
-            stderr,
-            "\n=== random input failed: seed %llu, after %ld actions\n%s\n--- last %zu actions\n",
-            static_cast<unsigned long long>(seed), actions, why, last.size());
+        const auto s = static_cast<unsigned long long>(seed);
+        std::fprintf(stderr,
+                     "\n=== random input failed: seed %llu, after %ld actions\n%s\n"
+                     "--- last %zu actions\n",
+                     s, actions, why, last.size());
         for (const auto& a : last) std::fprintf(stderr, "  %s\n", a.c_str());
         std::fprintf(stderr, "--- replay: QT_QPA_PLATFORM=offscreen %s --seed=%llu --actions=%ld\n",
-                     programPath.c_str(), static_cast<unsigned long long>(seed), actions);
+                     programPath.c_str(), s, actions);
         std::fflush(stderr);
     }
-    std::string programPath;
 };
 Trail g_trail;
 
@@ -170,6 +160,11 @@ std::string describe(const QWidget* w) {
     return s.toStdString();
 }
 
+// Whether a dialog or a pop-up menu has taken over the input.
+bool busy() {
+    return QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
 // Types `text` as a keyboard would: QTest's own typing only knows ASCII.
 void typeText(QWidget* widget, const QString& text) {
     // A key may close the widget's window (and delete it) on the way.
@@ -182,7 +177,7 @@ void typeText(QWidget* widget, const QString& text) {
             QTest::keyClick(w, Qt::Key_Tab);
         else
             QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
     }
 }
 
@@ -311,9 +306,13 @@ class Monkey {
         return n <= 0 ? 0 : static_cast<int>(rng_() % static_cast<std::uint64_t>(n));
     }
     bool chance(int percent) { return below(100) < percent; }
+    template <typename C>
+    auto any(const C& c) {
+        return c[below(int(c.size()))];
+    }
     template <typename T>
     T pick(std::initializer_list<T> list) {
-        return *(list.begin() + below(static_cast<int>(list.size())));
+        return *(list.begin() + below(int(list.size())));
     }
 
     QString pickPath(bool open) {
@@ -325,8 +324,7 @@ class Monkey {
             if (!f.contains("/config/")) files << f;
         }
         files.sort();
-        if (open && !files.isEmpty() && chance(85))
-            return files[below(static_cast<int>(files.size()))];
+        if (open && !files.isEmpty() && chance(85)) return any(files);
         const QString name = QString("file%1").arg(below(6)) +
                              pick({"", ".d", ".D", ".txt", ".dev", ".bak", ".x.d"});
         return dir_.filePath(name);
@@ -362,7 +360,7 @@ class Monkey {
             case 6:
                 return QString::number(below(17));
             default:
-                return fixed[below(static_cast<int>(fixed.size()))];
+                return any(fixed);
         }
     }
 
@@ -406,8 +404,7 @@ class Monkey {
             onModal(modal);
         else {
             onMain();
-            if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget())
-                afterAction();
+            if (!busy()) afterAction();
         }
     }
 
@@ -459,7 +456,7 @@ class Monkey {
             menu->close();
             return;
         }
-        QAction* a = usable[below(static_cast<int>(usable.size()))];
+        QAction* a = any(usable);
         g_trail.add("menu choice \"" + a->text().toStdString() + "\"");
         menu->setActiveAction(a);
         QTest::keyClick(menu, Qt::Key_Return);
@@ -511,11 +508,11 @@ class Monkey {
         }
         const int r = below(100);
         if (r < 30 && !buttons.empty()) {
-            QWidget* b = buttons[below(static_cast<int>(buttons.size()))];
+            QWidget* b = any(buttons);
             g_trail.add("click " + describe(b) + " in " + describe(w));
             QTest::mouseClick(b, Qt::LeftButton);
         } else if (r < 55 && !fields.empty()) {
-            QPointer<QWidget> f = fields[below(static_cast<int>(fields.size()))];
+            QPointer<QWidget> f = any(fields);
             const QString text = randomText();
             g_trail.add("type \"" + text.left(60).toStdString() + "\" into " + describe(f) +
                         " in " + describe(w));
@@ -524,10 +521,10 @@ class Monkey {
             if (chance(60)) QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
             if (f) typeText(f, text);
         } else if (r < 70 && !views.empty()) {
-            auto* v = static_cast<QAbstractItemView*>(views[below(static_cast<int>(views.size()))]);
+            auto* v = static_cast<QAbstractItemView*>(any(views));
             clickCell(v);
         } else if (r < 75 && !combos.empty()) {
-            QWidget* c = combos[below(static_cast<int>(combos.size()))];
+            QWidget* c = any(combos);
             g_trail.add("choose in " + describe(c));
             QTest::keyClick(c, pick({Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_Home}));
         } else if (r < 90) {
@@ -557,7 +554,7 @@ class Monkey {
                  i = tree->indexBelow(i))
                 rows.push_back(i);
             if (rows.empty()) return {};
-            return rows[below(static_cast<int>(rows.size()))];
+            return any(rows);
         }
         const int n = v->model()->rowCount();
         return n > 0 ? v->model()->index(below(n), 0) : QModelIndex();
@@ -585,8 +582,7 @@ class Monkey {
         } else if (how < 8) {
             QPointer<QWidget> alive(vp);
             QTest::mouseClick(vp, Qt::LeftButton, {}, at);
-            if (alive && !QApplication::activeModalWidget() && !QApplication::activePopupWidget())
-                QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
+            if (alive && !busy()) QTest::mouseDClick(vp, Qt::LeftButton, {}, at);
         } else if (how < 9) {
             QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, at);
         } else {
@@ -671,7 +667,7 @@ class Monkey {
         if (chance(15)) {
             g_trail.add("expand everything below a row (*)");
             clickCell(tree);
-            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            if (busy()) return;
             QTest::keyClick(tree, Qt::Key_Asterisk);
         }
         QModelIndex row;
@@ -682,7 +678,7 @@ class Monkey {
         tree->scrollTo(row);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualRect(row.siblingAtColumn(1)).center());
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         const QString text = randomText();
         const int open = below(3);
         g_trail.add("edit " + row.data().toString().left(40).toStdString() + ": " +
@@ -699,14 +695,14 @@ class Monkey {
                 QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
             }
         }
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         QPointer<QWidget> focus = QApplication::focusWidget();
         g_trail.note("typing into " + describe(focus));
         if (!focus) return;
         if (chance(50)) QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
         if (!focus) return;
         typeText(focus, text);
-        if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+        if (busy()) return;
         focus = QApplication::focusWidget();
         if (!focus) return;
         const int end = below(10);
@@ -742,7 +738,7 @@ class Monkey {
             for (const QKeySequence& k : a->shortcuts())
                 if (!k.isEmpty()) keys.push_back(k);
         if (keys.empty()) return;
-        const QKeySequence k = keys[below(static_cast<int>(keys.size()))];
+        const QKeySequence k = any(keys);
         const QKeyCombination c = k[0];
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &frame();
         g_trail.add("shortcut " + k.toString().toStdString() + " to " + describe(target));
@@ -754,7 +750,7 @@ class Monkey {
         QStringList names = frame().commandNames();
         names.sort();  // a hash order would differ from run to run
         if (names.isEmpty()) return;
-        const QString name = names[below(static_cast<int>(names.size()))];
+        const QString name = any(names);
         QAction* a = frame().commandAction(name);
         if (!a || !a->isEnabled()) return;
         g_trail.add("command " + name.toStdString());
@@ -768,7 +764,7 @@ class Monkey {
         for (QAction* a : bar->actions())
             if (a->isVisible() && a->isEnabled() && a->menu()) menus << a;
         if (menus.isEmpty()) return;
-        QAction* m = menus[below(static_cast<int>(menus.size()))];
+        QAction* m = any(menus);
         g_trail.add("open menu " + m->text().toStdString());
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m).center());
     }
@@ -777,8 +773,8 @@ class Monkey {
     // (or the same); the platform has no real drag, so the events are sent.
     void drag() {
         const auto views = frame().sourceViews();
-        SourceView* from = views[below(static_cast<int>(views.size()))];
-        SourceView* to = views[below(static_cast<int>(views.size()))];
+        SourceView* from = any(views);
+        SourceView* to = any(views);
         QTreeView* src = from->tree();
         const QModelIndex a =
             src->indexAt(QPoint(below(src->viewport()->width()), below(src->viewport()->height())));
@@ -821,7 +817,7 @@ class Monkey {
                 QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
             else
                 QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
-            if (QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+            if (busy()) return;
         }
     }
 
@@ -840,7 +836,7 @@ class Monkey {
     void switchWindow() {
         const auto windows = frame().client()->subWindowList();
         if (windows.isEmpty()) return;
-        QMdiSubWindow* w = windows[below(static_cast<int>(windows.size()))];
+        QMdiSubWindow* w = any(windows);
         g_trail.add("activate window " + w->windowTitle().toStdString());
         if (chance(20))
             w->showMinimized();
@@ -1041,39 +1037,29 @@ class Monkey {
     QObject guard_;  // queued steps die with the run
 };
 
-struct Options {
-    std::uint64_t seed = 0;
-    bool seedGiven = false;
-    long actions = 0;
-    double seconds = 0;
-    int seeds = 1;
-};
-
-bool argValue(const char* arg, const char* name, std::string& out) {
-    const std::string a(arg), n(name);
-    if (a.rfind(n + "=", 0) != 0) return false;
-    out = a.substr(n.size() + 1);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     g_trail.programPath = argv[0];
     g_trail.verbose = qEnvironmentVariableIsSet("SF_MONKEY_VERBOSE");
-    Options o;
+    std::uint64_t seed = 0;
+    bool seedGiven = false;
+    long actions = 0;
+    double seconds = 0;
+    int seedCount = 1;
     for (int i = 1; i < argc; ++i) {
-        std::string v;
-        if (argValue(argv[i], "--seed", v)) {
-            o.seed = std::stoull(v);
-            o.seedGiven = true;
-        } else if (argValue(argv[i], "--actions", v)) {
-            o.actions = std::stol(v);
-        } else if (argValue(argv[i], "--seconds", v)) {
-            o.seconds = std::stod(v);
-        } else if (argValue(argv[i], "--seeds", v)) {
-            o.seeds = std::max(1, std::stoi(v));
+        const std::string a = argv[i];
+        const std::string v = a.substr(a.find('=') + 1);
+        if (a.rfind("--seed=", 0) == 0) {
+            seed = std::stoull(v);
+            seedGiven = true;
+        } else if (a.rfind("--actions=", 0) == 0) {
+            actions = std::stol(v);
+        } else if (a.rfind("--seconds=", 0) == 0) {
+            seconds = std::stod(v);
+        } else if (a.rfind("--seeds=", 0) == 0) {
+            seedCount = std::max(1, std::stoi(v));
         } else {
             std::fprintf(stderr, "usage: %s [--seed=N] [--actions=N] [--seconds=S] [--seeds=K]\n",
                          argv[0]);
@@ -1085,22 +1071,20 @@ int main(int argc, char** argv) {
         dumpTrailOnCrash();
         std::abort();
     });
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
     __sanitizer_set_death_callback(dumpTrailOnCrash);
 #endif
 
     // Without arguments: the fixed seeds of CI, within its budget. The
     // sanitizer build runs slower and gets the larger share of the budget.
-#ifdef SF_MONKEY_ASAN
+#ifdef SF_LEAK_CHECKED
     const double ciSeconds = 70;
 #else
     const double ciSeconds = 40;
 #endif
     std::vector<std::uint64_t> seeds;
-    long actions = o.actions;
-    double seconds = o.seconds;
-    if (o.seedGiven) {
-        for (int k = 0; k < o.seeds; ++k) seeds.push_back(o.seed + static_cast<std::uint64_t>(k));
+    if (seedGiven) {
+        for (int k = 0; k < seedCount; ++k) seeds.push_back(seed + static_cast<std::uint64_t>(k));
         if (actions <= 0) actions = seconds > 0 ? 1L << 40 : 1000;
         if (seconds <= 0) seconds = 1e9;
     } else {
@@ -1118,7 +1102,7 @@ int main(int argc, char** argv) {
         const qint64 left = static_cast<qint64>(seconds * 1000) - total.elapsed();
         if (left <= 0) break;
         // The time is shared evenly among the seeds still to run.
-        const qint64 share = o.seedGiven ? left : left / static_cast<qint64>(seeds.size() - k);
+        const qint64 share = seedGiven ? left : left / static_cast<qint64>(seeds.size() - k);
         Monkey m(seeds[k], actions, share);
         const bool ok = m.run();
         done += m.actions();

@@ -1,4 +1,7 @@
-// The numeric converter typed into as a user would.
+// The numeric converter typed into as a user would. What each field shows
+// is the core's; here: the keys go through the fields' filters into the
+// other fields, the size buttons and the beeps, the Bits field keeps its
+// width, and the one window's state outlives it.
 #include "sysex/numericconverter.h"
 
 #include <QLabel>
@@ -8,7 +11,6 @@
 
 using NumericConverter = sf::gui::NumericConverter;
 using F = sf::ConverterField;
-using sf::savedConverterState;
 
 class NumericConverterTest : public QObject {
     Q_OBJECT
@@ -24,50 +26,35 @@ class NumericConverterTest : public QObject {
 
   private slots:
     void init() {
-        savedConverterState() = {};
+        sf::savedConverterState() = {};
         c_ = NumericConverter::showConverter(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(c_));
     }
     void cleanup() {
         if (NumericConverter::instance()) NumericConverter::instance()->close();
         QTRY_VERIFY(!NumericConverter::instance());
     }
 
-    // What each field shows is the core's; here: typing goes through the
-    // fields' filters into the other fields, the size buttons and the beeps.
     void typingRewritesTheOtherFields() {
-        QVERIFY(c_->isVisible());
-        QCOMPARE(c_->windowTitle(), QString("Numeric Converter"));
-        QVERIFY(!c_->isModal());
         QTest::mouseClick(c_->sizeButton(8), Qt::LeftButton);
-        QCOMPARE(c_->rangeLabel(F::Signed)->text(), QString("(-128 / 127)"));
+        const int bits8 = c_->field(F::Bits)->width();
         typeInto(F::Unsigned, "2x00");  // the filter drops the letter
         QCOMPARE(text(F::Unsigned), QString("200"));
         QVERIFY(c_->sizeButton(16)->isChecked());
         QCOMPARE(c_->rangeLabel(F::Hex)->text(), QString("(0 / FFFF)"));
-        QCOMPARE(text(F::Hex), QString("C8"));
         QCOMPARE(text(F::Roland), QString("01, 48"));
         QVERIFY(!c_->label(F::Ascii)->isEnabled());
         typeInto(F::Ascii, "A");
         QCOMPARE(text(F::Unsigned), QString("65"));
         QVERIFY(c_->label(F::Ascii)->isEnabled());
-        typeInto(F::Hex, "123456789");  // eight digits at most
-        QCOMPARE(text(F::Hex), QString("12345678"));
-
         QCOMPARE(c_->beeps(), 0);
         typeInto(F::Roland, "80");
-        QCOMPARE(text(F::Unsigned), QString("0"));
         QVERIFY(c_->beeps() > 0);
-    }
 
-    // The Bits field shows a whole 32-bit pattern and keeps its width
-    // whatever the range.
-    void fieldsKeepTheirWidth() {
-        QVERIFY(QTest::qWaitForWindowExposed(c_));
-        QTest::mouseClick(c_->sizeButton(8), Qt::LeftButton);
-        QCoreApplication::processEvents();
-        const int bits8 = c_->field(F::Bits)->width();
+        // A whole 32-bit pattern fits the Bits field, as wide as at 8 bits.
         QTest::mouseClick(c_->sizeButton(32), Qt::LeftButton);
-        typeInto(F::Hex, "FFFFFFFF");
+        typeInto(F::Hex, "FFFFFFFF9");  // eight digits at most
+        QCOMPARE(text(F::Hex), QString("FFFFFFFF"));
         QCoreApplication::processEvents();
         QLineEdit* bits = c_->field(F::Bits);
         QCOMPARE(bits->width(), bits8);
@@ -85,7 +72,6 @@ class NumericConverterTest : public QObject {
         c_ = NumericConverter::showConverter(nullptr);
         QCOMPARE(text(F::Unsigned), QString("1023"));
         QVERIFY(c_->sizeButton(16)->isChecked());
-        QVERIFY(c_->groupFormButton(1)->isChecked());
         QCOMPARE(text(F::Roland), QString("7, 127"));
     }
 };

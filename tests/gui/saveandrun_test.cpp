@@ -10,8 +10,6 @@
 
 #include "app/preferencesdialog.h"
 #include "app/sourcedocument.h"
-#include "editor/document.h"
-#include "source/valuetext.h"
 #include "support/app_fixture.h"
 
 using namespace sf;
@@ -50,10 +48,8 @@ class SaveAndRunTest : public QObject {
         f.app().preferences().hostPath = makeHost(f, record).toStdString();
         const QString src = f.makeSource("my.synth.d", 3);
         f.frame().openFiles({src});
-        auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
-        parseValue(doc->source().working(), makeRef(107, 1), "Voices");
-        doc->source().checkpoint();
-        emit doc->modifiedChanged(true);
+        auto* doc = f.frame().activeSourceDocument();
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 1), "Voices"));
 
         f.trigger("actionSaveAndRun");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
@@ -87,9 +83,7 @@ class SaveAndRunTest : public QObject {
         const QString record = f.path("ran.txt");
         f.app().preferences().hostPath = makeHost(f, record).toStdString();
         int dialogs = 0;
-        f.frame().documents().setFileDialog([&](QWidget*, DocumentManager::DialogMode,
-                                                const QString&, const QString&, const QStringList&,
-                                                int*) {
+        f.answerFileDialogs([&](const QString&) {
             ++dialogs;
             return f.path("named");
         });

@@ -1,6 +1,6 @@
 // The settings tree as a user drives it: editing through the tree, choice
-// menus, disabled rows, the module count, undo and redo, drops between two
-// views, the filter field and the "&Clear" command.
+// menus, disabled rows, the module count, undo, drops between two views, the
+// filter field, the row menu and a value editor opened from its row.
 #include "source/sourceview.h"
 
 #include <QApplication>
@@ -17,6 +17,8 @@
 #include <memory>
 
 #include "editor/document.h"
+#include "patchtools/install_editors.h"
+#include "patchtools/macrodialog.h"
 #include "source/message_record.h"
 #include "source/search.h"
 #include "source/sourcetreemodel.h"
@@ -136,19 +138,10 @@ class SourceViewTest : public QObject {
         QCOMPARE(doc->undoList().size(), std::size_t{3});
     }
 
-    void keyboardEditsAndEscapeCancels() {
+    // Ctrl+double-click edits in the small "Edit" dialog instead of the cell.
+    void controlDoubleClickEditsInADialog() {
         auto doc = docWithModules(1);
         Window w(*doc);
-        QVERIFY(w.view.selectRef(makeRef(9)));
-        w.tree()->setFocus();
-        QTest::keyClick(w.tree(), Qt::Key_F2);
-        QLineEdit* e = w.editor();
-        QVERIFY(e != nullptr && e != w.view.filterField());
-        QTest::keyClicks(e, QStringLiteral("777"));
-        QTest::keyClick(e, Qt::Key_Escape);
-        QVERIFY(!doc->isModified());
-
-        // Ctrl+double-click edits in the small "Edit" dialog instead.
         whenShown([] {
             QWidget* box = QApplication::activeModalWidget();
             if (!box || box->windowTitle() != QStringLiteral("Edit")) return false;
@@ -221,64 +214,27 @@ class SourceViewTest : public QObject {
         QCOMPARE(doc->undoList().size(), std::size_t{1});
     }
 
-    void undoAndRedoKeepTheRowAndFollowTheSavedState() {
+    // Undo of a smaller module count brings the module back and keeps the
+    // row; undoing to the saved state clears the modified mark.
+    void undoKeepsTheRowAndFollowsTheSavedState() {
         auto doc = docWithModules(2);
         Window w(*doc);
-        QAction* undo = w.view.undoAction();
-        QAction* redo = w.view.redoAction();
-        QVERIFY(!undo->isEnabled() && !redo->isEnabled());
-
         w.type(makeRef(107, 1), QStringLiteral("Strings"));
         w.type(makeRef(103), QStringLiteral("1"));
         QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
-        QVERIFY(undo->isEnabled());
-
-        undo->trigger();  // the module comes back, selection on the count
-        QVERIFY(w.view.selectRef(makeRef(105, 1)));
+        QVERIFY(w.view.selectRef(makeRef(103)));
+        QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.view.currentRef()->id, 103);
         QVERIFY(w.view.selectRef(makeRef(107, 1)));
-        undo->trigger();
+        QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.view.currentRef()->id, 107);
         QCOMPARE(w.view.currentRef()->index1, 1);
         QCOMPARE(w.value(makeRef(107, 1)), QStringLiteral("Module"));
         QVERIFY(!doc->isModified());
-        QVERIFY(!undo->isEnabled() && redo->isEnabled());
-
         QSignalSpy modified(&w.view, &SourceView::modifiedChanged);
-        redo->trigger();
+        QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.value(makeRef(105, 1)), QStringLiteral("Strings"));
-        QVERIFY(doc->isModified());
         QCOMPARE(modified.last().at(0).toBool(), true);
-    }
-
-    // What a drop copies is the core's; here: the drop is one undo step of
-    // the target, the tree follows it, and data of a closed view is refused.
-    void moduleDroppedOntoAnotherWindow() {
-        auto source = docWithModules(3);
-        auto target = docWithModules(1);
-        parseValue(source->working(), makeRef(107, 1), "Voices");
-        source->checkpoint();
-        Window a(*source), b(*target);
-        const bool sourceModified = source->isModified();
-
-        std::unique_ptr<QMimeData> module2(a.view.dragData(makeRef(105, 1)));
-        QVERIFY(!b.view.canDropOn(module2.get(), makeRef(106, 0)));
-        QVERIFY(b.view.dropOn(module2.get(), makeRef(105, 0)));
-        QCOMPARE(target->undoList().size(), std::size_t{1});
-        QCOMPARE(b.view.currentRef()->id, 105);
-        QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Voices"));
-        QCOMPARE(source->isModified(), sourceModified);
-
-        // The general settings carry the module count: the tree grows.
-        std::unique_ptr<QMimeData> general(a.view.dragData(makeRef(2)));
-        QVERIFY(b.view.dropOn(general.get(), makeRef(2)));
-        QVERIFY(b.view.selectRef(makeRef(105, 2)));
-
-        auto* gone = new SourceView(*docWithModules(1).release(), {});
-        std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));
-        SourceDoc* goneDoc = &gone->document();
-        delete gone;
-        delete goneDoc;
-        QVERIFY(!b.view.dropOn(stale.get(), makeRef(105, 0)));
     }
 
     void filterShowsMatchesWithParentsAndClearsBack() {
@@ -314,6 +270,9 @@ class SourceViewTest : public QObject {
         QVERIFY(shown(makeRef(105, 0)));
     }
 
+    // What a drop copies is the core's; here: the drag events highlight the
+    // row under the mouse, the drop is one undo step of the target only, and
+    // data of a closed view is refused.
     void dragEventsHighlightAndDropOnTheRowUnderTheMouse() {
         auto source = docWithModules(2);
         auto target = docWithModules(2);
@@ -343,31 +302,31 @@ class SourceViewTest : public QObject {
         QVERIFY(drop.isAccepted());
         QCOMPARE(b.value(makeRef(105, 0)), QStringLiteral("Pads"));
         QVERIFY(!b.cell(makeRef(105, 0), 0).data(Qt::BackgroundRole).isValid());
-        QVERIFY(target->isModified());
+        QCOMPARE(target->undoList().size(), std::size_t{1});
         QVERIFY(!source->isModified());
+
+        auto* gone = new SourceView(*docWithModules(1).release(), {});
+        std::unique_ptr<QMimeData> stale(gone->dragData(makeRef(105, 0)));
+        SourceDoc* goneDoc = &gone->document();
+        delete gone;
+        delete goneDoc;
+        QVERIFY(!b.view.dropOn(stale.get(), makeRef(105, 0)));
     }
 
     void displayOptionsAndHelp() {
         auto doc = docWithModules(1);
-        applyChoice(doc->working(), makeRef(108, 0),
-                    72);  // only display names: receiving is disabled
+        applyChoice(doc->working(), makeRef(108, 0), 72);  // only names: receiving is disabled
         Window w(*doc);
-        QSignalSpy options(&w.view, &SourceView::optionsChanged);
         const SettingRef receiving = makeRef(196, 0);
-        QVERIFY(!isEnabled(doc->working(), receiving));
         QVERIFY(!w.value(receiving).isEmpty());
         QVERIFY(!w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
-
         const QList<QAction*> toggles = w.view.optionActions();
-        QCOMPARE(toggles.size(), 3);
         toggles[2]->trigger();  // "&Show disabled values" off
         QCOMPARE(w.value(receiving), QString());
         QVERIFY(!w.value(makeRef(107, 0)).isEmpty());
         toggles[1]->trigger();  // "&Show drag-and-drop possibilities" on
         QVERIFY(w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
         QVERIFY(!w.cell(makeRef(107, 0), 0).data(Qt::DecorationRole).isValid());
-        QCOMPARE(options.size(), 2);
-        QVERIFY(!w.view.options().showDisabled && w.view.options().showCopyable);
 
         // Help: the topic of a row that has one, else the text.
         int topic = 0;
@@ -376,8 +335,7 @@ class SourceViewTest : public QObject {
         w.doubleClick(makeRef(16), 2);
         QCOMPARE(topic, 2001);
         w.doubleClick(makeRef(9), 2);
-        QVERIFY(!help.isEmpty());
-        QVERIFY(help.last().at(0).toString().size() > 0);
+        QVERIFY(!help.isEmpty() && !help.last().at(0).toString().isEmpty());
         gui::setHelpHandler(previous);
     }
 
@@ -386,7 +344,6 @@ class SourceViewTest : public QObject {
         Window w(*doc);
         QSignalSpy searches(&w.view, &SourceView::searchRequested);
         QVERIFY(w.view.selectRef(makeRef(4)));
-        w.tree()->setFocus();
         QStringList entries;
         bool clearEnabled = true;
         whenShown([&] {
@@ -411,6 +368,32 @@ class SourceViewTest : public QObject {
         QCOMPARE(searches.size(), 1);
         QCOMPARE(searches.first().at(0).toInt(), static_cast<int>(SearchMode::SameValue));
         QCOMPARE(searches.first().at(1).value<SettingRef>().id, 4);
+    }
+
+    // A double click on "Macros / Parameters" opens the macro editor; after
+    // OK the group's tool tip tells it holds macros, and undo takes it back.
+    void doubleClickOpensTheMacroEditor() {
+        gui::installValueEditors();
+        auto doc = docWithModules(1);
+        SourceRecord& r = doc->working();
+        r.setModU16(0, rec::kModFlags, static_cast<std::uint16_t>(r.modU16(0, rec::kModFlags) | 8));
+        r.setModU16(0, rec::kModHasMacro, 1);
+        Window w(*doc);
+        testsupport::onNextDialog<gui::MacroEditorDialog>([](gui::MacroEditorDialog* d) {
+            testsupport::click(d, "addMacroButton");
+            testsupport::click(d, "okButton");
+        });
+        w.doubleClick(makeRef(307, 0));
+        QCOMPARE(testsupport::missedDialogs(), 0);
+        QCOMPARE(doc->undoList().size(), std::size_t{1});
+        const auto tip = [&] { return w.cell(makeRef(306, 0), 1).data(Qt::ToolTipRole); };
+        QCOMPARE(w.value(makeRef(306, 0)), QString());
+        QCOMPARE(tip().toString(), QStringLiteral("This module holds a macro list."));
+        w.view.activateWindow();  // back from the dialog
+        QVERIFY(QTest::qWaitForWindowActive(&w.view));
+        QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!doc->working().block(0, rec::kSlotMacros).has_value());
+        QTRY_COMPARE(tip(), QVariant());
     }
 };
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument_support.h"
+#include "support.h"
 
 using namespace sf;
 using sf::test::Driver;
@@ -111,26 +111,26 @@ TEST(Resolve, HeadWithJokerAndArithmetic) {
 }
 
 TEST(Resolve, ValuesAbove127InEachForm) {
+    const struct {
+        int command;
+        int joker;
+        const char* bytes;
+    } cases[] = {
+        {70, 300, "2C"},
+        {71, 300, "2C 02"},
+        {72, 300, "02 2C"},
+        {73, 200, "08 0C"},
+        {74, 200, "0C 08"},
+        {74, 127, "7F"},
+        {74, 300, "error: Joker: the value 300 cannot be sent"},  // two nibbles cannot hold it
+    };
     Driver d;
     SendContext c;
-    c.joker = 300;  // 0x12C
-    struct {
-        int command;
-        const char* bytes;
-    } cases[] = {{70, "2C"}, {71, "2C 02"}, {72, "02 2C"}};
     for (const auto& k : cases) {
         d.choose(16, k.command);
+        c.joker = k.joker;
         EXPECT_EQ(hexOf(resolve(d, "Joker", c)), k.bytes) << k.command;
     }
-    c.joker = 200;  // 0xC8
-    d.choose(16, 73);
-    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "08 0C");
-    d.choose(16, 74);
-    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "0C 08");
-    c.joker = 300;  // two nibbles cannot hold it
-    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "error: Joker: the value 300 cannot be sent");
-    c.joker = 127;
-    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "7F");
 }
 
 TEST(Resolve, MissingValuesAreNamedAndNothingIsSent) {

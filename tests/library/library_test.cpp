@@ -1,9 +1,9 @@
 #include "driver/library.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
-#include <unistd.h>
 
 #include "support/temp_dir.h"
 
@@ -25,8 +25,17 @@ TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
     std::vector<std::string> rel;
     for (auto& p : found) rel.push_back(fs::relative(p, t.path()).generic_string());
     // Files of a folder by name first, then its subfolders by name.
-    EXPECT_EQ(rel, (std::vector<std::string>{"A.D", "b.d", "sub1/y.D", "sub1/deep/w.d", "sub2/x.d"}));
+    EXPECT_EQ(rel,
+              (std::vector<std::string>{"A.D", "b.d", "sub1/y.D", "sub1/deep/w.d", "sub2/x.d"}));
     EXPECT_EQ(scanDriverSources(t.path()), found);  // the same on a second walk
+
+    // Handed over one by one in the same order, until asked to stop.
+    std::vector<fs::path> handed;
+    scanDriverSources(t.path(), [&](fs::path&& p) {
+        handed.push_back(std::move(p));
+        return handed.size() < 3;
+    });
+    EXPECT_EQ(handed, std::vector<fs::path>(found.begin(), found.begin() + 3));
 }
 
 TEST(LibraryScan, EmptyMissingUnreadableAndLoopingRoots) {
@@ -62,7 +71,8 @@ TEST(LibraryScan, WarningWhenNothingFound) {
     EXPECT_EQ(scanDriverLibrary(t.path(), p, &openPrefs).size(), 1u);
     EXPECT_FALSE(openPrefs);
     ASSERT_EQ(p.messages.size(), 1u);  // only the empty library warns
-    EXPECT_EQ(p.messages[0].text, "The driver directory specified in the preferences does not contain any driver!");
+    EXPECT_EQ(p.messages[0].text,
+              "The driver directory specified in the preferences does not contain any driver!");
     EXPECT_EQ(p.messages[0].icon, MessageIcon::Exclamation);
 }
 
@@ -91,5 +101,4 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     ASSERT_NE(list.openable(3), nullptr);
     EXPECT_EQ(list.openable(3)->path, fs::path("/b(1)/WEIRD (2).D"));
     EXPECT_EQ(list.openable(2)->ref->index1, 2);
-
 }

@@ -57,10 +57,10 @@ TEST(Templates, TypeMenuAndBitRange) {
         auto e = withTemplates(1);
         e.setBitRange(0, c.start, c.count, c.littleEntry);
         const TemplateView t = e.get(0);
+        SCOPED_TRACE(std::string(c.start) + "/" + c.count);
         EXPECT_EQ(t.type, 3);
-        EXPECT_EQ(templateTypeText(t), c.shown) << c.start << "/" << c.count;
-        EXPECT_EQ((t.flags & param_template::kLittleEndian) != 0, c.little)
-            << c.start << "/" << c.count;
+        EXPECT_EQ(templateTypeText(t), c.shown);
+        EXPECT_EQ((t.flags & param_template::kLittleEndian) != 0, c.little);
     }
     auto e = withTemplates(1);
     e.toggleSigned(0);
@@ -83,13 +83,7 @@ TEST(Templates, TypedNamesAndNumbers) {
 }
 
 TEST(Templates, ChooserRepairsReferencesBeyondTheEnd) {
-    MacroData d;
-    {
-        TemplateEditor t{d};
-        t.add(), t.add(), t.add();
-        d = t.takeData();
-    }
-    MacroEditor m{d};
+    MacroEditor m{withTemplates(3).takeData()};
     m.addMacro();
     m.addParameter({0, -1}, 2);  // uses template 3
     m.addParameter({0, -1}, 1);  // uses template 2
@@ -102,10 +96,8 @@ TEST(Templates, ChooserRepairsReferencesBeyondTheEnd) {
 
     // Where each parameter row stands after the repair to two templates.
     const MacroEditor rows{withRefs};
-    EXPECT_EQ(rows.afterTemplateRepair({0, 0}, 2), std::nullopt);
+    for (int row : {0, 2, -1}) EXPECT_EQ(rows.afterTemplateRepair({0, row}, 2), std::nullopt);
     EXPECT_EQ(rows.afterTemplateRepair({0, 1}, 2), (MacroSel{0, 0}));
-    EXPECT_EQ(rows.afterTemplateRepair({0, 2}, 2), std::nullopt);
-    EXPECT_EQ(rows.afterTemplateRepair({0, -1}, 2), std::nullopt);
 
     TemplateEditor edit{withRefs};
     edit.remove(0);

@@ -10,43 +10,43 @@
 namespace sf {
 namespace {
 
-std::size_t base(int m) { return rec::moduleBase(m); }
-
-void setFlags(SourceRecord& r, int m, std::uint16_t w) { r.setU16(base(m) + rec::kModFlags, w); }
+void setFlags(SourceRecord& r, int m, std::uint16_t w) {
+    r.setModU16(m, rec::kModFlags, w);
+}
 
 bool enabled(const SourceRecord& r, int id, int i1 = -1, int i2 = -1) {
     return isEnabled(r, makeRef(id, i1, i2));
 }
 
 struct Row {
-    int id, i1, i2;
+    int id;
     bool on;
+    int i1 = -1, i2 = -1;
 };
-// Checks the enabled state of several rows at once.
 void expectRows(const SourceRecord& r, std::initializer_list<Row> rows) {
-    for (const Row& x : rows) EXPECT_EQ(enabled(r, x.id, x.i1, x.i2), x.on) << x.id << "/" << x.i1 << "/" << x.i2;
+    for (const Row& x : rows)
+        EXPECT_EQ(enabled(r, x.id, x.i1, x.i2), x.on) << x.id << "/" << x.i1 << "/" << x.i2;
 }
 
 TEST(SchemaRules, ModuleUse) {
     auto r = newSource();
     // The names bit (0x40) without the dump bit (0x08) still means "only dump memory".
-    const std::pair<std::uint16_t, ModuleUse> uses[] = {{0x08, ModuleUse::DumpAndNames},
-                                                        {0x48, ModuleUse::NamesOnly},
-                                                        {0x00, ModuleUse::DumpOnly},
-                                                        {0x40, ModuleUse::DumpOnly}};
+    using enum ModuleUse;
+    const std::pair<std::uint16_t, ModuleUse> uses[] = {
+        {0x08, DumpAndNames}, {0x48, NamesOnly}, {0x00, DumpOnly}, {0x40, DumpOnly}};
     for (auto [flags, use] : uses) {
         setFlags(*r, 0, flags);
         EXPECT_EQ(moduleUse(*r, 0), use) << flags;
     }
     // 109 needs use D, 116 not N, 288 not D+N.
-    expectRows(*r, {{109, 0, -1, false}, {116, 0, -1, true}, {288, 0, -1, false}});
+    expectRows(*r, {{109, false, 0}, {116, true, 0}, {288, false, 0}});
     // Out-of-range modules neither crash nor enable anything conditional.
     EXPECT_EQ(moduleUse(*r, 16), ModuleUse::DumpOnly);
     EXPECT_EQ(moduleUse(*r, -1), ModuleUse::DumpOnly);
     // Rows without Conditional are always enabled (107, 9); Conditional rows
     // without a rule keep their enabled state (119, 158); unknown ids are off.
-    expectRows(*r, {{116, 16, -1, false}, {107, 0, -1, true}, {9, -1, -1, true}, {119, 0, -1, true},
-                    {158, 0, -1, true}, {308, -1, -1, false}});
+    expectRows(*r, {{116, false, 16}, {107, true, 0}, {9, true}});
+    expectRows(*r, {{119, true, 0}, {158, true, 0}, {308, false}});
 }
 
 TEST(SchemaRules, SubBankCount) {
@@ -54,19 +54,19 @@ TEST(SchemaRules, SubBankCount) {
     setFlags(*r, 1, 0x08);
     r->setModU16(1, rec::kModSubBankCount, 5);
     // Sub-bank 5 is off at a count of 5 whatever its own rule says.
-    expectRows(*r, {{260, 1, 4, true}, {260, 1, 5, false}, {262, 1, 5, false}, {267, 1, 5, false}});
+    expectRows(*r, {{260, true, 1, 4}, {260, false, 1, 5}, {262, false, 1, 5}, {267, false, 1, 5}});
     r->setModU16(1, rec::kModSubBankCount, 6);
     // ROM-only rows need type 2; selectable rows the clear bit of 267 (L4).
-    expectRows(*r, {{262, 1, 5, true}, {264, 1, 5, false}});
+    expectRows(*r, {{262, true, 1, 5}, {264, false, 1, 5}});
     r->setU16(*wordField(*r, makeRef(261, 1, 5)), 2);
-    expectRows(*r, {{264, 1, 5, true}, {265, 1, 5, true}, {264, 1, 4, false}, {268, 1, 5, true}});
+    expectRows(*r, {{264, true, 1, 5}, {265, true, 1, 5}, {264, false, 1, 4}, {268, true, 1, 5}});
     r->setU16(*wordField(*r, makeRef(267, 1, 5)), 0x4);
     EXPECT_FALSE(enabled(*r, 268, 1, 5));
     // A negative or bad count disables all sub-banks, and bad indices too.
     r->setModU16(1, rec::kModSubBankCount, 0xFFFF);
     EXPECT_FALSE(enabled(*r, 260, 1, 0));
     r->setModU16(1, rec::kModSubBankCount, 16);
-    expectRows(*r, {{260, 1, 15, true}, {260, 1, 16, false}, {260, 1, -1, false}});
+    expectRows(*r, {{260, true, 1, 15}, {260, false, 1, 16}, {260, false, 1}});
     // Names-free modules show no sub-banks at all.
     setFlags(*r, 1, 0x00);
     EXPECT_FALSE(enabled(*r, 260, 1, 0));
@@ -87,12 +87,12 @@ TEST(SchemaRules, ComplexLoopAndOthers) {
     EXPECT_TRUE(enabled(*r, 149, 1));  // module 1 is unaffected by module 0's settings
 
     // Global: the single instrument is on in a new source; the parent is off.
-    expectRows(*r, {{47, -1, -1, true}, {52, -1, -1, false}, {62, -1, -1, false}, {22, -1, -1, true}});
+    expectRows(*r, {{47, true}, {52, false}, {62, false}, {22, true}});
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x4);
     // Mute type "Byte" (0) in a new source enables 95 and 99, 100 needs 99.
-    expectRows(*r, {{62, -1, -1, true}, {95, -1, -1, true}, {99, -1, -1, true}, {100, -1, -1, false}});
+    expectRows(*r, {{62, true}, {95, true}, {99, true}, {100, false}});
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x10);
-    expectRows(*r, {{100, -1, -1, true}, {101, -1, -1, true}});  // 101: no selection bits, custom message
+    expectRows(*r, {{100, true}, {101, true}});  // 101: no selection bits, custom message
     r->setU16(rec::kInstrumentFlags, r->u16(rec::kInstrumentFlags) | 0x100);
     EXPECT_FALSE(enabled(*r, 101));
     r->setU16(14, 1);  // Sysex ID rows follow the type flag
@@ -106,7 +106,7 @@ TEST(SchemaRules, ComplexLoopAndOthers) {
     EXPECT_FALSE(enabled(*r, 177, 0));
     r->setModU16(0, rec::kModStructure, 5);
     // 258 with neither selection bit: "Special".
-    expectRows(*r, {{184, 0, -1, true}, {290, 0, -1, true}, {185, 0, -1, false}, {258, 0, -1, true}});
+    expectRows(*r, {{184, true, 0}, {290, true, 0}, {185, false, 0}, {258, true, 0}});
     setFlags(*r, 0, 0x08 | 0x20);
     EXPECT_FALSE(enabled(*r, 258, 0));
     // Macro editor rows need exactly 1.
@@ -116,84 +116,45 @@ TEST(SchemaRules, ComplexLoopAndOthers) {
     }
 }
 
-TEST(SchemaTree, RowsOfNewAndThreeModuleSources) {
+TEST(SchemaTree, RowsAndTheirIndices) {
     auto r = newSource();
-    const auto rows = buildTreeRows(*r);
-    // 304 settings: 103 global ones (31 ten times), 201 per module with
-    // packets x10 (4 rows), loop sets x8 (11 rows), two help lines x10,
-    // sub-banks x16 (12 rows).
-    const std::size_t global = 103 + 9;
-    const std::size_t perModule = 201 + 9 * 4 + 7 * 11 + 2 * 9 + 15 * 12;
-    EXPECT_EQ(rows.size(), global + perModule);
-    EXPECT_EQ(rows.front().ref.id, 1);
-    EXPECT_EQ(rows.front().depth, 0);
-
+    const std::size_t one = buildTreeRows(*r).size();
     r->setU16(rec::kModuleCount, 3);
-    const auto three = buildTreeRows(*r);
-    EXPECT_EQ(three.size(), global + 3 * perModule);
+    const auto rows = buildTreeRows(*r);
     std::vector<std::string> labels;
     std::map<int, int> count;
-    for (const auto& row : three) {
-        ++count[row.ref.id];
-        if (row.ref.id == 105) labels.push_back(rowLabel(row.ref));
-        if (isModuleSetting(row.ref.id)) {
-            EXPECT_GE(row.ref.index1, 0);
-        }
-        EXPECT_EQ(row.ref.index3, -1);
-        EXPECT_EQ(row.depth, row.ref.item->depth);
-    }
-    EXPECT_EQ(labels, (std::vector<std::string>{"Module 1", "Module 2", "Module 3"}));
-    for (auto [id, n] : {std::pair{31, 10}, {128, 30}, {131, 3}, {171, 24}, {199, 30}, {265, 48}, {307, 3}})
-        EXPECT_EQ(count[id], n) << id;
-
-    // Module counts outside 1..16 are clamped.
-    r->setU16(rec::kModuleCount, 0);
-    EXPECT_EQ(buildTreeRows(*r).size(), global + perModule);
-    r->setU16(rec::kModuleCount, 40);
-    EXPECT_EQ(buildTreeRows(*r).size(), global + 16 * perModule);
-}
-
-TEST(SchemaTree, IndexConventionAndLabels) {
-    auto r = newSource();
-    r->setU16(rec::kModuleCount, 2);
-    const auto rows = buildTreeRows(*r);
-    // Find the rows by position after the second module head.
-    std::size_t m1 = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].ref.id == 105 && rows[i].ref.index1 == 1) m1 = i;
-    ASSERT_GT(m1, 0u);
-    int packetHeads = 0, line = 0;
+    int line = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const SettingRef& ref = rows[i].ref;
-        if (i < m1 && !isModuleSetting(ref.id)) {
-            if (ref.id == 31) {
-                EXPECT_EQ(ref.index1, line++);
-                EXPECT_EQ(ref.index2, -1);
-            } else {
-                EXPECT_EQ(ref.index1, -1) << ref.id;
-                EXPECT_EQ(ref.index2, -1) << ref.id;
-            }
+        ++count[ref.id];
+        EXPECT_EQ(rows[i].depth, ref.item->depth);
+        EXPECT_EQ(ref.index3, -1);
+        if (ref.id == 105) labels.push_back(rowLabel(ref));
+        if (ref.id == 31) {
+            EXPECT_EQ(ref.index1, line++);  // global help lines count in index1
+        } else {
+            EXPECT_EQ(ref.index1 >= 0, isModuleSetting(ref.id)) << ref.id;
         }
-        if (i < m1) continue;
-        EXPECT_EQ(ref.index1, 1) << ref.id;
+        // A packet head is followed by its rows, all of the same packet.
         if (ref.id == 127) {
-            EXPECT_EQ(ref.index2, packetHeads);
-            EXPECT_EQ(rowLabel(ref), "Packet(s) #" + std::to_string(packetHeads + 1));
-            // Its children follow with the same packet.
-            EXPECT_EQ(rows[i + 1].ref.id, 128);
+            EXPECT_EQ(rowLabel(ref), "Packet(s) #" + std::to_string(ref.index2 + 1));
             EXPECT_EQ(rows[i + 3].ref.id, 130);
-            EXPECT_EQ(rows[i + 3].ref.index2, packetHeads);
-            ++packetHeads;
+            EXPECT_EQ(rows[i + 3].ref.index2, ref.index2);
         }
-        if (ref.id == 131 || ref.id == 126 || ref.id == 162 || ref.id == 256) {
-            EXPECT_EQ(ref.index2, -1);
-        }
-        if (ref.id == 173 || ref.id == 271) {
-            EXPECT_GE(ref.index2, 0);
+        if (ref.id == 126 || ref.id == 131 || ref.id == 162 || ref.id == 256) {
+            EXPECT_EQ(ref.index2, -1) << ref.id;
         }
     }
-    EXPECT_EQ(packetHeads, 10);
-    EXPECT_EQ(line, 10);
+    EXPECT_EQ(labels, (std::vector<std::string>{"Module 1", "Module 2", "Module 3"}));
+    for (auto [id, n] :
+         {std::pair{31, 10}, {127, 30}, {131, 3}, {171, 24}, {199, 30}, {265, 48}, {307, 3}})
+        EXPECT_EQ(count[id], n) << id;
+    // Module counts outside 1..16 are clamped.
+    const std::size_t perModule = (rows.size() - one) / 2;
+    r->setU16(rec::kModuleCount, 0);
+    EXPECT_EQ(buildTreeRows(*r).size(), one);
+    r->setU16(rec::kModuleCount, 40);
+    EXPECT_EQ(buildTreeRows(*r).size(), one + 15 * perModule);
     EXPECT_EQ(rowLabel(makeRef(163, 0, 7)), "Loop set #8");
     EXPECT_EQ(rowLabel(makeRef(260, 3, 15)), "Sub-bank #16");
     EXPECT_EQ(rowLabel(makeRef(262, 3, 15)), "Name");

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 
 #include "driver/library.h"
@@ -12,6 +15,7 @@ using sf::testsupport::TempDir;
 #include "source/sourcefile.h"
 
 using namespace sf;
+using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -81,11 +85,11 @@ TEST(Search, CommandEnabledForSetting) {
     // Same/different value: neither a group nor a message. Non-empty: texts,
     // messages, help groups and the converter/macro items, not numbers or plain groups.
     const std::tuple<M, int, bool> cases[] = {
-        {M::SameValue, 5, true},       {M::DifferentValue, 10, true}, {M::SameValue, 305, true},
-        {M::SameValue, 2, false},      {M::DifferentValue, 35, false}, {M::NonEmpty, 5, true},
-        {M::NonEmpty, 35, true},       {M::NonEmpty, 30, true},       {M::NonEmpty, 198, true},
-        {M::NonEmpty, 304, true},      {M::NonEmpty, 307, true},      {M::NonEmpty, 10, false},
-        {M::NonEmpty, 2, false},       {M::NonEmpty, 265, false},  // ROM names dialog item
+        {M::SameValue, 5, true},  {M::DifferentValue, 10, true},  {M::SameValue, 305, true},
+        {M::SameValue, 2, false}, {M::DifferentValue, 35, false}, {M::NonEmpty, 5, true},
+        {M::NonEmpty, 35, true},  {M::NonEmpty, 30, true},        {M::NonEmpty, 198, true},
+        {M::NonEmpty, 304, true}, {M::NonEmpty, 307, true},       {M::NonEmpty, 10, false},
+        {M::NonEmpty, 2, false},  {M::NonEmpty, 265, false},  // ROM names dialog item
     };
     for (const auto& [mode, id, on] : cases)
         EXPECT_EQ(searchEnabled(mode, findSettingItem(id)), on) << id;
@@ -106,20 +110,25 @@ TEST(Search, FindsMatchingDriversAndTheirModule) {
     // Damaged files are skipped silently. A module match names the module it was
     // found in, or the first one that differs.
     const Case cases[] = {
-        {makeRef(10), M::SameValue, {"a.d", "b.d"}, -1},      // manufacturer
-        {makeRef(107, 0), M::SameValue, {"a.d", "c.d"}, 2},   // a module name: the third of a.d
+        {makeRef(10), M::SameValue, {"a.d", "b.d"}, -1},     // manufacturer
+        {makeRef(107, 0), M::SameValue, {"a.d", "c.d"}, 2},  // a module name: the third of a.d
         {makeRef(107, 0), M::DifferentValue, {"a.d", "b.d", "c.d"}, 0},
-        {makeRef(5), M::DifferentValue, {"b.d"}, -1},         // author
-        {makeRef(19), M::SameValue, {"b.d"}, -1},             // a flag compares only its own bits
-        {makeRef(30), M::NonEmpty, {"a.d"}, -1},              // help lines: blanks alone do not count
-        {makeRef(35), M::NonEmpty, {"b.d"}, -1},              // a message whose count is not 0
-        {makeRef(305, 0), M::NonEmpty, {"c.d"}, 1},           // converter operations in some module
+        {makeRef(5), M::DifferentValue, {"b.d"}, -1},  // author
+        {makeRef(19), M::SameValue, {"b.d"}, -1},      // a flag compares only its own bits
+        {makeRef(30), M::NonEmpty, {"a.d"}, -1},       // help lines: blanks alone do not count
+        {makeRef(35), M::NonEmpty, {"b.d"}, -1},       // a message whose count is not 0
+        {makeRef(305, 0), M::NonEmpty, {"c.d"}, 1},    // converter operations in some module
         {makeRef(5), M::NonEmpty, {"a.d", "b.d", "c.d"}, -1},  // a text set everywhere
-        {makeRef(33), M::SameValue, {}, -1},                  // never compared: the ASCII table
+        {makeRef(33), M::SameValue, {}, -1},                   // never compared: the ASCII table
     };
+    // The same results when the files are read while the walk finds them.
+    const DriverWalk walk = [&](const auto& found) { scanDriverSources(lib.t.path(), found); };
     for (const Case& c : cases) {
         SearchResult r = searchDrivers(*cur, c.ref, c.mode, lib.paths);
         EXPECT_EQ(names(r), c.found) << c.ref.id;
+        SearchResult w = searchDrivers(*cur, c.ref, c.mode, walk);
+        EXPECT_EQ(names(w), c.found) << c.ref.id;
+        EXPECT_EQ(std::tie(w.examined, w.total), std::tie(r.examined, r.total));
         if (!r.matches.empty()) {
             EXPECT_EQ(r.matches[0].ref.index1, c.firstIndex) << c.ref.id;
         }
@@ -128,7 +137,9 @@ TEST(Search, FindsMatchingDriversAndTheirModule) {
     SearchResult r = searchDrivers(*cur, makeRef(107, 0), SearchMode::SameValue, lib.paths);
     EXPECT_EQ(r.matches.at(1).ref.index1, 1);  // the second module of c.d
     EXPECT_EQ(r.matches[0].path, lib.t.path() / "a.d");
-    EXPECT_TRUE(searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), M::SameValue, lib.paths).matches.empty());
+    EXPECT_TRUE(
+        searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), M::SameValue, lib.paths)
+            .matches.empty());
 }
 
 TEST(Search, ProgressCancelAndOpenDocuments) {
@@ -161,9 +172,35 @@ TEST(Search, ProgressCancelAndOpenDocuments) {
     // when its file on disk is damaged.
     auto edited = driver(0x41, "Carol", {"Drums"});
     SearchCallbacks open;
-    open.openRecord = [&](const fs::path& p) { return p.filename() == "bad.d" ? edited.get() : nullptr; };
+    open.openRecord = [&](const fs::path& p) {
+        return p.filename() == "bad.d" ? edited.get() : nullptr;
+    };
     EXPECT_EQ(names(searchDrivers(*cur, makeRef(10), SearchMode::SameValue, lib.paths, open)),
               (std::vector<std::string>{"a.d", "b.d", "bad.d"}));
+
+    // Cancelling while the walk goes on stops the walk as well.
+    std::atomic<bool> firstRead{false};
+    SearchCallbacks stopFirst;
+    stopFirst.openRecord = [&](const fs::path&) -> const SourceRecord* {
+        firstRead = true;
+        return nullptr;
+    };
+    stopFirst.progress = [](int, int total, const fs::path&) {
+        EXPECT_EQ(total, 2);  // found so far
+        return false;
+    };
+    std::vector<bool> answers;
+    const DriverWalk stoppable = [&](const auto& found) {
+        answers.push_back(found(fs::path(lib.paths[0])));
+        for (int i = 0; i < 5000 && !firstRead; ++i) std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(20ms);  // its outcome is stored just after
+        for (std::size_t i = 1; i < lib.paths.size() && answers.back(); ++i)
+            answers.push_back(found(fs::path(lib.paths[i])));
+    };
+    r = searchDrivers(*cur, makeRef(10), SearchMode::SameValue, stoppable, stopFirst);
+    EXPECT_EQ(answers, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.examined, 0);
 
     // Files that vanish or cannot be read are skipped.
     r = searchDrivers(*cur, makeRef(10), SearchMode::SameValue,

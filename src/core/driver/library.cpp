@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -23,21 +24,26 @@ bool hasDriverExtension(std::string_view name) {
     return name[name.size() - 2] == '.' && (last == 'd' || last == 'D');
 }
 
+using Found = std::function<bool(fs::path&&)>;
+
 // One folder of the walk, opened relative to its parent so that no path is
 // looked up twice. `visited` holds the folders already walked (device and
-// inode), which stops loops through symbolic links.
-void walk(int dirFd, const std::string& folder, std::vector<fs::path>& out,
+// inode), which stops loops through symbolic links. False once `found` has
+// asked to stop.
+bool walk(int dirFd, const std::string& folder, const Found& found,
           std::set<std::pair<dev_t, ino_t>>& visited) {
     struct stat st {};
     if (::fstat(dirFd, &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second) {
         ::close(dirFd);
-        return;
+        return true;
     }
     DIR* dir = ::fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);
-        return;
+        return true;
     }
+    // Closed on every way out, an exception from `found` included.
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
     std::vector<std::string> files, folders;
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view name = e->d_name;
@@ -58,12 +64,13 @@ void walk(int dirFd, const std::string& folder, std::vector<fs::path>& out,
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
-    for (const auto& f : files) out.emplace_back(prefix + f);
+    for (const auto& f : files)
+        if (!found(fs::path(prefix + f))) return false;
     for (const auto& d : folders) {
         const int sub = ::openat(dirFd, d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (sub >= 0) walk(sub, prefix + d, out, visited);
+        if (sub >= 0 && !walk(sub, prefix + d, found, visited)) return false;
     }
-    ::closedir(dir);
+    return true;
 }
 
 // List order: letters compare without regard to case, as users expect from
@@ -82,13 +89,20 @@ bool lineLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+void scanDriverSources(const fs::path& root, const Found& found) {
+    if (root.empty()) return;
+    std::set<std::pair<dev_t, ino_t>> visited;
+    const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) walk(fd, root.native(), found, visited);
+}
+
 std::vector<fs::path> scanDriverSources(const fs::path& root) {
     std::vector<fs::path> out;
-    if (root.empty()) return out;
-    std::set<std::pair<dev_t, ino_t>> visited;
     try {
-        const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) walk(fd, root.native(), out, visited);
+        scanDriverSources(root, [&out](fs::path&& p) {
+            out.push_back(std::move(p));
+            return true;
+        });
     } catch (const std::exception&) {
         // Allocation failures: the library is simply empty beyond what was
         // found so far.
@@ -96,8 +110,8 @@ std::vector<fs::path> scanDriverSources(const fs::path& root) {
     return out;
 }
 
-bool warnWhenNoDriver(const std::vector<fs::path>& found, Prompter& prompter) {
-    if (!found.empty()) return false;
+bool warnWhenNoDriver(std::size_t found, Prompter& prompter) {
+    if (found != 0) return false;
     prompter.message(kNoDriverFoundMessage, MessageIcon::Exclamation);
     return true;
 }
@@ -105,7 +119,7 @@ bool warnWhenNoDriver(const std::vector<fs::path>& found, Prompter& prompter) {
 std::vector<fs::path> scanDriverLibrary(const fs::path& root, Prompter& prompter,
                                         bool* openPreferences) {
     std::vector<fs::path> found = scanDriverSources(root);
-    const bool warned = warnWhenNoDriver(found, prompter);
+    const bool warned = warnWhenNoDriver(found.size(), prompter);
     if (openPreferences) *openPreferences = warned;
     return found;
 }

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/prompter.h"
@@ -22,11 +23,16 @@ inline constexpr const char* kNoDriverFoundMessage =
 // subfolders sorted by name, each walked the same way. An empty root, a
 // missing root or an unreadable folder contributes nothing; nothing throws.
 std::vector<std::filesystem::path> scanDriverSources(const std::filesystem::path& root);
+// The same walk, handing each driver source to `found` as soon as its folder
+// has been listed, so that the files can be read while the walk goes on. The
+// walk stops when `found` answers false.
+void scanDriverSources(const std::filesystem::path& root,
+                       const std::function<bool(std::filesystem::path&&)>& found);
 
-// Tells the user that the library holds no driver, when `found` is empty.
+// Tells the user that the library holds no driver, when `found` is 0.
 // Answers true when it did: the caller then opens the Preferences so that
 // the drivers root can be corrected.
-bool warnWhenNoDriver(const std::vector<std::filesystem::path>& found, Prompter& prompter);
+bool warnWhenNoDriver(std::size_t found, Prompter& prompter);
 
 // scanDriverSources followed by warnWhenNoDriver. `openPreferences` (when
 // given) is set to whether the caller should open the Preferences.
@@ -51,10 +57,11 @@ struct DriverListEntry {
 // The content of the driver selection list, kept sorted by line text (lines
 // of equal text keep their order of arrival).
 class DriverList {
-public:
+  public:
     void clear() { entries_.clear(); }
     // Adds a line and answers its index in the sorted list.
-    std::size_t add(const std::filesystem::path& path, std::optional<SettingRef> ref = std::nullopt);
+    std::size_t add(const std::filesystem::path& path,
+                    std::optional<SettingRef> ref = std::nullopt);
     // The index at which add() would put a line of this text.
     std::size_t insertionIndex(const std::string& text) const;
     // Adds many lines at once, in the order add() would give them, in
@@ -69,7 +76,7 @@ public:
     // setting or an index outside the list.
     const DriverListEntry* openable(std::size_t index) const;
 
-private:
+  private:
     std::vector<DriverListEntry> entries_;
 };
 

@@ -1,7 +1,11 @@
 #include "source/search.h"
 
+#include <sched.h>
+
 #include <atomic>
-#include <memory>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -170,11 +174,159 @@ std::optional<SettingRef> matchValues(const SourceRecord& current, const Setting
 // match with index1 = code - kMatch - 1 (-1 for a global setting).
 constexpr int kPending = 0, kNoMatch = 1, kMatch = 2;
 
+// The files of one search in their order, and what became of each. Only the
+// calling thread appends (as the walk finds them); the readers take them in
+// order under the lock. A deque keeps every file in its place while more are
+// appended, so a reader works on its file without the lock.
+struct FileQueue {
+    struct File {
+        explicit File(const fs::path* p) : path(p) {}
+        const fs::path* path;
+        std::atomic<int> outcome{kPending};
+    };
+    std::mutex mutex;
+    std::condition_variable more;  // a file was added, or no more will come
+    std::deque<File> files;
+    std::deque<fs::path> owned;  // the paths a walk handed over
+    std::size_t next = 0;        // the first file no reader has taken
+    int waiting = 0;             // readers asleep on `more`
+    bool ended = false;          // no file will be added
+    bool stop = false;           // no file will be taken
+
+    void add(const fs::path* path) {
+        std::lock_guard lock(mutex);
+        files.emplace_back(path);
+        if (waiting > 0) more.notify_one();
+    }
+    void end(bool stopping) {
+        std::lock_guard lock(mutex);
+        ended = true;
+        stop = stop || stopping;
+        more.notify_all();
+    }
+    // The next file to read; null when there is none (`wait`: once the walk
+    // has ended) or the search stops.
+    File* take(bool wait) {
+        std::unique_lock lock(mutex);
+        while (wait && !stop && !ended && next == files.size()) {
+            ++waiting;
+            more.wait(lock);
+            --waiting;
+        }
+        if (stop || next == files.size()) return nullptr;
+        return &files[next++];
+    }
+};
+
+// A reader thread of our own gets a table of open files of its own: the
+// readers' opens and closes then do not contend for one table, and the
+// kernel takes a quicker path for a table that only one thread uses. Where
+// that is refused the table stays shared, which is only slower.
+void ownFileTable() {
+#ifdef __linux__
+    ::unshare(CLONE_FILES);
+#endif
+}
+
+// One search over the files that `fill` adds to the queue on the calling
+// thread (a walk, or a list given at once), while the helper reads.
+SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
+                       const std::function<bool(FileQueue&, const std::function<bool()>&)>& fill,
+                       const SearchCallbacks& callbacks, bool helperWanted) {
+    SearchResult result;
+    FileQueue queue;
+    auto test = [&](SourceFileProbe& probe, const fs::path& path) -> int {
+        try {
+            std::optional<SettingRef> hit;
+            if (const SourceRecord* open =
+                    callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
+                hit = matchDriver(current, ref, mode, *open);
+            else if (probe.read(path))
+                hit = matchValues(current, ref, mode, probe);
+            return hit ? kMatch + 1 + hit->index1 : kNoMatch;
+        } catch (...) {
+            return kNoMatch;  // skipped like a file that cannot be read
+        }
+    };
+    auto readNext = [&](SourceFileProbe& probe, bool wait) {
+        FileQueue::File* file = queue.take(wait);
+        if (!file) return false;
+        file->outcome.store(test(probe, *file->path), std::memory_order_release);
+        return true;
+    };
+
+    SettingRef found = ref;
+    found.item = itemOf(ref);
+    std::size_t delivered = 0;
+    // Hands on the outcomes known so far, in file order; false once the
+    // search is cancelled. Only this thread appends to the queue, so it
+    // looks at the files without the lock.
+    auto deliver = [&] {
+        for (; delivered < queue.files.size(); ++delivered) {
+            const FileQueue::File& file = queue.files[delivered];
+            const int code = file.outcome.load(std::memory_order_acquire);
+            if (code == kPending) return true;
+            if (callbacks.progress &&
+                !callbacks.progress(result.examined, result.total, *file.path)) {
+                result.cancelled = true;
+                return false;
+            }
+            ++result.examined;
+            if (code >= kMatch) {
+                found.index1 = code - kMatch - 1;
+                result.matches.push_back({*file.path, found});
+                if (callbacks.match) callbacks.match(result.matches.back(), result.examined);
+            }
+        }
+        return true;
+    };
+
+    std::thread helper;
+    // The helper is stopped and joined on every way out, a walk or a
+    // callback that throws included.
+    struct Join {
+        std::thread& thread;
+        FileQueue& queue;
+        ~Join() {
+            queue.end(true);
+            if (thread.joinable()) thread.join();
+        }
+    } join{helper, queue};
+    if (helperWanted) {
+        try {
+            helper = std::thread([&] {
+                ownFileTable();
+                SourceFileProbe probe;
+                while (readNext(probe, true)) {
+                }
+            });
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one reads everything.
+        }
+    }
+    const bool walked = fill(queue, [&] {
+        result.total = static_cast<int>(queue.files.size());
+        return deliver();
+    });
+    result.total = static_cast<int>(queue.files.size());
+    queue.end(!walked);
+    SourceFileProbe probe;
+    if (walked) {
+        while (readNext(probe, false))
+            if (!deliver()) break;
+    }
+    if (result.cancelled) queue.end(true);
+    if (helper.joinable()) helper.join();  // its last file
+    if (!result.cancelled) deliver();      // every outcome is known now
+    return result;
+}
+
 }  // namespace
 
 bool searchEnabled(SearchMode mode, const SettingItem* item) {
     if (!item) return false;
-    if (mode != SearchMode::NonEmpty) return item->kind != Kind::Group && item->kind != Kind::Message;
+    if (mode != SearchMode::NonEmpty)
+        return item->kind != Kind::Group && item->kind != Kind::Message;
     if (item->kind == Kind::Text || item->kind == Kind::Message) return true;
     if (item->kind == Kind::Group || item->kind == Kind::DialogItem)
         return item->has(setting_flag::AnyTextTarget) ||
@@ -190,87 +342,28 @@ std::optional<SettingRef> matchDriver(const SourceRecord& current, const Setting
 SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
                            const std::vector<fs::path>& paths, const SearchCallbacks& callbacks,
                            int readers) {
-    SearchResult result;
-    const std::size_t count = paths.size();
-    result.total = static_cast<int>(count);
-
-    // The readers take the files in order, one at a time, and leave the
-    // outcome of each in its place; this thread reads too, and hands the
-    // outcomes on in file order as far as they are known.
-    std::unique_ptr<std::atomic<int>[]> outcome(new std::atomic<int>[count]());
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    auto test = [&](SourceFileProbe& probe, const fs::path& path) -> int {
-        try {
-            std::optional<SettingRef> hit;
-            if (const SourceRecord* open =
-                    callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
-                hit = matchDriver(current, ref, mode, *open);
-            else if (probe.read(path))
-                hit = matchValues(current, ref, mode, probe);
-            return hit ? kMatch + 1 + hit->index1 : kNoMatch;
-        } catch (...) {
-            return kNoMatch;  // skipped like a file that cannot be read
-        }
-    };
-    auto readNext = [&](SourceFileProbe& probe) {
-        const std::size_t i = next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= count) return false;
-        outcome[i].store(test(probe, paths[i]), std::memory_order_release);
+    auto fill = [&paths](FileQueue& queue, const std::function<bool()>&) {
+        std::lock_guard lock(queue.mutex);
+        for (const fs::path& p : paths) queue.files.emplace_back(&p);
+        queue.more.notify_all();
         return true;
     };
+    return runSearch(current, ref, mode, fill, callbacks, readers > 1 && paths.size() > 1);
+}
 
-    SettingRef found = ref;
-    found.item = itemOf(ref);
-    std::size_t delivered = 0;
-    // Hands on the outcomes known so far; false once the search is cancelled.
-    auto deliver = [&] {
-        for (; delivered < count; ++delivered) {
-            const int code = outcome[delivered].load(std::memory_order_acquire);
-            if (code == kPending) return true;
-            if (callbacks.progress &&
-                !callbacks.progress(result.examined, result.total, paths[delivered])) {
-                result.cancelled = true;
-                return false;
-            }
-            ++result.examined;
-            if (code >= kMatch) {
-                found.index1 = code - kMatch - 1;
-                result.matches.push_back({paths[delivered], found});
-                if (callbacks.match) callbacks.match(result.matches.back(), result.examined);
-            }
-        }
-        return true;
+SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
+                           const DriverWalk& walk, const SearchCallbacks& callbacks, int readers) {
+    auto fill = [&walk](FileQueue& queue, const std::function<bool()>& added) {
+        bool going = true;
+        walk([&](fs::path&& path) {
+            queue.owned.push_back(std::move(path));
+            queue.add(&queue.owned.back());
+            going = added();
+            return going;
+        });
+        return going;
     };
-
-    std::thread helper;
-    // The helper is stopped and joined on every way out, a callback that
-    // throws included.
-    struct Join {
-        std::thread& thread;
-        std::atomic<bool>& stop;
-        ~Join() {
-            stop.store(true, std::memory_order_relaxed);
-            if (thread.joinable()) thread.join();
-        }
-    } join{helper, stop};
-    if (readers > 1 && count > 1) {
-        try {
-            helper = std::thread([&] {
-                SourceFileProbe probe;
-                while (!stop.load(std::memory_order_relaxed) && readNext(probe)) {
-                }
-            });
-        } catch (const std::system_error&) {
-            // No second thread to be had: this one reads everything.
-        }
-    }
-    SourceFileProbe probe;
-    while (!stop.load(std::memory_order_relaxed) && readNext(probe))
-        if (!deliver()) stop.store(true, std::memory_order_relaxed);
-    if (helper.joinable()) helper.join();  // its last file
-    if (!result.cancelled) deliver();      // every outcome is known now
-    return result;
+    return runSearch(current, ref, mode, fill, callbacks, readers > 1);
 }
 
 }  // namespace sf

@@ -31,7 +31,7 @@ struct SearchMatch {
 struct SearchResult {
     std::vector<SearchMatch> matches;
     int examined = 0;  // files looked at (unreadable ones included)
-    int total = 0;     // files given
+    int total = 0;     // files given (found by the walk)
     bool cancelled = false;
 };
 
@@ -39,7 +39,8 @@ struct SearchResult {
 // file order; openRecord is called on the reader threads, several at once.
 struct SearchCallbacks {
     // Called before each file is counted with the number of files done so
-    // far; answer false to stop the search before that file.
+    // far; answer false to stop the search before that file. While a walk
+    // is still finding files, `total` is the number found so far.
     std::function<bool(int examined, int total, const std::filesystem::path& next)> progress;
     // Called for each match as soon as it is known, in file order.
     std::function<void(const SearchMatch& match, int examined)> match;
@@ -61,5 +62,15 @@ std::optional<SettingRef> matchDriver(const SourceRecord& current, const Setting
 SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
                            const std::vector<std::filesystem::path>& paths,
                            const SearchCallbacks& callbacks = {}, int readers = 2);
+
+// Finds the files to search: hands each one to `found`, in the order in
+// which the results are to come out, and stops when `found` answers false.
+using DriverWalk = std::function<void(const std::function<bool(std::filesystem::path&&)>& found)>;
+
+// The same search over the files of a walk, which runs on the calling
+// thread while the other readers start on the files it has found so far.
+SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
+                           const DriverWalk& walk, const SearchCallbacks& callbacks = {},
+                           int readers = 2);
 
 }  // namespace sf

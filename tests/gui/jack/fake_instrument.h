@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -57,5 +58,16 @@ class FakeInstrument {
     bool quit_ = false;
     std::thread worker_;
 };
+
+// Messages in hex, for a failure's message: "F0 41 F7 | C0 05".
+inline QString describe(const std::vector<Bytes>& messages) {
+    QStringList lines;
+    for (const Bytes& m : messages) {
+        QString line;
+        for (std::uint8_t b : m) line += QString::asprintf("%02X ", b);
+        lines << line.trimmed();
+    }
+    return lines.join(" | ");
+}
 
 }  // namespace sf::testsupport

@@ -22,7 +22,8 @@ JackTestServer::JackTestServer(int periodFrames) : period_(periodFrames) {
 }
 
 JackTestServer::~JackTestServer() {
-    if (up_) qunsetenv("JACK_DEFAULT_SERVER");
+    if (!name_.isEmpty() && qgetenv("JACK_DEFAULT_SERVER") == name_.toLocal8Bit())
+        qunsetenv("JACK_DEFAULT_SERVER");
     stop();
 }
 

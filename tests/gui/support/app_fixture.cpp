@@ -47,4 +47,10 @@ void AppFixture::trigger(const char* objectName) {
     a->trigger();
 }
 
+void AppFixture::answerFileDialogs(std::function<QString(const QString&)> answer) {
+    frame().documents().setFileDialog(
+        [answer](QWidget*, gui::DocumentManager::DialogMode, const QString&, const QString& folder,
+                 const QStringList&, int*) { return answer(folder); });
+}
+
 }  // namespace sf::testsupport

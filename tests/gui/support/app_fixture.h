@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 #include "app/frame.h"
@@ -32,6 +33,12 @@ class AppFixture {
     void restart();
     // Triggers the frame command `objectName`.
     void trigger(const char* objectName);
+    // Answers every file dialog of the documents with `answer(folder
+    // offered)`; an empty answer cancels.
+    void answerFileDialogs(std::function<QString(const QString& folder)> answer);
+    void answerFileDialogs(const QString& path) {
+        answerFileDialogs([path](const QString&) { return path; });
+    }
 
   private:
     QTemporaryDir dir_;
