@@ -13,7 +13,6 @@
 #include <sstream>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 namespace sf::e2e {
@@ -94,14 +93,16 @@ class Cli : public ::testing::Test {
     void set(const std::string& file, const std::string& ref, const std::string& text) {
         ok({"set", file, ref, text});
     }
-    void set(const std::string& file,
-             std::initializer_list<std::pair<const char*, const char*>> v) {
-        for (const auto& [ref, text] : v) set(file, ref, text);
+    // Sets "REF=text; REF=text; ..." one after the other.
+    void set(const std::string& file, const std::string& assignments) {
+        std::istringstream in(assignments);
+        for (std::string a; std::getline(in >> std::ws, a, ';');)
+            set(file, a.substr(0, a.find('=')), a.substr(a.find('=') + 1));
     }
     // A named driver that the checker finds nothing in.
     std::string namedSource(const std::string& name, const std::string& fileName) {
         const std::string p = newSource(name);
-        set(p, {{"4", "Synth"}, {"6", fileName.c_str()}, {"8", "SYN"}});
+        set(p, "4=Synth; 6=" + fileName + "; 8=SYN");
         return p;
     }
     // The value of a REF, without its newline.
