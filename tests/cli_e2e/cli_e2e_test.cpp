@@ -125,8 +125,7 @@ TEST_F(Cli, UsageAndCommandLineErrors) {
 TEST_F(Cli, MessageParsesAndFormats) {
     struct Case {
         Args args;
-        const char* units;
-        const char* text;
+        const char *units, *text;
     };
     // The parsing rules themselves are the message component's; here: the
     // two output lines, the options, and the UTF-8 of the command line.
@@ -190,9 +189,7 @@ TEST_F(Cli, SourceTooLargeForADriverIsSavedAndTheCommandFails) {
 TEST_F(Cli, SetAndGetConvertAndEscapeText) {
     const auto file = newSource("t.d");
     const struct {
-        const char* ref;
-        const char* typed;
-        const char* shown;
+        const char *ref, *typed, *shown;
     } cases[] = {
         {"107:0", "Café €", "Café €"},            // Windows-1252 letters come back as UTF-8
         {"107:0", "A\001B\\C", "A\\x01B\\x5CC"},  // control bytes and "\" escaped

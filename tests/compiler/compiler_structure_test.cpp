@@ -29,8 +29,7 @@ constexpr std::size_t kModuleRefs[] = {
 };
 
 struct Found {
-    std::size_t at;
-    std::size_t length;
+    std::size_t at, length;
 };
 
 // Checks the image against the record it came from.

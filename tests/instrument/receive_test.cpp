@@ -153,9 +153,7 @@ namespace {
 // 2nd-complement checksum from byte 5; `corrupt` spoils the first sending of
 // that packet.
 struct HandshakeInstrument {
-    int packets = 2;
-    int corrupt = -1;
-    int next = 0;
+    int packets = 2, corrupt = -1, next = 0;
     bool spoiled = false;
     std::vector<Bytes> operator()(const Bytes& m) {
         const std::uint8_t code = m[4];

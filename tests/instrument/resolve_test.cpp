@@ -112,8 +112,7 @@ TEST(Resolve, HeadWithJokerAndArithmetic) {
 
 TEST(Resolve, ValuesAbove127InEachForm) {
     const struct {
-        int command;
-        int joker;
+        int command, joker;
         const char* bytes;
     } cases[] = {
         {70, 300, "2C"},

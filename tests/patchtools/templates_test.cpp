@@ -39,8 +39,7 @@ TEST(Templates, AddListAndLimit) {
 
 TEST(Templates, TypeMenuAndBitRange) {
     const struct {
-        const char* start;
-        const char* count;
+        const char *start, *count;
         bool littleEntry;
         const char* shown;
         bool little;

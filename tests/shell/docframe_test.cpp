@@ -12,8 +12,7 @@ namespace {
 
 struct FakeDoc : ClosableDocument {
     std::string name = "SYNTH.d";
-    bool modified = false;
-    bool saveWorks = true;
+    bool modified = false, saveWorks = true;
     int saves = 0;
     std::string displayName() const override { return name; }
     bool isModified() const override { return modified; }
@@ -28,10 +27,8 @@ TEST(CloseQuestion, AnswersDecideWhetherTheDocumentCloses) {
     struct Case {
         bool modified;
         std::vector<Answer> answers;
-        bool saveWorks;
-        bool closes;
-        int saves;
-        int questions;
+        bool saveWorks, closes;
+        int saves, questions;
     } cases[] = {
         {false, {}, true, true, 0, 0},              // unmodified: no question
         {true, {Answer::Yes}, true, true, 1, 1},    // save, then close

@@ -268,9 +268,7 @@ TEST(SourceFile, FailedSaveChangesNothing) {
     struct Case {
         const char* what;
         FileOp op;
-        int err;
-        int nth;  // fail the nth call of that operation (1-based)
-        int message;
+        int err, nth, message;  // fail the nth call of that operation (1-based)
     };
     // The file layer's own failures are its tests'; here: each step of the
     // commit of source, driver and backup.
