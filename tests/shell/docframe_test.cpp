@@ -100,13 +100,11 @@ TEST(DocumentNames, TitleAndDefaultExtension) {
     EXPECT_EQ(documentTitle("SYNTH.d", false), "SYNTH.d");
     EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");
     EXPECT_EQ(untitledName(2), "Untitled2");
-    const std::pair<const char*, const char*> ext[] = {
-        {"/w/synth", "/w/synth.d"},
-        {"/w/synth.d", "/w/synth.d"},
-        {"/w/synth.bak", "/w/synth.bak"},
-        {"/w/my.synth", "/w/my.synth"},
-        {"/w/dir.x/synth", "/w/dir.x/synth.d"},
-    };
+    const std::pair<const char*, const char*> ext[] = {{"/w/synth", "/w/synth.d"},
+                                                       {"/w/synth.d", "/w/synth.d"},
+                                                       {"/w/synth.bak", "/w/synth.bak"},
+                                                       {"/w/my.synth", "/w/my.synth"},
+                                                       {"/w/dir.x/synth", "/w/dir.x/synth.d"}};
     for (auto [typed, want] : ext)
         EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
     EXPECT_EQ(withDefaultExtension("/w/synth", ""), fs::path("/w/synth"));

@@ -56,9 +56,8 @@ TEST(WindowCommands, EnablingFollowsTheWindows) {
     };
     for (const Case& c : cases) {
         WindowCommandState s = windowCommandState(c.windows);
-        EXPECT_EQ(s.closeAll, c.closeAll);
-        EXPECT_EQ(s.minimizeAll, c.minimizeAll);
-        EXPECT_EQ(s.restoreAll, c.restoreAll);
+        EXPECT_EQ(std::tuple(s.closeAll, s.minimizeAll, s.restoreAll),
+                  std::tuple(c.closeAll, c.minimizeAll, c.restoreAll));
     }
 }
 
