@@ -1,6 +1,4 @@
-// End-to-end tests of sysforge-cli: each test runs the built tool in a
-// scratch folder and checks its output, its exit status and the files it
-// leaves behind.
+// End-to-end tests of sysforge-cli, one command or rule each.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -127,8 +125,7 @@ TEST_F(Cli, MessageParsesAndFormats) {
         Args args;
         const char *units, *text;
     };
-    // The parsing rules themselves are the message component's; here: the
-    // two output lines, the options, and the UTF-8 of the command line.
+    // The parsing is the message component's; here: output, options, UTF-8 input.
     const Case cases[] = {
         {{"message", "F0,$43 ; 0x10,&h7F, chk"}, "4000 0043 0010 007F 00F5", "$0,$43,$10,$7F,Chk"},
         // é typed as UTF-8 is the Windows-1252 code E9: high byte 0xFF.
@@ -208,9 +205,7 @@ TEST_F(Cli, ChooseEntriesOfChoiceLists) {
     EXPECT_EQ(get(file, "108:0"), "Only display names (no memory dump)");
     EXPECT_TRUE(exists("c.bak"));
 
-    // Choice list of "Structure": the value of the chosen entry is stored, and
-    // the data structure is normalised as after any change in the tree:
-    // structure 7 forces the totals to 1.
+    // "Structure" is normalised as after any change in the tree: 7 forces the totals to 1.
     ok({"choose", file, "176:0", "No structure (save raw data)"});
     EXPECT_EQ(get(file, "176:0"), "No structure (save raw data)");
     EXPECT_EQ(get(file, "181:0"), "1");
@@ -243,8 +238,7 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
 TEST_F(Cli, SetRefusesValuesThatAreNotTyped) {
     const auto file = newSource("s.d");
     fs::remove(path("s.bak"));
-    // Chosen from a list, a group heading, a computed total: usage errors,
-    // and the file is left alone.
+    // Chosen from a list, a group heading, a computed total: usage errors, file untouched.
     for (const char* ref : {"11", "108:0", "2", "131:0"})
         expectFailure(2, {{"set", file, ref, "1"}});
     EXPECT_FALSE(exists("s.bak"));
@@ -282,10 +276,9 @@ TEST_F(Cli, CompileWritesTheDriver) {
 }
 
 TEST_F(Cli, SavesNeverDestroyTheSourceOrAProtectedFile) {
-    // Where the source and its backup go is the core's; here: a refused save
-    // is a failure with its reasons on standard error.
+    // A refused save is a failure with its reasons on standard error. A compile
+    // onto its own source is refused.
     newSource("synth.d");
-    // A compile onto its own source is refused.
     const std::string source = readFile(path("synth.d"));
     expectFailure(1, {{"compile", path("synth.d"), path("synth.d")}});
     EXPECT_EQ(readFile(path("synth.d")), source);

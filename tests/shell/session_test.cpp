@@ -74,9 +74,8 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
 
     WindowLayout back;
     back.load(t / "layout.dat");
-    EXPECT_EQ(back.mainGeometry, l.mainGeometry);
-    EXPECT_TRUE(back.mainMaximized);
-    EXPECT_EQ(back.mainBars, l.mainBars);
+    EXPECT_EQ(std::tuple(back.mainGeometry, back.mainMaximized, back.mainBars),
+              std::tuple(l.mainGeometry, true, l.mainBars));
     EXPECT_EQ(back.documentCount(), 2u);
     ASSERT_TRUE(back.documentGeometry(t.path() / "a.d"));
     EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});
