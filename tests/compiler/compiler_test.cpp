@@ -191,8 +191,8 @@ TEST(Compiler, StructureAndTrailer) {
     auto img = compileOk(*r);
     EXPECT_EQ(blockAt(img, m0 + drv::kMPattern1Ref), (Bytes{0xF0}));
     EXPECT_EQ(be16(img, m0 + drv::kMPattern2Ref), 0);
-    EXPECT_EQ(img[m0 + drv::kMTrailerLength], 0);
-    EXPECT_EQ(img[m0 + drv::kMStructure], 7);
+    EXPECT_EQ(std::tuple(img[m0 + drv::kMTrailerLength], img[m0 + drv::kMStructure]),
+              std::tuple(0, 7));
 
     r->setModU16(0, rec::kModStructure, 2);
     r->setU16(212, 3);
@@ -458,16 +458,14 @@ TEST(Compiler, TooLargeDriverIsRefused) {
     EXPECT_GT(img.size(), 0x10000u);
     EXPECT_LT(be16(img, mod(1) + drv::kMRomNamesRef), 0xFFFF);
     EXPECT_FALSE(driverOverflow(*r));
-    const long room = *driverRoom(*r);
-    EXPECT_GE(room, 0);
+    EXPECT_GE(*driverRoom(*r), 0);
 
     // One more block would start beyond it: the first block out of reach is
     // named, with the bytes its start passes 65535 by.
     setMessage(*r, rec::moduleBase(2) + 64, 40, {0xF0});
     const auto late = driverOverflow(*r);
     ASSERT_TRUE(late);
-    EXPECT_EQ(late->module, 2);
-    EXPECT_FALSE(late->tooLong);
+    EXPECT_EQ(std::tuple(late->module, late->tooLong), std::tuple(2, false));
     EXPECT_EQ(late->excess, late->block.start - 65535);
     EXPECT_GE(late->block.start, 0x10000u);
     EXPECT_EQ(*driverRoom(*r), -static_cast<long>(late->excess));

@@ -285,9 +285,8 @@ TEST(Analysis, NibbledDump) {
     EXPECT_EQ(odd.findings[0].ref.id, 117);
 }
 
-// Roland packets: F0 41 10 42 12 + 3 address bytes, data, checksum over the
-// address and data; each 200-byte patch comes as a packet of 128 bytes and
-// one of 72.
+// Roland packets: F0 41 10 42 12, 3 address bytes, data, checksum over address and
+// data; each 200-byte patch comes as a packet of 128 bytes and one of 72.
 TEST(Analysis, RolandPacketsWithAddressAndChecksum) {
     test::Driver d;
     d.choose(27, "2nd complement (-sum & 127)").set(20, "2").set(21, "$0F");

@@ -148,14 +148,11 @@ TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
 
 namespace {
 
-// A hand-shake instrument: answers the start message with `packets` data
-// packets, one per acknowledge, then the end code. Data packets carry a
-// 2nd-complement checksum from byte 5; `corrupt` spoils the first sending of
-// that packet.
+// A hand-shake instrument: after the start message, `packets` data packets (with a
+// 2nd-complement checksum from byte 5), one per acknowledge, then the end code;
+// the first sending of packet `corrupt` is spoiled.
 struct HandshakeInstrument {
-    int packets = 2;
-    int corrupt = -1;
-    int next = 0;
+    int packets = 2, corrupt = -1, next = 0;
     bool spoiled = false;
     std::vector<Bytes> operator()(const Bytes& m) {
         const std::uint8_t code = m[4];

@@ -39,20 +39,17 @@ TEST(Templates, AddListAndLimit) {
 
 TEST(Templates, TypeMenuAndBitRange) {
     const struct {
-        const char* start;
-        const char* count;
+        const char *start, *count;
         bool littleEntry;
         const char* shown;
         bool little;
-    } cases[] = {
-        {"6", "4", true, "Bits 6/4 (little endian)", true},
-        {"6", "4", false, "Bits 6/4 (big endian)", false},
-        {"3", "20", false, "Bits 3/13 (big endian)", false},
-        {"0", "16", true, "Bits 0/16 (little endian)", true},
-        {"2", "3", true, "Bits 2/3", false},
-        {"", "", true, "Bits 0/1", false},
-        {"99", "0", false, "Bits 15/1 (big endian)", false},
-    };
+    } cases[] = {{"6", "4", true, "Bits 6/4 (little endian)", true},
+                 {"6", "4", false, "Bits 6/4 (big endian)", false},
+                 {"3", "20", false, "Bits 3/13 (big endian)", false},
+                 {"0", "16", true, "Bits 0/16 (little endian)", true},
+                 {"2", "3", true, "Bits 2/3", false},
+                 {"", "", true, "Bits 0/1", false},
+                 {"99", "0", false, "Bits 15/1 (big endian)", false}};
     for (const auto& c : cases) {
         auto e = withTemplates(1);
         e.setBitRange(0, c.start, c.count, c.littleEntry);

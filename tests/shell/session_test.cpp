@@ -56,9 +56,8 @@ TEST(WindowCommands, EnablingFollowsTheWindows) {
     };
     for (const Case& c : cases) {
         WindowCommandState s = windowCommandState(c.windows);
-        EXPECT_EQ(s.closeAll, c.closeAll);
-        EXPECT_EQ(s.minimizeAll, c.minimizeAll);
-        EXPECT_EQ(s.restoreAll, c.restoreAll);
+        EXPECT_EQ(std::tuple(s.closeAll, s.minimizeAll, s.restoreAll),
+                  std::tuple(c.closeAll, c.minimizeAll, c.restoreAll));
     }
 }
 
@@ -75,9 +74,8 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
 
     WindowLayout back;
     back.load(t / "layout.dat");
-    EXPECT_EQ(back.mainGeometry, l.mainGeometry);
-    EXPECT_TRUE(back.mainMaximized);
-    EXPECT_EQ(back.mainBars, l.mainBars);
+    EXPECT_EQ(std::tuple(back.mainGeometry, back.mainMaximized, back.mainBars),
+              std::tuple(l.mainGeometry, true, l.mainBars));
     EXPECT_EQ(back.documentCount(), 2u);
     ASSERT_TRUE(back.documentGeometry(t.path() / "a.d"));
     EXPECT_EQ(*back.documentGeometry(t.path() / "a.d"), std::vector<std::uint8_t>{12});

@@ -149,32 +149,23 @@ TEST(SourceFile, ModulesCutAtFirstUnnamedOne) {
 TEST(SourceFile, FieldByteOrder) {
     auto r = newSource();
     const std::size_t m = rec::moduleBase(0);
-    struct Field {
-        std::size_t at;
-        std::uint16_t value;
-        bool swapped;  // stored big-endian in the file
-    };
-    const Field fields[] = {
-        // Packets (Use complex loop No): 16-bit at 0, 2 and 4 of each 8 bytes.
-        {m + 212, 0x0102, true},
-        {m + 216, 0x0304, true},
-        {m + 212 + 8 * 9 + 4, 0x0506, true},
-        // Reserved words are stored as they lie.
-        {906, 0x1122, false},
-        {2096, 0x3344, false},
-        {m + 26, 0x5566, false},
-        {m + 2786, 0x7788, false},
-        {m + rec::subBankBase(15) + 30, 0x0A0B, true},  // last sub-bank, unused locations
-        {m + 1200, 0x0C0D, true},                       // message count
-        {m + rec::kModMacroFilter + 2, 0x0E0F, false},  // filter offset, no macro editor
-    };
-    for (const Field& f : fields) r->setU16(f.at, f.value);
+    // Swapped: packets (Use complex loop No: 16-bit at 0, 2 and 4 of each 8 bytes),
+    // the last sub-bank's unused locations, a message count. As they lie: reserved
+    // words, the filter offset without a macro editor.
+    const std::size_t swapped[] = {m + 212, m + 216, m + 212 + 8 * 9 + 4,
+                                   m + rec::subBankBase(15) + 30, m + 1200};
+    const std::size_t asTheyLie[] = {906, 2096, m + 26, m + 2786, m + rec::kModMacroFilter + 2};
+    for (std::uint16_t k = 0; k < 5; ++k) {
+        r->setU16(swapped[k], 0xA500 + k);
+        r->setU16(asTheyLie[k], 0xB500 + k);
+    }
     r->setU8(m + 218, 0xAA);         // spare packet byte stays
     r->setU32(m + 184, 0x01020304);  // Long setting
     Bytes img = build(*r);
-    for (const Field& f : fields)
-        EXPECT_EQ(f.swapped ? getBE16(img, f.at) : getLE16(img, f.at), f.value)
-            << "offset " << f.at;
+    for (std::uint16_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(getBE16(img, swapped[k]), 0xA500 + k) << swapped[k];
+        EXPECT_EQ(getLE16(img, asTheyLie[k]), 0xB500 + k) << asTheyLie[k];
+    }
     EXPECT_EQ(img[m + 218], 0xAA);
     EXPECT_EQ(getBE32(img, m + 184), 0x01020304u);
     EXPECT_EQ(getBE16(img, rec::kFormatVersion), 100);
@@ -194,7 +185,7 @@ TEST(SourceFile, FieldByteOrder) {
         for (int k : {0, 1, 3}) EXPECT_EQ(img[at(t, k)], 0x10 * t + k) << t;
         for (int k : {4, 6, 8}) EXPECT_EQ(getBE16(img, at(t, k)), 0x100 * t + k) << t;
     }
-    EXPECT_EQ(getBE16(img, m + rec::kModMacroFilter + 2), 0x0E0F);  // macro editor on: swapped
+    EXPECT_EQ(getBE16(img, m + rec::kModMacroFilter + 2), 0xB500 + 4);  // macro editor on: swapped
     auto back = readSourceImage(img);
     ASSERT_TRUE(back);
     EXPECT_TRUE(sameRecord(*r, *back));
@@ -277,9 +268,7 @@ TEST(SourceFile, FailedSaveChangesNothing) {
     struct Case {
         const char* what;
         FileOp op;
-        int err;
-        int nth;  // fail the nth call of that operation (1-based)
-        int message;
+        int err, nth, message;  // fail the nth call of that operation (1-based)
     };
     // The file layer's own failures are its tests'; here: each step of the
     // commit of source, driver and backup.
@@ -314,6 +303,16 @@ TEST(SourceFile, FailedSaveChangesNothing) {
         EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p));
         setFileFaultHook(nullptr);
         expectUntouched("moved aside");
+    }
+    // A write-protected source or driver refuses the whole save.
+    for (const char* locked : {"synth.d", "synth.dev"}) {
+        fs::permissions(d / locked, fs::perms::owner_read);
+        RecordingPrompter p;
+        EXPECT_FALSE(saveSourceFile(path, *r, &dev, &p)) << locked;
+        ASSERT_EQ(p.messages.size(), 2u) << locked;
+        EXPECT_EQ(p.messages[0].text, formatFileMessage(18000, (d / locked).string()));
+        expectUntouched(locked);
+        fs::permissions(d / locked, fs::perms::owner_all);
     }
 }
 
@@ -375,27 +374,6 @@ TEST(SourceFile, SourceAlwaysGoesToTheDotDName) {
         ASSERT_TRUE(back) << given;
         EXPECT_EQ(back->u16(rec::kDriverVersion), 123);
         EXPECT_EQ(d.entries(), 2) << given;
-    }
-}
-
-TEST(SourceFile, WriteProtectedSourceOrDriverRefusesTheSave) {
-    for (const char* locked : {"synth.d", "synth.dev"}) {
-        TempDir d;
-        writeText(d / "synth.d", "previous");
-        writeText(d / "synth.bak", "older");
-        writeText(d / "synth.dev", "old driver");
-        fs::permissions(d / locked, fs::perms::owner_read);
-        auto r = newSource();
-        const Bytes dev{'D'};
-        RecordingPrompter p;
-        EXPECT_FALSE(saveSourceFile(d / "synth.d", *r, &dev, &p)) << locked;
-        ASSERT_EQ(p.messages.size(), 2u) << locked;
-        EXPECT_EQ(p.messages[0].text, formatFileMessage(18000, (d / locked).string()));
-        EXPECT_EQ(p.messages[1].text, "Error while saving!");
-        EXPECT_EQ(readText(d / "synth.d"), "previous") << locked;
-        EXPECT_EQ(readText(d / "synth.bak"), "older") << locked;
-        EXPECT_EQ(readText(d / "synth.dev"), "old driver") << locked;
-        EXPECT_EQ(d.entries(), 3) << locked;
     }
 }
 
