@@ -116,8 +116,6 @@ TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
 
 TEST(Config, ReadsTheTextFormat) {
     Config c("Main");
-    // Mixed line ends, indentation and blanks, case-insensitive section names,
-    // "=" inside values, a key and a section both called Paths.
     c.loadText(
         "  Root \n{\r\n General\r\n{\rCmd=a=b\n\tEmpty=\n  Bare  \n}\n"
         "general\n{\nX=1\n}\n"
@@ -126,9 +124,8 @@ TEST(Config, ReadsTheTextFormat) {
         "Hollow\n{\nInner\n{\n}\n}\n"
         "=lead\n==\n"
         "}\n");
-    // The outermost section names the root; the two General sections merge;
-    // "Paths" not followed by "{" is a key; "=" as the first character does not
-    // split, so "==" is the key "="; empty sections are dropped.
+    // The outermost section names the root, the General sections merge, "Paths" without
+    // "{" is a key, a leading "=" does not split ("==" is the key "="), empty sections go.
     EXPECT_EQ(c.toText(),
               crlf("Root|{|\tGeneral|\t{|\t\tCmd=a=b|\t\tEmpty|\t\tBare|\t\tX=1|\t}|\tPaths|"
                    "\tNotOpened=1|\tPaths|\t{|\t\tDir=c:\\x|\t}|\t=lead|\t=|}"));

@@ -40,8 +40,7 @@ struct ViewSpy : SourceDocObserver {
     }
 };
 
-// The same rules kept with whole copies, as the plain reading of undo and
-// redo describes them; the document must behave exactly like it.
+// Undo and redo kept with whole copies: the document must behave exactly like it.
 struct ReferenceDoc {
     using List = std::vector<std::unique_ptr<SourceRecord>>;  // back() is the top
     std::unique_ptr<SourceRecord> working, undoBase, savedBase;
@@ -160,8 +159,7 @@ TEST(SourceDoc, FailedSaveKeepsEverything) {
     EXPECT_EQ(prompter.messages.back().text, kMsgErrorWhileSaving);
 }
 
-// Three named modules whose ROM names fill most of 64 KB; with `overflow`
-// one more block lands where no 16-bit reference reaches.
+// ROM names filling most of 64 KB; with `overflow` one more block lies out of reach.
 void growPastTheDriver(SourceRecord& r, bool overflow) {
     for (int m = 0; m < 3; ++m) setModuleName(r, m, "Module");
     for (int m = 0; m < 2; ++m) {
@@ -223,8 +221,7 @@ TEST(UndoList, CapacityEqualityAndExactStates) {
 
 TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
     TempDir dir;
-    // A small set of places and values so that equal states, hidden blocks
-    // and returns to earlier states come up often.
+    // Few places and values, so that equal states and returns to earlier ones are common.
     const std::size_t m0 = rec::moduleBase(0), m1 = rec::moduleBase(1);
     const std::size_t name0 = m0 + rec::kModName, name1 = m1 + rec::kModName;
     const std::size_t banks0 = m0 + rec::kModSubBankCount, banks1 = m1 + rec::kModSubBankCount;

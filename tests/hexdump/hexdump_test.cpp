@@ -43,8 +43,7 @@ TEST(HexDump, ScrollingStaysWithinTheRows) {
     HexLayout l(std::vector<std::uint8_t>(16 * 100));  // 100 rows
     l.layout(600, 125, 8, 12);                         // 10 full rows, 11 visible
     EXPECT_FALSE(l.scrollVertical(ScrollAction::LineUp));
-    // At the bottom the last row is the last full one, and nothing beyond
-    // the rows is painted.
+    // At the bottom the last row is the last full one; nothing beyond it is painted.
     l.scrollVertical(ScrollAction::Bottom);
     EXPECT_EQ(l.firstRow(), 90);
     EXPECT_EQ(l.paintRowCount(), 10);
@@ -67,8 +66,7 @@ TEST(HexDump, ScrollingStaysWithinTheRows) {
     wide.layout(8 * 30 + 4, 100, 8, 12);  // 30 full columns of 72
     wide.scrollHorizontal(ScrollAction::Bottom);
     EXPECT_EQ(wide.firstColumn() + 30, wide.lineWidth());
-    // A zero or negative client area (minimised) shows nothing and does not
-    // divide by zero.
+    // A zero or negative client area (minimised) shows nothing, dividing by nothing.
     wide.layout(0, -5, 0, 0);
     EXPECT_EQ(wide.paintRowCount(), 0);
 }

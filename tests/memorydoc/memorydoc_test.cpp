@@ -81,8 +81,7 @@ TEST(MemoryDoc, FailedSaveLeavesEveryFileAndTheDocumentAsTheyWere) {
         writeText(dir / "a.bak", "older");
         MemoryDoc doc(everyByte(), true);
         int calls = 0;
-        // Fail the first operation of that kind: for a rename that is the
-        // new file going into place.
+        // Fail the first operation of that kind (a rename: the new file going into place).
         setFileFaultHook(
             [&](FileOp o, const fs::path&) { return o == op && calls++ == 0 ? EIO : 0; });
         RecordingPrompter p;
