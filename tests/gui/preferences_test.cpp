@@ -8,13 +8,13 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <functional>
 
 #include "app/preferencesdialog.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
+#include "support/modal_driver.h"
 #include "sysex/message.h"
 
 using namespace sf;
@@ -37,43 +37,37 @@ QStringList values(SourceView* v) {
     return out;
 }
 
-// Answers the modal Preferences dialog once it is up.
-void answerPreferences(std::function<void(PreferencesDialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* d = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
-        QVERIFY(d);
-        act(*d);
-    });
-}
-
 }  // namespace
 
 class PreferencesTest : public QObject {
     Q_OBJECT
   private slots:
-    void cleanup() { setHexPrefixIndex(1); }
+    void cleanup() {
+        setHexPrefixIndex(1);
+        QCOMPARE(testsupport::missedDialogs(), 0);
+    }
 
     void dialogShowsAndStoresThePreferences() {
         AppFixture f;
         Preferences& p = f.app().preferences();
         p.hostPath = "/opt/arranta/arranta";
-        answerPreferences([](PreferencesDialog& d) {
-            QCOMPARE(d.hostPathEdit()->text(), QStringLiteral("/opt/arranta/arranta"));
-            QVERIFY(d.prefixButton(1)->isChecked());
-            QCOMPARE(d.prefixButton(2)->text(), QStringLiteral(" &&H (example: &&HFF)"));
-            d.hostPathEdit()->setText("/elsewhere/host");
-            d.prefixButton(2)->click();
-            d.reject();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            QCOMPARE(d->hostPathEdit()->text(), QStringLiteral("/opt/arranta/arranta"));
+            QVERIFY(d->prefixButton(1)->isChecked());
+            QCOMPARE(d->prefixButton(2)->text(), QStringLiteral(" &&H (example: &&HFF)"));
+            d->hostPathEdit()->setText("/elsewhere/host");
+            d->prefixButton(2)->click();
+            d->reject();
         });
         f.trigger("actionPreferences");
         QCOMPARE(p.hostPath, std::string("/opt/arranta/arranta"));  // Cancel changes nothing
         QCOMPARE(p.hexType, 1);
 
-        answerPreferences([](PreferencesDialog& d) {
-            d.hostPathEdit()->setText("  /typed as is ");
-            d.driversEdit()->setText("/data/drivers");
-            d.prefixButton(2)->click();
-            d.accept();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            d->hostPathEdit()->setText("  /typed as is ");
+            d->driversEdit()->setText("/data/drivers");
+            d->prefixButton(2)->click();
+            d->accept();
         });
         f.trigger("actionPreferences");
         QCOMPARE(p.hostPath, std::string("  /typed as is "));
@@ -97,9 +91,9 @@ class PreferencesTest : public QObject {
         for (SourceView* v : views)
             redraws.push_back(
                 std::make_unique<QSignalSpy>(v->tree()->model(), &QAbstractItemModel::dataChanged));
-        answerPreferences([](PreferencesDialog& d) {
-            d.prefixButton(0)->click();
-            d.accept();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            d->prefixButton(0)->click();
+            d->accept();
         });
         f.trigger("actionPreferences");
         for (auto& spy : redraws) QVERIFY(spy->count() > 0);

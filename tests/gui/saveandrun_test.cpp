@@ -6,11 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
-#include <QTimer>
 
 #include "app/preferencesdialog.h"
 #include "app/sourcedocument.h"
 #include "support/app_fixture.h"
+#include "support/modal_driver.h"
 
 using namespace sf;
 using namespace sf::gui;
@@ -68,10 +68,9 @@ class SaveAndRunTest : public QObject {
         AppFixture f;
         f.frame().openFiles({f.makeSource("a.d")});
         bool dialogShown = false;
-        QTimer::singleShot(0, [&] {
-            auto* d = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
-            dialogShown = d != nullptr;
-            if (d) d->reject();
+        testsupport::onNextDialog<PreferencesDialog>([&](PreferencesDialog* d) {
+            dialogShown = true;
+            d->reject();
         });
         f.trigger("actionSaveAndRun");
         QVERIFY(dialogShown);

@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 
 #include "app/sourcedocument.h"
@@ -39,17 +38,9 @@ using namespace sf;
 using namespace sf::gui;
 using sf::testsupport::AppFixture;
 using sf::testsupport::runCli;
+using namespace sf::testsupport;
 
 namespace {
-
-// Runs `answer` on the modal dialog of type T once it is up.
-template <class T>
-void whenModal(std::function<void(T&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<T*>(QApplication::activeModalWidget()), 3000);
-        answer(*qobject_cast<T*>(QApplication::activeModalWidget()));
-    });
-}
 
 void retype(QLineEdit* e, const QString& keys) {
     e->selectAll();
@@ -73,6 +64,8 @@ QAction* editAction(SourceView* v, const QString& text) {
 class ToolsTest : public QObject {
     Q_OBJECT
   private slots:
+    void cleanup() { QCOMPARE(missedDialogs(), 0); }
+
     void searchFromTheSourceViewOpensTheDriverAtTheRow() {
         AppFixture f;
         QDir().mkpath(f.path("lib/keys"));
@@ -147,11 +140,11 @@ class ToolsTest : public QObject {
         setMidiSystem(&midi);
         const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12,
                                                  0xF7, 0x90, 0x3C, 0x64};
-        whenModal<MidiBulkDialog>([&](MidiBulkDialog& d) {
+        onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6));
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin() + 6, bytes.end()));
-            QTRY_VERIFY_WITH_TIMEOUT(d.showButton()->isEnabled(), 2000);
-            QTest::mouseClick(d.showButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(d->showButton()->isEnabled(), 2000);
+            QTest::mouseClick(d->showButton(), Qt::LeftButton);
         });
         f.trigger("actionReceiveMidiBulk");
         setMidiSystem(nullptr);
@@ -168,9 +161,9 @@ class ToolsTest : public QObject {
         FakeMidiSystem midi;
         midi.inputPorts = {{"sender:dump", "JACK"}};
         setMidiSystem(&midi);
-        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
-            d.inputList()->setCurrentIndex(1);
-            d.accept();
+        onNextDialog<MidiSettingsDialog>([](MidiSettingsDialog* d) {
+            d->inputList()->setCurrentIndex(1);
+            d->accept();
         });
         f.trigger("actionMidiSettings");
         // The sender has gone; another port now has its number.
@@ -181,14 +174,14 @@ class ToolsTest : public QObject {
             QMessageBox::StandardButtons buttons;
             QMessageBox::Icon icon = QMessageBox::NoIcon;
             bool dialogShown = false;
-            sf::testsupport::onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
+            onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
                 text = box->text();
                 buttons = box->standardButtons();
                 icon = box->icon();
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
             });
             if (button == QMessageBox::Ok)
-                sf::testsupport::onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
                     dialogShown = true;
                     portLine = d->portLine()->text();
                     QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
@@ -216,10 +209,10 @@ class ToolsTest : public QObject {
         midi.inputPorts = {{"Through", "ALSA"}, {"sender:out", "JACK"}};
         midi.outputPorts = {{"Synth", "ALSA"}};
         setMidiSystem(&midi);
-        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
-            d.inputList()->setCurrentIndex(2);
-            d.outputList()->setCurrentIndex(1);
-            d.accept();
+        onNextDialog<MidiSettingsDialog>([](MidiSettingsDialog* d) {
+            d->inputList()->setCurrentIndex(2);
+            d->outputList()->setCurrentIndex(1);
+            d->accept();
         });
         f.trigger("actionMidiSettings");
         setMidiSystem(nullptr);
@@ -260,13 +253,15 @@ class ToolsTest : public QObject {
     void listDriverGeneratorOpensTheSourceOfTheValuesTyped() {
         AppFixture f;
         ListDriverDialog::savedValues() = {};
-        whenModal<ListDriverDialog>([](ListDriverDialog& d) {
+        onNextDialog<ListDriverDialog>([](ListDriverDialog* d) {
             const std::pair<QLineEdit*, const char*> typed[] = {
-                {d.driverName(), "KEYS"},  {d.patchNameLength(), "10"}, {d.columns(), "8"},
-                {d.rows(), "16"},          {d.bankName(0), "ROM1"},     {d.bankSelect(0), "3"},
-                {d.firstProgram(0), "32"}, {d.bankName(2), "ROM3"},     {d.bankSelect(2), "700"}};
+                {d->driverName(), "KEYS"},  {d->patchNameLength(), "10"},
+                {d->columns(), "8"},        {d->rows(), "16"},
+                {d->bankName(0), "ROM1"},   {d->bankSelect(0), "3"},
+                {d->firstProgram(0), "32"}, {d->bankName(2), "ROM3"},
+                {d->bankSelect(2), "700"}};
             for (const auto& [edit, text] : typed) retype(edit, text);
-            pressOk(d);
+            pressOk(*d);
         });
         f.trigger("actionListDriverGenerator");
         auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
