@@ -1,7 +1,7 @@
 // The tools as they are reached from the main window: the searches of a
-// source view filling the driver list, opening a driver from it, binary
-// documents, the bulk capture, the MIDI settings and the list driver
-// generator filled in as a user would.
+// source view filling the driver list (an empty library, a cancelled
+// search), opening a driver from it, binary documents, the bulk capture,
+// the MIDI settings and the list driver generator filled in by hand.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -11,17 +11,24 @@
 #include <QListView>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeView>
+#include <fstream>
 
 #include "app/sourcedocument.h"
 #include "driver/driverlistwindow.h"
+#include "driver/driversearch.h"
 #include "driver/listdriverdialog.h"
 #include "editor/document.h"
+#include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
+#include "support/temp_dir.h"
 #include "sysex/memorydocument.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
@@ -39,8 +46,32 @@ using namespace sf::gui;
 using sf::testsupport::AppFixture;
 using sf::testsupport::runCli;
 using namespace sf::testsupport;
+namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::size_t kManufacturer = 174;  // "Manufacturer ID" in the header
+
+// A driver of manufacturer 3, which every search here looks for.
+void writeDriver(const fs::path& p) {
+    auto r = newSource();
+    r->setU16(kManufacturer, 3);
+    auto image = buildFileImage(*r);
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image->data()),
+               static_cast<std::streamsize>(image->size()));
+}
+
+DriverSearchRequest request(const fs::path& root) {
+    DriverSearchRequest q;
+    q.current = newSource();
+    q.current->setU16(kManufacturer, 3);
+    q.ref = makeRef(10);  // "Manufacturer ID"
+    q.mode = SearchMode::SameValue;
+    q.root = root;
+    return q;
+}
 
 void retype(QLineEdit* e, const QString& keys) {
     e->selectAll();
@@ -113,6 +144,49 @@ class ToolsTest : public QObject {
         QCOMPARE(w.client()->subWindowList().size(), windows);
         list->close();
         QTRY_VERIFY(!w.commandAction("actionDriverSelectionList")->isChecked());
+    }
+
+    void searchOfAnEmptyLibraryAsksForThePreferences() {
+        AppFixture f;
+        testsupport::TempDir lib;
+        bool preferences = false;
+        QVERIFY(!DriverSearch::start(request(lib.path()), &f.frame(), f.frame().statusBar(),
+                                     [&] { preferences = true; }));
+        QVERIFY(preferences);
+        QCOMPARE(f.prompter().messages.size(), std::size_t(1));
+        QCOMPARE(DriverListWindow::instance()->windowTitle(),
+                 QString("Driver List (0 items out of 0)"));
+    }
+
+    void cancelledSearchKeepsWhatWasFound() {
+        AppFixture f;
+        testsupport::TempDir lib;
+        for (int i = 0; i < 300; ++i) writeDriver(lib / ("D" + std::to_string(1000 + i) + ".D"));
+        QStatusBar* bar = f.frame().statusBar();
+        QPointer<DriverSearch> s = DriverSearch::start(request(lib.path()), &f.frame(), bar);
+        QVERIFY(s);
+        QCOMPARE(bar->findChild<QProgressBar*>("searchProgress")->maximum(), 300);
+        QSignalSpy done(s.data(), &DriverSearch::finished);
+        s->cancel();
+        QVERIFY(done.wait(5000));
+        const int lines = done[0][0].toInt(), examined = done[0][1].toInt();
+        QVERIFY(done[0][2].toBool() || examined == 300);
+        QCOMPARE(int(DriverListWindow::instance()->list().size()), lines);
+        QCOMPARE(lines, examined);  // every driver examined matched
+        // The progress bar and its button are out of sight again.
+        QVERIFY(!bar->findChild<QProgressBar*>("searchProgress")->isVisible());
+    }
+
+    void closedDriverListReopensWhereItWas() {
+        AppFixture f;
+        DriverListWindow* w = DriverListWindow::showList(&f.frame());
+        QCOMPARE(DriverListWindow::showList(&f.frame()), w);  // one at most
+        w->setGeometry(120, 130, 300, 200);
+        w->close();
+        QTRY_VERIFY(!DriverListWindow::instance());
+        w = DriverListWindow::showList(&f.frame());
+        QCOMPARE(w->geometry(), QRect(120, 130, 300, 200));
+        w->close();
     }
 
     void binaryFileOpensInAHexView() {
