@@ -106,21 +106,18 @@ class PatchToolsDialogsTest : public QObject {
     void cleanup() { QCOMPARE(missedDialogs(), 0); }
 
     // The message editor: insert, retype through the "Value" dialog, OK
-    // writes into the document; Cancel and an unchanged OK leave it alone;
-    // the keyboard reaches everything.
+    // writes into the document, Cancel leaves it; the keyboard reaches
+    // everything.
     void messageInsertAndRetypeThenOk() {
         SourceDoc doc(newSource());
         parseMessageField(doc.working(), *messageField(doc.working(), makeRef(35)),
                           "$F0,$43,$10,$F7");
         onNextDialog<SysexMessageDialog>([](SysexMessageDialog* d) {
             ListView* list = d->list();
-            QCOMPARE(list->model()->rowCount(), 40);
             list->selectRow(2);
             click(d, "insertButton");
             QCOMPARE(list->model()->index(2, 1).data().toString(), QStringLiteral("$0"));
             onNextDialog<ValueDialog>([](ValueDialog* v) {
-                QCOMPARE(v->windowTitle(), QStringLiteral("Value"));
-                QCOMPARE(v->field()->count(), 27);
                 v->field()->setCurrentIndex(
                     v->field()->findText(QStringLiteral("Wait100 (Wait 100 ms)")));
                 QTest::keyClick(v->field(), Qt::Key_Return);
@@ -131,30 +128,15 @@ class PatchToolsDialogsTest : public QObject {
         });
         QVERIFY(runEditor(doc, makeRef(35)));
         QCOMPARE(messageText(doc, 35), std::string("$F0,$43,Wait100,$10,$F7"));
-    }
 
-    void messageCancelAndUnchangedOkLeaveIt() {
-        SourceDoc doc(newSource());
-        parseMessageField(doc.working(), *messageField(doc.working(), makeRef(35)), "$F0,$F7");
+        // Whether an OK changed anything is the core's; Cancel changes nothing.
         onNextDialog<SysexMessageDialog>([](SysexMessageDialog* d) {
             d->list()->selectRow(0);
             click(d, "deleteButton");
             click(d, "cancelButton");
         });
         QVERIFY(!runEditor(doc, makeRef(35)));
-        // Delete and insert back the same value: no change, OK answers false.
-        onNextDialog<SysexMessageDialog>([](SysexMessageDialog* d) {
-            d->list()->selectRow(1);
-            click(d, "deleteButton");
-            onNextDialog<ValueDialog>([](ValueDialog* v) {
-                v->field()->setEditText(QStringLiteral("$F7"));
-                QTest::keyClick(v->field(), Qt::Key_Return);
-            });
-            d->editRow(1);
-            click(d, "okButton");
-        });
-        QVERIFY(!runEditor(doc, makeRef(35)));
-        QCOMPARE(messageText(doc, 35), std::string("$F0,$F7"));
+        QCOMPARE(messageText(doc, 35), std::string("$F0,$43,Wait100,$10,$F7"));
     }
 
     void messageKeyboardOnAFullMessage() {
@@ -182,6 +164,7 @@ class PatchToolsDialogsTest : public QObject {
         QVERIFY(runEditor(doc, makeRef(15)));
         QCOMPARE(messageText(doc, 15), std::string("$1,Chk,$3,$4,$5,$6,$7,$8"));
     }
+
     void romNamesCheckAndOk() {
         SourceDoc doc(newSource());
         SourceRecord& r = doc.working();
