@@ -103,11 +103,6 @@ std::string savedValue(const QString& file, const SettingRef& ref) {
     return r ? formatValue(*r, ref) : std::string("(unreadable)");
 }
 
-QByteArray bytesOf(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class FrameTest : public QObject {

@@ -27,6 +27,7 @@
 #include "source/romnames.h"
 #include "source/value_editors.h"
 #include "source/valuetext.h"
+#include "support/app_fixture.h"
 #include "support/modal_driver.h"
 #include "sysex/messagedialog.h"
 #include "ui/help.h"
@@ -209,11 +210,7 @@ class PatchToolsDialogsTest : public QObject {
         storeRomNames(r, 0, 0, names);
         QTemporaryDir dir;
         const QString wrong = dir.filePath("wrong.NAM");
-        {
-            QFile f(wrong);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(12 + 5, 'x'));
-        }
+        QVERIFY(writeFile(wrong, QByteArray(12 + 5, 'x')));
         onNextDialog<PatchNameDialog>([&](PatchNameDialog* d) {
             const QString shown = QStringLiteral("A\u0081\u008DB\n\u008F\u0090\u009D\n");
             QCOMPARE(d->textBox()->toPlainText(), shown);

@@ -22,7 +22,7 @@
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
+using namespace sf::testsupport;
 
 namespace {
 
@@ -44,19 +44,11 @@ QStringList values(SourceView* v) {
 QString makeHost(const AppFixture& f, const QString& record) {
     QDir(f.dir()).mkpath("seq/VANTOR.DAT");
     const QString host = f.path("seq/arranta");
-    QFile s(host);
-    if (!s.open(QIODevice::WriteOnly)) return {};
-    s.write(
-        ("#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n")
-            .toUtf8());
-    s.close();
-    s.setPermissions(s.permissions() | QFile::ExeOwner);
+    const QString script =
+        "#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n";
+    if (!writeFile(host, script.toUtf8())) return {};
+    QFile(host).setPermissions(QFile(host).permissions() | QFile::ExeOwner);
     return host;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -144,13 +136,13 @@ class PreferencesTest : public QObject {
 
         f.trigger("actionSaveAndRun");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
-        QCOMPARE(readAll(record).trimmed(), QDir(f.path("seq")).canonicalPath().toUtf8());
+        QCOMPARE(bytesOf(record).trimmed(), QDir(f.path("seq")).canonicalPath().toUtf8());
         // Saved first (the changed source), and the driver written in both places.
         QVERIFY(!doc->isModified());
         QVERIFY(QFile::exists(f.path("my.synth.bak")));
-        const QByteArray driver = readAll(f.path("seq/VANTOR.DAT/my.synth.dev"));
+        const QByteArray driver = bytesOf(f.path("seq/VANTOR.DAT/my.synth.dev"));
         QVERIFY(driver.startsWith("DEV "));
-        QCOMPARE(driver, readAll(f.path("my.synth.dev")));
+        QCOMPARE(driver, bytesOf(f.path("my.synth.dev")));
         QVERIFY(f.prompter().messages.empty());
     }
 

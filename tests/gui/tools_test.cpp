@@ -196,11 +196,7 @@ class ToolsTest : public QObject {
     void binaryFileOpensInAHexView() {
         AppFixture f;
         const QString file = f.path("dump.syx");
-        {
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(QByteArray("\xF0\x43\x00\x7E\xF7", 5));
-        }
+        QVERIFY(writeFile(file, QByteArray("\xF0\x43\x00\x7E\xF7", 5)));
         SFFrameWindow& w = f.frame();
         f.answerFileDialogs(file);
         f.trigger("actionOpenBinaryFile");
@@ -400,17 +396,12 @@ class ToolsTest : public QObject {
               QStringList{"set", driver, "256:0", "1"}, QStringList{"set", driver, "257:0", "4"}})
             QCOMPARE(runCli(args), 0);
         const QString dumpFile = f.path("two.syx");
-        {
-            QFile out(dumpFile);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(
-                QByteArray("\xF0\x43\x10"
-                           "Ab\x01\x02\xF7"
-                           "\xF0\x43\x10"
-                           "Cd\x03\x04\xF7"
-                           "\x00",  // a stray byte after the messages
-                           17));
-        }
+        // Two messages, then a stray byte.
+        QVERIFY(writeFile(dumpFile, QByteArray("\xF0\x43\x10"
+                                               "Ab\x01\x02\xF7"
+                                               "\xF0\x43\x10"
+                                               "Cd\x03\x04\xF7\x00",
+                                               17)));
         f.frame().openFiles({driver, dumpFile});
         auto* dump = qobject_cast<MemoryDocument*>(f.frame().documents().activeDocument());
         QVERIFY(dump && dump->view());
