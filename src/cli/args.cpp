@@ -54,14 +54,12 @@ namespace {
 // True when the tree of a source with all sixteen modules in use has a row
 // for the ref: exactly the refs whose indices address one value.
 bool isTreeRef(int id, int index1, int index2) {
-    static const std::vector<TreeRow> rows = [] {
+    static const auto all = [] {
         auto r = newSource();
         r->setU16(rec::kModuleCount, rec::kModules);
-        return buildTreeRows(*r);
+        return r;
     }();
-    return std::any_of(rows.begin(), rows.end(), [&](const TreeRow& row) {
-        return row.ref.id == id && row.ref.index1 == index1 && row.ref.index2 == index2;
-    });
+    return hasTreeRow(*all, makeRef(id, index1, index2));
 }
 
 int parseRefIndex(std::string_view text, std::string_view whole) {

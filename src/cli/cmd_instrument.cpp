@@ -13,9 +13,7 @@
 #include "source/message_record.h"
 #include "source_io.h"
 #include "sysex/capture.h"
-#ifdef SF_HAVE_RTMIDI
-#include "sysex/rtmidi_system.h"
-#endif
+#include "sysex/midi_module.h"
 
 namespace sf::cli {
 
@@ -102,13 +100,18 @@ ResolvedMessage resolveRef(const SourceRecord& r, const InstrumentArgs& a) {
     return m;
 }
 
+// The MIDI systems, loaded with the first command that talks MIDI.
 MidiSystem& midi() {
-#ifdef SF_HAVE_RTMIDI
-    static RtMidiSystem system("sysforge-cli");
+#ifdef SF_MIDI_MODULE
+    static std::string error;
+    static const std::unique_ptr<MidiSystem> system =
+        loadMidiModule(midiModuleBesideProgram(SF_MIDI_MODULE), "sysforge-cli", error);
+    if (!system) throw Failure("MIDI is not available: " + error);
+    return *system;
 #else
-    static FakeMidiSystem system;  // no ports
-#endif
+    static FakeMidiSystem system;  // built without MIDI: no ports
     return system;
+#endif
 }
 
 MidiPort pickPort(const std::vector<MidiPort>& ports, const std::string& name, const char* what) {

@@ -36,19 +36,21 @@ int cmdSearch(const Args& args, Io& io) {
     requireTreeRow(*current, ref, o.positional[2]);
     // The files are read while the walk finds them.
     const std::filesystem::path root = o.positional[0];
-    const SearchResult result = searchDrivers(
+    SearchResult result = searchDrivers(
         *current, ref, mode, [&root](const auto& found) { scanDriverSources(root, found); });
     warnWhenNoDriver(static_cast<std::size_t>(result.total), io.prompter);
 
     // The lines in the order of the driver selection list.
-    DriverList list;
-    std::vector<std::pair<std::filesystem::path, std::optional<SettingRef>>> lines;
-    lines.reserve(result.matches.size());
-    for (const auto& m : result.matches) lines.emplace_back(m.path, m.ref);
-    list.addAll(std::move(lines));
-    for (const auto& e : list.entries())
-        io.out << e.path.string() << '\t' << (e.ref ? e.ref->index1 : -1) << '\n';
-    io.out << list.caption(result.examined) << '\n';
+    std::vector<std::string> paths;
+    paths.reserve(result.matches.size());
+    for (auto& m : result.matches) paths.push_back(std::move(m.path));
+    std::string text;
+    for (const std::size_t i : driverListOrder(paths))
+        text.append(paths[i])
+            .append(1, '\t')
+            .append(std::to_string(result.matches[i].ref.index1))
+            .append(1, '\n');
+    io.out << text << driverListCaption(static_cast<int>(paths.size()), result.examined) << '\n';
     return kExitOk;
 }
 

@@ -124,53 +124,33 @@ TEST(MidiCapture, OpensTheChosenPortAndNoticesItsLossOnce) {
 }
 
 TEST(MidiCapture, FailedOpenAsksOkOrCancelAndRecordsNothing) {
-    struct Case {
-        const char* what;
-        std::vector<MidiPort> ports;
+    // No port at all; a number beyond the ports; the system refuses; the
+    // remembered port went away and another now has its number.
+    const struct {
+        const char *port, *system;
         MidiPortChoice choice;
         bool failOpen;
         Answer answer;
-        const char* portLine;
-    } cases[] = {{"first port wanted, no port at all",
-                  {},
-                  {-1, ""},
-                  false,
-                  Answer::Ok,
-                  "MIDI input: no port available"},
-                 {"port number beyond the ports",
-                  {{"A", "ALSA"}},
-                  {3, ""},
-                  false,
-                  Answer::Cancel,
-                  "MIDI input: no port available"},
-                 {"system refuses",
-                  {{"A", "ALSA"}},
-                  {0, "ALSA: A"},
-                  true,
-                  Answer::Ok,
-                  "MIDI input: ALSA: A (not available)"},
-                 // The remembered port went away; another now has its number.
-                 {"named port gone",
-                  {{"other:out", "JACK"}},
-                  {0, "JACK: sender:dump"},
-                  false,
-                  Answer::Cancel,
-                  "MIDI input: JACK: sender:dump (not available)"}};
-    for (const Case& c : cases) {
+        const char* line;
+    } cases[] = {{nullptr, "", {-1, ""}, false, Answer::Ok, "no port available"},
+                 {"A", "ALSA", {3, ""}, false, Answer::Cancel, "no port available"},
+                 {"A", "ALSA", {0, "ALSA: A"}, true, Answer::Ok, "ALSA: A (not available)"},
+                 {"B", "JACK", {0, "JACK: A"}, false, Answer::Cancel, "JACK: A (not available)"}};
+    for (const auto& c : cases) {
         FakeMidiSystem midi;
-        midi.inputPorts = c.ports;
+        if (c.port) midi.inputPorts = {{c.port, c.system}};
         midi.failOpen = c.failOpen;
         RecordingPrompter prompter;
         prompter.answers = {c.answer};
         MidiCapture capture(midi, c.choice);
-        EXPECT_FALSE(capture.open(prompter)) << c.what;
-        ASSERT_EQ(prompter.messages.size(), 1u) << c.what;
+        EXPECT_FALSE(capture.open(prompter)) << c.line;
+        ASSERT_EQ(prompter.messages.size(), 1u) << c.line;
         EXPECT_EQ(prompter.messages[0].text, "The MIDI input could not be opened!");
         EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
-        EXPECT_EQ(capture.cancelled(), c.answer == Answer::Cancel) << c.what;
-        EXPECT_EQ(capture.portLine(), c.portLine) << c.what;
-        EXPECT_EQ(midi.opens(), 0) << c.what;
-        EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.what;
+        EXPECT_EQ(capture.cancelled(), c.answer == Answer::Cancel) << c.line;
+        EXPECT_EQ(capture.portLine(), std::string("MIDI input: ") + c.line);
+        EXPECT_EQ(midi.opens(), 0) << c.line;
+        EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.line;
     }
 }
 

@@ -3,22 +3,17 @@
 // and check what it prints, its exit status and the files it leaves behind.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
-
-extern char** environ;
 
 namespace sf::e2e {
 
@@ -50,35 +45,20 @@ inline std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-// Runs the tool with `args` in `dir`: no input, output and error to files there.
+// Runs the tool with `args` in `dir` through the shell, each argument quoted:
+// no input, output and error to files there.
 inline CliResult runCli(const Args& args, const fs::path& dir) {
-    Args store{SF_CLI_PATH};
-    store.insert(store.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : store) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const fs::path out = dir / "cli.stdout", err = dir / "cli.stderr";
-    posix_spawn_file_actions_t io;
-    posix_spawn_file_actions_init(&io);
-    posix_spawn_file_actions_addopen(&io, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&io, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&io, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&io, dir.c_str());
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, SF_CLI_PATH, &io, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&io);
+    std::string command = "cd '" + dir.string() + "' && exec '" SF_CLI_PATH "'";
+    for (const std::string& a : args) {
+        command += " '";
+        for (char ch : a) command += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+        command += "'";
+    }
+    const int ws = std::system((command + " </dev/null >cli.stdout 2>cli.stderr").c_str());
     CliResult r;
-    int ws = 0;
-    pid_t waited = -1;
-    while (rc == 0 && (waited = waitpid(pid, &ws, 0)) < 0 && errno == EINTR) {
-    }
-    if (waited != pid) {
-        ADD_FAILURE() << "cannot run " SF_CLI_PATH;
-        return r;
-    }
     r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : WIFSIGNALED(ws) ? 128 + WTERMSIG(ws) : -1;
-    r.out = readFile(out);
-    r.err = readFile(err);
+    r.out = readFile(dir / "cli.stdout");
+    r.err = readFile(dir / "cli.stderr");
     return r;
 }
 
@@ -113,14 +93,16 @@ class Cli : public ::testing::Test {
     void set(const std::string& file, const std::string& ref, const std::string& text) {
         ok({"set", file, ref, text});
     }
-    void set(const std::string& file,
-             std::initializer_list<std::pair<const char*, const char*>> v) {
-        for (const auto& [ref, text] : v) set(file, ref, text);
+    // Sets "REF=text; REF=text; ..." one after the other.
+    void set(const std::string& file, const std::string& assignments) {
+        std::istringstream in(assignments);
+        for (std::string a; std::getline(in >> std::ws, a, ';');)
+            set(file, a.substr(0, a.find('=')), a.substr(a.find('=') + 1));
     }
     // A named driver that the checker finds nothing in.
     std::string namedSource(const std::string& name, const std::string& fileName) {
         const std::string p = newSource(name);
-        set(p, {{"4", "Synth"}, {"6", fileName.c_str()}, {"8", "SYN"}});
+        set(p, "4=Synth; 6=" + fileName + "; 8=SYN");
         return p;
     }
     // The value of a REF, without its newline.

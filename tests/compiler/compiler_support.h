@@ -17,9 +17,15 @@ namespace sf::test {
 using Bytes = std::vector<std::uint8_t>;
 using Words = std::vector<int>;
 
-inline std::uint16_t be16(const Bytes& img, std::size_t off) { return getBE16(img, off); }
-inline std::uint32_t be32(const Bytes& img, std::size_t off) { return getBE32(img, off); }
-inline std::size_t mod(int i) { return drv::moduleRecord(static_cast<std::size_t>(i)); }
+inline std::uint16_t be16(const Bytes& img, std::size_t off) {
+    return getBE16(img, off);
+}
+inline std::uint32_t be32(const Bytes& img, std::size_t off) {
+    return getBE32(img, off);
+}
+inline std::size_t mod(int i) {
+    return drv::moduleRecord(static_cast<std::size_t>(i));
+}
 
 // `n` big-endian words from `off`.
 inline Words words(const Bytes& img, std::size_t off, std::size_t n) {

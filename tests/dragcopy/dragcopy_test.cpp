@@ -12,13 +12,6 @@ using namespace sf;
 
 namespace {
 
-struct R {
-    int id, i1 = -1, i2 = -1;
-};
-SettingRef ref(R r) {
-    return makeRef(r.id, r.i1, r.i2);
-}
-
 bool bytesEqual(const SourceRecord& a, std::size_t aOff, const SourceRecord& b, std::size_t bOff,
                 std::size_t n) {
     return std::equal(a.bytes.begin() + static_cast<long>(aOff),
@@ -26,58 +19,45 @@ bool bytesEqual(const SourceRecord& a, std::size_t aOff, const SourceRecord& b, 
                       b.bytes.begin() + static_cast<long>(bOff));
 }
 
-void setMessage(SourceRecord& r, R at, const char* text) {
-    parseValue(r, ref(at), text);
-}
-
 }  // namespace
 
 TEST(DragCopy, WhichRowsAcceptADrop) {
     auto from = newSource();
     auto to = newSource();
-    setMessage(*from, {15}, "F0, 41, 10");
-    setMessage(*from, {35},
-               "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");  // 11 units: too many for setting 15
+    parseValue(*from, makeRef(15), "F0, 41, 10");
+    parseValue(*from, makeRef(35),
+               "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");  // too long for 15
+    // A row never onto itself, but onto the same row of another source; help lines and texts
+    // only onto their own kind; groups onto any group of their shape and size; messages onto
+    // any message that holds them (an empty one fits anywhere); numbers never; module parts
+    // only onto the same part of another module that exists; 106 has no block of its own.
     const struct {
-        R dragged, target;
+        int dragged, i1, target, t1;
         bool sameSource, accepted;
-    } cases[] = {
-        {{105, 1}, {105, 0}, false, true},
-        {{105, 0}, {105, 0}, true, false},   // onto itself
-        {{105, 0}, {105, 0}, false, true},   // the same row of another source
-        {{105, 0}, {106, 0}, false, false},  // another group
-        {{31, 2}, {30}, false, false},       // a help line onto its group: other kind
-        {{31, 2}, {31, 5}, true, true},
-        {{31, 2}, {199, 0, 3}, false, false},  // another text setting
-        {{30}, {198, 0}, false, true},         // help texts go to any group of their shape
-        {{198, 0}, {217, 1}, false, true},
-        {{30}, {2}, false, false},  // a group of another size
-        {{30}, {105, 0}, false, false},
-        {{15}, {35}, false, true},  // messages go to any message that holds them
-        {{35}, {15}, false, false},
-        {{36}, {15}, false, true},  // an empty message fits anywhere
-        {{9}, {9}, false, false},   // numbers are not copyable
-        {{107, 0}, {107, 1}, true, false},
-        {{106, 0}, {106, 1}, true, false},   // copyable, but without a block of its own
-        {{119, 0}, {255, 0}, false, false},  // module parts only onto the same part
-        {{119, 0}, {119, 1}, true, true},
-        {{304, 0}, {304, 1}, true, true},
-        {{305, 0}, {305, 1}, true, true},
-        {{307, 0}, {307, 1}, true, true},
-        {{307, 0}, {305, 1}, true, false},
-        {{105, 0}, {105, 16}, false, false},  // no such module
-    };
+    } cases[] = {{105, 1, 105, 0, false, true},  {105, 0, 105, 0, true, false},
+                 {105, 0, 105, 0, false, true},  {105, 0, 106, 0, false, false},
+                 {31, 2, 30, -1, false, false},  {31, 2, 31, 5, true, true},
+                 {30, -1, 198, 0, false, true},  {198, 0, 217, 1, false, true},
+                 {30, -1, 2, -1, false, false},  {30, -1, 105, 0, false, false},
+                 {15, -1, 35, -1, false, true},  {35, -1, 15, -1, false, false},
+                 {36, -1, 15, -1, false, true},  {9, -1, 9, -1, false, false},
+                 {107, 0, 107, 1, true, false},  {106, 0, 106, 1, true, false},
+                 {119, 0, 255, 0, false, false}, {119, 0, 119, 1, true, true},
+                 {304, 0, 304, 1, true, true},   {305, 0, 305, 1, true, true},
+                 {307, 0, 307, 1, true, true},   {307, 0, 305, 1, true, false},
+                 {105, 0, 105, 16, false, false}};
     for (const auto& c : cases) {
-        const SettingRef d = ref(c.dragged), t = ref(c.target);
+        const SettingRef d = makeRef(c.dragged, c.i1), t = makeRef(c.target, c.t1);
         EXPECT_EQ(canDropSetting(*from, d, *to, t, c.sameSource), c.accepted)
-            << c.dragged.id << ":" << c.dragged.i1 << " -> " << c.target.id << ":" << c.target.i1;
+            << c.dragged << ":" << c.i1 << " -> " << c.target << ":" << c.t1;
         // The copy refuses exactly what the test refuses.
         auto copy = copyRecord(*to);
-        EXPECT_EQ(copyDroppedSetting(*from, d, *copy, t, c.sameSource), c.accepted) << c.dragged.id;
+        EXPECT_EQ(copyDroppedSetting(*from, d, *copy, t, c.sameSource), c.accepted) << c.dragged;
         if (!c.accepted) {
-            EXPECT_TRUE(sameRecord(*copy, *to)) << c.dragged.id;
+            EXPECT_TRUE(sameRecord(*copy, *to)) << c.dragged;
         }
     }
+    EXPECT_FALSE(canDropSetting(*from, makeRef(31, 2), *to, makeRef(199, 0, 3), false));
 }
 
 TEST(DragCopy, ModulePartsCopyTheirBytesAndBlocks) {
@@ -85,16 +65,10 @@ TEST(DragCopy, ModulePartsCopyTheirBytesAndBlocks) {
         int id;
         std::size_t first, last;
         int firstSlot, lastSlot;
-    } parts[] = {
-        {105, 0, rec::kModuleSize, 0, rec::kSlotsPerModule},
-        {119, 58, 3618, 0, 16},
-        {255, 2786, 3618, 0, 16},
-        {272, 3618, 4054, 16, 17},
-        {304, 4038, 4054, 16, 17},
-        {305, 4038, 4054, 16, 17},
-        {306, 4054, 4250, 17, 22},
-        {307, 4054, 4250, 17, 22},
-    };
+    } parts[] = {{105, 0, 4266, 0, 22},     {119, 58, 3618, 0, 16},    {255, 2786, 3618, 0, 16},
+                 {272, 3618, 4054, 16, 17}, {304, 4038, 4054, 16, 17}, {305, 4038, 4054, 16, 17},
+                 {306, 4054, 4250, 17, 22}, {307, 4054, 4250, 17, 22}};
+    static_assert(rec::kModuleSize == 4266 && rec::kSlotsPerModule == 22);  // 105: all of it
     for (const auto& p : parts) {
         auto from = testsupport::randomRecord(7, 4);
         auto to = testsupport::randomRecord(8, 3);
@@ -160,8 +134,8 @@ TEST(DragCopy, TextsAndMessages) {
     EXPECT_EQ(formatValue(*to, makeRef(199, 1, 2)), "Line two");
     EXPECT_EQ(formatValue(*to, makeRef(199, 1, 9)), "last");
 
-    setMessage(*from, {15}, "F0, 41, 10");
-    setMessage(*to, {35}, "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");
+    parseValue(*from, makeRef(15), "F0, 41, 10");
+    parseValue(*to, makeRef(35), "F0, 01, 02, 03, 04, 05, 06, 07, 08, 09, F7");
     ASSERT_TRUE(copyDroppedSetting(*from, makeRef(15), *to, makeRef(35), false));
     EXPECT_EQ(formatValue(*to, makeRef(35)), formatValue(*from, makeRef(15)));
     const auto field = messageField(*to, makeRef(35));

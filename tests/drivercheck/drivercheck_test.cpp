@@ -123,69 +123,58 @@ Edit patchInfo(std::uint16_t reference) {
 const Edit nothing = [](SourceRecord&) {};
 
 TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
-    using enum Severity;
+    const Severity E = Severity::Error, W = Severity::Warning;
     const Edit header = chosen(makeRef(288, 0), 61), twoModules = typed(makeRef(103), "2");
     const struct {
-        const char* name;
         Edit breaks, keeps;
         SettingRef ref;
         Severity severity;
         const char* says;
     } rules[] = {
-        {"no named module", [](auto& r) { r.setText(rec::moduleBase(0), 17, ""); }, nothing,
-         makeRef(107, 0), Error, "neither saved nor compiled"},
-        {"module in use without name", [](auto& r) { r.setU16(rec::kModuleCount, 2); }, twoModules,
-         makeRef(107, 1), Error, "Module 2 has no name"},
-        {"reserved file name", typed(makeRef(6), "LIST_A"), typed(makeRef(6), "MYLIST"), makeRef(6),
-         Error, "reserved"},
-        {"space in file name", typed(makeRef(6), "MY SYN"), typed(makeRef(6), "MY_SYN"), makeRef(6),
-         Warning, "space"},
-        {"block beyond 64 KB", ops(6500), ops(3000), makeRef(260, 0, 0), Error, "beyond the 64 KB"},
-        {"block near 64 KB", ops(5900), ops(5000), makeRef(305, 0), Warning, "within 10%"},
-        {"bank style too small", typed(makeRef(235, 0), "7"), typed(makeRef(235, 0), "9"),
-         makeRef(232, 0), Error, "56 places for the 64"},
-        {"buffer below a patch", typed(makeRef(291, 0), "127"), typed(makeRef(291, 0), "128"),
-         makeRef(291, 0), Error, "at least 128"},
-        {"buffer below patch and header",
-         both(both(header, typed(makeRef(292, 0), "$F0, $43, Chan, $F7")),
+        {[](auto& r) { r.setText(rec::moduleBase(0), 17, ""); }, nothing, makeRef(107, 0), E,
+         "neither saved nor compiled"},
+        {[](auto& r) { r.setU16(rec::kModuleCount, 2); }, twoModules, makeRef(107, 1), E,
+         "Module 2 has no name"},
+        {typed(makeRef(6), "LIST_A"), typed(makeRef(6), "MYLIST"), makeRef(6), E, "reserved"},
+        {typed(makeRef(6), "MY SYN"), typed(makeRef(6), "MY_SYN"), makeRef(6), W, "space"},
+        {ops(6500), ops(3000), makeRef(260, 0, 0), E, "beyond the 64 KB"},
+        {ops(5900), ops(5000), makeRef(305, 0), W, "within 10%"},
+        {typed(makeRef(235, 0), "7"), typed(makeRef(235, 0), "9"), makeRef(232, 0), E,
+         "56 places for the 64"},
+        {typed(makeRef(291, 0), "127"), typed(makeRef(291, 0), "128"), makeRef(291, 0), E,
+         "at least 128"},
+        {both(both(header, typed(makeRef(292, 0), "$F0, $43, Chan, $F7")),
               typed(makeRef(291, 0), "130")),
          both(both(header, typed(makeRef(292, 0), "$F0, $43")), typed(makeRef(291, 0), "131")),
-         makeRef(291, 0), Error, "3 header bytes"},
-        {"total patches against sub-banks", typed(makeRef(181, 0), "60"),
-         both(typed(makeRef(181, 0), "60"), typed(makeRef(263, 0, 1), "4")), makeRef(181, 0),
-         Warning, "hold 64"},
-        {"unused beyond the sub-bank", typed(makeRef(263, 0, 0), "40"), nothing, makeRef(263, 0, 0),
-         Warning, "unused"},
-        {"ROM names shorter", romNames(30), romNames(32), makeRef(265, 0, 1), Error, "30 names"},
-        {"ROM names longer", romNames(33), romNames(32), makeRef(265, 0, 1), Error, "longer"},
-        {"ROM sub-bank without names", chosen(makeRef(261, 0, 1), 72),
-         chosen(makeRef(261, 0, 1), 71), makeRef(265, 0, 1), Warning, "no patch names"},
-        {"missing template", macros(2, 2, 0), macros(3, 2, 0), makeRef(307, 0), Error,
+         makeRef(291, 0), E, "3 header bytes"},
+        {typed(makeRef(181, 0), "60"),
+         both(typed(makeRef(181, 0), "60"), typed(makeRef(263, 0, 1), "4")), makeRef(181, 0), W,
+         "hold 64"},
+        {typed(makeRef(263, 0, 0), "40"), nothing, makeRef(263, 0, 0), W, "unused"},
+        {romNames(30), romNames(32), makeRef(265, 0, 1), E, "30 names"},
+        {romNames(33), romNames(32), makeRef(265, 0, 1), E, "longer"},
+        {chosen(makeRef(261, 0, 1), 72), chosen(makeRef(261, 0, 1), 71), makeRef(265, 0, 1), W,
+         "no patch names"},
+        {macros(2, 2, 0), macros(3, 2, 0), makeRef(307, 0), E,
          "uses template 3, but the module has 2"},
-        {"macro From above To", macros(1, 0, 0, 10, 5), macros(1, 0, 0, 5, 10), makeRef(307, 0),
-         Warning, "swap"},
-        {"parameter beyond the patch", macros(1, 0, 128), macros(1, 0, 127), makeRef(307, 0), Error,
-         "beyond the 128-byte patch"},
-        {"template bits beyond 16", templateBits(7), templateBits(6), makeRef(307, 0), Error,
-         "bits 10 to 16"},
-        {"filter on a missing template", macroFilter(1), macroFilter(0), makeRef(307, 0), Error,
-         "macro filter"},
-        {"patch information on a missing template", patchInfo(4), patchInfo(0xFFFF),
-         makeRef(307, 0), Error, "descriptor 2"},
-        {"stale disabled value", both(typed(makeRef(22), "5"), chosen(makeRef(19), 71)),
-         chosen(makeRef(19), 71), makeRef(22), Warning, "disabled"},
-        {"loop that cannot advance", typed(makeRef(150, 0), "10"),
-         both(typed(makeRef(150, 0), "10"), typed(makeRef(151, 0), "2")), makeRef(151, 0), Error,
+        {macros(1, 0, 0, 10, 5), macros(1, 0, 0, 5, 10), makeRef(307, 0), W, "swap"},
+        {macros(1, 0, 128), macros(1, 0, 127), makeRef(307, 0), E, "beyond the 128-byte patch"},
+        {templateBits(7), templateBits(6), makeRef(307, 0), E, "bits 10 to 16"},
+        {macroFilter(1), macroFilter(0), makeRef(307, 0), E, "macro filter"},
+        {patchInfo(4), patchInfo(0xFFFF), makeRef(307, 0), E, "descriptor 2"},
+        {both(typed(makeRef(22), "5"), chosen(makeRef(19), 71)), chosen(makeRef(19), 71),
+         makeRef(22), W, "disabled"},
+        {typed(makeRef(150, 0), "10"),
+         both(typed(makeRef(150, 0), "10"), typed(makeRef(151, 0), "2")), makeRef(151, 0), E,
          "must not be 0"},
-        {"module ID of no module", typed(makeRef(49), "2"),
+        {typed(makeRef(49), "2"),
          both(both(twoModules, typed(makeRef(107, 1), "Perf")), typed(makeRef(49), "2")),
-         makeRef(49), Error, "names no module"},
-        {"template message without Joker",
-         both(chosen(makeRef(121, 0), 71), typed(makeRef(134, 0), "$F0, $43, $F7")),
+         makeRef(49), E, "names no module"},
+        {both(chosen(makeRef(121, 0), 71), typed(makeRef(134, 0), "$F0, $43, $F7")),
          both(chosen(makeRef(121, 0), 71), typed(makeRef(134, 0), "$F0, $43, Joker, $F7")),
-         makeRef(134, 0), Error, "Joker"},
-        {"value outside its range", [](auto& r) { r.setU16(216, 100); },
-         [](auto& r) { r.setU16(216, 500); }, makeRef(17), Warning, "range 500 to 30000"}};
+         makeRef(134, 0), E, "Joker"},
+        {[](auto& r) { r.setU16(216, 100); }, [](auto& r) { r.setU16(216, 500); }, makeRef(17), W,
+         "range 500 to 30000"}};
     for (const auto& rule : rules) {
         auto broken = cleanSource();
         rule.breaks(*broken);
@@ -195,11 +184,11 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
                    f.ref.index2 == rule.ref.index2 && f.severity == rule.severity &&
                    f.text.find(rule.says) != std::string::npos;
         });
-        EXPECT_TRUE(hit) << rule.name << ":\n" << describe(found);
+        EXPECT_TRUE(hit) << rule.says << ":\n" << describe(found);
 
         auto kept = cleanSource();
         rule.keeps(*kept);
-        EXPECT_EQ(describe(checkDriver(*kept)), "") << rule.name;
+        EXPECT_EQ(describe(checkDriver(*kept)), "") << rule.says;
     }
 }
 

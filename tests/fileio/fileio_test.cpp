@@ -10,13 +10,15 @@
 #include "support/temp_dir.h"
 
 using namespace sf;
-using testsupport::TempDir;
 using testsupport::readText;
+using testsupport::TempDir;
 using testsupport::writeText;
 
 namespace {
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 struct HookGuard {
     explicit HookGuard(FileFaultHook h) { setFileFaultHook(std::move(h)); }
@@ -41,38 +43,22 @@ Exception thrown(F f) {
 
 }  // namespace
 
-TEST(FileMessages, TableAndFilling) {
-    EXPECT_EQ(formatFileMessage(18000, "C:/A.D"), "C:/A.D\nAn error occurred. This file could not be opened.");
-    EXPECT_EQ(formatFileMessage(18025, "/x/A.D").substr(0, 7), "/x/A.D\n");
-    EXPECT_EQ(formatFileMessage(18019, "/mnt"), "There is not enough disk space on partition /mnt.");
-    EXPECT_EQ(fileMessageText(18012), "File error");
-    EXPECT_TRUE(fileMessageText(17999).empty());  // unknown numbers give nothing
-    EXPECT_TRUE(fileMessageText(18027).empty());
-    for (int n = 18000; n <= 18026; ++n) EXPECT_FALSE(fileMessageText(n).empty()) << n;
-    // Texts without "%s" are not changed by a fill.
-    EXPECT_EQ(formatFileMessage(18013, "ignored"), fileMessageText(18013));
-    Exception e(18016, "/p/q", EACCES);
-    EXPECT_EQ(e.messageNumber(), 18016);
-    EXPECT_EQ(e.errorCode(), EACCES);
-    EXPECT_STREQ(e.what(), "/p/q\nAn error occurred. This file could not be created.");
-}
-
-TEST(FileIo, ReadErrorsAreNumbered) {
+TEST(FileIo, MessagesAndReadErrorsAreNumbered) {
+    EXPECT_EQ(formatFileMessage(18019, "/mnt"),
+              "There is not enough disk space on partition /mnt.");
+    EXPECT_TRUE(fileMessageText(17999).empty() && fileMessageText(18027).empty());
+    EXPECT_EQ(formatFileMessage(18013, "ignored"), fileMessageText(18013));  // no "%s" to fill
     TempDir d;
     Exception e = thrown([&] { readWholeFile(d / "missing.d"); });
     EXPECT_EQ(e.messageNumber(), 18000);
     EXPECT_EQ(e.errorCode(), ENOENT);
-    EXPECT_NE(e.text().find((d / "missing.d").string()), std::string::npos);
+    EXPECT_EQ(e.text(),
+              (d / "missing.d").string() + "\nAn error occurred. This file could not be opened.");
     writeText(d / "a.d", "abc");
-    {
-        HookGuard h(failing(FileOp::Open, EBUSY));
-        e = thrown([&] { readWholeFile(d / "a.d"); });
-        EXPECT_EQ(e.messageNumber(), 18025);
-        EXPECT_EQ(e.text().rfind((d / "a.d").string() + "\n", 0), 0u);
-    }
-    {
-        HookGuard h(failing(FileOp::Read, EIO));
-        EXPECT_EQ(thrown([&] { readWholeFile(d / "a.d"); }).messageNumber(), 18002);
+    for (auto [op, err, message] :
+         {std::tuple{FileOp::Open, EBUSY, 18025}, {FileOp::Read, EIO, 18002}}) {
+        HookGuard h(failing(op, err));
+        EXPECT_EQ(thrown([&] { readWholeFile(d / "a.d"); }).messageNumber(), message);
     }
     const auto v = readWholeFile(d / "a.d");
     EXPECT_EQ(std::string(v.begin(), v.end()), "abc");
@@ -87,10 +73,11 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
         int err;
         int message;
     };
-    for (const Case& c : {Case{FileOp::Write, ENOSPC, 18019}, Case{FileOp::Write, EDQUOT, 18019},
-                          Case{FileOp::Write, EIO, 18003}, Case{FileOp::Sync, ENOSPC, 18019},
-                          Case{FileOp::Create, EACCES, 18016}, Case{FileOp::Create, ETXTBSY, 18025},
-                          Case{FileOp::Rename, EXDEV, 18013}}) {
+    const Case cases[] = {{FileOp::Write, ENOSPC, 18019},  {FileOp::Write, EDQUOT, 18019},
+                          {FileOp::Write, EIO, 18003},     {FileOp::Sync, ENOSPC, 18019},
+                          {FileOp::Create, EACCES, 18016}, {FileOp::Create, ETXTBSY, 18025},
+                          {FileOp::Rename, EXDEV, 18013}};
+    for (const Case& c : cases) {
         HookGuard h(failing(c.op, c.err));
         const Exception e = thrown([&] { writeFileAtomic(target, bytesOf("new content")); });
         EXPECT_EQ(e.messageNumber(), c.message) << c.err;
@@ -107,16 +94,14 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
 
 TEST(FileIo, CreateInVanishedOrReadOnlyFolder) {
     TempDir d;
-    const Exception e = thrown([&] { writeFileAtomic(d / "gone" / "x.d", bytesOf("x")); });
-    EXPECT_EQ(e.messageNumber(), 18016);
-    EXPECT_EQ(e.errorCode(), ENOENT);
+    EXPECT_EQ(thrown([&] { writeFileAtomic(d / "gone" / "x.d", bytesOf("x")); }).messageNumber(),
+              18016);
     fs::create_directory(d / "ro");
     fs::permissions(d / "ro", fs::perms::owner_read | fs::perms::owner_exec);
     if (::geteuid() != 0) {  // root ignores permissions
         EXPECT_THROW(writeFileAtomic(d / "ro" / "x.d", bytesOf("x")), Exception);
     }
     EXPECT_THROW(checkDirectory(d / "gone"), Exception);
-    EXPECT_NO_THROW(checkDirectory(d.path()));
 }
 
 TEST(FileIo, BackupNames) {
@@ -131,10 +116,7 @@ TEST(FileIo, SaveBackupModes) {
     TempDir d;
     const fs::path x = d / "X.MID";
     RecordingPrompter p;
-    // No file: nothing to do, nothing asked.
-    EXPECT_TRUE(saveBackup(x, 1, "~", &p));
-    EXPECT_TRUE(p.messages.empty());
-
+    EXPECT_TRUE(saveBackup(x, 1, "~", &p));  // no file: nothing to do, nothing asked
     writeText(x, "v1");
     // Mode 1, answer Yes: the old file becomes X.~ID.
     p.answers = {Answer::Yes};
@@ -153,11 +135,9 @@ TEST(FileIo, SaveBackupModes) {
     EXPECT_EQ(readText(d / "X.~ID"), "v1");
 
     // Mode 2 replaces an older backup without asking; mode 0 does nothing.
-    p.messages.clear();
-    EXPECT_TRUE(saveBackup(x, 0, "~", &p));
-    EXPECT_TRUE(fileExists(x));
+    EXPECT_TRUE(saveBackup(x, 0, "~", &p) && fileExists(x));
     EXPECT_TRUE(saveBackup(x, 2, "~", &p));
-    EXPECT_TRUE(p.messages.empty());
+    EXPECT_EQ(p.messages.size(), 3u);
     EXPECT_EQ(readText(d / "X.~ID"), "v2");
 
     // A failed rename raises 18013 and keeps the file.

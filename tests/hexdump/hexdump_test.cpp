@@ -18,50 +18,31 @@ std::vector<std::uint8_t> sequence(std::size_t n, std::uint8_t start = 0x41) {
 
 }  // namespace
 
-TEST(HexDump, EmptyDocument) {
-    HexLayout l;
-    l.layout(800, 600, 8, 12);
-    EXPECT_EQ(l.rowCount(), 0);
-    EXPECT_EQ(l.paintRowCount(), 0);
-    EXPECT_EQ(l.offsetDigits(), 3);
-    EXPECT_EQ(l.line(0), "");
-    EXPECT_TRUE(hexDumpLines({}).empty());
-    EXPECT_EQ(l.verticalBar().max, 0);
-}
-
 TEST(HexDump, LineText) {
-    const auto data = sequence(20);
-    const auto lines = hexDumpLines(data);
+    EXPECT_TRUE(hexDumpLines({}).empty());
+    const auto lines = hexDumpLines(sequence(20));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "000  41 42 43 44 45 46 47 48  49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP");
     // Four bytes, then twelve empty positions, then four characters.
-    EXPECT_EQ(lines[1], "016  51 52 53 54" + std::string(4 * 3, ' ') + " " +
-                            std::string(8 * 3, ' ') + "  QRST");
-    EXPECT_EQ(lines[0].size(), 3u + 68);
-
+    EXPECT_EQ(lines[1], "016  51 52 53 54" + std::string(12 * 3 + 1, ' ') + "  QRST");
     // Offsets take the digits of the size, at least 3.
-    EXPECT_EQ(HexLayout(sequence(999)).offsetDigits(), 3);
     const auto big = hexDumpLines(std::vector<std::uint8_t>(1000));
-    EXPECT_EQ(big[0].substr(0, 5), "0000 ");
     EXPECT_EQ(big[1].substr(0, 5), "0016 ");
     EXPECT_EQ(big.back().substr(0, 4), "0992");
-    EXPECT_EQ(HexLayout(std::vector<std::uint8_t>(1000)).lineWidth(), 73);
-
     // The ASCII column: 0x20..0x7D as they are, everything else a dot.
     const std::vector<std::uint8_t> edge = {0x1F, 0x20, 0x7D, 0x7E, 0x7F, 0xE9, 0x00};
     EXPECT_EQ(hexDumpLines(edge)[0].substr(3 + 2 + 48 + 2), ". }....");
 }
 
 TEST(HexDump, ScrollingStaysWithinTheRows) {
+    HexLayout empty;
+    empty.layout(800, 600, 8, 12);
+    EXPECT_EQ(empty.paintRowCount(), 0);
+    EXPECT_EQ(empty.verticalBar().max, 0);
+
     HexLayout l(std::vector<std::uint8_t>(16 * 100));  // 100 rows
     l.layout(600, 125, 8, 12);                         // 10 full rows, 11 visible
     EXPECT_FALSE(l.scrollVertical(ScrollAction::LineUp));
-    EXPECT_TRUE(l.scrollVertical(ScrollAction::LineDown));
-    l.scrollVertical(ScrollAction::PageDown);
-    EXPECT_EQ(l.firstRow(), 11);
-    l.scrollVertical(ScrollAction::PageUp);
-    l.scrollVertical(ScrollAction::PageUp);
-    EXPECT_EQ(l.firstRow(), 0);
     // At the bottom the last row is the last full one, and nothing beyond
     // the rows is painted.
     l.scrollVertical(ScrollAction::Bottom);
@@ -93,8 +74,7 @@ TEST(HexDump, ScrollingStaysWithinTheRows) {
 }
 
 TEST(HexDump, ByteColumnsAndShowingARow) {
-    const auto data = sequence(1000, 0);
-    HexLayout l(data);
+    HexLayout l(sequence(1000, 0));
     const std::string line = l.line(3);  // bytes 48..63, four offset digits
     for (int j = 0; j < 16; ++j) {
         char hex[3];
@@ -102,7 +82,7 @@ TEST(HexDump, ByteColumnsAndShowingARow) {
         EXPECT_EQ(line.substr(static_cast<std::size_t>(l.hexColumn(j)), 2), hex) << j;
         EXPECT_EQ(line[static_cast<std::size_t>(l.asciiColumn(j))], static_cast<char>(48 + j)) << j;
     }
-    l.layout(600, 125, 8, 12);  // 10 full rows of 63
+    l.layout(600, 125, 8, 12);   // 10 full rows of 63
     EXPECT_FALSE(l.showRow(9));  // already in sight
     EXPECT_TRUE(l.showRow(30));  // down: the row becomes the last full one
     EXPECT_EQ(l.firstRow(), 21);

@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "instrument/checksum.h"
 #include "instrument/report.h"
+#include "instrument/resolve.h"
 #include "support.h"
 
 namespace sf {
@@ -94,29 +95,25 @@ TEST_F(Bank, OneMessageCutIntoThirtyTwoNamedPatches) {
     expectFindings(a, {});
     ASSERT_EQ(a.messages.size(), 1u);
     const DumpMessage& m = a.messages[0];
-    EXPECT_EQ(std::pair(m.pattern, m.deviceId), std::pair(1, 5));
-    EXPECT_EQ(m.dataBegin, 7u);
-    EXPECT_EQ(m.dataEnd, 7u + 4096u);
+    EXPECT_EQ(std::tuple(m.pattern, m.deviceId, m.dataBegin, m.dataEnd, m.checksumOffset),
+              std::tuple(1, 5, 7u, 7u + 4096u, 4103u));
     EXPECT_EQ(m.checksum, ChecksumStatus::Ok);
-    EXPECT_EQ(m.checksumOffset, 4103u);
 
     ASSERT_EQ(a.patches.size(), 32u);
     for (std::size_t i = 0; i < 32; ++i) {
         const DumpPatch& p = a.patches[i];
         SCOPED_TRACE(i);
-        EXPECT_EQ(p.offset, 7 + 128 * i);
-        EXPECT_EQ(p.size, 128u);
-        EXPECT_EQ(std::pair(p.subBank, p.position), std::pair(int(i / 16), int(i % 16)));
+        EXPECT_EQ(std::tuple(p.offset, p.size, p.subBank, p.position),
+                  std::tuple(7 + 128 * i, 128u, int(i / 16), int(i % 16)));
         EXPECT_EQ(p.name, padded(patchName(i), 10));
         EXPECT_TRUE(p.nameIsText && p.checksum == ChecksumStatus::Ok);
         EXPECT_EQ(p.nameBytes, (std::vector<ByteRange>{{p.offset + 118, 10}}));
     }
 
     // The rows of the analysis window's lists.
-    char sum[4];
-    std::snprintf(sum, sizeof sum, "%02X", unsigned{m.found.bytes[0]});
-    EXPECT_EQ(messageRow(a, 0), (std::vector<std::string>{"1", "0", "4105", "#1", "7 + 4096",
-                                                          "ok, " + std::string(sum)}));
+    const std::string sum = hexBytes(Bytes{m.found.bytes[0]});
+    EXPECT_EQ(messageRow(a, 0),
+              (std::vector<std::string>{"1", "0", "4105", "#1", "7 + 4096", "ok, " + sum}));
     EXPECT_EQ(patchRow(a, *d.record, 16),
               (std::vector<std::string>{"17", "Card", "1", "2055", "128", "ok", "Patch 17  "}));
 
@@ -288,9 +285,8 @@ TEST(Analysis, NibbledDump) {
     EXPECT_EQ(odd.findings[0].ref.id, 117);
 }
 
-// Roland packets: F0 41 10 42 12 + 3 address bytes, data, checksum over the
-// address and data; each 200-byte patch comes as a packet of 128 bytes and
-// one of 72.
+// Roland packets: F0 41 10 42 12, 3 address bytes, data, checksum over address and
+// data; each 200-byte patch comes as a packet of 128 bytes and one of 72.
 TEST(Analysis, RolandPacketsWithAddressAndChecksum) {
     test::Driver d;
     d.choose(27, "2nd complement (-sum & 127)").set(20, "2").set(21, "$0F");

@@ -12,62 +12,49 @@ using sf::test::Driver;
 
 namespace {
 
-constexpr int kModule = 0;
-
 // Runs a process against a scripted instrument, which answers each message
 // sent with the messages it returns. The transcript lists what was sent
 // ("> F0 .."), paused ("pause 50") and what timed out, joined by "; ".
 struct Transcript {
     std::string transcript;
-    std::vector<Bytes> answers;  // everything the instrument sent, in order
+    Bytes received;  // everything the instrument sent, in order
+    int answers = 0;
     void add(const std::string& line) { transcript += (transcript.empty() ? "" : "; ") + line; }
 };
 
 Transcript run(Exchange& p, const std::function<std::vector<Bytes>(const Bytes&)>& instrument) {
+    using K = ExchangeAction::Kind;
     Transcript r;
     std::deque<Bytes> pending;
-    using K = ExchangeAction::Kind;
     for (int guard = 0; !p.finished() && guard < 1000; ++guard) {
         const ExchangeAction a = p.action();
-        switch (a.kind) {
-            case K::Send:
-                r.add("> " + hexBytes(a.bytes));
-                for (Bytes& b : instrument(a.bytes)) pending.push_back(std::move(b));
-                p.done();
-                break;
-            case K::Pause:
-                r.add("pause " + std::to_string(a.ms));
-                p.done();
-                break;
-            case K::Flush:
-                p.done();
-                break;
-            default:
-                if (pending.empty()) {
-                    r.add("timeout " + std::to_string(a.ms));
-                    p.timedOut();
-                } else {
-                    r.answers.push_back(pending.front());
-                    p.received(pending.front());
-                    pending.pop_front();
-                }
+        if (a.kind == K::Send) {
+            r.add("> " + hexBytes(a.bytes));
+            for (Bytes& b : instrument(a.bytes)) pending.push_back(std::move(b));
+        } else if (a.kind == K::Pause) {
+            r.add("pause " + std::to_string(a.ms));
+        } else if (a.kind != K::Flush) {  // waiting for the instrument
+            if (pending.empty()) {
+                r.add("timeout " + std::to_string(a.ms));
+                p.timedOut();
+            } else {
+                r.received.insert(r.received.end(), pending.front().begin(), pending.front().end());
+                ++r.answers;
+                p.received(pending.front());
+                pending.pop_front();
+            }
+            continue;
         }
+        p.done();
     }
     return r;
-}
-
-Bytes concat(const std::vector<Bytes>& v) {
-    Bytes out;
-    for (const Bytes& b : v) out.insert(out.end(), b.begin(), b.end());
-    return out;
 }
 
 // A module asking with "F0 43 20 X1 X2 F7" over X1 0..2 and X2 5.
 Driver loopDriver() {
     Driver d;
-    d.set(149, "0", kModule).set(150, "2", kModule).set(151, "1", kModule);
-    d.set(154, "5", kModule).set(155, "5", kModule);
-    d.set(205, "$F0,$43,$20,X1,X2,$F7", kModule);
+    d.set(149, "0", 0).set(150, "2", 0).set(151, "1", 0).set(154, "5", 0).set(155, "5", 0);
+    d.set(205, "$F0,$43,$20,X1,X2,$F7", 0);
     return d;
 }
 
@@ -85,11 +72,10 @@ TEST(LoopValues, RunFromStartToLastIncludedAndRefuseEndlessSteps) {
 
 TEST(ReceiveProcess, WaitsForEachRequestsPacketsBetweenInitPreAndEnd) {
     Driver d = loopDriver();
-    d.choose(121, 71, kModule).set(208, "2", kModule);  // wait: two packets per request
-    d.set(194, "$F0,$43,$10,$01,$F7", kModule).set(195, "50", kModule);
-    d.set(202, "$C0,X1", kModule).set(204, "20", kModule);
-    d.set(210, "$F0,$43,$10,$02,$F7", kModule).set(211, "30", kModule);
-    ReceiveProcess p(*d.record, kModule, {});
+    d.choose(121, 71, 0).set(208, "2", 0);  // wait: two packets per request
+    d.set(194, "$F0,$43,$10,$01,$F7", 0).set(195, "50", 0).set(202, "$C0,X1", 0);
+    d.set(204, "20", 0).set(210, "$F0,$43,$10,$02,$F7", 0).set(211, "30", 0);
+    ReceiveProcess p(*d.record, 0, {});
     ASSERT_EQ(p.refusal(), "");
     int n = 0;
     const Transcript r = run(p, [&](const Bytes& sent) -> std::vector<Bytes> {
@@ -103,7 +89,7 @@ TEST(ReceiveProcess, WaitsForEachRequestsPacketsBetweenInitPreAndEnd) {
               "> F0 43 10 02 F7; pause 30");
     EXPECT_TRUE(p.succeeded());
     EXPECT_EQ(p.resultText(), "Dump received: 30 bytes.");
-    EXPECT_EQ(p.capture(), concat(r.answers));
+    EXPECT_EQ(p.capture(), r.received);
     EXPECT_EQ(p.requestsSent(), 3);
 }
 
@@ -120,11 +106,10 @@ TEST(ReceiveProcess, SecondRequestAsItsUsageSays) {
     };
     for (const Case& k : cases) {
         Driver d;
-        d.set(150, "1", kModule).set(151, "1", kModule);
-        d.set(154, "5", kModule).set(155, "6", kModule).set(156, "1", kModule);
-        d.set(205, "$1,X1,X2", kModule);
-        d.set(206, k.command == 74 ? "$2" : "$2,X1,X2", kModule).choose(207, k.command, kModule);
-        ReceiveProcess p(*d.record, kModule, {});
+        d.set(150, "1", 0).set(151, "1", 0).set(154, "5", 0).set(155, "6", 0).set(156, "1", 0);
+        d.set(205, "$1,X1,X2", 0);
+        d.set(206, k.command == 74 ? "$2" : "$2,X1,X2", 0).choose(207, k.command, 0);
+        ReceiveProcess p(*d.record, 0, {});
         ASSERT_EQ(p.refusal(), "") << k.command;
         std::vector<std::string> sent;
         run(p, [&](const Bytes& m) {
@@ -139,12 +124,12 @@ TEST(ReceiveProcess, SecondRequestAsItsUsageSays) {
 
 TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
     Driver d = loopDriver();
-    d.set(151, "0", kModule);
-    EXPECT_EQ(ReceiveProcess(*d.record, kModule, {}).refusal(),
+    d.set(151, "0", 0);
+    EXPECT_EQ(ReceiveProcess(*d.record, 0, {}).refusal(),
               "Loop #1 never reaches its last value: check its step.");
     d = loopDriver();
-    d.set(205, "$F0,V1,$F7", kModule);
-    ReceiveProcess p(*d.record, kModule, {});
+    d.set(205, "$F0,V1,$F7", 0);
+    ReceiveProcess p(*d.record, 0, {});
     EXPECT_EQ(p.refusal(), "Request #1: V1: no value given");
     EXPECT_TRUE(p.finished());
     EXPECT_FALSE(p.succeeded());
@@ -153,8 +138,8 @@ TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
 
 TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
     Driver d = loopDriver();
-    d.choose(121, 71, kModule).set(17, "1500");
-    ReceiveProcess p(*d.record, kModule, {});
+    d.choose(121, 71, 0).set(17, "1500");
+    ReceiveProcess p(*d.record, 0, {});
     const Transcript r = run(p, [](const Bytes&) { return std::vector<Bytes>{}; });
     EXPECT_EQ(r.transcript, "> F0 43 20 00 05 F7; timeout 1500");
     EXPECT_FALSE(p.succeeded());
@@ -163,14 +148,11 @@ TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
 
 namespace {
 
-// A hand-shake instrument: answers the start message with `packets` data
-// packets, one per acknowledge, then the end code. Data packets carry a
-// 2nd-complement checksum from byte 5; `corrupt` spoils the first sending of
-// that packet.
+// A hand-shake instrument: after the start message, `packets` data packets (with a
+// 2nd-complement checksum from byte 5), one per acknowledge, then the end code;
+// the first sending of packet `corrupt` is spoiled.
 struct HandshakeInstrument {
-    int packets = 2;
-    int corrupt = -1;
-    int next = 0;
+    int packets = 2, corrupt = -1, next = 0;
     bool spoiled = false;
     std::vector<Bytes> operator()(const Bytes& m) {
         const std::uint8_t code = m[4];
@@ -191,12 +173,10 @@ struct HandshakeInstrument {
 
 Driver handshakeDriver() {
     Driver d;
-    d.choose(121, 72, kModule);  // hand-shake
-    d.set(134, "$F0,$41,$10,$14,Joker,$F7", kModule);
-    d.set(135, "$41", kModule).set(136, "$43", kModule).set(137, "$45", kModule);
-    d.set(138, "$4E", kModule).set(139, "$4F", kModule).set(143, "$4C", kModule);
-    d.choose(116, 71, kModule).choose(27, 72).set(178, "5", kModule);
-    d.set(150, "1", kModule).set(151, "1", kModule);  // X1: 0, 1
+    d.choose(121, 72, 0).set(134, "$F0,$41,$10,$14,Joker,$F7", 0);  // hand-shake
+    d.set(135, "$41", 0).set(136, "$43", 0).set(137, "$45", 0).set(138, "$4E", 0);
+    d.set(139, "$4F", 0).set(143, "$4C", 0).choose(116, 71, 0).choose(27, 72).set(178, "5", 0);
+    d.set(150, "1", 0).set(151, "1", 0);  // X1: 0, 1
     return d;
 }
 
@@ -204,7 +184,7 @@ Driver handshakeDriver() {
 
 TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
     Driver d = handshakeDriver();
-    ReceiveProcess p(*d.record, kModule, {});
+    ReceiveProcess p(*d.record, 0, {});
     ASSERT_EQ(p.refusal(), "");
     HandshakeInstrument fake;
     fake.corrupt = 1;
@@ -214,14 +194,14 @@ TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
               "> F0 41 10 14 41 F7; > F0 41 10 14 43 F7; > F0 41 10 14 4E F7; > F0 41 10 14 43 F7; "
               "> F0 41 10 14 41 F7; > F0 41 10 14 43 F7; > F0 41 10 14 43 F7");
     EXPECT_TRUE(p.succeeded()) << p.resultText();
-    EXPECT_EQ(p.capture(), concat(r.answers));
-    EXPECT_EQ(r.answers.size(), 7u);  // 2 + 2 packets, the spoiled one, 2 end codes
+    EXPECT_EQ(p.capture(), r.received);
+    EXPECT_EQ(r.answers, 7);  // 2 + 2 packets, the spoiled one, 2 end codes
 }
 
 TEST(ReceiveProcess, HandshakeStopsOnTheInstrumentsErrorCodes) {
     for (std::uint8_t code : {0x4F, 0x4C}) {
         Driver d = handshakeDriver();
-        ReceiveProcess p(*d.record, kModule, {});
+        ReceiveProcess p(*d.record, 0, {});
         run(p, [&](const Bytes&) {
             return std::vector<Bytes>{{0xF0, 0x41, 0x10, 0x14, code, 0xF7}};
         });
@@ -230,15 +210,14 @@ TEST(ReceiveProcess, HandshakeStopsOnTheInstrumentsErrorCodes) {
                                       (code == 0x4F ? "4F" : "4C") + ").");
     }
     Driver d = handshakeDriver();
-    d.set(134, "$F0,$41,$F7", kModule);
-    EXPECT_EQ(ReceiveProcess(*d.record, kModule, {}).refusal(),
-              "Template message: it has no Joker.");
+    d.set(134, "$F0,$41,$F7", 0);
+    EXPECT_EQ(ReceiveProcess(*d.record, 0, {}).refusal(), "Template message: it has no Joker.");
 }
 
 TEST(ReceiveProcess, ManualModeRecordsUpToTheTotalSizeOrStop) {
     Driver d;
-    d.choose(196, 71, kModule).set(209, "6", kModule).set(199, "Press DUMP", kModule, 0);
-    ReceiveProcess p(*d.record, kModule, {});
+    d.choose(196, 71, 0).set(209, "6", 0).set(199, "Press DUMP", 0, 0);
+    ReceiveProcess p(*d.record, 0, {});
     EXPECT_TRUE(p.manual());
     EXPECT_EQ(p.helpLines().at(0), "Press DUMP");
     EXPECT_EQ(p.action().kind, ExchangeAction::Kind::Record);
@@ -248,8 +227,8 @@ TEST(ReceiveProcess, ManualModeRecordsUpToTheTotalSizeOrStop) {
     EXPECT_TRUE(p.finished());
     EXPECT_EQ(p.capture(), (Bytes{0xF0, 1, 2, 0xF7, 0xF0, 3}));
 
-    d.set(209, "0", kModule);
-    ReceiveProcess q(*d.record, kModule, {});
+    d.set(209, "0", 0);
+    ReceiveProcess q(*d.record, 0, {});
     q.received(Bytes{0x90, 60, 100});
     q.stop();
     EXPECT_TRUE(q.succeeded());

@@ -31,8 +31,8 @@ TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
 
     // Handed over one by one in the same order, until asked to stop.
     std::vector<fs::path> handed;
-    scanDriverSources(t.path(), [&](fs::path&& p) {
-        handed.push_back(std::move(p));
+    scanDriverSources(t.path(), [&](std::string&& p) {
+        handed.emplace_back(std::move(p));
         return handed.size() < 3;
     });
     EXPECT_EQ(handed, std::vector<fs::path>(found.begin(), found.begin() + 3));
@@ -93,6 +93,10 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     EXPECT_EQ(list.entries()[0].text, "Alpha.d (/m)");
     EXPECT_EQ(list.entries()[2].text, "gamma.d (/a)");
     EXPECT_EQ(list.caption(25), "Driver List (4 items out of 25)");
+    // The same order for paths given as text; names equal but for case in byte order.
+    EXPECT_EQ(driverListOrder({"/z/BETA.D", "/a/gamma.d", "/m/Alpha.d", "/b(1)/WEIRD (2).D",
+                               "/m/alpha.d", "/m/ALPHA.D"}),
+              (std::vector<std::size_t>{5, 2, 4, 0, 1, 3}));
 
     // A line without a setting does nothing on opening.
     EXPECT_EQ(list.openable(0), nullptr);

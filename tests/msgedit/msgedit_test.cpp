@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -28,12 +27,11 @@ MessageEditor editorOf(std::vector<MessageUnit> units, int capacity, int header 
 }  // namespace
 
 TEST(MessageEditor, RowsLabelsAndColumns) {
-    MessageEditor empty({}, 0, 8, 5);
-    EXPECT_EQ(labels(empty), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
-    for (const MessageRow& r : empty.rows()) {
-        EXPECT_EQ(r.kind, MessageRow::Kind::Free);
-        EXPECT_EQ(r.hexa + r.decimal + r.ascii + r.comment, "---Free");
-    }
+    MessageEditor empty({}, 0, 3, 5);
+    EXPECT_EQ(labels(empty), (std::vector<int>{1, 2, 3}));
+    const MessageRow& free = empty.rows()[2];
+    EXPECT_EQ(free.kind, MessageRow::Kind::Free);
+    EXPECT_EQ(free.hexa + free.decimal + free.ascii + free.comment, "---Free");
 
     // A Head unit advances the labels by the length of the common header.
     auto e = editorOf({0xF0, 0xFD, 0x10, 0xFE, 0xF7}, 12);
@@ -82,9 +80,7 @@ TEST(MessageEditor, EditDeleteInsertRebuildFromRowTexts) {
 
 TEST(MessageEditor, CapacityIsNeverExceeded) {
     auto full = editorOf({1, 2, 3, 4}, 4);
-    EXPECT_FALSE(full.canInsert(0));
-    EXPECT_TRUE(full.canDelete(0));
-    EXPECT_FALSE(full.canDelete(std::nullopt));
+    EXPECT_FALSE(full.canInsert(0) || full.canDelete(std::nullopt));
     full.insert(0);  // refused as the disabled button would
     EXPECT_EQ(full.count(), 4);
 
@@ -93,7 +89,6 @@ TEST(MessageEditor, CapacityIsNeverExceeded) {
     EXPECT_TRUE(e.edit(1, "$10,$11,$12"));
     EXPECT_TRUE(e.lastEditTruncated());
     EXPECT_EQ(head(e), (std::vector<MessageUnit>{0x01, 0x10, 0x11, 0x12}));
-    EXPECT_EQ(e.units().size(), 4u);
     e.remove(0);
     EXPECT_FALSE(e.lastEditTruncated());
 }
@@ -116,26 +111,20 @@ TEST(MessageEditor, ChangedComparesWithTheOpenedMessage) {
 
 TEST(MessageEditor, ValueDialogList) {
     const auto list = sortedTagDescriptions();
-    ASSERT_EQ(list.size(), 27u);
-    EXPECT_TRUE(
-        std::is_sorted(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-            return std::lexicographical_compare(
-                a.begin(), a.end(), b.begin(), b.end(),
-                [](char x, char y) { return std::tolower(x) < std::tolower(y); });
-        }));
-    const struct {
-        const char* initial;
-        const char* selected;
-    } cases[] = {{"Wait10", "Wait10 (Wait 10 ms)"},
-                 {"Chk", "Chk (Checksum)"},
-                 {"flush", "Flush"},
-                 {"V1", "V1 (Generic variable 1)"}};
-    for (const auto& c : cases) {
-        auto i = valueDialogSelection(c.initial);
-        ASSERT_TRUE(i) << c.initial;
-        EXPECT_EQ(list[static_cast<std::size_t>(*i)], c.selected);
+    const auto lower = [](std::string t) {
+        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    for (std::size_t i = 1; i < list.size(); ++i) EXPECT_LT(lower(list[i - 1]), lower(list[i]));
+    const std::pair<const char*, const char*> cases[] = {{"Wait10", "Wait10 (Wait 10 ms)"},
+                                                         {"Chk", "Chk (Checksum)"},
+                                                         {"flush", "Flush"},
+                                                         {"V1", "V1 (Generic variable 1)"}};
+    for (auto [initial, selected] : cases) {
+        auto i = valueDialogSelection(initial);
+        ASSERT_TRUE(i) << initial;
+        EXPECT_EQ(list[static_cast<std::size_t>(*i)], selected);
     }
-    EXPECT_FALSE(valueDialogSelection("$F0"));
-    EXPECT_FALSE(valueDialogSelection("-"));
+    EXPECT_FALSE(valueDialogSelection("$F0") || valueDialogSelection("-"));
     EXPECT_EQ(valueDialogResult(std::string(300, 'x')).size(), 199u);
 }

@@ -1,7 +1,6 @@
-#include "source/message_record.h"
-
 #include <gtest/gtest.h>
 
+#include "source/message_record.h"
 #include "source/record.h"
 
 using namespace sf;
@@ -36,4 +35,19 @@ TEST(MessageRecord, ReadWriteBoundedByCapacity) {
     const MessageFieldRef outside{rec::kRecordSize + 10, rec::kRecordSize + 10, 40};
     EXPECT_EQ(parseMessageField(*r, outside, "1,2"), 0);
     EXPECT_EQ(formatMessageField(*r, outside), "");
+}
+
+TEST(MessageEditTarget, CapacityAndHeaderLength) {
+    auto r = newSource();
+    auto header = messageEditTarget(*r, makeRef(15));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->capacity, 8);
+    EXPECT_EQ(header->headerLength, 1);  // a new source's header is F0 alone
+    parseMessageField(*r, header->field, "$F0,$43,$10,$7F,$1B");
+    auto msg = messageEditTarget(*r, makeRef(35));
+    ASSERT_TRUE(msg);
+    EXPECT_EQ(msg->capacity, 40);
+    EXPECT_EQ(msg->headerLength, 5);
+    EXPECT_FALSE(messageEditTarget(*r, makeRef(103)));   // not a message
+    EXPECT_FALSE(messageEditTarget(*r, makeRef(9999)));  // unknown
 }

@@ -95,10 +95,8 @@ TEST(Converter, OperationDialogReadsAndClamps) {
     EXPECT_EQ(f.boxes.at(207), "");  // other types' boxes start empty
 
     const struct {
-        const char* bit;
-        const char* count;
-        int storedBit;
-        int storedCount;
+        const char *bit, *count;
+        int storedBit, storedCount;
     } bits[] = {{"9", "0", 7, 1}, {"3", "12", 3, 8}, {"200", "5", 0, 5}, {"", "70000", 0, 8}};
     for (const auto& c : bits) {
         runForm(e, 0, 2, {{207, "1"}, {208, c.bit}, {210, "2"}, {211, c.bit}, {213, c.count}});

@@ -63,7 +63,6 @@ void editEverything(SourceRecord& r) {
 
 TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     auto r = newSource();
-    EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
     MacroEditor m{MacroData::fromModule(*r, 0)};
     m.addMacro();
     MacroData d = m.takeData();
@@ -74,7 +73,6 @@ TEST(PatchToolsRoundTrip, OwnershipOfTheBlocksAtOkAndCancel) {
     EXPECT_EQ(formatValue(*r, makeRef(306, 0)), "");
     EXPECT_EQ(filledGroupNote(*r, makeRef(306, 0)), "This module holds a macro list.");
     EXPECT_EQ(filledGroupNote(*r, makeRef(306, 1)), "");
-    EXPECT_EQ(formatValue(*r, makeRef(307, 0)), "");
 
     MacroEditor again{MacroData::fromModule(*r, 0)};
     again.remove({0, -1});
@@ -133,17 +131,4 @@ TEST(PatchToolsRoundTrip, SaveReloadUndoRedoAndCompile) {
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMOperationCount), 2);
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMFinalSize), 64);
     EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMTemplateCount), 2);
-}
-
-TEST(PatchToolsRoundTrip, WithoutTheMacroEditorFlagNoMacroBlockIsStored) {
-    testsupport::TempDir dir;
-    SourceDoc doc(newSource());
-    editEverything(doc.working());
-    doc.working().setModU16(0, rec::kModHasMacro, 2);
-    RecordingPrompter p;
-    ASSERT_TRUE(doc.save(dir / "flag.d", &p));
-    SourceDoc back(dir / "flag.d");
-    for (int slot = rec::kSlotTemplates; slot <= rec::kSlotReserved; ++slot)
-        EXPECT_FALSE(back.working().block(0, slot)) << slot;
-    EXPECT_TRUE(back.working().block(0, rec::kSlotConverter));
 }

@@ -39,28 +39,25 @@ TEST(Templates, AddListAndLimit) {
 
 TEST(Templates, TypeMenuAndBitRange) {
     const struct {
-        const char* start;
-        const char* count;
+        const char *start, *count;
         bool littleEntry;
         const char* shown;
         bool little;
-    } cases[] = {
-        {"6", "4", true, "Bits 6/4 (little endian)", true},
-        {"6", "4", false, "Bits 6/4 (big endian)", false},
-        {"3", "20", false, "Bits 3/13 (big endian)", false},
-        {"0", "16", true, "Bits 0/16 (little endian)", true},
-        {"2", "3", true, "Bits 2/3", false},
-        {"", "", true, "Bits 0/1", false},
-        {"99", "0", false, "Bits 15/1 (big endian)", false},
-    };
+    } cases[] = {{"6", "4", true, "Bits 6/4 (little endian)", true},
+                 {"6", "4", false, "Bits 6/4 (big endian)", false},
+                 {"3", "20", false, "Bits 3/13 (big endian)", false},
+                 {"0", "16", true, "Bits 0/16 (little endian)", true},
+                 {"2", "3", true, "Bits 2/3", false},
+                 {"", "", true, "Bits 0/1", false},
+                 {"99", "0", false, "Bits 15/1 (big endian)", false}};
     for (const auto& c : cases) {
         auto e = withTemplates(1);
         e.setBitRange(0, c.start, c.count, c.littleEntry);
         const TemplateView t = e.get(0);
+        SCOPED_TRACE(std::string(c.start) + "/" + c.count);
         EXPECT_EQ(t.type, 3);
-        EXPECT_EQ(templateTypeText(t), c.shown) << c.start << "/" << c.count;
-        EXPECT_EQ((t.flags & param_template::kLittleEndian) != 0, c.little)
-            << c.start << "/" << c.count;
+        EXPECT_EQ(templateTypeText(t), c.shown);
+        EXPECT_EQ((t.flags & param_template::kLittleEndian) != 0, c.little);
     }
     auto e = withTemplates(1);
     e.toggleSigned(0);
@@ -83,13 +80,7 @@ TEST(Templates, TypedNamesAndNumbers) {
 }
 
 TEST(Templates, ChooserRepairsReferencesBeyondTheEnd) {
-    MacroData d;
-    {
-        TemplateEditor t{d};
-        t.add(), t.add(), t.add();
-        d = t.takeData();
-    }
-    MacroEditor m{d};
+    MacroEditor m{withTemplates(3).takeData()};
     m.addMacro();
     m.addParameter({0, -1}, 2);  // uses template 3
     m.addParameter({0, -1}, 1);  // uses template 2
@@ -102,10 +93,8 @@ TEST(Templates, ChooserRepairsReferencesBeyondTheEnd) {
 
     // Where each parameter row stands after the repair to two templates.
     const MacroEditor rows{withRefs};
-    EXPECT_EQ(rows.afterTemplateRepair({0, 0}, 2), std::nullopt);
+    for (int row : {0, 2, -1}) EXPECT_EQ(rows.afterTemplateRepair({0, row}, 2), std::nullopt);
     EXPECT_EQ(rows.afterTemplateRepair({0, 1}, 2), (MacroSel{0, 0}));
-    EXPECT_EQ(rows.afterTemplateRepair({0, 2}, 2), std::nullopt);
-    EXPECT_EQ(rows.afterTemplateRepair({0, -1}, 2), std::nullopt);
 
     TemplateEditor edit{withRefs};
     edit.remove(0);

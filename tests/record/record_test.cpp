@@ -5,20 +5,20 @@
 using namespace sf;
 
 TEST(Record, NewSourceDefaults) {
+    // The shown values of a new source are checked with the value texts.
     auto r = newSource();
-    EXPECT_EQ(r->text(0, 8).substr(0, 8), std::string_view("DEV_SRCE", 8).substr(0, 8));
+    EXPECT_EQ(r->text(0, 8), "DEV_SRCE");
     EXPECT_EQ(r->u16(rec::kFormatVersion), 100);
-    EXPECT_EQ(r->u16(rec::kDriverVersion), 100);
-    EXPECT_EQ(r->u16(rec::kModuleCount), 1);
-    EXPECT_EQ(r->text(rec::moduleBase(0), rec::kModNameSize), "Module");
     EXPECT_EQ(r->modU16(0, 4098 - 4054 + rec::kModMacroData), 0xFFFF);
-    EXPECT_EQ(r->u8(rec::kAsciiTable), 0x20);
-    EXPECT_EQ(r->u8(rec::kAsciiTable + 64), 0xDD);
-    EXPECT_EQ(r->u8(rec::kAsciiTable + 65), 65);
-    EXPECT_EQ(r->u16(2056), 0x000A);
-    EXPECT_EQ(validModuleCount(*r), 1);
     // A slot never used keeps all zero, in particular no 0xFFFF reference.
     EXPECT_EQ(r->modU16(1, rec::kModMacroFilter), 0);
+}
+
+TEST(Record, ValidModuleCountStopsAtFirstEmptyName) {
+    auto r = newSource();
+    r->setU16(rec::kModuleCount, 3);
+    r->setText(rec::moduleBase(2), rec::kModNameSize, "Third");
+    EXPECT_EQ(validModuleCount(*r), 1);
 }
 
 TEST(Record, CopyDuplicatesEveryBlockAndCompares) {
@@ -40,13 +40,6 @@ TEST(Record, CopyDuplicatesEveryBlockAndCompares) {
     EXPECT_FALSE(sameRecord(*a, *b));
     b->block(0, 2).reset();
     EXPECT_FALSE(sameRecord(*a, *b));
-}
-
-TEST(Record, ValidModuleCountStopsAtFirstEmptyName) {
-    auto r = newSource();
-    r->setU16(rec::kModuleCount, 3);
-    r->setText(rec::moduleBase(2), rec::kModNameSize, "Third");
-    EXPECT_EQ(validModuleCount(*r), 1);
 }
 
 TEST(Record, NormaliseStructure) {

@@ -43,7 +43,7 @@ std::string image(const SourceRecord& r) {
 
 std::vector<std::string> names(const SearchResult& r) {
     std::vector<std::string> out;
-    for (const auto& m : r.matches) out.push_back(m.path.filename().string());
+    for (const auto& m : r.matches) out.push_back(fs::path(m.path).filename().string());
     return out;
 }
 
@@ -191,11 +191,11 @@ TEST(Search, ProgressCancelAndOpenDocuments) {
     };
     std::vector<bool> answers;
     const DriverWalk stoppable = [&](const auto& found) {
-        answers.push_back(found(fs::path(lib.paths[0])));
+        answers.push_back(found(lib.paths[0].string()));
         for (int i = 0; i < 5000 && !firstRead; ++i) std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(20ms);  // its outcome is stored just after
         for (std::size_t i = 1; i < lib.paths.size() && answers.back(); ++i)
-            answers.push_back(found(fs::path(lib.paths[i])));
+            answers.push_back(found(lib.paths[i].string()));
     };
     r = searchDrivers(*cur, makeRef(10), SearchMode::SameValue, stoppable, stopFirst);
     EXPECT_EQ(answers, (std::vector<bool>{true, false}));

@@ -12,8 +12,7 @@ namespace {
 
 struct FakeDoc : ClosableDocument {
     std::string name = "SYNTH.d";
-    bool modified = false;
-    bool saveWorks = true;
+    bool modified = false, saveWorks = true;
     int saves = 0;
     std::string displayName() const override { return name; }
     bool isModified() const override { return modified; }
@@ -28,10 +27,8 @@ TEST(CloseQuestion, AnswersDecideWhetherTheDocumentCloses) {
     struct Case {
         bool modified;
         std::vector<Answer> answers;
-        bool saveWorks;
-        bool closes;
-        int saves;
-        int questions;
+        bool saveWorks, closes;
+        int saves, questions;
     } cases[] = {
         {false, {}, true, true, 0, 0},              // unmodified: no question
         {true, {Answer::Yes}, true, true, 1, 1},    // save, then close
@@ -103,13 +100,11 @@ TEST(DocumentNames, TitleAndDefaultExtension) {
     EXPECT_EQ(documentTitle("SYNTH.d", false), "SYNTH.d");
     EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");
     EXPECT_EQ(untitledName(2), "Untitled2");
-    const std::pair<const char*, const char*> ext[] = {
-        {"/w/synth", "/w/synth.d"},
-        {"/w/synth.d", "/w/synth.d"},
-        {"/w/synth.bak", "/w/synth.bak"},
-        {"/w/my.synth", "/w/my.synth"},
-        {"/w/dir.x/synth", "/w/dir.x/synth.d"},
-    };
+    const std::pair<const char*, const char*> ext[] = {{"/w/synth", "/w/synth.d"},
+                                                       {"/w/synth.d", "/w/synth.d"},
+                                                       {"/w/synth.bak", "/w/synth.bak"},
+                                                       {"/w/my.synth", "/w/my.synth"},
+                                                       {"/w/dir.x/synth", "/w/dir.x/synth.d"}};
     for (auto [typed, want] : ext)
         EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
     EXPECT_EQ(withDefaultExtension("/w/synth", ""), fs::path("/w/synth"));

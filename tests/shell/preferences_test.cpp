@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "framework/config.h"
 
@@ -11,16 +12,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(Preferences, FirstStartGivesTheDefaults) {
+TEST(Preferences, MissingOrUnknownValuesTakeTheDefaults) {
     Config c;
     Preferences p = loadPreferences(c, {"DriverSource"}, "/home/u/drivers");
-    EXPECT_EQ(p.hexType, 1);
-    EXPECT_EQ(p.hostPath, "");
     EXPECT_EQ(p.driversRoot, "/home/u/drivers");
-    EXPECT_EQ(p.midiIn, -1);
-    EXPECT_EQ(p.midiOut, -1);
+    EXPECT_EQ(std::tuple(p.hexType, p.midiIn, p.midiOut), std::tuple(1, -1, -1));
     EXPECT_TRUE(p.showGrid && p.showCopyable && p.showDisabled);
     EXPECT_EQ(p.docTypes.at("DriverSource").openPath, "");
+    for (const char* v : {"3", "-1", "99"}) {  // a prefix index outside 0..2 reads as "$"
+        Config k;
+        k.loadText(std::string("Main\n{\nPaths\n{\nHexType=") + v + "\n}\n}\n");
+        EXPECT_EQ(loadPreferences(k, {}, "").hexType, 1) << v;
+    }
 }
 
 TEST(Preferences, SavedValuesReadBackInTheirSections) {
@@ -43,12 +46,9 @@ TEST(Preferences, SavedValuesReadBackInTheirSections) {
     Config back;
     back.loadText(text);
     Preferences q = loadPreferences(back, {"DriverSource", "Memory"}, "/elsewhere");
-    EXPECT_EQ(q.hexType, 0);
-    EXPECT_EQ(q.hostPath, p.hostPath);
-    EXPECT_EQ(q.driversRoot, "/data/drivers");
-    EXPECT_EQ(q.midiIn, 2);
-    EXPECT_FALSE(q.showCopyable);
-    EXPECT_TRUE(q.showGrid);
+    EXPECT_EQ(std::tuple(q.hexType, q.hostPath, q.driversRoot, q.midiIn),
+              std::tuple(0, p.hostPath, p.driversRoot, 2));
+    EXPECT_TRUE(q.showGrid && !q.showCopyable);
     EXPECT_EQ(q.docTypes.at("DriverSource").openPath, "/work/src");
     EXPECT_EQ(q.docTypes.at("DriverSource").openFilter, 1);
     EXPECT_EQ(q.docTypes.at("Memory").openPath, "/work/bin");
@@ -68,70 +68,37 @@ TEST(Preferences, AutoSavePrefZeroLeavesLayoutSwitchesAndTypeSections) {
     EXPECT_EQ(q.autoSavePref, 0);
 }
 
-TEST(Preferences, AnUnknownPrefixIndexFallsBackToDollar) {
-    for (const char* v : {"3", "-1", "99"}) {
-        Config c;
-        c.loadText(std::string("Main\n{\nPaths\n{\nHexType=") + v + "\n}\n}\n");
-        EXPECT_EQ(loadPreferences(c, {}, "").hexType, 1) << v;
-    }
-}
-
-struct FakeEnv {
-    std::map<std::string, std::string> vars;
-    std::vector<fs::path> writable;
-    PathEnvironment env() const {
-        PathEnvironment e;
-        e.getenv = [this](const char* n) -> std::optional<std::string> {
-            auto it = vars.find(n);
-            if (it == vars.end()) return std::nullopt;
-            return it->second;
-        };
-        e.isWritableDir = [this](const fs::path& p) {
-            return std::find(writable.begin(), writable.end(), p) != writable.end();
-        };
-        return e;
-    }
-};
-
 TEST(AppPaths, PortableUserAndOverride) {
+    const std::string user = "/home/u/.local/share/sysforge/VantorModuleDrivers";
+    const std::string portable = "/opt/sf/VantorModuleDrivers";
     struct Case {
-        std::map<std::string, std::string> vars;
-        bool systemFolder;
-        const char* config;
-        const char* drivers;
+        std::map<std::string, std::string> vars;  // besides HOME=/home/u
+        bool portable;                            // the system folder is writable
+        std::string config, drivers;
     } cases[] = {
-        {{{"HOME", "/home/u"}}, true, "/opt/sf/system", "/opt/sf/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}},
-         false,
-         "/home/u/.config/sysforge",
-         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}},
+        {{}, true, "/opt/sf/system", portable},
+        {{}, false, "/home/u/.config/sysforge", user},
+        {{{"XDG_CONFIG_HOME", "/cfg"}, {"XDG_DATA_HOME", "/data"}},
          false,
          "/cfg/sysforge",
          "/data/sysforge/VantorModuleDrivers"},
-        // Relative XDG folders are ignored.
-        {{{"HOME", "/home/u"}, {"XDG_CONFIG_HOME", "cfg"}},
-         false,
-         "/home/u/.config/sysforge",
-         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}},
-         true,
-         "/t/c",
-         "/opt/sf/VantorModuleDrivers"},
-        {{{"HOME", "/home/u"}, {"SYSFORGE_CONFIG_DIR", "/t/c"}},
-         false,
-         "/t/c",
-         "/home/u/.local/share/sysforge/VantorModuleDrivers"},
+        {{{"XDG_CONFIG_HOME", "cfg"}}, false, "/home/u/.config/sysforge", user},  // relative
+        {{{"SYSFORGE_CONFIG_DIR", "/t/c"}}, true, "/t/c", portable},
+        {{{"SYSFORGE_CONFIG_DIR", "/t/c"}}, false, "/t/c", user},
     };
-    for (const Case& c : cases) {
-        FakeEnv e{c.vars, {}};
-        if (c.systemFolder) e.writable.push_back("/opt/sf/system");
-        AppPaths a = resolveAppPaths("/opt/sf", e.env());
-        EXPECT_EQ(a.configDir, fs::path(c.config));
+    for (Case c : cases) {
+        c.vars["HOME"] = "/home/u";
+        PathEnvironment env;
+        env.getenv = [&](const char* n) -> std::optional<std::string> {
+            const auto it = c.vars.find(n);
+            return it == c.vars.end() ? std::nullopt : std::optional(it->second);
+        };
+        env.isWritableDir = [&](const fs::path& p) { return c.portable && p == "/opt/sf/system"; };
+        const AppPaths a = resolveAppPaths("/opt/sf", env);
         EXPECT_EQ(a.settingsFile, fs::path(c.config) / "main.set");
         EXPECT_EQ(a.layoutFile, fs::path(c.config) / "layout.dat");
         EXPECT_EQ(a.driversRoot, fs::path(c.drivers));
-        EXPECT_EQ(a.portable, c.systemFolder);
+        EXPECT_EQ(a.portable, c.portable);
     }
 }
 

@@ -1,21 +1,6 @@
-// Seeded generator of random but valid driver source records, for round-trip
-// tests, fuzz seeds and benchmarks.
-//
-// A generated record:
-// - has the magic, format version 100 and "Number of modules" = n (1..16);
-//   modules 0..n-1 carry non-empty names, modules n..15 are all zero;
-// - holds random bytes in every other header and module field (flag words,
-//   numbers, messages, texts, the packet / loop-set area with "Use complex
-//   loop" randomly on or off);
-// - keeps the 10 bytes of every block slot at zero, as records do in memory;
-// - owns, for the walked slots only, blocks of every kind: ROM names for
-//   sub-banks below "Number of sub-banks", converter operations matching the
-//   converter count, and for modules with a macro editor (flag exactly 1) the
-//   templates (matching the template count), a well-formed macro list with
-//   parameters and points, a 1040-byte patch information block, a 1632-byte
-//   value-list block and a reserved block. Every block is non-empty and below
-//   65536 bytes.
-// Use: `auto r = sf::testsupport::randomRecord(seed);` or pass a module count.
+// Seeded random but valid source records, for round-trip tests, fuzz seeds and
+// benchmarks: `modules` named modules (1..16, or random when 0) with random
+// bytes elsewhere, empty slot bytes, and blocks of every kind in the walked slots.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,5 @@
-// Whether the tests run under AddressSanitizer. Randomised walks take ten
-// times longer there; they keep a tenth of their rounds, which still covers
-// every kind of block, and the Release run does all of them.
+// Randomised walks take ten times longer under AddressSanitizer; there they keep
+// a tenth of their rounds, which still covers every kind of block.
 #pragma once
 
 namespace sf::test {

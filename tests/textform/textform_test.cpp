@@ -50,47 +50,35 @@ void set(SourceRecord& r, const SettingRef& ref, const std::string& text) {
 // flags, choices, sub-banks with ROM names and every kind of block.
 std::unique_ptr<SourceRecord> authoredSource() {
     auto r = newSource();
-    set(*r, makeRef(4), "Synth 2000");
-    set(*r, makeRef(6), "SYNTH2K");
-    set(*r, makeRef(8), "S2K");
-    set(*r, makeRef(15), "$F0, $43");
-    set(*r, makeRef(103), "2");
+    const std::pair<int, const char*> values[] = {
+        {4, "Synth 2000"}, {6, "SYNTH2K"}, {8, "S2K"}, {15, "$F0, $43"}, {103, "2"}, {181, "64"},
+        {182, "-128"},     {135, ""},      {238, "8"}, {256, "2"},       {257, "2"}};
+    for (auto [id, text] : values) set(*r, makeRef(id, id > 103 ? 0 : -1), text);
     set(*r, makeRef(107, 1), "Performance");
-    applyChoice(*r, makeRef(108, 0), 70);
-    applyChoice(*r, makeRef(116, 0), 61);
-    set(*r, makeRef(205, 0), "$F0, 67, 'A', Joker, $F7");
-    set(*r, makeRef(181, 0), "64");
-    set(*r, makeRef(182, 0), "-128");
     set(*r, makeRef(129, 0, 2), "01, 00, 00");
-    set(*r, makeRef(135, 0), "");
-    set(*r, makeRef(238, 0), "8");
-    set(*r, makeRef(256, 0), "2");
-    set(*r, makeRef(257, 0), "2");
     set(*r, makeRef(262, 0, 1), "ROM");
-    applyChoice(*r, makeRef(261, 0, 1), 72);
+    set(*r, makeRef(205, 0), "$F0, 67, 'A', Joker, $F7");
+    using C = std::pair<SettingRef, int>;
+    for (auto [ref, command] : {C{makeRef(108, 0), 70}, C{makeRef(116, 0), 61},
+                                C{makeRef(261, 0, 1), 72}, C{makeRef(114, 0), 61}})
+        applyChoice(*r, ref, command);
     storeRomNames(*r, 0, 1,
                   *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
     // Converter: copy bytes, then a loop.
     r->setModU16(0, rec::kModConverterCount, 2);
     r->setModU16(0, rec::kModConverterFinalSize, 155);
     Block ops(20, 0);
-    ops[0] = 1;
+    ops[0] = 1, ops[10] = 3;
     putLE16(ops, 8, 118);
-    ops[10] = 3;
     putLE16(ops, 14, 10);
     r->block(0, rec::kSlotConverter) = ops;
-    applyChoice(*r, makeRef(114, 0), 61);
     testsupport::RecordRng rng(7);
     r->setModU16(0, rec::kModTemplateCount, 2);
     Block templates(56, 0);
-    templates[0] = 1;
-    templates[2] = 1;
+    templates[0] = templates[2] = 1;
     putLE16(templates, 6, 127);
     std::memcpy(templates.data() + 10, "Cutoff", 6);
-    templates[28] = 3;
-    templates[29] = 6;
-    templates[30] = 4;
-    templates[31] = 5;
+    templates[28] = 3, templates[29] = 6, templates[30] = 4, templates[31] = 5;
     r->block(0, rec::kSlotTemplates) = templates;
     r->block(0, rec::kSlotMacros) = testsupport::randomMacroList(rng, 3, 2);
     Block info(1040, 0);
@@ -108,12 +96,6 @@ std::unique_ptr<SourceRecord> authoredSource() {
     r->setU8(rec::moduleBase(0) + rec::kModMacroFilter + 6 + 5, 3);
     r->setU16(2532, 0xBEEF);  // a reserved word
     return r;
-}
-
-TEST(TextForm, NewSourceIsTheHeaderLineAlone) {
-    EXPECT_EQ(exportSourceText(*newSource()), std::string(kSourceTextHeader) + "\n");
-    const auto back = importSourceText(std::string(kSourceTextHeader) + "\n");
-    EXPECT_EQ(imageOf(*back), imageOf(*newSource()));
 }
 
 TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
@@ -160,6 +142,7 @@ TEST(TextForm, RoundTripOfRandomSourcesWithEveryKindOfBlock) {
 }
 
 TEST(TextForm, RoundTripOfTheSourcesOtherTestsUse) {
+    EXPECT_EQ(exportSourceText(*newSource()), std::string(kSourceTextHeader) + "\n");
     expectRoundTrip(*newSource(), "new source");
     ListDriverValues v;
     v.driverName = "Lister";
@@ -177,15 +160,13 @@ TEST(TextForm, RoundTripOfTheSourcesOtherTestsUse) {
     expectRoundTrip(*r, "unnamed modules");
 }
 
-struct Broken {
-    const char* text;
-    int line;
-    const char* says;
-};
-
 TEST(TextForm, BrokenTextsAreRefusedWithTheirLine) {
     const std::string h = std::string(kSourceTextHeader) + "\n";
-    const Broken cases[] = {
+    const struct {
+        const char* text;
+        int line;
+        const char* says;
+    } cases[] = {
         {"hello\n", 1, "not a driver source text"},
         {"", 0, "empty"},
         {"# x\n999 = 1\n", 3, "not a setting"},

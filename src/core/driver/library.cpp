@@ -24,7 +24,7 @@ bool hasDriverExtension(std::string_view name) {
     return name[name.size() - 2] == '.' && (last == 'd' || last == 'D');
 }
 
-using Found = std::function<bool(fs::path&&)>;
+using Found = std::function<bool(std::string&&)>;
 
 // One folder of the walk, opened relative to its parent so that no path is
 // looked up twice. `visited` holds the folders already walked (device and
@@ -65,7 +65,7 @@ bool walk(int dirFd, const std::string& folder, const Found& found,
     std::sort(folders.begin(), folders.end());
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     for (const auto& f : files)
-        if (!found(fs::path(prefix + f))) return false;
+        if (!found(prefix + f)) return false;
     for (const auto& d : folders) {
         const int sub = ::openat(dirFd, d.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (sub >= 0 && !walk(sub, prefix + d, found, visited)) return false;
@@ -87,6 +87,21 @@ bool lineLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// The line of a path in the system's form: a plain "folder/name" is cut at
+// its last slash without taking the whole path apart (a search lists
+// thousands of lines); anything else as the path's parts give it.
+std::string lineOf(const std::string& s) {
+    const std::size_t slash = s.rfind('/');
+    if (slash != std::string::npos && slash > 0 && slash + 1 < s.size() && s[slash - 1] != '/') {
+        std::string line;
+        line.reserve(s.size() + 3);
+        line.append(s, slash + 1).append(" (").append(s, 0, slash).push_back(')');
+        return line;
+    }
+    const fs::path path(s);
+    return path.filename().string() + " (" + path.parent_path().string() + ")";
+}
+
 }  // namespace
 
 void scanDriverSources(const fs::path& root, const Found& found) {
@@ -99,8 +114,8 @@ void scanDriverSources(const fs::path& root, const Found& found) {
 std::vector<fs::path> scanDriverSources(const fs::path& root) {
     std::vector<fs::path> out;
     try {
-        scanDriverSources(root, [&out](fs::path&& p) {
-            out.push_back(std::move(p));
+        scanDriverSources(root, [&out](std::string&& p) {
+            out.emplace_back(std::move(p));
             return true;
         });
     } catch (const std::exception&) {
@@ -125,17 +140,18 @@ std::vector<fs::path> scanDriverLibrary(const fs::path& root, Prompter& prompter
 }
 
 std::string driverListLine(const fs::path& path) {
-    // A plain "folder/name" is cut at its last slash, without taking the
-    // whole path apart (a search lists thousands of lines).
-    const std::string& s = path.native();
-    const std::size_t slash = s.rfind('/');
-    if (slash != std::string::npos && slash > 0 && slash + 1 < s.size() && s[slash - 1] != '/') {
-        std::string line;
-        line.reserve(s.size() + 3);
-        line.append(s, slash + 1).append(" (").append(s, 0, slash).push_back(')');
-        return line;
-    }
-    return path.filename().string() + " (" + path.parent_path().string() + ")";
+    return lineOf(path.native());
+}
+
+std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths) {
+    std::vector<std::string> lines;
+    lines.reserve(paths.size());
+    for (const std::string& p : paths) lines.push_back(lineOf(p));
+    std::vector<std::size_t> order(paths.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return lineLess(lines[a], lines[b]); });
+    return order;
 }
 
 std::string driverListCaption(int lines, int examined) {

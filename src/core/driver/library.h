@@ -23,11 +23,12 @@ inline constexpr const char* kNoDriverFoundMessage =
 // subfolders sorted by name, each walked the same way. An empty root, a
 // missing root or an unreadable folder contributes nothing; nothing throws.
 std::vector<std::filesystem::path> scanDriverSources(const std::filesystem::path& root);
-// The same walk, handing each driver source to `found` as soon as its folder
-// has been listed, so that the files can be read while the walk goes on. The
-// walk stops when `found` answers false.
+// The same walk, handing the full path of each driver source (the system's
+// form) to `found` as soon as its folder has been listed, so that the files
+// can be read while the walk goes on. The walk stops when `found` answers
+// false.
 void scanDriverSources(const std::filesystem::path& root,
-                       const std::function<bool(std::filesystem::path&&)>& found);
+                       const std::function<bool(std::string&&)>& found);
 
 // Tells the user that the library holds no driver, when `found` is 0.
 // Answers true when it did: the caller then opens the Preferences so that
@@ -42,6 +43,9 @@ std::vector<std::filesystem::path> scanDriverLibrary(const std::filesystem::path
 
 // The text of one list line: "NAME.D (folder)".
 std::string driverListLine(const std::filesystem::path& path);
+// The order in which the list shows the lines of `paths` (full paths in the
+// system's form): their indices, lines of equal text in their given order.
+std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths);
 // The caption of the list: lines shown out of drivers examined.
 std::string driverListCaption(int lines, int examined);
 

@@ -180,22 +180,28 @@ constexpr int kPending = 0, kNoMatch = 1, kMatch = 2;
 // appended, so a reader works on its file without the lock.
 struct FileQueue {
     struct File {
-        explicit File(const fs::path* p) : path(p) {}
-        const fs::path* path;
+        File(const std::string* p, const fs::path* g) : path(p), given(g) {}
+        const std::string* path;
+        const fs::path* given;  // the path given in a list, null for a walk
         std::atomic<int> outcome{kPending};
+        // Calls fn with the path as the callbacks want it.
+        template <typename Fn>
+        auto withPath(Fn&& fn) const {
+            return given ? fn(*given) : fn(fs::path(*path));
+        }
     };
     std::mutex mutex;
     std::condition_variable more;  // a file was added, or no more will come
     std::deque<File> files;
-    std::deque<fs::path> owned;  // the paths a walk handed over
-    std::size_t next = 0;        // the first file no reader has taken
-    int waiting = 0;             // readers asleep on `more`
-    bool ended = false;          // no file will be added
-    bool stop = false;           // no file will be taken
+    std::deque<std::string> owned;  // the paths a walk handed over
+    std::size_t next = 0;           // the first file no reader has taken
+    int waiting = 0;                // readers asleep on `more`
+    bool ended = false;             // no file will be added
+    bool stop = false;              // no file will be taken
 
-    void add(const fs::path* path) {
+    void add(const std::string* path) {
         std::lock_guard lock(mutex);
-        files.emplace_back(path);
+        files.emplace_back(path, nullptr);
         if (waiting > 0) more.notify_one();
     }
     void end(bool stopping) {
@@ -235,13 +241,13 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
                        const SearchCallbacks& callbacks, bool helperWanted) {
     SearchResult result;
     FileQueue queue;
-    auto test = [&](SourceFileProbe& probe, const fs::path& path) -> int {
+    auto test = [&](SourceFileProbe& probe, const FileQueue::File& file) -> int {
         try {
             std::optional<SettingRef> hit;
             if (const SourceRecord* open =
-                    callbacks.openRecord ? callbacks.openRecord(path) : nullptr)
+                    callbacks.openRecord ? file.withPath(callbacks.openRecord) : nullptr)
                 hit = matchDriver(current, ref, mode, *open);
-            else if (probe.read(path))
+            else if (probe.read(*file.path))
                 hit = matchValues(current, ref, mode, probe);
             return hit ? kMatch + 1 + hit->index1 : kNoMatch;
         } catch (...) {
@@ -251,7 +257,7 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
     auto readNext = [&](SourceFileProbe& probe, bool wait) {
         FileQueue::File* file = queue.take(wait);
         if (!file) return false;
-        file->outcome.store(test(probe, *file->path), std::memory_order_release);
+        file->outcome.store(test(probe, *file), std::memory_order_release);
         return true;
     };
 
@@ -266,8 +272,9 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
             const FileQueue::File& file = queue.files[delivered];
             const int code = file.outcome.load(std::memory_order_acquire);
             if (code == kPending) return true;
-            if (callbacks.progress &&
-                !callbacks.progress(result.examined, result.total, *file.path)) {
+            if (callbacks.progress && !file.withPath([&](const fs::path& path) {
+                    return callbacks.progress(result.examined, result.total, path);
+                })) {
                 result.cancelled = true;
                 return false;
             }
@@ -344,7 +351,7 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
                            int readers) {
     auto fill = [&paths](FileQueue& queue, const std::function<bool()>&) {
         std::lock_guard lock(queue.mutex);
-        for (const fs::path& p : paths) queue.files.emplace_back(&p);
+        for (const fs::path& p : paths) queue.files.emplace_back(&p.native(), &p);
         queue.more.notify_all();
         return true;
     };
@@ -355,7 +362,7 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
                            const DriverWalk& walk, const SearchCallbacks& callbacks, int readers) {
     auto fill = [&walk](FileQueue& queue, const std::function<bool()>& added) {
         bool going = true;
-        walk([&](fs::path&& path) {
+        walk([&](std::string&& path) {
             queue.owned.push_back(std::move(path));
             queue.add(&queue.owned.back());
             going = added();

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "source/record.h"
@@ -24,8 +25,10 @@ enum class SearchMode {
 bool searchEnabled(SearchMode mode, const SettingItem* item);
 
 struct SearchMatch {
-    std::filesystem::path path;  // full path of the matching driver source
-    SettingRef ref;              // the searched setting, module index of the match
+    // Full path of the matching driver source, in the system's form (kept
+    // as text: a search lists thousands of them).
+    std::string path;
+    SettingRef ref;  // the searched setting, module index of the match
 };
 
 struct SearchResult {
@@ -63,9 +66,10 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
                            const std::vector<std::filesystem::path>& paths,
                            const SearchCallbacks& callbacks = {}, int readers = 2);
 
-// Finds the files to search: hands each one to `found`, in the order in
-// which the results are to come out, and stops when `found` answers false.
-using DriverWalk = std::function<void(const std::function<bool(std::filesystem::path&&)>& found)>;
+// Finds the files to search: hands each one's full path to `found`, in the
+// order in which the results are to come out, and stops when `found`
+// answers false.
+using DriverWalk = std::function<void(const std::function<bool(std::string&&)>& found)>;
 
 // The same search over the files of a walk, which runs on the calling
 // thread while the other readers start on the files it has found so far.

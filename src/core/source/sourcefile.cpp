@@ -25,8 +25,12 @@ struct FieldRun {
     std::uint8_t width;  // 2 or 4
 };
 
-constexpr FieldRun w16(std::uint16_t off, std::uint16_t n = 1) { return {off, n, 2}; }
-constexpr FieldRun w32(std::uint16_t off) { return {off, 1, 4}; }
+constexpr FieldRun w16(std::uint16_t off, std::uint16_t n = 1) {
+    return {off, n, 2};
+}
+constexpr FieldRun w32(std::uint16_t off) {
+    return {off, 1, 4};
+}
 // A message of `units` 16-bit units followed by its 16-bit count.
 constexpr FieldRun msg(std::uint16_t off, std::uint16_t units) {
     return {off, static_cast<std::uint16_t>(units + 1), 2};
@@ -36,59 +40,61 @@ constexpr FieldRun msg(std::uint16_t off, std::uint16_t units) {
 // ASCII table and the reserved bytes (among them the words at 906 and 2096)
 // are stored as they lie.
 constexpr FieldRun kHeaderFields[] = {
-    w16(8, 4),     // format version, driver version, number of modules, ID flag word
-    w16(174, 2),   // manufacturer ID, device model ID
-    w16(180, 6),   // default/min/max sysex ID, string offset, ID offset, ID bit mask
-    w16(192, 9),   // "Common header": count, then 8 units
-    w16(210, 5),   // values over 127, checksum type, checksum start, time out, checksum init
-    msg(908, 40), msg(990, 40), msg(1072, 40), msg(1154, 40), msg(1236, 40),  // mode messages
-    msg(1318, 40), msg(1400, 40), msg(1482, 40), msg(1564, 40),
-    w16(2056, 2),  // instrument flag words
-    w16(2072, 3),  // single: number, module ID, track message code
-    w16(2094, 1),  // number of parts
-    w16(2098, 3),  // parent module ID, child module ID, parent track message code
-    w16(2110, 11), // child information in parent
-    w16(2134, 7),
-    msg(2176, 40), msg(2258, 40),  // child selection messages
-    w16(2352, 1),  // second single module ID
+    w16(8, 4),    // format version, driver version, number of modules, ID flag word
+    w16(174, 2),  // manufacturer ID, device model ID
+    w16(180, 6),  // default/min/max sysex ID, string offset, ID offset, ID bit mask
+    w16(192, 9),  // "Common header": count, then 8 units
+    w16(210, 5),  // values over 127, checksum type, checksum start, time out, checksum init
+    msg(908, 40),  msg(990, 40),  msg(1072, 40),
+    msg(1154, 40), msg(1236, 40),  // mode messages
+    msg(1318, 40), msg(1400, 40), msg(1482, 40),
+    msg(1564, 40), w16(2056, 2),  // instrument flag words
+    w16(2072, 3),                 // single: number, module ID, track message code
+    w16(2094, 1),                 // number of parts
+    w16(2098, 3),                 // parent module ID, child module ID, parent track message code
+    w16(2110, 11),                // child information in parent
+    w16(2134, 7),  msg(2176, 40), msg(2258, 40),  // child selection messages
+    w16(2352, 1),                                 // second single module ID
 };
 
 // Numeric fields of a module record (module offsets), except the packet /
 // loop-set area and MacroEditorData, whose layout depends on flags.
 constexpr FieldRun kModuleFields[] = {
-    w16(18, 1), w16(22, 2), w16(28, 2),  // flag word, macro editor, data conversion, drum
-    w16(58, 3), msg(64, 40),             // dump protocol, packet flags, packet size, template
-    w16(146, 5), w16(158, 7),            // handshake codes
-    w16(172, 6), w32(184), w16(188, 4),  // loop variables, start address, offsets, precounts
-    w16(322, 2), w16(326, 1), w16(330, 1), w16(342, 2), w32(346), w16(350, 5),  // data structure
-    w16(568, 1), msg(1080, 60), w16(1202, 1), msg(1204, 40), w16(1286, 1),      // receive
-    msg(1288, 40), msg(1370, 40), w16(1452, 2), w32(1456), msg(1460, 60), w16(1582, 1),
-    w16(1612, 1), msg(2124, 60), w16(2246, 1), msg(2248, 40), w16(2330, 1),  // send
-    msg(2332, 40), msg(2414, 40), msg(2496, 40), w16(2578, 2), msg(2582, 60), w16(2704, 1),
-    w16(2734, 7), w16(2748, 5), w16(2762, 3),        // display
-    w16(2788, 2), msg(2792, 40), msg(2874, 40),      // sub-bank definitions
-    w16(3618, 3), w32(3624), w16(3628, 4), w16(3638, 1), w32(3640),  // patch sysex protocol
-    w16(3676, 4), msg(3684, 40), msg(3766, 40), w16(3848, 2),        // send/write
-    msg(3852, 40), msg(3934, 40), w16(4016, 1), w32(4018), w16(4022, 2),
-    w16(4038, 3), w16(4048, 1), w32(4050),  // converter: count, final size, reserved, slot
+    w16(18, 1),    w16(22, 2),    w16(28, 2),  // flag word, macro editor, data conversion, drum
+    w16(58, 3),    msg(64, 40),                // dump protocol, packet flags, packet size, template
+    w16(146, 5),   w16(158, 7),                // handshake codes
+    w16(172, 6),   w32(184),      w16(188, 4),  // loop variables, start address, offsets, precounts
+    w16(322, 2),   w16(326, 1),   w16(330, 1),   w16(342, 2),   w32(346),
+    w16(350, 5),                                                               // data structure
+    w16(568, 1),   msg(1080, 60), w16(1202, 1),  msg(1204, 40), w16(1286, 1),  // receive
+    msg(1288, 40), msg(1370, 40), w16(1452, 2),  w32(1456),     msg(1460, 60),
+    w16(1582, 1),  w16(1612, 1),  msg(2124, 60), w16(2246, 1),  msg(2248, 40),
+    w16(2330, 1),  // send
+    msg(2332, 40), msg(2414, 40), msg(2496, 40), w16(2578, 2),  msg(2582, 60),
+    w16(2704, 1),  w16(2734, 7),  w16(2748, 5),  w16(2762, 3),              // display
+    w16(2788, 2),  msg(2792, 40), msg(2874, 40),                            // sub-bank definitions
+    w16(3618, 3),  w32(3624),     w16(3628, 4),  w16(3638, 1),  w32(3640),  // patch sysex protocol
+    w16(3676, 4),  msg(3684, 40), msg(3766, 40), w16(3848, 2),              // send/write
+    msg(3852, 40), msg(3934, 40), w16(4016, 1),  w32(4018),     w16(4022, 2),
+    w16(4038, 3),  w16(4048, 1),  w32(4050),  // converter: count, final size, reserved, slot
 };
 
 // Numeric fields of a sub-bank record (offsets inside its 40 bytes).
 constexpr FieldRun kSubBankFields[] = {
-    w16(10, 5),  // flags, type, bank code, extra bank code, patch start
+    w16(10, 5),           // flags, type, bank code, extra bank code, patch start
     w16(24, 1), w32(26),  // ROM names slot: stored size and offset
-    w16(30, 1),  // unused locations
+    w16(30, 1),           // unused locations
 };
 
 // MacroEditorData (module offsets), only when "Has a Macro editor" is 1.
 constexpr FieldRun kMacroFields[] = {
-    w16(4054, 2),              // reserved, template count
-    w16(4062, 1), w32(4064),   // templates slot
-    w16(4072, 1), w32(4074),   // macros slot
-    w16(4082, 1), w32(4084),   // patch information slot
-    w16(4092, 1), w32(4094),   // value-list slot
-    w16(4098, 3),              // macro filter: reference, offset, flags
-    w16(4204, 1), w32(4206),   // reserved block slot
+    w16(4054, 2),             // reserved, template count
+    w16(4062, 1), w32(4064),  // templates slot
+    w16(4072, 1), w32(4074),  // macros slot
+    w16(4082, 1), w32(4084),  // patch information slot
+    w16(4092, 1), w32(4094),  // value-list slot
+    w16(4098, 3),             // macro filter: reference, offset, flags
+    w16(4204, 1), w32(4206),  // reserved block slot
 };
 
 template <std::size_t N>
@@ -103,15 +109,18 @@ constexpr bool runsOrdered(const FieldRun (&runs)[N], std::size_t limit) {
 template <std::size_t N>
 constexpr bool runsAvoid(const FieldRun (&runs)[N], std::size_t from, std::size_t to) {
     for (const auto& r : runs)
-        if (r.offset < to && from < r.offset + static_cast<std::size_t>(r.count) * r.width) return false;
+        if (r.offset < to && from < r.offset + static_cast<std::size_t>(r.count) * r.width)
+            return false;
     return true;
 }
 static_assert(runsOrdered(kHeaderFields, rec::kHeaderSize));
 static_assert(runsOrdered(kModuleFields, rec::kModuleSize));
 // The packet area, the sub-bank records and MacroEditorData have their own passes.
-static_assert(runsAvoid(kModuleFields, rec::kModPacketArea, rec::kModPacketArea + rec::kModPacketAreaSize));
+static_assert(runsAvoid(kModuleFields, rec::kModPacketArea,
+                        rec::kModPacketArea + rec::kModPacketAreaSize));
 static_assert(runsAvoid(kModuleFields, rec::kModSubBanks, rec::subBankBase(rec::kSubBanks)));
-static_assert(runsAvoid(kModuleFields, rec::kModMacroData, rec::kModMacroData + rec::kMacroDataSize));
+static_assert(runsAvoid(kModuleFields, rec::kModMacroData,
+                        rec::kModMacroData + rec::kMacroDataSize));
 // Slot pointers are never swapped: they are zero in files.
 static_assert(runsAvoid(kModuleFields, rec::kModConverter + 6, rec::kModConverter + 10));
 static_assert(runsAvoid(kMacroFields, 4058, 4062) && runsAvoid(kMacroFields, 4068, 4072) &&
@@ -224,12 +233,22 @@ SourceReadResult damaged(Prompter* prompter) {
 // the template walk. Answers false when the block's own structure is damaged.
 bool swapBlock(ByteSpan block, int slot, int templateCount, SwapDirection dir) {
     switch (slot) {
-        case rec::kSlotConverter: swapConverterOps(block, dir); return true;
-        case rec::kSlotTemplates: swapTemplates(block, templateCount, dir); return true;
-        case rec::kSlotMacros: return swapMacroList(block, dir);
-        case rec::kSlotPatchInfo: swapPatchInfo(block); return true;
-        case rec::kSlotValueLists: swapValueLists(block); return true;
-        default: return true;  // ROM names are text; the reserved block is carried as it lies
+        case rec::kSlotConverter:
+            swapConverterOps(block, dir);
+            return true;
+        case rec::kSlotTemplates:
+            swapTemplates(block, templateCount, dir);
+            return true;
+        case rec::kSlotMacros:
+            return swapMacroList(block, dir);
+        case rec::kSlotPatchInfo:
+            swapPatchInfo(block);
+            return true;
+        case rec::kSlotValueLists:
+            swapValueLists(block);
+            return true;
+        default:
+            return true;  // ROM names are text; the reserved block is carried as it lies
     }
 }
 
@@ -260,7 +279,8 @@ void swapImageFields(ByteSpan image, int modules, SwapDirection dir) {
     }
 }
 
-std::optional<std::vector<std::uint8_t>> buildFileImage(const SourceRecord& record, Prompter* prompter) {
+std::optional<std::vector<std::uint8_t>> buildFileImage(const SourceRecord& record,
+                                                        Prompter* prompter) {
     const int n = validModuleCount(record);
     if (n == 0) {
         report(prompter, kMsgNoValidModule);
@@ -308,14 +328,16 @@ namespace {
 // zero already, and none of its blocks is set. Answers false for a damaged
 // file, leaving `r` in an unspecified state.
 bool parseSourceImage(ConstByteSpan file, SourceRecord& r, std::size_t zeroFrom) {
-    if (file.size() < rec::kHeaderSize || std::memcmp(file.data(), "DEV_SRCE", rec::kMagicSize) != 0)
+    if (file.size() < rec::kHeaderSize ||
+        std::memcmp(file.data(), "DEV_SRCE", rec::kMagicSize) != 0)
         return false;
     const int n = getBE16(file, rec::kModuleCount);
     if (n < 1 || n > rec::kModules || file.size() < imageSize(n)) return false;
 
     const std::size_t used = imageSize(n);
     std::copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(used), r.bytes.begin());
-    if (zeroFrom > used) std::fill(r.bytes.begin() + used, r.bytes.begin() + zeroFrom, std::uint8_t{0});
+    if (zeroFrom > used)
+        std::fill(r.bytes.begin() + used, r.bytes.begin() + zeroFrom, std::uint8_t{0});
     swapImageFields(ByteSpan(r.bytes).first(used), n, SwapDirection::FromBigEndian);
 
     bool ok = true;
@@ -331,7 +353,8 @@ bool parseSourceImage(ConstByteSpan file, SourceRecord& r, std::size_t zeroFrom)
         }
         auto src = slice(file, off, size);
         Block block(src.begin(), src.end());
-        ok = swapBlock(block, slot, r.modU16(m, rec::kModTemplateCount), SwapDirection::FromBigEndian);
+        ok = swapBlock(block, slot, r.modU16(m, rec::kModTemplateCount),
+                       SwapDirection::FromBigEndian);
         if (ok) r.block(m, slot) = std::move(block);
     });
     if (!ok) return false;
@@ -421,12 +444,11 @@ SourceFileProbe::~SourceFileProbe() {
     if (folderFd_ >= 0) ::close(folderFd_);
 }
 
-int SourceFileProbe::openFile(const fs::path& path) {
+int SourceFileProbe::openFile(const std::string& name) {
     // Not blocking: a pipe named like a source must not hold up the walk.
     constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     // The files of a library come folder by folder: the folder is looked up
     // once, and each file by its name in it.
-    const std::string& name = path.native();
     const std::size_t slash = name.rfind('/');
     if (slash == std::string::npos || slash == 0) return ::open(name.c_str(), flags);
     const std::string_view folder(name.data(), slash);
@@ -439,7 +461,7 @@ int SourceFileProbe::openFile(const fs::path& path) {
     return ::openat(folderFd_, name.c_str() + slash + 1, flags);
 }
 
-bool SourceFileProbe::read(const fs::path& path) {
+bool SourceFileProbe::read(const std::string& path) {
     modules_ = 0;
     used_ = 0;
     const int fd = openFile(path);
@@ -571,7 +593,8 @@ SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* pro
         bytes = readWholeFile(path);
     } catch (const Exception& e) {
         report(prompter, e.text());
-        return SourceReadError{SourceReadError::Kind::FileAccess, e.text(), e.messageNumber(), e.errorCode()};
+        return SourceReadError{SourceReadError::Kind::FileAccess, e.text(), e.messageNumber(),
+                               e.errorCode()};
     }
     return readSourceImage(bytes, prompter);
 }

@@ -36,7 +36,7 @@ struct SourceReadError {
 
 // Either a record or the reason why there is none.
 class SourceReadResult {
-public:
+  public:
     SourceReadResult(std::unique_ptr<SourceRecord> r) : record_(std::move(r)) {}
     SourceReadResult(SourceReadError e) : error_(std::move(e)) {}
 
@@ -48,7 +48,7 @@ public:
     // Meaningful only when there is no record.
     const SourceReadError& error() const { return error_; }
 
-private:
+  private:
     std::unique_ptr<SourceRecord> record_;
     SourceReadError error_;
 };
@@ -68,11 +68,11 @@ SourceReadResult readSourceFile(const std::filesystem::path& path, Prompter* pro
 // walk over a driver library neither allocates nor clears a whole record per
 // file. The answered record stays valid until the next call.
 class SourceImageReader {
-public:
+  public:
     // The record read from `file`, or null when the file is damaged.
     const SourceRecord* read(ConstByteSpan file);
 
-private:
+  private:
     std::unique_ptr<SourceRecord> record_;
     std::size_t zeroFrom_ = 0;  // record bytes from here on are zero
 };
@@ -93,8 +93,9 @@ class SourceFileProbe {
     ~SourceFileProbe();
     SourceFileProbe(const SourceFileProbe&) = delete;
     SourceFileProbe& operator=(const SourceFileProbe&) = delete;
-    // Reads `path`: false when it cannot be read or is damaged.
-    bool read(const std::filesystem::path& path);
+    // Reads the file at `path` (the system's form of a path): false when it
+    // cannot be read or is damaged.
+    bool read(const std::string& path);
 
     // After a successful read:
     // "Number of modules" of the file, 1..16.
@@ -107,7 +108,7 @@ class SourceFileProbe {
     bool hasBlock(int module, int slot) const;
 
   private:
-    int openFile(const std::filesystem::path& path);
+    int openFile(const std::string& path);
     bool readOpen(int fd);
     std::uint8_t hostByte(std::size_t offset) const;
 

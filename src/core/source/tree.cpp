@@ -30,9 +30,11 @@ std::size_t subtreeEnd(Items items, std::size_t first) {
     return end;
 }
 
+// Hands every row to `visit` in tree order.
+template <typename Visit>
 struct Builder {
     Items items;
-    std::vector<TreeRow>& rows;
+    Visit& visit;
 
     void add(const SettingItem& item, int index1, int index2) {
         SettingRef ref;
@@ -40,7 +42,7 @@ struct Builder {
         ref.index1 = index1;
         ref.index2 = index2;
         ref.item = &item;
-        rows.push_back({item.depth, ref});
+        visit(TreeRow{item.depth, ref});
     }
 
     // Emits the rows [first, last). `module` is -1 in the global part;
@@ -55,7 +57,8 @@ struct Builder {
                 continue;
             }
             const std::size_t end = subtreeEnd(items, i);
-            for (int k = 0; k < schema_detail::repeatCount(item.repeat); ++k) emitInstance(i, end, module, k);
+            for (int k = 0; k < schema_detail::repeatCount(item.repeat); ++k)
+                emitInstance(i, end, module, k);
             i = end;
         }
     }
@@ -72,17 +75,17 @@ struct Builder {
     }
 };
 
-}  // namespace
-
-std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
+template <typename Visit>
+void forEachTreeRow(const SourceRecord& r, Visit&& visit) {
     const Items items = settingItems();
-    std::vector<TreeRow> rows;
-    Builder b{items, rows};
+    Builder<Visit> b{items, visit};
 
-    const auto moduleRow = std::find_if(items.begin(), items.end(),
-                                        [](const SettingItem& it) { return it.repeat == Repeat::PerModule; });
+    const auto moduleRow = std::find_if(items.begin(), items.end(), [](const SettingItem& it) {
+        return it.repeat == Repeat::PerModule;
+    });
     const auto moduleFirst = static_cast<std::size_t>(moduleRow - items.begin());
-    const std::size_t moduleEnd = moduleFirst < items.size() ? subtreeEnd(items, moduleFirst) : items.size();
+    const std::size_t moduleEnd =
+        moduleFirst < items.size() ? subtreeEnd(items, moduleFirst) : items.size();
 
     // Global rows: everything outside the module subtree, in table order.
     b.emit(0, moduleFirst, -1, -1);
@@ -90,14 +93,24 @@ std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
     if (moduleFirst < items.size())
         for (int m = 0; m < modules; ++m) b.emit(moduleFirst, moduleEnd, m, -1);
     b.emit(moduleEnd, items.size(), -1, -1);
+}
+
+}  // namespace
+
+std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
+    std::vector<TreeRow> rows;
+    forEachTreeRow(r, [&rows](const TreeRow& row) { rows.push_back(row); });
     return rows;
 }
 
 bool hasTreeRow(const SourceRecord& r, const SettingRef& ref) {
-    const std::vector<TreeRow> rows = buildTreeRows(r);
-    return std::any_of(rows.begin(), rows.end(), [&](const TreeRow& row) {
-        return row.ref.id == ref.id && row.ref.index1 == ref.index1 && row.ref.index2 == ref.index2;
+    // Without building the rows: a command asks this for a single ref.
+    bool found = false;
+    forEachTreeRow(r, [&](const TreeRow& row) {
+        found = found || (row.ref.id == ref.id && row.ref.index1 == ref.index1 &&
+                          row.ref.index2 == ref.index2);
     });
+    return found;
 }
 
 }  // namespace sf

@@ -60,6 +60,17 @@ bool TSftTree::commitEdit() {
     return false;
 }
 
+QStyleOptionViewItem TSftTree::cellOption() const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    return option;
+}
+
+void TSftTree::updateGeometries() {
+    QTreeView::updateGeometries();
+    if (handlers_.rowsLaidOut) handlers_.rowsLaidOut();
+}
+
 void TSftTree::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || !at.isValid()) {

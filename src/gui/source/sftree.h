@@ -23,6 +23,9 @@ class TSftTree : public QTreeView {
         std::function<bool(const QMimeData*, const QModelIndex&)> dragOver;
         std::function<void()> dragLeft;
         std::function<bool(const QMimeData*, const QModelIndex&)> drop;
+        // The rows the tree can show may have changed (expanded, collapsed,
+        // laid out again).
+        std::function<void()> rowsLaidOut;
     };
 
     explicit TSftTree(QWidget* parent = nullptr);
@@ -35,8 +38,12 @@ class TSftTree : public QTreeView {
     // Stores the text of an open edit box and closes it, as Enter in the box
     // does; answers whether one was open.
     bool commitEdit();
+    // The style options the tree draws a cell with (font, icon size), for
+    // measuring what a cell needs.
+    QStyleOptionViewItem cellOption() const;
 
   protected:
+    void updateGeometries() override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -130,6 +130,9 @@ struct SourceView::Impl : SourceDocObserver {
     // and whether the user has sized the columns by hand.
     int parameterContent = 0;
     int valueContent = 0;
+    // The rows measured so far (by node) and the widths of the cell texts met.
+    std::vector<char> measured;
+    QHash<std::pair<QString, qint64>, int> cellWidths;
     bool userSized = false;
     // The user put the focus into the filter field and has not left for the tree.
     bool userInFilter = false;
@@ -288,9 +291,7 @@ struct SourceView::Impl : SourceDocObserver {
 
     // The width a cell's text and icon need, as the tree draws them.
     int cellWidth(const QModelIndex& index) const {
-        QStyleOptionViewItem opt;
-        opt.initFrom(tree);
-        return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
+        return tree->itemDelegate()->sizeHint(tree->cellOption(), index).width() + kCellSlack;
     }
 
     int valueWidth(int node) const {
@@ -298,18 +299,20 @@ struct SourceView::Impl : SourceDocObserver {
         return i.isValid() ? cellWidth(i) : 0;
     }
 
-    // What every row the filter shows needs, expanded or not. A source of
-    // sixteen modules has thousands of rows but few distinct texts: a cell
-    // is laid out once per text and icon, which is all its width depends on
-    // (the model gives no font, check state or alignment of its own).
-    void measureColumns() {
+    // What the rows the tree can show need: those whose parents are all
+    // expanded. Each row is measured once, when it first becomes one of them,
+    // so the rows behind collapsed parents (most of a source of sixteen
+    // modules) cost nothing until they are opened, and a column only grows.
+    // A cell is laid out once per text and icon, which is all its width
+    // depends on (the model gives no font, check state or alignment of its
+    // own). Answers whether a column needs more room than before.
+    bool measureShownRows() {
         const std::vector<TreeRow>& rows = model->rows();
+        if (measured.size() != rows.size()) forgetMeasures();
         const int indent = tree->indentation();
-        QStyleOptionViewItem opt;
-        opt.initFrom(tree);
-        QHash<std::pair<QString, qint64>, int> widths;
-        widths.reserve(1024);
-        auto measured = [&](const QModelIndex& index) {
+        const int decorated = tree->rootIsDecorated() ? 1 : 0;
+        const QStyleOptionViewItem opt = tree->cellOption();
+        auto measure = [&](const QModelIndex& index) {
             if (!index.isValid()) return 0;
             const QVariant icon = index.data(Qt::DecorationRole);
             qint64 iconKey = 0;
@@ -319,27 +322,53 @@ struct SourceView::Impl : SourceDocObserver {
                 iconKey = icon.value<QIcon>().cacheKey();
             }
             const std::pair<QString, qint64> key(index.data(Qt::DisplayRole).toString(), iconKey);
-            auto it = widths.constFind(key);
-            if (it == widths.constEnd())
-                it = widths.insert(key,
-                                   tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack);
+            auto it = cellWidths.constFind(key);
+            if (it == cellWidths.constEnd())
+                it = cellWidths.insert(
+                    key, tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack);
             return *it;
         };
-        int p = 0, v = 0;
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const int node = static_cast<int>(i);
-            const QModelIndex label = model->indexOf(node, SourceTreeModel::ParameterColumn);
-            if (!label.isValid()) continue;
-            const int depth = std::max(0, rows[i].depth) + (tree->rootIsDecorated() ? 1 : 0);
-            p = std::max(p, depth * indent + measured(label));
-            // The character table's 128 characters never fit a column: it
-            // ends in an ellipsis rather than push Comment aside.
-            const SettingItem* item = rows[i].ref.item;
-            if (item == nullptr || item->kind != Kind::CharTable)
-                v = std::max(v, measured(model->indexOf(node, SourceTreeModel::ValueColumn)));
+        int p = parameterContent, v = valueContent;
+        std::vector<QModelIndex> parents{QModelIndex()};
+        while (!parents.empty()) {
+            const QModelIndex parent = parents.back();
+            parents.pop_back();
+            const int count = model->rowCount(parent);
+            for (int r = 0; r < count; ++r) {
+                const QModelIndex label = model->index(r, SourceTreeModel::ParameterColumn, parent);
+                const int node = model->nodeOf(label);
+                if (node < 0) continue;
+                if (model->rowCount(label) > 0 && tree->isExpanded(label)) parents.push_back(label);
+                auto& done = measured[static_cast<std::size_t>(node)];
+                if (done) continue;
+                done = 1;
+                const TreeRow& row = rows[static_cast<std::size_t>(node)];
+                const int depth = std::max(0, row.depth) + decorated;
+                p = std::max(p, depth * indent + measure(label));
+                // The character table's 128 characters never fit a column: it
+                // ends in an ellipsis rather than push Comment aside.
+                if (row.ref.item == nullptr || row.ref.item->kind != Kind::CharTable)
+                    v = std::max(v, measure(label.siblingAtColumn(SourceTreeModel::ValueColumn)));
+            }
         }
+        const bool grew = p > parameterContent || v > valueContent;
         parameterContent = p;
         valueContent = v;
+        return grew;
+    }
+
+    // The rows were built again or draw differently: measured anew.
+    void forgetMeasures() {
+        measured.assign(model->rows().size(), 0);
+        cellWidths.clear();
+        parameterContent = 0;
+        valueContent = 0;
+    }
+
+    void measureAnew() {
+        forgetMeasures();
+        measureShownRows();
+        fitColumns();
     }
 
     void fitColumns() {
@@ -603,8 +632,7 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
         return [this, field](bool on) {
             d_->options.*field = on;
             d_->applyOptions();
-            d_->measureColumns();
-            d_->fitColumns();
+            d_->measureAnew();
             emit optionsChanged(d_->options);
         };
     };
@@ -667,12 +695,16 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
         [this](const QMimeData* m, const QModelIndex& i) { return d_->onDragOver(m, i); },
         [this] { d_->model->setDropHighlight(-1); },
         [this](const QMimeData* m, const QModelIndex& i) { return d_->onDrop(m, i); },
+        [this] {
+            if (!d_->fitting && d_->measureShownRows()) d_->fitColumns();
+        },
     });
 
     liveViews().push_back(this);
     doc.setObserver(d_);
-    build();
+    // The options first: they decide the icons the columns are fitted to.
     d.applyOptions();
+    build();
 
     new EventHook(d.tree, [this](QEvent* e) {
         if (e->type() == QEvent::FocusIn) d_->userInFilter = false;
@@ -747,8 +779,7 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
             d.tree->setCurrentIndex(root);
         }
     }
-    d.measureColumns();
-    d.fitColumns();
+    d.measureAnew();
     d.tree->setUpdatesEnabled(updates);
     d.updateActions();
 }
@@ -790,8 +821,7 @@ ViewOptions SourceView::options() const {
 void SourceView::setOptions(const ViewOptions& options) {
     d_->options = options;
     d_->applyOptions();
-    d_->measureColumns();
-    d_->fitColumns();
+    d_->measureAnew();
 }
 
 QList<QAction*> SourceView::editActions() const {
