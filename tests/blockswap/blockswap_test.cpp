@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 using namespace sf;
@@ -22,22 +21,17 @@ Bytes makeMacroList(const std::vector<std::size_t>& params, std::size_t points) 
         const std::size_t at = b.size(), size = 36 + paramSize * params[i];
         putLE32(b, 2 + 4 * i, static_cast<std::uint32_t>(at));
         b.resize(at + size, 0);
-        for (auto [off, v] : {std::pair{0ul, w(size)},
-                              {2, 0x0102},
-                              {4, 0x0304},
-                              {30, 0x1122},
-                              {32, 0x3344},
-                              {34, w(params[i])}})
+        using W = std::pair<std::size_t, std::uint16_t>;
+        for (auto [off, v] : {W{0, w(size)}, W{2, 0x0102}, W{4, 0x0304}, W{30, 0x1122},
+                              W{32, 0x3344}, W{34, w(params[i])}})
             putLE16(b, at + off, v);
         b[at + 6] = 0xAA;  // group: a single byte
         for (std::size_t q = at + 36; q < at + size; q += paramSize) {
-            for (auto [off, v] :
-                 {std::pair{0ul, w(paramSize)}, {2, 0x0A0B}, {4, 0x0C0D}, {6, w(points)}})
+            for (auto [off, v] : {W{0, w(paramSize)}, W{2, 0x0A0B}, W{4, 0x0C0D}, W{6, w(points)}})
                 putLE16(b, q + off, v);
             for (std::size_t pt = q + 8; pt < q + paramSize; pt += 10) {
                 putLE16(b, pt, 0x5566);
-                b[pt + 4] = 0x77;  // two single bytes
-                b[pt + 5] = 0x88;
+                b[pt + 4] = 0x77, b[pt + 5] = 0x88;  // two single bytes
                 putLE16(b, pt + 8, 0x99AB);
             }
         }
@@ -102,30 +96,26 @@ TEST(BlockSwap, MacroListWordsSwapAndSingleBytesStay) {
 
 TEST(BlockSwap, DamagedMacroListsAreRefusedWithoutLeavingTheBlock) {
     const Bytes good = makeMacroList({1, 1}, 1);
+    const std::uint32_t m0 = getLE32(good, 2);
     const std::size_t m1 = getLE32(good, 6);
-    struct Case {
-        const char* what;
-        std::function<void(Bytes&)> damage;
-    };
-    const std::vector<Case> cases = {
-        {"count larger than the offset table", [](Bytes& b) { putLE16(b, 0, 0xFFFF); }},
-        {"offset past the end", [](Bytes& b) { putLE32(b, 2, 0xFFFFFFF0u); }},
-        {"offset into the offset table", [](Bytes& b) { putLE32(b, 2, 3); }},
-        {"second macro overlapping the first", [](Bytes& b) { putLE32(b, 6, getLE32(b, 2) + 2); }},
-        {"macro size past the end", [m1](Bytes& b) { putLE16(b, m1, 0xFFFF); }},
-        {"macro size zero", [m1](Bytes& b) { putLE16(b, m1, 0); }},
-        {"parameter count too large", [m1](Bytes& b) { putLE16(b, m1 + 34, 500); }},
-        {"parameter size zero", [m1](Bytes& b) { putLE16(b, m1 + 36, 0); }},
-        {"point count too large", [m1](Bytes& b) { putLE16(b, m1 + 36 + 6, 9); }},
-    };
+    // A count larger than the offset table; offsets past the end, into the table, or
+    // overlapping the first macro; macro sizes past the end or zero; parameter counts
+    // too large, parameter sizes zero and point counts too large.
+    const struct {
+        std::size_t at, bytes;
+        std::uint32_t value;
+    } cases[] = {{0, 2, 0xFFFF},    {2, 4, 0xFFFFFFF0u}, {2, 4, 3},
+                 {6, 4, m0 + 2},    {m1, 2, 0xFFFF},     {m1, 2, 0},
+                 {m1 + 34, 2, 500}, {m1 + 36, 2, 0},     {m1 + 42, 2, 9}};
     for (const auto& c : cases) {
         Bytes b = good;
-        c.damage(b);
+        if (c.bytes == 2) putLE16(b, c.at, static_cast<std::uint16_t>(c.value));
+        if (c.bytes == 4) putLE32(b, c.at, c.value);
         const Bytes damaged = b;
-        EXPECT_FALSE(swapMacroList(b, SwapDirection::ToBigEndian)) << c.what;
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::ToBigEndian)) << c.at << "=" << c.value;
         // Whatever was exchanged, the way back restores it exactly.
-        EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << c.what;
-        EXPECT_EQ(b, damaged) << c.what;
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << c.at << "=" << c.value;
+        EXPECT_EQ(b, damaged) << c.at << "=" << c.value;
     }
     Bytes one{7}, none;  // a lone byte is damaged; an empty block is no list at all
     EXPECT_FALSE(swapMacroList(one, SwapDirection::FromBigEndian));

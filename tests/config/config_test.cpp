@@ -77,22 +77,17 @@ TEST(Config, KeysAndSectionsSemantics) {
 TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
     Config c;
     EXPECT_EQ(c.readInt("Missing", 0, 42), 42);
-    struct Case {
-        const char* text;
-        int asInt;
-        std::uint32_t asUnsigned;
-    };
-    const Case cases[] = {
+    // Present but not a number reads 0, not the default; too large saturates.
+    const std::tuple<const char*, int, std::uint32_t> cases[] = {
         {"12abc", 12, 12},
-        {"abc", 0, 0},  // present but not a number: 0, not the default
+        {"abc", 0, 0},
         {"-17", -17, 0xFFFFFFEFu},
-        {"99999999999", 2147483647, 0xFFFFFFFFu},  // saturates
-        {"-2147483648", -2147483647 - 1, 0x80000000u},
-    };
-    for (const auto& k : cases) {
-        c.writeText("N", 0, k.text);
-        EXPECT_EQ(c.readInt("N", 0, 5), k.asInt) << k.text;
-        EXPECT_EQ(c.readUnsigned("N", 0, 5), k.asUnsigned) << k.text;
+        {"99999999999", 2147483647, 0xFFFFFFFFu},
+        {"-2147483648", -2147483647 - 1, 0x80000000u}};
+    for (const auto& [text, asInt, asUnsigned] : cases) {
+        c.writeText("N", 0, text);
+        EXPECT_EQ(c.readInt("N", 0, 5), asInt) << text;
+        EXPECT_EQ(c.readUnsigned("N", 0, 5), asUnsigned) << text;
     }
     c.writeUnsigned("N", 0, 0x12345);
     EXPECT_EQ(c.readU16("N", 0, 0), 0x2345);  // 16-bit reads keep the low bits
@@ -205,11 +200,11 @@ TEST(Config, FileSaveAndLoad) {
         c.selectPath("\\Frame Window\\Placement");
         c.writeInt("X1", 0, 50);
     }
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 2; ++pass) {  // not saved: save-when-destroyed is off
         Config c("Main", file, false);
         c.selectPath("\\frame window\\placement");
         EXPECT_EQ(c.readInt("X1", 0, 0), 50);
-        c.writeInt("X1", 0, 99);  // not saved: save-when-destroyed is off
+        c.writeInt("X1", 0, 99);
     }
     // A directory in the way: save fails quietly, nothing thrown.
     EXPECT_FALSE(Config("Main", dir.path(), false).save());

@@ -68,16 +68,14 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
     TempDir d;
     const fs::path target = d / "t.d";
     writeText(target, "old");
-    struct Case {
+    using enum FileOp;
+    const struct {
         FileOp op;
-        int err;
-        int message;
-    };
-    const Case cases[] = {{FileOp::Write, ENOSPC, 18019},  {FileOp::Write, EDQUOT, 18019},
-                          {FileOp::Write, EIO, 18003},     {FileOp::Sync, ENOSPC, 18019},
-                          {FileOp::Create, EACCES, 18016}, {FileOp::Create, ETXTBSY, 18025},
-                          {FileOp::Rename, EXDEV, 18013}};
-    for (const Case& c : cases) {
+        int err, message;
+    } cases[] = {{Write, ENOSPC, 18019}, {Write, EDQUOT, 18019},  {Write, EIO, 18003},
+                 {Sync, ENOSPC, 18019},  {Create, EACCES, 18016}, {Create, ETXTBSY, 18025},
+                 {Rename, EXDEV, 18013}};
+    for (const auto& c : cases) {
         HookGuard h(failing(c.op, c.err));
         const Exception e = thrown([&] { writeFileAtomic(target, bytesOf("new content")); });
         EXPECT_EQ(e.messageNumber(), c.message) << c.err;
@@ -90,10 +88,7 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
     }
     writeFileAtomic(target, bytesOf("new"));
     EXPECT_EQ(readText(target), "new");
-}
-
-TEST(FileIo, CreateInVanishedOrReadOnlyFolder) {
-    TempDir d;
+    // A vanished or read-only folder.
     EXPECT_EQ(thrown([&] { writeFileAtomic(d / "gone" / "x.d", bytesOf("x")); }).messageNumber(),
               18016);
     fs::create_directory(d / "ro");
@@ -104,15 +99,12 @@ TEST(FileIo, CreateInVanishedOrReadOnlyFolder) {
     EXPECT_THROW(checkDirectory(d / "gone"), Exception);
 }
 
-TEST(FileIo, BackupNames) {
+TEST(FileIo, BackupNamesAndModes) {
     // The extension is replaced from its start; "~" keeps the rest of a longer one.
-    const char* cases[][3] = {{"/a/X.MID", "~", "/a/X.~ID"}, {"/a/X", "~", "/a/X.~"},
+    const char* names[][3] = {{"/a/X.MID", "~", "/a/X.~ID"}, {"/a/X", "~", "/a/X.~"},
                               {"/a/X.D", "~", "/a/X.~"},     {"/a/X.d", "bak", "/a/X.bak"},
                               {"/a/X", "bak", "/a/X.bak"},   {"/a/X.tar.d", "bak", "/a/X.tar.bak"}};
-    for (auto& c : cases) EXPECT_EQ(backupName(c[0], c[1]), fs::path(c[2])) << c[0];
-}
-
-TEST(FileIo, SaveBackupModes) {
+    for (auto& c : names) EXPECT_EQ(backupName(c[0], c[1]), fs::path(c[2])) << c[0];
     TempDir d;
     const fs::path x = d / "X.MID";
     RecordingPrompter p;

@@ -77,6 +77,12 @@ class InstanceTest : public QObject {
         QCOMPARE(version.exitCode(), 0);
         QVERIFY(version.readAllStandardOutput().startsWith("sysforge "));
         QCOMPARE(first.state(), QProcess::Running);
+        // Nothing has talked MIDI: the MIDI libraries are not loaded yet.
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(first.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        for (const char* lib : {"librtmidi", "libjack", "libasound"})
+            QVERIFY2(!mapped.contains(lib), lib);
 
         // Ending the running copy the ordinary way writes its layout, which
         // names every document window it had open.

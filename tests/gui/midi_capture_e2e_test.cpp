@@ -17,6 +17,7 @@
 #include "jack/jack_server.h"
 #include "support/leak_suppressions.h"
 #include "sysex/midibulkdialog.h"
+#include "sysex/midisystem.h"
 #include "ui/qtprompter.h"
 #ifdef SF_HAVE_RTMIDI
 #include <RtMidi.h>
@@ -59,7 +60,7 @@ class MidiCaptureE2ETest : public QObject {
     }
 
     // A dialog, shown, recording from the port of `system` named `port`.
-    static std::unique_ptr<MidiBulkDialog> dialogOn(RtMidiSystem& midi, const std::string& port,
+    static std::unique_ptr<MidiBulkDialog> dialogOn(MidiSystem& midi, const std::string& port,
                                                     const std::string& system = "JACK") {
         const std::vector<MidiPort> inputs = midi.inputs();
         const int index = findPort(inputs, system, port);
@@ -75,7 +76,8 @@ class MidiCaptureE2ETest : public QObject {
     }
 
     void captureThrough(RtMidi::Api api, const std::string& system) {
-        RtMidiSystem midi;
+        // The editor's own systems, loaded as a module on this first use.
+        MidiSystem& midi = midiSystem();
         RtMidiOut dumpSender(api, "sfsender");
         dumpSender.openVirtualPort("dump");
         auto dialog = dialogOn(midi, "sfsender:dump", system);

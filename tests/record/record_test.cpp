@@ -44,23 +44,18 @@ TEST(Record, CopyDuplicatesEveryBlockAndCompares) {
 
 TEST(Record, NormaliseStructure) {
     auto r = newSource();
-    const auto m = rec::moduleBase(0);
-    r->setU16(m + rec::kModStructure, 7);
-    r->setU16(m + rec::kModTotalPatches, 40);
-    r->setU16(m + rec::kModDataStart, 6);
-    r->setU16(m + rec::kModSharedSize, 9);
-    r->setU16(m + rec::kModLargePatches, 3);
+    const auto word = [&](std::size_t off) { return r->modU16(0, off); };
+    const auto set = [&](std::size_t off, std::uint16_t v) { r->setModU16(0, off, v); };
+    // Structure 7 keeps one patch and clears the sizes of the others.
+    set(rec::kModStructure, 7), set(rec::kModTotalPatches, 40), set(rec::kModDataStart, 6);
+    set(rec::kModSharedSize, 9), set(rec::kModLargePatches, 3);
     normaliseStructure(*r, 0);
-    EXPECT_EQ(r->u16(m + rec::kModTotalPatches), 1);
-    EXPECT_EQ(r->u16(m + rec::kModPatchesAboveSize), 1);
-    EXPECT_EQ(r->u16(m + rec::kModDataStart), 0);
-    EXPECT_EQ(r->u16(m + rec::kModSharedSize), 0);
-    EXPECT_EQ(r->u16(m + rec::kModLargePatches), 0);
-
-    r->setU16(m + rec::kModStructure, 5);
-    r->setU16(m + rec::kModTotalPatches, 12);
-    r->setU16(m + rec::kModSharedSize, 9);
+    EXPECT_TRUE(word(rec::kModTotalPatches) == 1 && word(rec::kModPatchesAboveSize) == 1);
+    EXPECT_EQ(word(rec::kModDataStart) + word(rec::kModSharedSize) + word(rec::kModLargePatches),
+              0);
+    // Structure 5: every patch is a large one; the shared size stays.
+    set(rec::kModStructure, 5), set(rec::kModTotalPatches, 12), set(rec::kModSharedSize, 9);
     normaliseStructure(*r, 0);
-    EXPECT_EQ(r->u16(m + rec::kModSharedSize), 9);
-    EXPECT_EQ(r->u16(m + rec::kModLargePatches), 12);
+    EXPECT_EQ(word(rec::kModSharedSize), 9);
+    EXPECT_EQ(word(rec::kModLargePatches), 12);
 }

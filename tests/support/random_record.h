@@ -17,13 +17,11 @@
 namespace sf::testsupport {
 
 class RecordRng {
-public:
+  public:
     explicit RecordRng(std::uint32_t seed) : gen_(seed) {}
-    // Uniform in [lo, hi].
     int range(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen_); }
     bool chance(int percent) { return range(0, 99) < percent; }
     std::uint8_t byte() { return static_cast<std::uint8_t>(range(0, 255)); }
-    std::uint16_t word() { return static_cast<std::uint16_t>(range(0, 0xFFFF)); }
     void fill(ByteSpan b) {
         for (auto& x : b) x = byte();
     }
@@ -32,8 +30,16 @@ public:
         fill(b);
         return b;
     }
+    Block bytesUpTo(int most) { return bytes(static_cast<std::size_t>(range(1, most))); }
+    // `count` records of `size` random bytes, each led by a type in [lo, hi].
+    Block records(int count, std::size_t size, int lo, int hi) {
+        Block b = bytes(static_cast<std::size_t>(count) * size);
+        for (std::size_t i = 0; i < b.size(); i += size)
+            b[i] = static_cast<std::uint8_t>(range(lo, hi));
+        return b;
+    }
 
-private:
+  private:
     std::mt19937 gen_;
 };
 
@@ -65,7 +71,8 @@ inline Block randomMacroList(RecordRng& rng, int macros, int templateCount) {
             const std::size_t psize = 8 + 10 * static_cast<std::size_t>(p);
             putLE16(b, q + 0, static_cast<std::uint16_t>(psize));
             putLE16(b, q + 2,
-                    static_cast<std::uint16_t>(templateCount > 0 ? rng.range(0, templateCount - 1) : 0));
+                    static_cast<std::uint16_t>(templateCount > 0 ? rng.range(0, templateCount - 1)
+                                                                 : 0));
             putLE16(b, q + 4, static_cast<std::uint16_t>(rng.range(0, 32767)));
             putLE16(b, q + 6, static_cast<std::uint16_t>(p));
             q += psize;
@@ -93,37 +100,27 @@ inline void randomModule(SourceRecord& r, int m, RecordRng& rng) {
     r.setModU16(m, rec::kModSubBankCount, static_cast<std::uint16_t>(subBanks));
 
     // Block slots carry nothing in memory.
-    for (int s = 0; s < rec::kSlotsPerModule; ++s) {
-        auto f = slice(r.data(), base + rec::slotOffset(s), rec::kSlotSize);
-        std::fill(f.begin(), f.end(), std::uint8_t{0});
-    }
+    for (int s = 0; s < rec::kSlotsPerModule; ++s)
+        for (auto& b : slice(r.data(), base + rec::slotOffset(s), rec::kSlotSize)) b = 0;
 
     const int walked = std::min(subBanks, rec::kSubBanks);
     for (int s = 0; s < walked; ++s)
-        if (rng.chance(50))
-            r.block(m, rec::kSlotRomNames0 + s) = rng.bytes(static_cast<std::size_t>(rng.range(1, 300)));
+        if (rng.chance(50)) r.block(m, rec::kSlotRomNames0 + s) = rng.bytesUpTo(300);
 
     // Converter: count matches the block, types 1..4.
     const int ops = rng.chance(30) ? 0 : rng.range(1, 20);
     r.setModU16(m, rec::kModConverterCount, static_cast<std::uint16_t>(ops));
-    if (ops > 0) {
-        Block b = rng.bytes(static_cast<std::size_t>(ops) * 10);
-        for (int i = 0; i < ops; ++i) b[static_cast<std::size_t>(i) * 10] = static_cast<std::uint8_t>(rng.range(1, 4));
-        r.block(m, rec::kSlotConverter) = std::move(b);
-    }
+    if (ops > 0) r.block(m, rec::kSlotConverter) = rng.records(ops, 10, 1, 4);
 
     if (macroFlag == 1) {
         const int templates = rng.chance(20) ? 0 : rng.range(1, 12);
         r.setModU16(m, rec::kModTemplateCount, static_cast<std::uint16_t>(templates));
-        if (templates > 0) {
-            Block t = rng.bytes(static_cast<std::size_t>(templates) * 28);
-            for (int i = 0; i < templates; ++i) t[static_cast<std::size_t>(i) * 28] = static_cast<std::uint8_t>(rng.range(1, 3));
-            r.block(m, rec::kSlotTemplates) = std::move(t);
-        }
-        if (rng.chance(80)) r.block(m, rec::kSlotMacros) = randomMacroList(rng, rng.range(1, 8), templates);
+        if (templates > 0) r.block(m, rec::kSlotTemplates) = rng.records(templates, 28, 1, 3);
+        if (rng.chance(80))
+            r.block(m, rec::kSlotMacros) = randomMacroList(rng, rng.range(1, 8), templates);
         if (rng.chance(70)) r.block(m, rec::kSlotPatchInfo) = rng.bytes(1040);
         if (rng.chance(50)) r.block(m, rec::kSlotValueLists) = rng.bytes(1632);
-        if (rng.chance(50)) r.block(m, rec::kSlotReserved) = rng.bytes(static_cast<std::size_t>(rng.range(1, 500)));
+        if (rng.chance(50)) r.block(m, rec::kSlotReserved) = rng.bytesUpTo(500);
     }
 }
 

@@ -14,7 +14,7 @@
 namespace sf::testsupport {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char tmpl[] = "/tmp/sf_test_XXXXXX";
         if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -40,10 +40,11 @@ public:
     }
     // Entries in the folder; tests use it to see that no temporary file is left.
     long entries() const {
-        return std::distance(std::filesystem::directory_iterator(dir_), std::filesystem::directory_iterator());
+        return std::distance(std::filesystem::directory_iterator(dir_),
+                             std::filesystem::directory_iterator());
     }
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 

@@ -24,9 +24,8 @@ std::vector<std::uint8_t> imageOf(const SourceRecord& r) {
     return image.value_or(std::vector<std::uint8_t>{});
 }
 
-// The round trip: the text builds a source whose file is the original file,
-// and whose text is the same text. (The text follows from the file alone, so
-// the second export is a guard that many seeds need not repeat.)
+// The text builds a source whose file is the original file, and whose text is
+// the same text (which follows from the file alone, so few seeds repeat it).
 void expectRoundTrip(const SourceRecord& r, const std::string& what, bool textAgain = true) {
     const auto text = exportSourceText(r);
     ASSERT_TRUE(text) << what;
@@ -40,6 +39,15 @@ void expectRoundTrip(const SourceRecord& r, const std::string& what, bool textAg
     if (textAgain) {
         EXPECT_EQ(exportSourceText(*back), text) << what;
     }
+}
+
+// `size` zero bytes, some of them set, and a text at `at`.
+Block blockOf(std::size_t size, std::initializer_list<std::pair<std::size_t, std::uint8_t>> bytes,
+              std::size_t at = 0, std::string_view text = "") {
+    Block b(size, 0);
+    for (auto [i, v] : bytes) b[i] = v;
+    std::copy(text.begin(), text.end(), b.begin() + static_cast<long>(at));
+    return b;
 }
 
 void set(SourceRecord& r, const SettingRef& ref, const std::string& text) {
@@ -64,33 +72,16 @@ std::unique_ptr<SourceRecord> authoredSource() {
         applyChoice(*r, ref, command);
     storeRomNames(*r, 0, 1,
                   *parseRomNames("Piano\r\nStrings\r\n", romNamesShape(*r, 0), false).block);
-    // Converter: copy bytes, then a loop.
     r->setModU16(0, rec::kModConverterCount, 2);
     r->setModU16(0, rec::kModConverterFinalSize, 155);
-    Block ops(20, 0);
-    ops[0] = 1, ops[10] = 3;
-    putLE16(ops, 8, 118);
-    putLE16(ops, 14, 10);
-    r->block(0, rec::kSlotConverter) = ops;
-    testsupport::RecordRng rng(7);
     r->setModU16(0, rec::kModTemplateCount, 2);
-    Block templates(56, 0);
-    templates[0] = templates[2] = 1;
-    putLE16(templates, 6, 127);
-    std::memcpy(templates.data() + 10, "Cutoff", 6);
-    templates[28] = 3, templates[29] = 6, templates[30] = 4, templates[31] = 5;
-    r->block(0, rec::kSlotTemplates) = templates;
+    r->block(0, rec::kSlotConverter) = blockOf(20, {{0, 1}, {8, 118}, {10, 3}, {14, 10}});
+    r->block(0, rec::kSlotTemplates) =
+        blockOf(56, {{0, 1}, {2, 1}, {6, 127}, {28, 3}, {29, 6}, {30, 4}, {31, 5}}, 10, "Cutoff");
+    testsupport::RecordRng rng(7);
     r->block(0, rec::kSlotMacros) = testsupport::randomMacroList(rng, 3, 2);
-    Block info(1040, 0);
-    putLE16(info, 0, 1);
-    info[16] = 2;
-    std::memcpy(info.data() + 80, "Warm", 4);
-    r->block(0, rec::kSlotPatchInfo) = info;
-    Block lists(1632, 0);
-    putLE16(lists, 0, 2);
-    putLE16(lists, 32, 10);
-    putLE16(lists, 34, 20);
-    r->block(0, rec::kSlotValueLists) = lists;
+    r->block(0, rec::kSlotPatchInfo) = blockOf(1040, {{0, 1}, {16, 2}}, 80, "Warm");
+    r->block(0, rec::kSlotValueLists) = blockOf(1632, {{0, 2}, {32, 10}, {34, 20}});
     r->block(0, rec::kSlotReserved) = Block{1, 2, 3};
     r->setModU16(0, rec::kModMacroFilter + 4, 1);
     r->setU8(rec::moduleBase(0) + rec::kModMacroFilter + 6 + 5, 3);

@@ -57,11 +57,11 @@ TEST(TreeEdit, SwitchesEditLimitsAndClear) {
     EXPECT_FALSE(switchIsOn(item(11), "No") || switchIsOn(item(19), flag[0].text));
     EXPECT_FALSE(switchIsOn(item(9), "Yes") || switchIsOn(nullptr, "Yes"));
     auto r = newSource();
-    const std::pair<SettingRef, int> limits[] = {{makeRef(4), 16},        {makeRef(8), 3},
-                                                 {makeRef(31, 0), 50},    {makeRef(107, 0), 16},
-                                                 {makeRef(262, 0, 3), 8}, {makeRef(33), 128},
-                                                 {makeRef(9), 64},        {makeRef(129, 0, 0), 64}};
-    for (const auto& [ref, limit] : limits) EXPECT_EQ(editLengthLimit(*r, ref), limit) << ref.id;
+    const struct {
+        int id, i1, i2, limit;
+    } limits[] = {{4, -1, -1, 16}, {8, -1, -1, 3},    {31, 0, -1, 50}, {107, 0, -1, 16},
+                  {262, 0, 3, 8},  {33, -1, -1, 128}, {9, -1, -1, 64}, {129, 0, 0, 64}};
+    for (const auto& l : limits) EXPECT_EQ(editLengthLimit(*r, makeRef(l.id, l.i1, l.i2)), l.limit);
     // Clear empties messages only.
     EXPECT_FALSE(canClear(item(9)) || canClear(item(105)));
     parseValue(*r, makeRef(35), "F0 41 F7");

@@ -7,7 +7,8 @@
 namespace sf::gui {
 
 // The installed system; by default the machine's own (ALSA sequencer and
-// JACK through RtMidi), or one without ports when that is not built in.
+// JACK through RtMidi, a module loaded with the first call), or one without
+// ports when that is not built in or does not load.
 MidiSystem& midiSystem();
 // Installs `system` (null: back to the default); answers the previous one.
 MidiSystem* setMidiSystem(MidiSystem* system);
