@@ -117,20 +117,31 @@ TEST(Install, UnusableHostOrDriverFolderStopsWithAMessage) {
     }
 }
 
-TEST(Install, NoNamedModuleKeepsEarlierDriver) {
-    HostSetup s;
-    std::ofstream(s.driver, std::ios::binary) << "EARLIER";
-    s.record->setText(rec::moduleBase(0), rec::kModNameSize, "");
-    RecordingPrompter p;
-    StubLauncher l;
-    InstallResult r = installAndRunHost(s.request(), p, l);
-    ASSERT_EQ(p.messages.size(), 2u);
-    EXPECT_EQ(p.messages[0].text, "There is no memory module with a valid name!");
-    EXPECT_EQ(p.messages[1].text, "There is no module with a valid name!");
-    EXPECT_FALSE(r.driverWritten);
-    EXPECT_EQ(readAll(s.driver), "EARLIER");
-    EXPECT_EQ(r.outcome, InstallOutcome::HostStarted);  // the host still starts
-    EXPECT_EQ(l.calls.size(), 1u);
+// The driver already installed stays as it was: a source without a named
+// module still starts the host; a write-protected driver (which even root
+// leaves alone) stops before it.
+TEST(Install, EarlierDriverKept) {
+    for (const bool noModule : {true, false}) {
+        HostSetup s;
+        std::ofstream(s.driver, std::ios::binary) << "EARLIER";
+        if (noModule)
+            s.record->setText(rec::moduleBase(0), rec::kModNameSize, "");
+        else
+            fs::permissions(s.driver, fs::perms::owner_read | fs::perms::others_read);
+        RecordingPrompter p;
+        StubLauncher l;
+        const InstallResult r = installAndRunHost(s.request(), p, l);
+        EXPECT_FALSE(r.driverWritten);
+        EXPECT_EQ(readAll(s.driver), "EARLIER");
+        EXPECT_EQ(r.outcome, noModule ? InstallOutcome::HostStarted : InstallOutcome::WriteFailed);
+        EXPECT_EQ(l.calls.size(), noModule ? 1u : 0u);
+        const std::vector<std::string> said =
+            noModule ? std::vector<std::string>{"There is no memory module with a valid name!",
+                                                "There is no module with a valid name!"}
+                     : std::vector<std::string>{"Error while saving driver in folder VANTOR.DAT"};
+        ASSERT_EQ(p.messages.size(), said.size());
+        for (std::size_t i = 0; i < said.size(); ++i) EXPECT_EQ(p.messages[i].text, said[i]);
+    }
 }
 
 TEST(Install, DriverTooLargeInstallsNothingAndIsSaidOnce) {
@@ -165,22 +176,6 @@ TEST(Install, DriverTooLargeInstallsNothingAndIsSaidOnce) {
             EXPECT_EQ(p.messages[0].text.rfind("The driver is too large", 0), 0u);
         }
     }
-}
-
-TEST(Install, WriteProtectedDriverStops) {
-    // Even root, who could write it, leaves a driver without write bits alone.
-    // (Links are written through by the file layer, as its tests show.)
-    HostSetup s;
-    std::ofstream(s.driver, std::ios::binary) << "EARLIER";
-    fs::permissions(s.driver, fs::perms::owner_read | fs::perms::others_read);
-    RecordingPrompter p;
-    StubLauncher l;
-    const InstallResult r = installAndRunHost(s.request(), p, l);
-    EXPECT_EQ(r.outcome, InstallOutcome::WriteFailed);
-    ASSERT_EQ(p.messages.size(), 1u);
-    EXPECT_EQ(p.messages[0].text, "Error while saving driver in folder VANTOR.DAT");
-    EXPECT_EQ(readAll(s.driver), "EARLIER");
-    EXPECT_TRUE(l.calls.empty());
 }
 
 TEST(Install, RealLaunchRunsDetachedInHostFolder) {

@@ -84,25 +84,40 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     EXPECT_EQ(driverListLine("/drv//A.D"), "A.D (/drv)");
     EXPECT_EQ(driverListCaption(3, 25), "Driver List (3 items out of 25)");
 
-    DriverList list;
-    list.add("/z/BETA.D", SettingRef{4});
-    list.add("/a/gamma.d", SettingRef{107, 2});
-    list.add("/m/Alpha.d");
-    list.add("/b(1)/WEIRD (2).D", SettingRef{5});
-    // Sorted by text, drivers of different folders interleave by name.
-    EXPECT_EQ(list.entries()[0].text, "Alpha.d (/m)");
-    EXPECT_EQ(list.entries()[2].text, "gamma.d (/a)");
-    EXPECT_EQ(list.caption(25), "Driver List (4 items out of 25)");
-    // The same order for paths given as text; names equal but for case in byte order.
-    EXPECT_EQ(driverListOrder({"/z/BETA.D", "/a/gamma.d", "/m/Alpha.d", "/b(1)/WEIRD (2).D",
-                               "/m/alpha.d", "/m/ALPHA.D"}),
-              (std::vector<std::size_t>{5, 2, 4, 0, 1, 3}));
+    // Sorted by text without regard to case (drivers of different folders
+    // interleave by name), texts equal but for case in byte order, equal
+    // texts in their order of arrival: whether added one by one, in
+    // batches, or ordered as paths given as text.
+    const std::vector<std::pair<fs::path, std::optional<SettingRef>>> lines = {
+        {"/z/BETA.D", SettingRef{4}},  {"/a/gamma.d", SettingRef{107, 2}},
+        {"/m/Alpha.d", std::nullopt},  {"/b(1)/WEIRD (2).D", SettingRef{5}},
+        {"/m/alpha.d", SettingRef{7}}, {"/m/ALPHA.D", SettingRef{8}},
+        {"/m/Alpha.d", SettingRef{9}}};
+    DriverList list, batch;
+    std::vector<std::string> texts;
+    for (const auto& [path, ref] : lines) {
+        list.add(path, ref);
+        texts.push_back(path.string());
+    }
+    batch.addAll({lines.begin(), lines.begin() + 3});
+    batch.addAll({lines.begin() + 3, lines.end()});
+    const std::vector<std::size_t> order = {5, 2, 6, 4, 0, 1, 3};
+    EXPECT_EQ(driverListOrder(texts), order);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        EXPECT_EQ(list.entries()[i].path, lines[order[i]].first) << i;
+        EXPECT_EQ(batch.entries()[i].path, lines[order[i]].first) << i;
+        EXPECT_EQ(batch.entries()[i].ref.has_value(), lines[order[i]].second.has_value()) << i;
+    }
+    EXPECT_EQ(list.entries()[1].text, "Alpha.d (/m)");
+    EXPECT_EQ(batch.entries()[2].ref->id, 9);  // after the equal line of the first batch
+    EXPECT_EQ(list.insertionIndex("Alpha.d (/m)"), 3u);
+    EXPECT_EQ(list.caption(25), "Driver List (7 items out of 25)");
 
-    // A line without a setting does nothing on opening.
-    EXPECT_EQ(list.openable(0), nullptr);
+    // A line without a setting does nothing on opening; the full path
+    // travels with the line, also when the name holds "(".
+    EXPECT_EQ(list.openable(1), nullptr);
     EXPECT_EQ(list.openable(99), nullptr);
-    // The full path travels with the line, also when the name holds "(".
-    ASSERT_NE(list.openable(3), nullptr);
-    EXPECT_EQ(list.openable(3)->path, fs::path("/b(1)/WEIRD (2).D"));
-    EXPECT_EQ(list.openable(2)->ref->index1, 2);
+    ASSERT_NE(list.openable(6), nullptr);
+    EXPECT_EQ(list.openable(6)->path, fs::path("/b(1)/WEIRD (2).D"));
+    EXPECT_EQ(list.openable(5)->ref->index1, 2);
 }

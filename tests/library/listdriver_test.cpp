@@ -14,7 +14,9 @@ using namespace sf;
 namespace {
 constexpr std::size_t kRows = 2736, kColumns = 2738, kNameLength = 2746;
 
-std::size_t sb(int s, std::size_t field) { return rec::moduleBase(0) + rec::subBankBase(s) + field; }
+std::size_t sb(int s, std::size_t field) {
+    return rec::moduleBase(0) + rec::subBankBase(s) + field;
+}
 
 ListDriverValues basic() {
     ListDriverValues v;

@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -73,21 +74,87 @@ std::optional<std::size_t> numberPlace(const SourceRecord& layout, const Setting
     return std::nullopt;
 }
 
+// Where the values of a setting lie, looked up for each question.
+struct Places {
+    const SourceRecord& layout;
+    std::optional<FieldRef> text(const SettingRef& ref) const { return textField(layout, ref); }
+    std::optional<std::size_t> number(const SettingRef& ref, Kind kind) const {
+        return numberPlace(layout, ref, kind);
+    }
+    std::optional<MessageFieldRef> message(const SettingRef& ref) const {
+        return messageField(layout, ref);
+    }
+};
+
+// The places a search asks about, looked up once rather than for every
+// file: its setting at every module index (-1 too, for the settings
+// outside the modules). Other refs are looked up as they come.
+class SearchPlaces {
+  public:
+    SearchPlaces(const SourceRecord& layout, const SettingRef& ref)
+        : direct_{layout}, id_(ref.id), index2_(ref.index2) {
+        const SettingItem* item = itemOf(ref);
+        if (!item) return;
+        for (int i = -1; i < rec::kModules; ++i) {
+            SettingRef at = ref;
+            at.item = item;
+            at.index1 = i;
+            Slot& slot = slots_[static_cast<std::size_t>(i + 1)];
+            slot.text = direct_.text(at);
+            slot.number = direct_.number(at, item->kind);
+            slot.message = direct_.message(at);
+        }
+        kind_ = item->kind;
+        known_ = true;
+    }
+    std::optional<FieldRef> text(const SettingRef& ref) const {
+        const Slot* s = slotOf(ref);
+        return s ? s->text : direct_.text(ref);
+    }
+    std::optional<std::size_t> number(const SettingRef& ref, Kind kind) const {
+        const Slot* s = slotOf(ref);
+        return s && kind == kind_ ? s->number : direct_.number(ref, kind);
+    }
+    std::optional<MessageFieldRef> message(const SettingRef& ref) const {
+        const Slot* s = slotOf(ref);
+        return s ? s->message : direct_.message(ref);
+    }
+
+  private:
+    struct Slot {
+        std::optional<FieldRef> text;
+        std::optional<std::size_t> number;
+        std::optional<MessageFieldRef> message;
+    };
+    const Slot* slotOf(const SettingRef& ref) const {
+        if (!known_ || ref.id != id_ || ref.index2 != index2_ || ref.index1 < -1 ||
+            ref.index1 >= rec::kModules)
+            return nullptr;
+        return &slots_[static_cast<std::size_t>(ref.index1 + 1)];
+    }
+
+    Places direct_;
+    int id_, index2_;
+    Kind kind_ = Kind::Group;
+    bool known_ = false;
+    std::array<Slot, rec::kModules + 1> slots_{};
+};
+
 enum class Comparison { Equal, Differ, None };
 
 // Compares the current driver's value at `aRef` with the other's at `bRef`.
-template <typename Other>
-Comparison compareValue(const SettingItem& item, const SourceRecord& a, const SettingRef& aRef,
-                        const Other& b, const SettingRef& bRef) {
+template <typename Where, typename Other>
+Comparison compareValue(const SettingItem& item, const SourceRecord& a, const Where& where,
+                        const SettingRef& aRef, const Other& b, const SettingRef& bRef) {
     if (item.kind == Kind::Text) {
-        auto x = textField(a, aRef), y = textField(a, bRef);
+        auto x = where.text(aRef), y = where.text(bRef);
         if (!x || !y) return Comparison::None;
         return a.text(x->offset, x->size) == b.text(y->offset, y->size) ? Comparison::Equal
                                                                         : Comparison::Differ;
     }
     if (item.kind == Kind::Byte || item.kind == Kind::Word || item.kind == Kind::Long) {
         if (!comparesNumbers(item.editor)) return Comparison::None;
-        auto x = numberPlace(a, aRef, item.kind), y = numberPlace(a, bRef, item.kind);
+        auto x = where.number(aRef, item.kind), y = where.number(bRef, item.kind);
         if (!x || !y) return Comparison::None;
         const std::size_t width = widthOf(item.kind);
         // A Flag, and a Choice over some bits of a flags word (100, 108,
@@ -114,8 +181,8 @@ bool anyLineHasText(const Other& r, const FieldRef& f) {
     return false;
 }
 
-template <typename Other>
-bool isNonEmpty(const SettingItem& item, const SourceRecord& layout, const Other& r,
+template <typename Where, typename Other>
+bool isNonEmpty(const SettingItem& item, const Where& where, const Other& r,
                 const SettingRef& ref) {
     if (item.id == kConverterGroup || item.id == kConverterItem)
         return r.hasBlock(ref.index1, rec::kSlotConverter);
@@ -125,17 +192,17 @@ bool isNonEmpty(const SettingItem& item, const SourceRecord& layout, const Other
                r.hasBlock(ref.index1, rec::kSlotMacros);
     switch (item.kind) {
         case Kind::Text: {
-            auto f = textField(layout, ref);
+            auto f = where.text(ref);
             return f && !r.text(f->offset, f->size).empty();
         }
         case Kind::Message: {
-            auto m = messageField(layout, ref);
+            auto m = where.message(ref);
             return m && r.number(m->count, 2) != 0;
         }
         case Kind::Group:
         case Kind::DialogItem: {
             if (!item.has(setting_flag::AnyTextTarget)) return false;
-            auto f = textField(layout, ref);
+            auto f = where.text(ref);
             return f && anyLineHasText(r, *f);
         }
         default:
@@ -143,29 +210,30 @@ bool isNonEmpty(const SettingItem& item, const SourceRecord& layout, const Other
     }
 }
 
-template <typename Other>
-bool matchesAt(const SettingItem& item, const SourceRecord& current, const SettingRef& ref,
-               SearchMode mode, const Other& other, const SettingRef& at) {
-    if (mode == SearchMode::NonEmpty) return isNonEmpty(item, current, other, at);
-    const Comparison c = compareValue(item, current, ref, other, at);
+template <typename Where, typename Other>
+bool matchesAt(const SettingItem& item, const SourceRecord& current, const Where& where,
+               const SettingRef& ref, SearchMode mode, const Other& other, const SettingRef& at) {
+    if (mode == SearchMode::NonEmpty) return isNonEmpty(item, where, other, at);
+    const Comparison c = compareValue(item, current, where, ref, other, at);
     return mode == SearchMode::SameValue ? c == Comparison::Equal : c == Comparison::Differ;
 }
 
-template <typename Other>
-std::optional<SettingRef> matchValues(const SourceRecord& current, const SettingRef& ref,
-                                      SearchMode mode, const Other& other) {
+template <typename Where, typename Other>
+std::optional<SettingRef> matchValues(const SourceRecord& current, const Where& where,
+                                      const SettingRef& ref, SearchMode mode, const Other& other) {
     const SettingItem* item = itemOf(ref);
     if (!item) return std::nullopt;
     SettingRef at = ref;
     at.item = item;
     if (ref.id < kFirstModuleSetting || ref.id > kLastModuleSetting)
-        return matchesAt(*item, current, at, mode, other, at) ? std::optional(at) : std::nullopt;
+        return matchesAt(*item, current, where, at, mode, other, at) ? std::optional(at)
+                                                                     : std::nullopt;
 
     SettingRef cur = at;
     const int modules = other.modules();
     for (int m = 0; m < modules; ++m) {
         at.index1 = m;
-        if (matchesAt(*item, current, cur, mode, other, at)) return at;
+        if (matchesAt(*item, current, where, cur, mode, other, at)) return at;
     }
     return std::nullopt;
 }
@@ -241,14 +309,15 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
                        const SearchCallbacks& callbacks, bool helperWanted) {
     SearchResult result;
     FileQueue queue;
+    const SearchPlaces places(current, ref);
     auto test = [&](SourceFileProbe& probe, const FileQueue::File& file) -> int {
         try {
             std::optional<SettingRef> hit;
             if (const SourceRecord* open =
                     callbacks.openRecord ? file.withPath(callbacks.openRecord) : nullptr)
-                hit = matchDriver(current, ref, mode, *open);
+                hit = matchValues(current, places, ref, mode, RecordValues{*open});
             else if (probe.read(*file.path))
-                hit = matchValues(current, ref, mode, probe);
+                hit = matchValues(current, places, ref, mode, probe);
             return hit ? kMatch + 1 + hit->index1 : kNoMatch;
         } catch (...) {
             return kNoMatch;  // skipped like a file that cannot be read
@@ -343,7 +412,7 @@ bool searchEnabled(SearchMode mode, const SettingItem* item) {
 
 std::optional<SettingRef> matchDriver(const SourceRecord& current, const SettingRef& ref,
                                       SearchMode mode, const SourceRecord& other) {
-    return matchValues(current, ref, mode, RecordValues{other});
+    return matchValues(current, Places{current}, ref, mode, RecordValues{other});
 }
 
 SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
