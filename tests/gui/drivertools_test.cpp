@@ -3,11 +3,8 @@
 // that selects the row, the question before saving a driver with errors.
 #include "driver/drivertools.h"
 
-#include <QAction>
 #include <QDockWidget>
-#include <QFile>
 #include <QInputDialog>
-#include <QMenu>
 #include <QTest>
 #include <QTreeView>
 

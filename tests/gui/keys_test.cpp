@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>

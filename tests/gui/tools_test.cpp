@@ -7,18 +7,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QTreeView>
 #include <fstream>
 
 #include "app/sourcedocument.h"
