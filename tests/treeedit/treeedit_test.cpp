@@ -72,7 +72,7 @@ TEST(TreeEdit, SwitchesEditLimitsAndClear) {
     EXPECT_EQ(formatValue(*r, makeRef(35)), "");
 }
 
-TEST(TreeFilter, WordsMatchLabelValueOrHelp) {
+TEST(TreeFilter, WordsMatchLabelValueOrHelpAndMatchesKeepTheirParents) {
     const struct {
         const char* query;
         bool match;
@@ -86,9 +86,6 @@ TEST(TreeFilter, WordsMatchLabelValueOrHelp) {
     // Accented letters fold, the multiplication sign does not.
     EXPECT_EQ(foldCase("\xC9t\xC9 \xD7"), "\xE9t\xE9 \xD7");
     EXPECT_TRUE(rowMatches("\xC9tat", "", "", filterWords("\xE9TAT")));
-}
-
-TEST(TreeFilter, MatchesKeepTheirParents) {
     auto r = newSource();
     parseValue(*r, makeRef(103), "2");
     parseValue(*r, makeRef(107, 1), "Zyxwv");
