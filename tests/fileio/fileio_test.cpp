@@ -169,10 +169,8 @@ TEST(FileIo, WriteProtectedFilesAreNeverReplaced) {
 
 TEST(FileIo, LinksAreWrittenThrough) {
     TempDir d;
-    fs::create_directories(d / "lib");
+    const fs::path real = d.touch("lib/real.d", "v1");
     fs::create_directories(d / "proj" / "sub");
-    const fs::path real = d / "lib" / "real.d";
-    writeText(real, "v1");
     // A relative link counts from its own folder; a chain of links is followed.
     fs::create_symlink("../lib/real.d", d / "proj" / "X.d");
     fs::create_symlink("../X.d", d / "proj" / "sub" / "Y.d");
