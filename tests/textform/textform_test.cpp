@@ -95,7 +95,6 @@ TEST(TextForm, ValuesAndBlocksInTheirLineForm) {
              "# General settings / Identification / Name\n4 = \"Synth 2000\"\n",
              "15 = $F0, $43\n",
              "205:0 = $F0, 67, 'A', Joker, $F7\n",
-             "103 = 2\n",
              "108:0 = Dump memory and display patch names\n",
              "116:0 = Yes\n",
              "182:0 = -128\n",
