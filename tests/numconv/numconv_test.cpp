@@ -11,6 +11,13 @@ namespace {
 NumericConverter at(std::uint32_t value, int size, int form = 0) {
     return NumericConverter(ConverterState{value, size, form});
 }
+// Every field's text: signed|unsigned|hex|bits|ASCII|Roland|nibbles.
+std::string shown(const NumericConverter& c) {
+    std::string out;
+    for (int i = 0; i < kConverterFieldCount; ++i)
+        out += (i ? "|" : "") + c.text(static_cast<ConverterField>(i));
+    return out;
+}
 }  // namespace
 
 TEST(NumConv, FirstOpeningAndPersistence) {
@@ -32,12 +39,7 @@ TEST(NumConv, TypingSetsValueSizeAndOtherFields) {
     auto c = at(0, 8);
     EXPECT_EQ(c.type(F::Unsigned, "200"), 0);
     EXPECT_EQ(c.size(), 16);
-    const std::pair<F, const char*> texts[] = {{F::Signed, "200"},
-                                               {F::Hex, "C8"},
-                                               {F::Bits, "00000000-11001000"},
-                                               {F::Roland, "01, 48"},
-                                               {F::Nibbles, "C, 8"}};
-    for (auto [f, text] : texts) EXPECT_EQ(c.text(f), text);
+    EXPECT_EQ(shown(c), "200|200|C8|00000000-11001000||01, 48|C, 8");
     EXPECT_STREQ(c.signedRange(), "(-32768 / 32767)");
     EXPECT_STREQ(c.hexRange(), "(0 / FFFF)");
     // Beyond the 16-bit signed range the size becomes 32; it never shrinks.
@@ -51,10 +53,10 @@ TEST(NumConv, TypingSetsValueSizeAndOtherFields) {
     auto m = at(0, 8);
     m.type(F::Signed, "-1");
     EXPECT_EQ(m.size(), 8);
-    EXPECT_EQ(m.text(F::Unsigned) + " " + m.text(F::Bits), "4294967295 11111111");
+    EXPECT_EQ(shown(m),
+              "-1|4294967295|FFFFFFFF|11111111||0F, 7F, 7F, 7F, 7F|F, F, F, F, F, F, F, F");
     m.chooseSize(8);
-    EXPECT_EQ(m.value(), 255u);
-    EXPECT_EQ(m.text(F::Signed) + " " + m.text(F::Unsigned), "-1 255");
+    EXPECT_EQ(shown(m), "-1|255|FF|11111111||01, 7F|F, F");
     EXPECT_STREQ(m.unsignedRange(), "(0 / 255)");
 }
 
