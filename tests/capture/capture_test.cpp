@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "sysex/midi.h"
@@ -123,31 +124,26 @@ TEST(MidiCapture, OpensTheChosenPortAndNoticesItsLossOnce) {
 TEST(MidiCapture, FailedOpenAsksOkOrCancelAndRecordsNothing) {
     // No port at all; a number beyond the ports; the system refuses; the
     // remembered port went away and another now has its number.
-    const struct {
-        const char *port, *system;
-        MidiPortChoice choice;
-        bool failOpen;
-        Answer answer;
-        const char* line;
-    } cases[] = {{nullptr, "", {-1, ""}, false, Answer::Ok, "no port available"},
-                 {"A", "ALSA", {3, ""}, false, Answer::Cancel, "no port available"},
-                 {"A", "ALSA", {0, "ALSA: A"}, true, Answer::Ok, "ALSA: A (not available)"},
-                 {"B", "JACK", {0, "JACK: A"}, false, Answer::Cancel, "JACK: A (not available)"}};
-    for (const auto& c : cases) {
+    const std::tuple<const char*, const char*, MidiPortChoice, bool, Answer, const char*> cases[] =
+        {{nullptr, "", {-1, ""}, false, Answer::Ok, "no port available"},
+         {"A", "ALSA", {3, ""}, false, Answer::Cancel, "no port available"},
+         {"A", "ALSA", {0, "ALSA: A"}, true, Answer::Ok, "ALSA: A (not available)"},
+         {"B", "JACK", {0, "JACK: A"}, false, Answer::Cancel, "JACK: A (not available)"}};
+    for (const auto& [port, system, choice, failOpen, answer, line] : cases) {
         FakeMidiSystem midi;
-        if (c.port) midi.inputPorts = {{c.port, c.system}};
-        midi.failOpen = c.failOpen;
+        if (port) midi.inputPorts = {{port, system}};
+        midi.failOpen = failOpen;
         RecordingPrompter prompter;
-        prompter.answers = {c.answer};
-        MidiCapture capture(midi, c.choice);
-        EXPECT_FALSE(capture.open(prompter)) << c.line;
-        ASSERT_EQ(prompter.messages.size(), 1u) << c.line;
+        prompter.answers = {answer};
+        MidiCapture capture(midi, choice);
+        EXPECT_FALSE(capture.open(prompter)) << line;
+        ASSERT_EQ(prompter.messages.size(), 1u) << line;
         EXPECT_EQ(prompter.messages[0].text, "The MIDI input could not be opened!");
         EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
-        EXPECT_EQ(capture.cancelled(), c.answer == Answer::Cancel) << c.line;
-        EXPECT_EQ(capture.portLine(), std::string("MIDI input: ") + c.line);
-        EXPECT_EQ(midi.opens(), 0) << c.line;
-        EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.line;
+        EXPECT_EQ(capture.cancelled(), answer == Answer::Cancel) << line;
+        EXPECT_EQ(capture.portLine(), std::string("MIDI input: ") + line);
+        EXPECT_EQ(midi.opens(), 0) << line;
+        EXPECT_FALSE(capture.canClear() || capture.canShow()) << line;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "framework/prompter.h"
 #include "support/temp_dir.h"
@@ -68,18 +69,16 @@ TEST(FileIo, AtomicWriteFailuresLeaveTargetUntouched) {
     const fs::path target = d / "t.d";
     writeText(target, "old");
     using enum FileOp;
-    const struct {
-        FileOp op;
-        int err, message;
-    } cases[] = {{Write, ENOSPC, 18019}, {Write, EDQUOT, 18019},  {Write, EIO, 18003},
-                 {Sync, ENOSPC, 18019},  {Create, EACCES, 18016}, {Create, ETXTBSY, 18025},
-                 {Rename, EXDEV, 18013}};
-    for (const auto& c : cases) {
-        HookGuard h(failing(c.op, c.err));
+    const std::tuple<FileOp, int, int> cases[] = {{Write, ENOSPC, 18019},  {Write, EDQUOT, 18019},
+                                                  {Write, EIO, 18003},     {Sync, ENOSPC, 18019},
+                                                  {Create, EACCES, 18016}, {Create, ETXTBSY, 18025},
+                                                  {Rename, EXDEV, 18013}};
+    for (const auto& [op, err, message] : cases) {
+        HookGuard h(failing(op, err));
         const Exception e = thrown([&] { writeFileAtomic(target, bytesOf("new content")); });
-        EXPECT_EQ(e.messageNumber(), c.message) << c.err;
-        EXPECT_EQ(e.errorCode(), c.err);
-        if (c.message == 18019) {
+        EXPECT_EQ(e.messageNumber(), message) << err;
+        EXPECT_EQ(e.errorCode(), err);
+        if (message == 18019) {
             EXPECT_EQ(e.text(), formatFileMessage(18019, partitionOf(target)));
         }
         EXPECT_EQ(readText(target), "old");

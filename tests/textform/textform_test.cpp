@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "driver/listdriver.h"
 #include "source/romnames.h"
 #include "source/schema.h"
@@ -152,11 +154,7 @@ TEST(TextForm, RoundTripOfTheSourcesOtherTestsUse) {
 
 TEST(TextForm, BrokenTextsAreRefusedWithTheirLine) {
     const std::string h = std::string(kSourceTextHeader) + "\n";
-    const struct {
-        const char* text;
-        int line;
-        const char* says;
-    } cases[] = {
+    const std::tuple<const char*, int, const char*> cases[] = {
         {"hello\n", 1, "not a driver source text"},
         {"", 0, "empty"},
         {"# x\n999 = 1\n", 3, "not a setting"},
@@ -181,14 +179,14 @@ TEST(TextForm, BrokenTextsAreRefusedWithTheirLine) {
         {"131:0 = 4\n", 2, "no value"},
         {"114:0 = Yes\n307:0 = filter reference=5 offset=97 flags=$L38 {\n}\n", 3, "not a number"},
     };
-    for (const auto& c : cases) {
-        const std::string text = c.line == 1 || c.line == 0 ? c.text : h + c.text;
+    for (const auto& [given, line, says] : cases) {
+        const std::string text = line == 1 || line == 0 ? given : h + given;
         try {
             importSourceText(text);
-            ADD_FAILURE() << "accepted: " << c.text;
+            ADD_FAILURE() << "accepted: " << text;
         } catch (const SourceTextError& e) {
-            EXPECT_EQ(e.line(), c.line) << c.text << " -> " << e.what();
-            EXPECT_THAT(e.message(), HasSubstr(c.says)) << c.text;
+            EXPECT_EQ(e.line(), line) << text << " -> " << e.what();
+            EXPECT_THAT(e.message(), HasSubstr(says)) << text;
         }
     }
 }
