@@ -186,21 +186,14 @@ TEST(MidiCapture, ReceptionErrorsAndOverrunsAreNoticedOnceInTheCapturesLife) {
 
 TEST(MidiPorts, ChoiceFindsItsPortByLabelOnly) {
     const std::vector<MidiPort> ports = {{"Through", "ALSA"}, {"Synth", "ALSA"}, {"Synth", "JACK"}};
-    struct Case {
-        MidiPortChoice choice;
-        int index;
-        int entry;  // selected entry of the settings list
-    } cases[] = {
-        {{-1, ""}, 0, 0},
-        {{2, "JACK: Synth"}, 2, 3},
-        {{0, "JACK: Synth"}, 2, 3},   // the port moved: found by its label
-        {{1, "ALSA: Gone"}, -1, -1},  // gone: never another port of its number
-        {{1, ""}, 1, 2},              // stored without a label: the number
-        {{5, ""}, -1, -1},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(resolveMidiPort(ports, c.choice), c.index) << c.choice.label << c.choice.number;
-        EXPECT_EQ(midiPortList(ports, c.choice).selected, c.entry) << c.choice.label;
+    // The port moved: found by its label; gone: never another port of its number; stored
+    // without a label: the number. The entry is the one selected in the settings list.
+    const std::tuple<MidiPortChoice, int, int> cases[] = {
+        {{-1, ""}, 0, 0}, {{2, "JACK: Synth"}, 2, 3},  {{0, "JACK: Synth"}, 2, 3},
+        {{1, ""}, 1, 2},  {{1, "ALSA: Gone"}, -1, -1}, {{5, ""}, -1, -1}};
+    for (const auto& [choice, index, entry] : cases) {
+        EXPECT_EQ(resolveMidiPort(ports, choice), index) << choice.label << choice.number;
+        EXPECT_EQ(midiPortList(ports, choice).selected, entry) << choice.label;
     }
     EXPECT_EQ(resolveMidiPort({}, {-1, ""}), -1);
     const MidiPortList list = midiPortList(ports, {});
