@@ -14,10 +14,11 @@ using sf::testsupport::TempDir;
 using namespace sf;
 
 namespace {
-std::string crlf(std::initializer_list<const char*> lines) {
+// The text of a settings file, its lines given separated by '|'.
+std::string crlf(std::string_view lines) {
     std::string s;
-    for (const char* l : lines) s = s + l + "\r\n";
-    return s;
+    for (char c : lines) s += c == '|' ? std::string("\r\n") : std::string(1, c);
+    return s + "\r\n";
 }
 std::string reloaded(const std::string& text) {
     Config c;
@@ -41,11 +42,10 @@ TEST(Config, WritesIndentedTreeInCreationOrder) {
     c.selectPath("\\Ghost\\Inner\\Deeper");
     c.selectRoot();
     c.writeText("Last", 0, "x");
-    EXPECT_EQ(c.toText(),
-              crlf({"Main", "{", "\tGeneral", "\t{", "\t\tWidth=-5", "\t\tEmpty",
-                    "\t\tFile3=4000000000", "\t}", "\tFrame Window", "\t{", "\t\tPlacement",
-                    "\t\t{", "\t\t\tCmd=3", "\t\t}", "\t\tHintMode=2", "\t}", "\tLast=x", "}"}));
-    EXPECT_EQ(Config("Main").toText(), crlf({"Main", "{", "}"}));
+    EXPECT_EQ(c.toText(), crlf("Main|{|\tGeneral|\t{|\t\tWidth=-5|\t\tEmpty|\t\tFile3=4000000000|"
+                               "\t}|\tFrame Window|\t{|\t\tPlacement|\t\t{|\t\t\tCmd=3|\t\t}|"
+                               "\t\tHintMode=2|\t}|\tLast=x|}"));
+    EXPECT_EQ(Config("Main").toText(), crlf("Main|{|}"));
 }
 
 TEST(Config, KeysAndSectionsSemantics) {
@@ -116,8 +116,6 @@ TEST(Config, ReadsWithDefaultsNumberRulesAndByteBlocks) {
 
 TEST(Config, ReadsTheTextFormat) {
     Config c("Main");
-    // Mixed line ends, indentation and blanks, case-insensitive section names,
-    // "=" inside values, a key and a section both called Paths.
     c.loadText(
         "  Root \n{\r\n General\r\n{\rCmd=a=b\n\tEmpty=\n  Bare  \n}\n"
         "general\n{\nX=1\n}\n"
@@ -126,12 +124,11 @@ TEST(Config, ReadsTheTextFormat) {
         "Hollow\n{\nInner\n{\n}\n}\n"
         "=lead\n==\n"
         "}\n");
-    // The outermost section names the root; the two General sections merge;
-    // "Paths" not followed by "{" is a key; "=" as the first character does not
-    // split, so "==" is the key "="; empty sections are dropped.
-    EXPECT_EQ(c.toText(), crlf({"Root", "{", "\tGeneral", "\t{", "\t\tCmd=a=b", "\t\tEmpty",
-                                "\t\tBare", "\t\tX=1", "\t}", "\tPaths", "\tNotOpened=1", "\tPaths",
-                                "\t{", "\t\tDir=c:\\x", "\t}", "\t=lead", "\t=", "}"}));
+    // The outermost section names the root, the General sections merge, "Paths" without
+    // "{" is a key, a leading "=" does not split ("==" is the key "="), empty sections go.
+    EXPECT_EQ(c.toText(),
+              crlf("Root|{|\tGeneral|\t{|\t\tCmd=a=b|\t\tEmpty|\t\tBare|\t\tX=1|\t}|\tPaths|"
+                   "\tNotOpened=1|\tPaths|\t{|\t\tDir=c:\\x|\t}|\t=lead|\t=|}"));
     c.selectSection("GENERAL");
     EXPECT_EQ(c.readText("Cmd", 0, ""), "a=b");
     EXPECT_EQ(c.readText("Empty", 0, "d"), "");
@@ -140,16 +137,14 @@ TEST(Config, ReadsTheTextFormat) {
 TEST(Config, DamagedTextLoadsPredictably) {
     using namespace std::string_literals;
     const std::pair<std::string, std::string> cases[] = {
-        {"Main\n{\nA=1\n}\n\0B=2\n"s,
-         crlf({"Main", "{", "\tA=1", "}"})},  // a zero byte ends the text
+        {"Main\n{\nA=1\n}\n\0B=2\n"s, crlf("Main|{|\tA=1|}")},  // a zero byte ends the text
         // Missing "}" at the end, stray "{" lines.
-        {"{\nMain\n{\nS\n{\nk=1\n}\n{\n{\nv=2",
-         crlf({"Main", "{", "\tS", "\t{", "\t\tk=1", "\t}", "\tv=2", "}"})},
+        {"{\nMain\n{\nS\n{\nk=1\n}\n{\n{\nv=2", crlf("Main|{|\tS|\t{|\t\tk=1|\t}|\tv=2|}")},
         // A key line followed by "{" opens a section of that name, "=" and all.
-        {"Main\n{\nk=1\n{\nv=2\n}\n}", crlf({"Main", "{", "\tk=1", "\t{", "\t\tv=2", "\t}", "}"})},
-        {"}\nA=1\n", crlf({"Main", "{", "}"})},  // "}" at the top level ends the text
+        {"Main\n{\nk=1\n{\nv=2\n}\n}", crlf("Main|{|\tk=1|\t{|\t\tv=2|\t}|}")},
+        {"}\nA=1\n", crlf("Main|{|}")},  // "}" at the top level ends the text
         // Names that would read back differently as a bare line keep "name=".
-        {"M\n{\n}=\n{=\nsp =\nok=\n}\n", crlf({"M", "{", "\t}=", "\t{=", "\tsp =", "\tok", "}"})},
+        {"M\n{\n}=\n{=\nsp =\nok=\n}\n", crlf("M|{|\t}=|\t{=|\tsp =|\tok|}")},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(reloaded(text), expected) << text;

@@ -1,5 +1,4 @@
-// The driver checker: each rule on a source that breaks it and on one that
-// keeps it, and no finding on clean sources but the missing names of a new one.
+// The driver checker: each rule on a source that breaks it and on one that keeps it.
 #include "tools/drivercheck.h"
 
 #include <gmock/gmock.h>
@@ -84,14 +83,20 @@ Edit ops(int operations) {
     };
 }
 
-Edit typed(SettingRef ref, std::string text) {
-    return [=](SourceRecord& r) { type(r, ref, text); };
+// Edits typing a text or choosing an entry (module settings of module 1), and several.
+Edit t(int id, const char* text, int i2 = -1) {
+    return [=](SourceRecord& r) { type(r, makeRef(id, id > 103 ? 0 : -1, i2), text); };
 }
-Edit chosen(SettingRef ref, int command) {
-    return [=](SourceRecord& r) { applyChoice(r, ref, command); };
+Edit c(int id, int command, int i2 = -1) {
+    return [=](SourceRecord& r) { applyChoice(r, makeRef(id, id > 103 ? 0 : -1, i2), command); };
+}
+Edit all(std::vector<Edit> edits) {
+    return [=](SourceRecord& r) {
+        for (const Edit& e : edits) e(r);
+    };
 }
 Edit both(Edit a, Edit b) {
-    return [=](SourceRecord& r) { a(r), b(r); };
+    return all({a, b});
 }
 Edit templateBits(std::uint8_t count) {  // a template from bit 10 on
     return both(macros(1, 0, 0), [=](SourceRecord& r) {
@@ -114,7 +119,8 @@ const Edit nothing = [](SourceRecord&) {};
 
 TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
     const Severity E = Severity::Error, W = Severity::Warning;
-    const Edit header = chosen(makeRef(288, 0), 61), twoModules = typed(makeRef(103), "2");
+    const Edit header = c(288, 61), twoModules = t(103, "2");
+    const Edit secondName = [](SourceRecord& r) { type(r, makeRef(107, 1), "Perf"); };
     const struct {
         Edit breaks, keeps;
         SettingRef ref;
@@ -125,44 +131,30 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
          "neither saved nor compiled"},
         {[](auto& r) { r.setU16(rec::kModuleCount, 2); }, twoModules, makeRef(107, 1), E,
          "Module 2 has no name"},
-        {typed(makeRef(6), "LIST_A"), typed(makeRef(6), "MYLIST"), makeRef(6), E, "reserved"},
-        {typed(makeRef(6), "MY SYN"), typed(makeRef(6), "MY_SYN"), makeRef(6), W, "space"},
+        {t(6, "LIST_A"), t(6, "MYLIST"), makeRef(6), E, "reserved"},
+        {t(6, "MY SYN"), t(6, "MY_SYN"), makeRef(6), W, "space"},
         {ops(6500), ops(3000), makeRef(260, 0, 0), E, "beyond the 64 KB"},
         {ops(5900), ops(5000), makeRef(305, 0), W, "within 10%"},
-        {typed(makeRef(235, 0), "7"), typed(makeRef(235, 0), "9"), makeRef(232, 0), E,
-         "56 places for the 64"},
-        {typed(makeRef(291, 0), "127"), typed(makeRef(291, 0), "128"), makeRef(291, 0), E,
-         "at least 128"},
-        {both(both(header, typed(makeRef(292, 0), "$F0, $43, Chan, $F7")),
-              typed(makeRef(291, 0), "130")),
-         both(both(header, typed(makeRef(292, 0), "$F0, $43")), typed(makeRef(291, 0), "131")),
-         makeRef(291, 0), E, "3 header bytes"},
-        {typed(makeRef(181, 0), "60"),
-         both(typed(makeRef(181, 0), "60"), typed(makeRef(263, 0, 1), "4")), makeRef(181, 0), W,
-         "hold 64"},
-        {typed(makeRef(263, 0, 0), "40"), nothing, makeRef(263, 0, 0), W, "unused"},
+        {t(235, "7"), t(235, "9"), makeRef(232, 0), E, "56 places for the 64"},
+        {t(291, "127"), t(291, "128"), makeRef(291, 0), E, "at least 128"},
+        {all({header, t(292, "$F0, $43, Chan, $F7"), t(291, "130")}),
+         all({header, t(292, "$F0, $43"), t(291, "131")}), makeRef(291, 0), E, "3 header bytes"},
+        {t(181, "60"), all({t(181, "60"), t(263, "4", 1)}), makeRef(181, 0), W, "hold 64"},
+        {t(263, "40", 0), nothing, makeRef(263, 0, 0), W, "unused"},
         {romNames(30), romNames(32), makeRef(265, 0, 1), E, "30 names"},
         {romNames(33), romNames(32), makeRef(265, 0, 1), E, "longer"},
-        {chosen(makeRef(261, 0, 1), 72), chosen(makeRef(261, 0, 1), 71), makeRef(265, 0, 1), W,
-         "no patch names"},
-        {macros(2, 2, 0), macros(3, 2, 0), makeRef(307, 0), E,
-         "uses template 3, but the module has 2"},
+        {c(261, 72, 1), c(261, 71, 1), makeRef(265, 0, 1), W, "no patch names"},
+        {macros(2, 2, 0), macros(3, 2, 0), makeRef(307, 0), E, "template 3, but the module has 2"},
         {macros(1, 0, 0, 10, 5), macros(1, 0, 0, 5, 10), makeRef(307, 0), W, "swap"},
         {macros(1, 0, 128), macros(1, 0, 127), makeRef(307, 0), E, "beyond the 128-byte patch"},
         {templateBits(7), templateBits(6), makeRef(307, 0), E, "bits 10 to 16"},
         {macroFilter(1), macroFilter(0), makeRef(307, 0), E, "macro filter"},
         {patchInfo(4), patchInfo(0xFFFF), makeRef(307, 0), E, "descriptor 2"},
-        {both(typed(makeRef(22), "5"), chosen(makeRef(19), 71)), chosen(makeRef(19), 71),
-         makeRef(22), W, "disabled"},
-        {typed(makeRef(150, 0), "10"),
-         both(typed(makeRef(150, 0), "10"), typed(makeRef(151, 0), "2")), makeRef(151, 0), E,
-         "must not be 0"},
-        {typed(makeRef(49), "2"),
-         both(both(twoModules, typed(makeRef(107, 1), "Perf")), typed(makeRef(49), "2")),
-         makeRef(49), E, "names no module"},
-        {both(chosen(makeRef(121, 0), 71), typed(makeRef(134, 0), "$F0, $43, $F7")),
-         both(chosen(makeRef(121, 0), 71), typed(makeRef(134, 0), "$F0, $43, Joker, $F7")),
-         makeRef(134, 0), E, "Joker"},
+        {all({t(22, "5"), c(19, 71)}), c(19, 71), makeRef(22), W, "disabled"},
+        {t(150, "10"), all({t(150, "10"), t(151, "2")}), makeRef(151, 0), E, "must not be 0"},
+        {t(49, "2"), all({twoModules, secondName, t(49, "2")}), makeRef(49), E, "names no module"},
+        {all({c(121, 71), t(134, "$F0, $43, $F7")}),
+         all({c(121, 71), t(134, "$F0, $43, Joker, $F7")}), makeRef(134, 0), E, "Joker"},
         {[](auto& r) { r.setU16(216, 100); }, [](auto& r) { r.setU16(216, 500); }, makeRef(17), W,
          "range 500 to 30000"}};
     for (const auto& rule : rules) {

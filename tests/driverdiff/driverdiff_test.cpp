@@ -29,6 +29,16 @@ std::unique_ptr<SourceRecord> base() {
 Edit typed(SettingRef ref, const char* text) {
     return [=](SourceRecord& r) { parseValue(r, ref, text); };
 }
+Edit chosen(SettingRef ref, int command) {
+    return [=](SourceRecord& r) { applyChoice(r, ref, command); };
+}
+// One entry in a block of module 2 and the count that goes with it.
+Edit oneOf(std::size_t count, int slot, Block block) {
+    return [=](SourceRecord& r) {
+        r.setModU16(1, count, 1);
+        r.block(1, slot) = block;
+    };
+}
 
 TEST(DriverDiff, OneDifferenceOfEachKind) {
     // Paths are checked once per kind of place: global, module, sub-bank, block, loose bytes.
@@ -39,9 +49,8 @@ TEST(DriverDiff, OneDifferenceOfEachKind) {
         {typed(makeRef(4), "Synth"), "4", "", "Synth", "General settings / Identification / Name"},
         {typed(makeRef(9), "113"), "9", "100", "113"},
         {typed(makeRef(12), "$41"), "12", "$0", "$41"},
-        {[](auto& r) { applyChoice(r, makeRef(27), 71); }, "27", "None",
-         "Regular checksum (sum & 127)"},
-        {[](auto& r) { applyChoice(r, makeRef(116, 1), 61); }, "116:1", "No", "Yes",
+        {chosen(makeRef(27), 71), "27", "None", "Regular checksum (sum & 127)"},
+        {chosen(makeRef(116, 1), 61), "116:1", "No", "Yes",
          "Module 2 / Global settings / Use checksum"},
         {typed(makeRef(35), "$F0, $F7"), "35", "", "$F0,$F7"},
         {typed(makeRef(158, 1), "01, 00"), "158:1", "00", "01, 00"},
@@ -51,27 +60,18 @@ TEST(DriverDiff, OneDifferenceOfEachKind) {
              storeRomNames(r, 1, 0, *parseRomNames("A\r\nB\r\n", romNamesShape(r, 1), false).block);
          },
          "265:1:0", "no names", "2 names"},
-        {[](auto& r) {
-             r.setModU16(1, rec::kModConverterCount, 1);
-             r.block(1, rec::kSlotConverter) = Block{1, 0, 0, 0, 0, 0, 0, 0, 5, 0};
-         },
+        {oneOf(rec::kModConverterCount, rec::kSlotConverter, {1, 0, 0, 0, 0, 0, 0, 0, 5, 0}),
          "305:1", "0 operations, final size 0", "1 operation, final size 0"},
-        {[](auto& r) {
-             r.setModU16(1, rec::kModTemplateCount, 1);
-             r.block(1, rec::kSlotTemplates) = Block(28, 1);
-         },
-         "307:1", "0 templates", "1 template",
+        {oneOf(rec::kModTemplateCount, rec::kSlotTemplates, Block(28, 1)), "307:1", "0 templates",
+         "1 template",
          "Module 2 / Patch handling / Macro editor / Macros / Parameters / Templates"},
         {[](auto& r) { r.block(1, rec::kSlotReserved) = Block{7}; }, "307:1", "none", "1 byte"},
         {[](auto& r) { r.setModU16(0, rec::kModMacroFilter, 2); }, "307:0", "reference 0, offset 0",
          "reference 3, offset 0"},
         {[](auto& r) { r.setU16(2532, 0x1234); }, "@G+2532", "00 00", "34 12",
          "Bytes without a setting"},
-        {[](auto& r) {
-             parseValue(r, makeRef(103), "3");
-             parseValue(r, makeRef(107, 2), "Drums");
-         },
-         "105:2", "(no module)", "Drums", "Module 3"}};
+        {[](auto& r) { typed(makeRef(103), "3")(r), typed(makeRef(107, 2), "Drums")(r); }, "105:2",
+         "(no module)", "Drums", "Module 3"}};
     for (const auto& c : cases) {
         const auto a = base();
         auto b = base();

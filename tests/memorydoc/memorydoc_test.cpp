@@ -36,8 +36,7 @@ TEST(MemoryDoc, OpensAndSavesByteForByteKeepingTheBackup) {
     auto doc = MemoryDoc::open(dir / "dump.syx", &p);
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->data(), bytes);
-    EXPECT_FALSE(doc->isModified());
-    EXPECT_FALSE(doc->isUntitled());
+    EXPECT_FALSE(doc->isModified() || doc->isUntitled());
 
     // Save as a new name: nothing to back up there.
     ASSERT_TRUE(doc->saveAs(dir / "copy.bin", &p));
@@ -57,10 +56,8 @@ TEST(MemoryDoc, OpensAndSavesByteForByteKeepingTheBackup) {
 TEST(MemoryDoc, CapturedBlockIsUntitledAndModifiedUntilSaved) {
     TempDir dir;
     MemoryDoc doc({0xF0, 0x7E, 0xF7}, true);
-    EXPECT_TRUE(doc.isUntitled());
-    EXPECT_TRUE(doc.isModified());
-    EXPECT_FALSE(doc.save(nullptr));
-    EXPECT_FALSE(doc.revert(nullptr));
+    EXPECT_TRUE(doc.isUntitled() && doc.isModified());
+    EXPECT_FALSE(doc.save(nullptr) || doc.revert(nullptr));
     ASSERT_TRUE(doc.saveAs(dir / "bulk.syx", nullptr));
     EXPECT_FALSE(doc.isModified());
     EXPECT_EQ(readText(dir / "bulk.syx"), "\xF0\x7E\xF7");
@@ -81,18 +78,15 @@ TEST(MemoryDoc, FailedSaveLeavesEveryFileAndTheDocumentAsTheyWere) {
         writeText(dir / "a.bak", "older");
         MemoryDoc doc(everyByte(), true);
         int calls = 0;
-        // Fail the first operation of that kind: for a rename that is the
-        // new file going into place.
+        // Fail the first operation of that kind (a rename: the new file going into place).
         setFileFaultHook(
             [&](FileOp o, const fs::path&) { return o == op && calls++ == 0 ? EIO : 0; });
         RecordingPrompter p;
         EXPECT_FALSE(doc.saveAs(dir / "a.bin", &p)) << int(op);
         setFileFaultHook(nullptr);
-        EXPECT_EQ(readText(dir / "a.bin"), "previous") << int(op);
-        EXPECT_EQ(readText(dir / "a.bak"), "older") << int(op);
+        EXPECT_EQ(readText(dir / "a.bin") + readText(dir / "a.bak"), "previousolder") << int(op);
         EXPECT_EQ(dir.entries(), 2) << int(op);
-        EXPECT_TRUE(doc.isUntitled());
-        EXPECT_TRUE(doc.isModified());
+        EXPECT_TRUE(doc.isUntitled() && doc.isModified());
         EXPECT_EQ(p.messages.size(), 1u);
     }
 }

@@ -53,22 +53,14 @@ TEST(MessageParse, PieceForms) {
     // No prefix means decimal (so "F0" is 0) and keeps the low 8 bits; hexadecimal keeps 16;
     // only a lower-case x makes a prefix; a character above 127 gets the high byte 0xFF;
     // reading stops at the first character that does not fit.
-    const Case cases[] = {{"", {}},
-                          {",, ;", {}},
+    const Case cases[] = {{",, ;", {}},
                           {"F0,$43 ; 0x10,&h7F", {0x4000, 0x0043, 0x0010, 0x007F}},
                           {"chk;CHK", {0x00F5, 0x00F5}},
                           {"'", {0x8000}},
                           {"'Abc", {0x8041}},
                           {"'\xE9'", {0xFFE9}},
-                          {"241", {0x40F1}},
-                          {"300", {0x402C}},
-                          {"-1", {0x40FF}},
-                          {"$12345", {0x2345}},
-                          {"0X10", {0x4000}},
-                          {"Jokr", {0x4000}},
-                          {"$", {0x0000}},
-                          {"12ab", {0x400C}},
-                          {" +7 ", {0x4007}},
+                          {"241,300,-1,$12345,$", {0x40F1, 0x402C, 0x40FF, 0x2345, 0x0000}},
+                          {"0X10,Jokr,12ab, +7 ", {0x4000, 0x4000, 0x400C, 0x4007}},
                           {"  $F0 ,\tHead  , joker ", {0x00F0, 0x00FD, 0x00FE}}};
     for (const Case& c : cases) EXPECT_EQ(parse(c.text), c.units) << '"' << c.text << '"';
 }

@@ -62,14 +62,12 @@ TEST(MessageEditor, EditDeleteInsertRebuildFromRowTexts) {
     EXPECT_EQ(head(g), (std::vector<MessageUnit>{0xF0, 0xF8, 0xA5}));
     EXPECT_FALSE(g.edit(2, "Wait100"));  // same text as the row: nothing done
 
-    // A value typed into a free row lands after the last unit; a text with
-    // separators gives several units in its place.
+    // Typed into a free row: after the last unit; with separators: several units.
     EXPECT_TRUE(g.edit(6, "'A'"));
     EXPECT_TRUE(g.edit(0, "$F0;$7F"));
     EXPECT_EQ(head(g), (std::vector<MessageUnit>{0xF0, 0x7F, 0xF8, 0xA5, 0x0041}));
 
-    // Every rebuild reads the other rows back as hexadecimal: a decimal 241
-    // becomes the tag V3, a $FF unit (no row) disappears.
+    // Rebuilds read the rows back as hexadecimal: 241 becomes V3, $FF (no row) goes.
     auto d = editorOf({0x40F1, 0x00FF, 0x4041}, 8);
     EXPECT_EQ(d.rows()[1].hexa, "$41");
     d.remove(5);  // a free row: only the entry forms change

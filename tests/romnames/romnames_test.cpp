@@ -207,8 +207,7 @@ TEST(RomNames, ImportNamesFile) {
     EXPECT_EQ(importRomNamesFile(dir + "missing.NAM", shape).problem,
               "The file missing.NAM could not be read.");
 
-    // A file of the wrong size leaves the typed names and says which sizes
-    // were found and expected.
+    // A file of the wrong size leaves the typed names and says what size was expected.
     auto r = recordWith(2, 4);
     RecordingPrompter prompter;
     PatchNameEditor ed(*r, 0, 0, prompter);

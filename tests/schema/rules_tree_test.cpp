@@ -43,8 +43,7 @@ TEST(SchemaRules, ModuleUse) {
     // Out-of-range modules neither crash nor enable anything conditional.
     EXPECT_EQ(moduleUse(*r, 16), ModuleUse::DumpOnly);
     EXPECT_EQ(moduleUse(*r, -1), ModuleUse::DumpOnly);
-    // Rows without Conditional are always enabled (107, 9); Conditional rows
-    // without a rule keep their enabled state (119, 158); unknown ids are off.
+    // Unconditional rows (107, 9) and conditional ones without a rule (119, 158) on; 308 off.
     expectRows(*r, {{116, false, 16}, {107, true, 0}, {9, true}});
     expectRows(*r, {{119, true, 0}, {158, true, 0}, {308, false}});
 }

@@ -16,16 +16,13 @@ struct Case {
 TEST(Cp1252, EscapedOutputOfEveryByteClass) {
     const Case cases[] = {
         {"empty", "", ""},
-        {"control bytes", std::string("a\x01\tb\x1F", 5), "a\\x01\\x09b\\x1F"},
-        {"zero byte", std::string("\0", 1), "\\x00"},
-        {"delete", "\x7F", "\\x7F"},
+        {"control bytes, zero and delete", std::string("a\x01\tb\x1F\0\x7F", 7),
+         "a\\x01\\x09b\\x1F\\x00\\x7F"},
         {"backslash is escaped so output is unambiguous", "C:\\x", "C:\\x5Cx"},
         {"the five undefined bytes", "\x81\x8D\x8F\x90\x9D", "\\x81\\x8D\\x8F\\x90\\x9D"},
-        {"euro sign", "\x80", "\xE2\x82\xAC"},
-        {"curly quotes", "\x93q\x94", "\xE2\x80\x9Cq\xE2\x80\x9D"},
-        {"Y diaeresis at 0x9F", "\x9F", "\xC5\xB8"},
-        {"no-break space", "\xA0", "\xC2\xA0"},
-        {"Latin-1 letters", "\xE9\xFF", "\xC3\xA9\xC3\xBF"},
+        {"euro, curly quotes, Y diaeresis at 0x9F", "\x80\x93q\x94\x9F",
+         "\xE2\x82\xAC\xE2\x80\x9Cq\xE2\x80\x9D\xC5\xB8"},
+        {"no-break space and Latin-1 letters", "\xA0\xE9\xFF", "\xC2\xA0\xC3\xA9\xC3\xBF"},
         {"tilde and blank stay", "~ ", "~ "},
     };
     for (const auto& c : cases) EXPECT_EQ(cp1252ToEscapedUtf8(c.in), c.out) << c.name;
@@ -45,12 +42,9 @@ TEST(Cp1252, TypedUtf8ToBytes) {
         {"no byte for emoji (4-byte form)", "a\xF0\x9F\x8E\xB9z", "a?z"},
         {"C1 control of an undefined byte", "\xC2\x9D", "\x9D"},
         {"C1 control of a defined byte has none", "\xC2\x80", "?"},
-        {"lone continuation byte", "\x80", "?"},
         {"truncated sequence then ASCII", "\xE2\x82\x41", "??A"},
-        {"overlong slash", "\xC0\xAF", "??"},
-        {"surrogate", "\xED\xA0\x80", "???"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", "????"},
-        {"invalid lead byte", "\xFF", "?"},
+        // A lone continuation, an overlong slash, a surrogate, above U+10FFFF, a bad lead.
+        {"invalid sequences", "\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xFF", "???????????"},
         {"sequence cut at end of text", "ab\xC3", "ab?"},
     };
     for (const auto& c : cases) EXPECT_EQ(utf8ToCp1252(c.in), c.out) << c.name;
