@@ -20,7 +20,7 @@
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
+using namespace sf::testsupport;
 
 class DriverToolsTest : public QObject {
     Q_OBJECT
@@ -37,11 +37,6 @@ namespace {
 SourceView* openSource(AppFixture& f, const QString& path) {
     f.frame().openFiles({path});
     return f.frame().activeSourceView();
-}
-
-QByteArray bytesOf(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Double-clicks row `row` of a list as the user does.
@@ -137,9 +132,7 @@ void DriverToolsTest::exportAndImportText() {
     QVERIFY(bytesOf(f.path("a.txt")).contains("4 = \"Synth\""));
 
     // Another existing file: replaced only on Yes; No shows the dialog again.
-    QFile other(f.path("b.txt"));
-    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("old") == 3);
-    other.close();
+    QVERIFY(writeFile(f.path("b.txt"), "old"));
     answers = {f.path("b.txt"), QString()};
     f.prompter().answers = {Answer::No};
     f.trigger("actionExportText");
@@ -170,9 +163,7 @@ void DriverToolsTest::exportAndImportText() {
 
 void DriverToolsTest::brokenTextOpensNothing() {
     AppFixture f;
-    QFile bad(f.path("bad.txt"));
-    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("sysforge source text 1\n9 = 1\n") > 0);
-    bad.close();
+    QVERIFY(writeFile(f.path("bad.txt"), "sysforge source text 1\n9 = 1\n"));
     f.answerFileDialogs(f.path("bad.txt"));
     f.trigger("actionImportText");
     QVERIFY(f.frame().documents().documents().empty());

@@ -1,40 +1,116 @@
-// The main window as a user drives it: menus, documents, window commands,
-// the context help window and the help viewer.
+// The main window as a user drives it: menus, documents, window commands
+// and where the windows go, the context help window and the help viewer;
+// commands given with a value still being typed into the tree's edit box,
+// "Save as..." onto another driver's file, and a command that fails in a
+// way nobody foresaw (the program's own application object runs the tests).
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QTreeView>
+#include <stdexcept>
 
 #include "app/helpviewer.h"
 #include "app/sourcedocument.h"
 #include "editor/docframe.h"
 #include "editor/document.h"
 #include "editor/preferences.h"
+#include "source/sftree.h"
+#include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
+#include "support/leak_suppressions.h"
+#include "support/modal_driver.h"
+#include "sysex/midibulkdialog.h"
+#include "sysex/midisystem.h"
+#include "ui/guard.h"
 #include "ui/help.h"
+
+// The guard test throws through Qt's own frames (the action's activation),
+// which are built without unwinding clean-up: the weak reference Qt holds on
+// the action while it runs is never given back. That is the thrown test
+// command's doing, not the editor's.
+SF_LEAK_SUPPRESSIONS("leak:QtSharedPointer::ExternalRefCountData::getAndRef\n")
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
+using namespace sf::testsupport;
+
+namespace {
+
+// Every window that is neither minimised nor maximised shows its whole
+// title bar inside the client.
+QString titleBarsOutOfView(SFFrameWindow& frame) {
+    QStringList out;
+    const QRect area = frame.client()->viewport()->rect();
+    for (QMdiSubWindow* w : frame.client()->subWindowList()) {
+        if (!w->isVisible() || w->isMinimized() || w->isMaximized()) continue;
+        const int bar = w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w);
+        const QRect title(w->geometry().topLeft(), QSize(w->width(), bar));
+        if (!area.contains(title))
+            out << QStringLiteral("%1 at %2,%3 %4x%5")
+                       .arg(w->windowTitle())
+                       .arg(title.x())
+                       .arg(title.y())
+                       .arg(title.width())
+                       .arg(title.height());
+    }
+    return out.join(QStringLiteral("; "));
+}
+
+// Double-clicks the Value cell of `ref` in the active source window and types
+// `text` into the edit box that opens (and keeps the focus), without Enter.
+bool typeWithoutEnter(SFFrameWindow& frame, const SettingRef& ref, const QString& text) {
+    if (!QTest::qWaitForWindowActive(&frame)) return false;
+    SourceView* v = frame.activeSourceView();
+    if (!v || !v->selectRef(ref)) return false;
+    doubleClick(v->tree(), v->tree()->currentIndex().siblingAtColumn(1));
+    auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (!box) return false;
+    QTest::keyClicks(box, text);
+    return true;
+}
+
+// Opens a menu of the menu bar and clicks one of its commands, by mouse.
+void chooseFromMenu(SFFrameWindow& frame, const char* menu, const char* command) {
+    QMenuBar* bar = frame.menuBar();
+    auto* m = bar->findChild<QMenu*>(QString::fromLatin1(menu));
+    QVERIFY(m);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    QTRY_VERIFY(m->isVisible());
+    QTest::mouseClick(
+        m, Qt::LeftButton, {},
+        m->actionGeometry(frame.commandAction(QString::fromLatin1(command))).center());
+}
+
+std::string savedValue(const QString& file, const SettingRef& ref) {
+    auto r = readSourceFile(file.toStdString());
+    return r ? formatValue(*r, ref) : std::string("(unreadable)");
+}
+
+}  // namespace
 
 class FrameTest : public QObject {
     Q_OBJECT
   private slots:
     void menusCarryEveryCommand();
     void controlBarAndPlaceAreKept();
-    void openReusesTheWindowOfAnOpenFile();
     void closeQuestionOfAModifiedDocument();
     void saveAsAddsTheExtensionAndSaveWritesBesideIt();
     void windowCommandsFollowTheWindows();
@@ -48,6 +124,15 @@ class FrameTest : public QObject {
     // and links only to pages that exist.
     void everyHelpTopicHasContentAndWorkingLinks();
     void helpCommandsOpenTheViewerAtTheirTopic();
+    void windowsInEveryArrangementStayInView();
+    void closedMaximisedComesBackMaximised();
+    void titleNamesTheActiveDocumentInEveryState();
+    void treeColumnsShowParameterAndValueWhole();
+    void saveCommitsTheOpenEditBox();
+    void closeAsksAboutTheValueBeingTyped();
+    void exportReadsTheValueBeingTyped();
+    void saveAsAsksBeforeReplacingAnotherFile();
+    void anUnexpectedFailureKeepsTheProgramAndItsDocuments();
 };
 
 // Which commands are enabled is the core's; here: a source window brings the
@@ -90,30 +175,19 @@ void FrameTest::controlBarAndPlaceAreKept() {
     QCOMPARE(f.frame().geometry(), kept);
 }
 
-void FrameTest::openReusesTheWindowOfAnOpenFile() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d"), b = f.makeSource("b.d", 3);
-    f.frame().openFiles({a, b, f.dir() + "/./a.d"});
-    QCOMPARE(f.frame().client()->subWindowList().size(), 2);
-    QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
-    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
-    QVERIFY(f.prompter().messages.empty());
-}
-
 void FrameTest::closeQuestionOfAModifiedDocument() {
     AppFixture f;
     const QString a = f.makeSource("a.d");
     f.frame().openFiles({a});
     QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
-    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
-
-    // Cancel keeps the window (Yes and No: the commands test); closing the
-    // program asks too, and Yes saves the source and its driver.
+    // Cancel keeps the window (Yes and No on one window: the commands with a
+    // value being typed); closing the program asks too, and Yes saves the
+    // source and its driver.
     f.prompter().answers = {Answer::Cancel};
     f.trigger("actionClose");
     QCOMPARE(f.frame().documents().documents().size(), size_t(1));
     f.prompter().answers = {Answer::Yes};
-    QVERIFY(f.frame().close());  // closing the program asks too
+    QVERIFY(f.frame().close());
     QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
     QVERIFY(QFile::exists(f.path("a.bak")));
     QVERIFY(QFile::exists(f.path("a.dev")));
@@ -131,10 +205,8 @@ void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
     f.trigger("actionSave");  // never saved: asks for a name
     QVERIFY(asked.endsWith("Untitled1.d"));
     QCOMPARE(d->filePath(), f.path("mysynth.d"));
-    QVERIFY(QFile::exists(f.path("mysynth.d")));
     QVERIFY(QFile::exists(f.path("mysynth.dev")));
     QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("mysynth.d"));
-    QVERIFY(f.frame().commandAction("actionRevert")->isEnabled());
 
     // A second window may not take the name of an open file.
     Document* other = docs.newDocument();
@@ -360,5 +432,276 @@ void FrameTest::helpCommandsOpenTheViewerAtTheirTopic() {
     v->close();
 }
 
-QTEST_MAIN(FrameTest)
+void FrameTest::windowsInEveryArrangementStayInView() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    w.resize(1000, 720);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    FakeMidiSystem midi;
+    midi.inputPorts = {{"Through", "ALSA"}};
+    MidiSystem* previous = setMidiSystem(&midi);
+    auto check = [&](const char* step) {
+        QCoreApplication::processEvents();
+        const QString bad = titleBarsOutOfView(w);
+        QVERIFY2(bad.isEmpty(), qPrintable(QString::fromLatin1(step) + ": " + bad));
+    };
+
+    f.trigger("actionNew");
+    f.trigger("actionNew");
+    check("new");
+    w.openFiles({f.makeSource("a.d"), f.makeSource("b.d"), f.makeSource("c.d")});
+    QCOMPARE(w.client()->subWindowList().size(), 5);
+    check("open");
+    // New windows cascade: no two share a corner.
+    QSet<QPair<int, int>> corners;
+    for (QMdiSubWindow* s : w.client()->subWindowList()) corners.insert({s->x(), s->y()});
+    QCOMPARE(corners.size(), 5);
+
+    f.trigger("actionTileVertically");
+    check("tile vertically");
+    f.trigger("actionNew");
+    check("new after tiling");
+    f.trigger("actionTileHorizontally");
+    check("tile horizontally");
+    f.trigger("actionCascade");
+    check("cascade");
+
+    onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+        const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7};
+        QVERIFY(midi.sendFromThread(dump));
+        QTRY_VERIFY(d->showButton()->isEnabled());
+        QTest::mouseClick(d->showButton(), Qt::LeftButton);
+        d->reject();
+    });
+    f.trigger("actionReceiveMidiBulk");
+    QCOMPARE(missedDialogs(), 0);
+    QCOMPARE(w.client()->subWindowList().size(), 7);
+    check("capture shown");
+
+    w.client()->currentSubWindow()->showMaximized();
+    f.trigger("actionNew");
+    w.client()->currentSubWindow()->showNormal();
+    check("maximised and restored");
+    for (QMdiSubWindow* s : w.client()->subWindowList()) s->showNormal();
+    check("all restored");
+    setMidiSystem(previous);
+}
+
+void FrameTest::closedMaximisedComesBackMaximised() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    w.resize(1000, 720);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString file = f.makeSource("max.d");
+    // A window that was never anything but maximised.
+    f.trigger("actionNew");
+    w.client()->currentSubWindow()->showMaximized();
+    w.openFiles({file});
+    QVERIFY(w.client()->currentSubWindow()->isMaximized());
+    f.trigger("actionCloseAll");
+    QTRY_COMPARE(w.client()->subWindowList().size(), 0);
+
+    w.openFiles({file});
+    QMdiSubWindow* again = w.client()->currentSubWindow();
+    QVERIFY(again->isMaximized());
+    again->showNormal();
+    const QSize area = w.client()->viewport()->size();
+    // Restored, it has the default size, not a sliver in the corner.
+    QVERIFY2(again->width() >= area.width() / 2 && again->height() >= area.height() / 2,
+             qPrintable(QStringLiteral("%1x%2").arg(again->width()).arg(again->height())));
+    QVERIFY(titleBarsOutOfView(w).isEmpty());
+}
+
+// The frame's title names the active document whatever its window's
+// state (the text is the core's).
+void FrameTest::titleNamesTheActiveDocumentInEveryState() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.openFiles({f.makeSource("synth.d")});
+    QMdiSubWindow* sub = w.client()->currentSubWindow();
+    QVERIFY(w.activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+    for (auto show : {&QWidget::showMaximized, &QWidget::showMinimized, &QWidget::showNormal}) {
+        (sub->*show)();
+        QCoreApplication::processEvents();
+        QCOMPARE(w.windowTitle(), QStringLiteral("synth.d[*] - Sysforge"));
+        QVERIFY(w.isWindowModified());
+    }
+    f.prompter().answers.push_back(Answer::No);
+    f.trigger("actionClose");
+    QTRY_COMPARE(w.windowTitle(), QStringLiteral("Sysforge"));
+}
+
+void FrameTest::treeColumnsShowParameterAndValueWhole() {
+    AppFixture f;
+    SFFrameWindow& w = f.frame();
+    // The main window filling a 1280x1024 screen (the offscreen screen is
+    // smaller, so it is sized rather than maximised).
+    w.setGeometry(0, 0, 1280, 1024);
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.openFiles({f.makeSource("three.d", 3)});
+    w.client()->currentSubWindow()->showMaximized();
+    QTreeView* tree = w.activeSourceView()->tree();
+    QAbstractItemModel* m = tree->model();
+    // The rows the tree shows, Parameter and Value cells cut short.
+    int rows = 0;
+    QStringList cut;
+    std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+        for (int r = 0; r < m->rowCount(parent); ++r) {
+            for (int c : {0, 1}) {
+                const QModelIndex i = m->index(r, c, parent);
+                // As the tree draws it: its font, its icon size.
+                const QStyleOptionViewItem opt = dynamic_cast<TSftTree*>(tree)->cellOption();
+                const int need = tree->itemDelegate()->sizeHint(opt, i).width();
+                // The character table's 128 characters never fit: it
+                // ends in an ellipsis, whole in its tooltip.
+                const bool table = c == 1 && m->index(r, 0, parent).data().toString() ==
+                                                 QStringLiteral("Characters (0 to 127)");
+                if (need > tree->visualRect(i).width() && !table) cut << i.data().toString();
+            }
+            ++rows;
+            if (tree->isExpanded(m->index(r, 0, parent))) walk(m->index(r, 0, parent));
+        }
+    };
+    // As the window opens, and with every row expanded.
+    walk({});
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+    tree->expandAll();
+    QCoreApplication::processEvents();
+    QVERIFY(!tree->horizontalScrollBar()->isVisible());
+    rows = 0;
+    walk({});
+    QVERIFY(rows > 500);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+    // Comment reaches the right edge and a click there scrolls nothing.
+    QHeaderView* h = tree->header();
+    QCOMPARE(h->sectionViewportPosition(2) + h->sectionSize(2), tree->viewport()->width());
+    const QModelIndex comment = m->index(0, 2);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(comment).center());
+    QCOMPARE(tree->horizontalScrollBar()->value(), 0);
+}
+
+void FrameTest::saveCommitsTheOpenEditBox() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d");
+    f.frame().openFiles({a});
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(103), "3"));
+    QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(savedValue(a, makeRef(103)), std::string("3"));
+    QVERIFY(!f.frame().activeSourceDocument()->isModified());
+    QVERIFY(!f.frame().client()->currentSubWindow()->windowTitle().endsWith('*'));
+
+    // A text that is no number is taken as Enter takes it: read up to the
+    // first foreign character.
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(9), "250x9"));
+    QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(QString::fromStdString(savedValue(a, makeRef(9))), QStringLiteral("250"));
+}
+
+// File > Close, chosen with the mouse while the box is open.
+void FrameTest::closeAsksAboutTheValueBeingTyped() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d");
+    f.frame().openFiles({a});
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Voices"));
+    f.prompter().answers = {Answer::Yes};
+    chooseFromMenu(f.frame(), "menuFile", "actionClose");
+    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+    QCOMPARE(f.prompter().messages[0].text,
+             std::string("a.d\nDo you want to save this document before closing?"));
+    QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+
+    // Ctrl+W, and No: the typed value is asked about, then dropped.
+    f.frame().openFiles({a});
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Pads"));
+    f.prompter().answers = {Answer::No};
+    QTest::keyClick(&f.frame(), Qt::Key_W, Qt::ControlModifier);
+    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+    QCOMPARE(f.prompter().messages.size(), std::size_t{2});
+    QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+}
+
+// A command that only reads the driver sees the value being typed too.
+void FrameTest::exportReadsTheValueBeingTyped() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d")});
+    const QString out = f.path("a.txt");
+    f.answerFileDialogs(out);
+    QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
+    chooseFromMenu(f.frame(), "menuFile", "actionExportText");
+    QVERIFY(bytesOf(out).contains("\"Typed\""));
+    QVERIFY(f.frame().activeSourceDocument()->isModified());
+}
+
+void FrameTest::saveAsAsksBeforeReplacingAnotherFile() {
+    AppFixture f;
+    const QString a = f.makeSource("a.d"), b = f.makeSource("b.d");
+    const QByteArray bBefore = bytesOf(b);
+    f.frame().openFiles({a});
+    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Lead"));
+    QStringList answers = {f.path("b"), f.path("c"), f.path("b"), f.path("a.d")};
+    int asked = 0;
+    f.answerFileDialogs([&](const QString&) { return answers.value(asked++); });
+
+    // "b" becomes b.d, which exists: No returns to the dialog, and c is new.
+    f.prompter().answers = {Answer::No};
+    f.trigger("actionSaveAs");
+    QCOMPARE(asked, 2);
+    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+    QCOMPARE(f.prompter().messages[0].text,
+             std::string("b.d already exists. Do you want to replace it?"));
+    QCOMPARE(bytesOf(b), bBefore);
+    QVERIFY(!QFile::exists(f.path("b.bak")));
+    QCOMPARE(savedValue(f.path("c.d"), makeRef(107, 0)), std::string("Lead"));
+
+    // Yes replaces it, the older file kept as its backup.
+    f.prompter().answers = {Answer::Yes};
+    f.trigger("actionSaveAs");
+    QCOMPARE(savedValue(b, makeRef(107, 0)), std::string("Lead"));
+    QCOMPARE(bytesOf(f.path("b.bak")), bBefore);
+
+    // The document's own file asks nothing.
+    f.prompter().messages.clear();
+    f.answerFileDialogs(b);
+    f.trigger("actionSaveAs");
+    QVERIFY(f.prompter().messages.empty());
+}
+
+void FrameTest::anUnexpectedFailureKeepsTheProgramAndItsDocuments() {
+    AppFixture f;
+    f.frame().openFiles({f.makeSource("a.d")});
+    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Kept"));
+    QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
+    auto* failing = new QAction(&f.frame());
+    failing->setShortcut(QKeySequence(Qt::Key_F12));
+    f.frame().addAction(failing);
+    int thrown = 0;
+    connect(failing, &QAction::triggered, [&] {
+        if (thrown++ == 0) throw std::runtime_error("index out of range");
+        throw std::string("plain text");
+    });
+
+    QTest::keyClick(&f.frame(), Qt::Key_F12);
+    QCOMPARE(thrown, 1);
+    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+    QCOMPARE(f.prompter().messages[0].text, unexpectedFailureText("index out of range"));
+    QCOMPARE(f.prompter().messages[0].icon, MessageIcon::Stop);
+    QTest::keyClick(&f.frame(), Qt::Key_F12);
+    QCOMPARE(f.prompter().messages.back().text, unexpectedFailureText("plain text"));
+
+    QVERIFY(f.frame().isVisible());
+    QCOMPARE(f.frame().documents().documents().size(), std::size_t{1});
+    SourceDocument* doc = f.frame().activeSourceDocument();
+    QVERIFY(doc && doc->isModified());
+    QCOMPARE(formatValue(doc->source().working(), makeRef(107, 0)), std::string("Kept"));
+}
+
+// The program's own application object, which holds the last-resort guard.
+int main(int argc, char** argv) {
+    GuardedApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    FrameTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "frame_test.moc"

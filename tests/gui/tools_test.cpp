@@ -1,29 +1,39 @@
 // The tools as they are reached from the main window: the searches of a
-// source view filling the driver list, opening a driver from it, binary
-// documents, the bulk capture, the MIDI settings and the list driver
-// generator filled in as a user would.
+// source view filling the driver list (an empty library, a cancelled
+// search), opening a driver from it, binary documents, the bulk capture,
+// the MIDI settings, the list driver generator filled in by hand and a dump
+// analysed with its driver.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
+#include <fstream>
 
 #include "app/sourcedocument.h"
 #include "driver/driverlistwindow.h"
+#include "driver/driversearch.h"
 #include "driver/listdriverdialog.h"
 #include "editor/document.h"
+#include "instrument/analysiswindow.h"
+#include "source/sourcefile.h"
 #include "source/sourceview.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
+#include "support/temp_dir.h"
 #include "sysex/memorydocument.h"
+#include "sysex/memoryview.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisettingsdialog.h"
 #include "sysex/midisystem.h"
@@ -39,16 +49,32 @@ using namespace sf;
 using namespace sf::gui;
 using sf::testsupport::AppFixture;
 using sf::testsupport::runCli;
+using namespace sf::testsupport;
+namespace fs = std::filesystem;
 
 namespace {
 
-// Runs `answer` on the modal dialog of type T once it is up.
-template <class T>
-void whenModal(std::function<void(T&)> answer) {
-    QTimer::singleShot(0, [answer] {
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<T*>(QApplication::activeModalWidget()), 3000);
-        answer(*qobject_cast<T*>(QApplication::activeModalWidget()));
-    });
+constexpr std::size_t kManufacturer = 174;  // "Manufacturer ID" in the header
+
+// A driver of manufacturer 3, which every search here looks for.
+void writeDriver(const fs::path& p) {
+    auto r = newSource();
+    r->setU16(kManufacturer, 3);
+    auto image = buildFileImage(*r);
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image->data()),
+               static_cast<std::streamsize>(image->size()));
+}
+
+DriverSearchRequest request(const fs::path& root) {
+    DriverSearchRequest q;
+    q.current = newSource();
+    q.current->setU16(kManufacturer, 3);
+    q.ref = makeRef(10);  // "Manufacturer ID"
+    q.mode = SearchMode::SameValue;
+    q.root = root;
+    return q;
 }
 
 void retype(QLineEdit* e, const QString& keys) {
@@ -73,6 +99,8 @@ QAction* editAction(SourceView* v, const QString& text) {
 class ToolsTest : public QObject {
     Q_OBJECT
   private slots:
+    void cleanup() { QCOMPARE(missedDialogs(), 0); }
+
     void searchFromTheSourceViewOpensTheDriverAtTheRow() {
         AppFixture f;
         QDir().mkpath(f.path("lib/keys"));
@@ -122,14 +150,53 @@ class ToolsTest : public QObject {
         QTRY_VERIFY(!w.commandAction("actionDriverSelectionList")->isChecked());
     }
 
+    void searchOfAnEmptyLibraryAsksForThePreferences() {
+        AppFixture f;
+        testsupport::TempDir lib;
+        bool preferences = false;
+        QVERIFY(!DriverSearch::start(request(lib.path()), &f.frame(), f.frame().statusBar(),
+                                     [&] { preferences = true; }));
+        QVERIFY(preferences);
+        QCOMPARE(f.prompter().messages.size(), std::size_t(1));
+        QCOMPARE(DriverListWindow::instance()->windowTitle(),
+                 QString("Driver List (0 items out of 0)"));
+    }
+
+    void cancelledSearchKeepsWhatWasFound() {
+        AppFixture f;
+        testsupport::TempDir lib;
+        for (int i = 0; i < 300; ++i) writeDriver(lib / ("D" + std::to_string(1000 + i) + ".D"));
+        QStatusBar* bar = f.frame().statusBar();
+        QPointer<DriverSearch> s = DriverSearch::start(request(lib.path()), &f.frame(), bar);
+        QVERIFY(s);
+        QCOMPARE(bar->findChild<QProgressBar*>("searchProgress")->maximum(), 300);
+        QSignalSpy done(s.data(), &DriverSearch::finished);
+        s->cancel();
+        QVERIFY(done.wait(5000));
+        const int lines = done[0][0].toInt(), examined = done[0][1].toInt();
+        QVERIFY(done[0][2].toBool() || examined == 300);
+        QCOMPARE(int(DriverListWindow::instance()->list().size()), lines);
+        QCOMPARE(lines, examined);  // every driver examined matched
+        // The progress bar and its button are out of sight again.
+        QVERIFY(!bar->findChild<QProgressBar*>("searchProgress")->isVisible());
+    }
+
+    void closedDriverListReopensWhereItWas() {
+        AppFixture f;
+        DriverListWindow* w = DriverListWindow::showList(&f.frame());
+        QCOMPARE(DriverListWindow::showList(&f.frame()), w);  // one at most
+        w->setGeometry(120, 130, 300, 200);
+        w->close();
+        QTRY_VERIFY(!DriverListWindow::instance());
+        w = DriverListWindow::showList(&f.frame());
+        QCOMPARE(w->geometry(), QRect(120, 130, 300, 200));
+        w->close();
+    }
+
     void binaryFileOpensInAHexView() {
         AppFixture f;
         const QString file = f.path("dump.syx");
-        {
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            out.write(QByteArray("\xF0\x43\x00\x7E\xF7", 5));
-        }
+        QVERIFY(writeFile(file, QByteArray("\xF0\x43\x00\x7E\xF7", 5)));
         SFFrameWindow& w = f.frame();
         f.answerFileDialogs(file);
         f.trigger("actionOpenBinaryFile");
@@ -147,11 +214,11 @@ class ToolsTest : public QObject {
         setMidiSystem(&midi);
         const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12,
                                                  0xF7, 0x90, 0x3C, 0x64};
-        whenModal<MidiBulkDialog>([&](MidiBulkDialog& d) {
+        onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6));
             midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin() + 6, bytes.end()));
-            QTRY_VERIFY_WITH_TIMEOUT(d.showButton()->isEnabled(), 2000);
-            QTest::mouseClick(d.showButton(), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(d->showButton()->isEnabled(), 2000);
+            QTest::mouseClick(d->showButton(), Qt::LeftButton);
         });
         f.trigger("actionReceiveMidiBulk");
         setMidiSystem(nullptr);
@@ -168,9 +235,9 @@ class ToolsTest : public QObject {
         FakeMidiSystem midi;
         midi.inputPorts = {{"sender:dump", "JACK"}};
         setMidiSystem(&midi);
-        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
-            d.inputList()->setCurrentIndex(1);
-            d.accept();
+        onNextDialog<MidiSettingsDialog>([](MidiSettingsDialog* d) {
+            d->inputList()->setCurrentIndex(1);
+            d->accept();
         });
         f.trigger("actionMidiSettings");
         // The sender has gone; another port now has its number.
@@ -181,14 +248,14 @@ class ToolsTest : public QObject {
             QMessageBox::StandardButtons buttons;
             QMessageBox::Icon icon = QMessageBox::NoIcon;
             bool dialogShown = false;
-            sf::testsupport::onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
+            onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
                 text = box->text();
                 buttons = box->standardButtons();
                 icon = box->icon();
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
             });
             if (button == QMessageBox::Ok)
-                sf::testsupport::onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
                     dialogShown = true;
                     portLine = d->portLine()->text();
                     QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
@@ -216,10 +283,10 @@ class ToolsTest : public QObject {
         midi.inputPorts = {{"Through", "ALSA"}, {"sender:out", "JACK"}};
         midi.outputPorts = {{"Synth", "ALSA"}};
         setMidiSystem(&midi);
-        whenModal<MidiSettingsDialog>([](MidiSettingsDialog& d) {
-            d.inputList()->setCurrentIndex(2);
-            d.outputList()->setCurrentIndex(1);
-            d.accept();
+        onNextDialog<MidiSettingsDialog>([](MidiSettingsDialog* d) {
+            d->inputList()->setCurrentIndex(2);
+            d->outputList()->setCurrentIndex(1);
+            d->accept();
         });
         f.trigger("actionMidiSettings");
         setMidiSystem(nullptr);
@@ -260,13 +327,15 @@ class ToolsTest : public QObject {
     void listDriverGeneratorOpensTheSourceOfTheValuesTyped() {
         AppFixture f;
         ListDriverDialog::savedValues() = {};
-        whenModal<ListDriverDialog>([](ListDriverDialog& d) {
+        onNextDialog<ListDriverDialog>([](ListDriverDialog* d) {
             const std::pair<QLineEdit*, const char*> typed[] = {
-                {d.driverName(), "KEYS"},  {d.patchNameLength(), "10"}, {d.columns(), "8"},
-                {d.rows(), "16"},          {d.bankName(0), "ROM1"},     {d.bankSelect(0), "3"},
-                {d.firstProgram(0), "32"}, {d.bankName(2), "ROM3"},     {d.bankSelect(2), "700"}};
+                {d->driverName(), "KEYS"},  {d->patchNameLength(), "10"},
+                {d->columns(), "8"},        {d->rows(), "16"},
+                {d->bankName(0), "ROM1"},   {d->bankSelect(0), "3"},
+                {d->firstProgram(0), "32"}, {d->bankName(2), "ROM3"},
+                {d->bankSelect(2), "700"}};
             for (const auto& [edit, text] : typed) retype(edit, text);
-            pressOk(d);
+            pressOk(*d);
         });
         f.trigger("actionListDriverGenerator");
         auto* doc = qobject_cast<SourceDocument*>(f.frame().documents().activeDocument());
@@ -308,6 +377,91 @@ class ToolsTest : public QObject {
         QTest::mouseClick(d.findChild<QPushButton*>("help"), Qt::LeftButton);
         setHelpHandler(previous);
         QCOMPARE(topic, 2022);
+    }
+
+    // "Analyse with driver..." as an author uses it: a binary document
+    // analysed with an open driver, the bytes of a patch selected from its
+    // row, a finding followed to its setting, the setting corrected and F5
+    // analysing again.
+    void analyseFollowAFindingAndAnalyseAgain() {
+        AppFixture f;
+        // A module of one 4-byte patch per message, 2-character names; the
+        // driver expects three patches where the dump holds two.
+        const QString driver = f.makeSource("k.d", 2);
+        for (const QStringList& args :
+             {QStringList{"choose", driver, "108:0", "Dump memory and display patch names"},
+              QStringList{"set", driver, "224:0", "$F0,$43,$10"},
+              QStringList{"set", driver, "177:0", "3"}, QStringList{"set", driver, "181:0", "3"},
+              QStringList{"set", driver, "182:0", "4"}, QStringList{"set", driver, "238:0", "2"},
+              QStringList{"set", driver, "256:0", "1"}, QStringList{"set", driver, "257:0", "4"}})
+            QCOMPARE(runCli(args), 0);
+        const QString dumpFile = f.path("two.syx");
+        // Two messages, then a stray byte.
+        QVERIFY(writeFile(dumpFile, QByteArray("\xF0\x43\x10"
+                                               "Ab\x01\x02\xF7"
+                                               "\xF0\x43\x10"
+                                               "Cd\x03\x04\xF7\x00",
+                                               17)));
+        f.frame().openFiles({driver, dumpFile});
+        auto* dump = qobject_cast<MemoryDocument*>(f.frame().documents().activeDocument());
+        QVERIFY(dump && dump->view());
+        SourceView* source = f.frame().sourceViews().front();
+        // As if a "Request dump" of the second module had received the bytes.
+        dump->setRequestOrigin(driver, 1);
+
+        // The chooser offers the open driver with that module; the author picks
+        // the first one, OK analyses.
+        onNextDialog<AnalyseDialog>([](AnalyseDialog* d) {
+            QCOMPARE(d->sourceBox()->currentText(), QStringLiteral("k.d"));
+            QCOMPARE(d->moduleBox()->currentIndex(), 1);
+            QTest::keyClick(d->moduleBox(), Qt::Key_Up);
+            QCOMPARE(d->moduleBox()->currentText(), QStringLiteral("1: Module"));
+            auto* buttons = d->findChild<QDialogButtonBox*>();
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        f.trigger("actionAnalyseDump");
+        AnalysisWindow* w = analysisWindowOf(dump);
+        QVERIFY(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->messageList()->model()->rowCount(), 2);
+        QCOMPARE(w->patchList()->model()->rowCount(), 2);
+        QCOMPARE(w->patchList()->model()->index(1, 6).data().toString(), QStringLiteral("Cd"));
+        QCOMPARE(w->findingList()->model()->rowCount(), 2);
+        QVERIFY(w->findingList()->model()->index(1, 0).data().toString().contains(
+            "Total number of patches says 3"));
+
+        // The hex view shows the analysis in colour: the first header, then data.
+        MemoryView* hex = dump->view();
+        QVERIFY(hex->backgrounds().size() >= 4);
+        QCOMPARE(hex->backgrounds()[0].size, std::size_t(3));
+        QVERIFY(hex->backgrounds()[0].colour != hex->backgrounds()[1].colour);
+
+        // A double click on the second patch selects its bytes.
+        doubleClick(w->patchList(), w->patchList()->model()->index(1, 1));
+        QCOMPARE(hex->selectionOffset(), std::size_t(11));
+        QCOMPARE(hex->selectionSize(), std::size_t(4));
+
+        // A double click on the finding about the stray byte selects it; one on
+        // the count's finding selects its setting in the source window.
+        doubleClick(w->findingList(), w->findingList()->model()->index(0, 0));
+        QCOMPARE(hex->selectionOffset(), std::size_t(16));
+        QCOMPARE(hex->selectionSize(), std::size_t(1));
+        w->activateWindow();
+        doubleClick(w->findingList(), w->findingList()->model()->index(1, 0));
+        QVERIFY(source->currentRef());
+        QCOMPARE(source->currentRef()->id, 181);
+        QCOMPARE(source->currentRef()->index1, 0);
+
+        // The author corrects the setting; F5 in the analysis window analyses again.
+        QVERIFY(source->editValue(makeRef(181, 0), "2"));
+        w->activateWindow();
+        QTRY_VERIFY(w->isActiveWindow());
+        QTest::keyClick(w, Qt::Key_F5);
+        QCOMPARE(w->findingList()->model()->rowCount(), 1);
+
+        // Closing the window takes the colours off the hex view.
+        w->close();
+        QTRY_VERIFY(hex->backgrounds().empty());
     }
 };
 

@@ -55,12 +55,16 @@ void SourceTreeModel::rebuild() {
         if (range.first == range.second) range.first = i;
         range.second = i + 1;
     }
-    enabled_.assign(nodes_.size(), 1);
-    for (std::size_t i = 0; i < nodes_.size(); ++i)
-        enabled_[i] = sf::isEnabled(doc_.working(), nodes_[i].row.ref) ? 1 : 0;
+    enabled_.assign(nodes_.size(), kUnknown);
     dropHighlight_ = -1;
     link(nullptr);
     endResetModel();
+}
+
+bool SourceTreeModel::isEnabled(int node) const {
+    char& enabled = enabled_[static_cast<std::size_t>(node)];
+    if (enabled == kUnknown) enabled = sf::isEnabled(doc_.working(), ref(node)) ? 1 : 0;
+    return enabled != 0;
 }
 
 void SourceTreeModel::setShown(const std::vector<bool>* shown) {
@@ -118,6 +122,8 @@ void SourceTreeModel::evaluateRange(std::size_t first, std::size_t last) {
     for (std::size_t i = first; i < last && i < nodes_.size(); ++i) {
         const SettingItem* item = nodes_[i].row.ref.item;
         if (item == nullptr || !item->has(setting_flag::Conditional)) continue;
+        // Not asked for yet, so not drawn either: found out when it is.
+        if (enabled_[i] == kUnknown) continue;
         const char now = sf::isEnabled(r, nodes_[i].row.ref) ? 1 : 0;
         if (now == enabled_[i]) continue;
         enabled_[i] = now;
@@ -164,7 +170,7 @@ void SourceTreeModel::setShowDisabled(bool on) {
     if (on == showDisabled_) return;
     showDisabled_ = on;
     for (int i = 0; i < nodeCount(); ++i)
-        if (!isEnabled(i)) valueChanged(i);
+        if (enabled_[static_cast<std::size_t>(i)] == 0) valueChanged(i);
 }
 
 void SourceTreeModel::setShowCopyable(bool on) {

@@ -38,7 +38,7 @@ class SourceTreeModel : public QAbstractItemModel {
     int nodeCount() const { return static_cast<int>(nodes_.size()); }
     const SettingRef& ref(int node) const { return nodes_[static_cast<std::size_t>(node)].row.ref; }
     const std::vector<TreeRow>& rows() const { return rows_; }
-    bool isEnabled(int node) const { return enabled_[static_cast<std::size_t>(node)] != 0; }
+    bool isEnabled(int node) const;
     // The node of an index, or -1.
     int nodeOf(const QModelIndex& index) const;
     // The index of a node (invalid when the filter hides it).
@@ -92,7 +92,10 @@ class SourceTreeModel : public QAbstractItemModel {
     std::vector<TreeRow> rows_;
     std::vector<Node> nodes_;
     std::vector<int> top_;  // shown top-level nodes
-    std::vector<char> enabled_;
+    // Each node's enabled state, found out when first asked for: most rows of
+    // a large source are never shown.
+    static constexpr char kUnknown = 2;
+    mutable std::vector<char> enabled_;
     // Rows of each module: [first, last) node positions (empty for absent modules).
     std::vector<std::pair<std::size_t, std::size_t>> moduleRows_;
     std::unordered_map<std::uint64_t, int> byRef_;

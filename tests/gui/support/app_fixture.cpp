@@ -1,6 +1,7 @@
 #include "support/app_fixture.h"
 
 #include <QAction>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -32,6 +33,16 @@ int runCli(const QStringList& args) {
     p.start(QStringLiteral(SF_CLI_PATH), args);
     p.waitForFinished(10000);
     return p.exitCode();
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 QString AppFixture::makeSource(const QString& name, int modules) {

@@ -49,5 +49,8 @@ class AppFixture {
 
 // Runs sysforge-cli with `args`; answers its exit code.
 int runCli(const QStringList& args);
+// A file's bytes (empty when it cannot be read); writes `bytes` as a file.
+QByteArray bytesOf(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace sf::testsupport

@@ -1,0 +1,204 @@
+// The small MIDI windows on their own: the hex view's scroll bars, the
+// numeric converter typed into as a user would, and "Receive MIDI bulk" on
+// a scripted MIDI system. The arithmetic behind them (scrolling, the fields'
+// texts, what a capture records and when an error is said) has its own
+// tests; here: the wiring of keys, bars, threads and timers to it.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+
+#include "framework/prompter.h"
+#include "sysex/memorydoc.h"
+#include "sysex/memoryview.h"
+#include "sysex/midibulkdialog.h"
+#include "sysex/midisettingsdialog.h"
+#include "sysex/numericconverter.h"
+#include "ui/qtprompter.h"
+
+using namespace sf;
+using namespace sf::gui;
+using Bytes = std::vector<std::uint8_t>;
+using F = sf::ConverterField;
+using Converter = sf::gui::NumericConverter;
+
+namespace {
+
+// A hex view whose client area holds exactly `rows` rows and `columns` characters.
+void fit(MemoryView& v, int columns, int rows) {
+    v.show();
+    const QSize frame = v.size() - v.viewport()->size();
+    v.resize(frame + QSize(columns * v.charWidth(), rows * v.charHeight()));
+    QCoreApplication::processEvents();
+}
+
+void retype(QLineEdit* e, const QString& keys) {
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+    QTest::keyClicks(e, keys);
+}
+
+}  // namespace
+
+class SysexWindowsTest : public QObject {
+    Q_OBJECT
+    RecordingPrompter prompter_;
+    FakeMidiSystem midi_;
+
+    Converter* openConverter() {
+        savedConverterState() = {};
+        Converter* c = Converter::showConverter(nullptr);
+        return QTest::qWaitForWindowExposed(c) ? c : nullptr;
+    }
+    static QString text(Converter* c, F f) { return c->field(f)->text(); }
+
+  private slots:
+    void init() {
+        prompter_ = {};
+        setPrompter(&prompter_);
+        midi_.inputPorts = {{"Through", "ALSA"}, {"sender:out", "JACK"}};
+    }
+    void cleanup() {
+        setPrompter(nullptr);
+        if (Converter::instance()) Converter::instance()->close();
+        QTRY_VERIFY(!Converter::instance());
+    }
+
+    void hexViewOfASmallOrEmptyDocumentCannotScrollDown() {
+        MemoryDoc doc(std::vector<std::uint8_t>(20, 0x70));
+        MemoryView v(doc);
+        fit(v, 40, 10);
+        QVERIFY(!v.verticalScrollBar()->isEnabled());
+        v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(v.layout().firstRow(), 0);
+        // The line is wider than 40 characters: across it scrolls.
+        v.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(v.layout().firstColumn(), v.layout().lineWidth() - 40);
+        QVERIFY(!v.grab().isNull());
+
+        MemoryDoc empty({});
+        MemoryView e(empty);
+        fit(e, 80, 10);
+        QCOMPARE(e.verticalScrollBar()->maximum(), 0);
+        QVERIFY(!e.grab().isNull());
+    }
+
+    void hexViewOfALargeDocumentScrollsWholeRangeAndBack() {
+        MemoryDoc doc(std::vector<std::uint8_t>(1'000'000, 0x41));
+        MemoryView v(doc);
+        fit(v, 90, 50);
+        const std::int64_t rows = 62'500;
+        QCOMPARE(v.horizontalScrollBar()->maximum(), 0);  // 90 columns hold a 76-character line
+        v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(v.layout().firstRow(), rows - 50);
+        // More rows than a bar counts: the thumb in the middle shows the middle rows.
+        v.verticalScrollBar()->setSliderPosition(5000);
+        QVERIFY(qAbs(v.layout().firstRow() - rows / 2) <= rows / 9999 + 1);
+        QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(v.layout().firstRow(), 0);
+        QCOMPARE(v.verticalScrollBar()->value(), 0);
+        v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        fit(v, 90, 80);
+        QCOMPARE(v.layout().firstRow(), rows - 80);
+    }
+
+    // The keys go through the fields' filters into the other fields, the
+    // size buttons and the beeps; the Bits field keeps its width.
+    void converterTypingRewritesTheOtherFields() {
+        Converter* c = openConverter();
+        QVERIFY(c);
+        QTest::mouseClick(c->sizeButton(8), Qt::LeftButton);
+        const int bits8 = c->field(F::Bits)->width();
+        retype(c->field(F::Unsigned), "2x00");  // the filter drops the letter
+        QCOMPARE(text(c, F::Unsigned), QString("200"));
+        QVERIFY(c->sizeButton(16)->isChecked());
+        QCOMPARE(c->rangeLabel(F::Hex)->text(), QString("(0 / FFFF)"));
+        QCOMPARE(text(c, F::Roland), QString("01, 48"));
+        QVERIFY(!c->label(F::Ascii)->isEnabled());
+        retype(c->field(F::Ascii), "A");
+        QCOMPARE(text(c, F::Unsigned), QString("65"));
+        QVERIFY(c->label(F::Ascii)->isEnabled());
+        QCOMPARE(c->beeps(), 0);
+        retype(c->field(F::Roland), "80");
+        QVERIFY(c->beeps() > 0);
+
+        // A whole 32-bit pattern fits the Bits field, as wide as at 8 bits.
+        QTest::mouseClick(c->sizeButton(32), Qt::LeftButton);
+        retype(c->field(F::Hex), "FFFFFFFF9");  // eight digits at most
+        QCOMPARE(text(c, F::Hex), QString("FFFFFFFF"));
+        QCoreApplication::processEvents();
+        QLineEdit* bits = c->field(F::Bits);
+        QCOMPARE(bits->width(), bits8);
+        QCOMPARE(bits->text().size(), 35);
+        QVERIFY(bits->fontMetrics().horizontalAdvance(bits->text()) < bits->contentsRect().width());
+    }
+
+    void converterIsOneWindowWhoseStateOutlivesIt() {
+        Converter* c = openConverter();
+        QVERIFY(c);
+        QCOMPARE(Converter::showConverter(nullptr), c);
+        QTest::mouseClick(c->sizeButton(16), Qt::LeftButton);
+        QTest::mouseClick(c->groupFormButton(1), Qt::LeftButton);
+        retype(c->field(F::Hex), "3FF");
+        c->close();
+        QTRY_VERIFY(!Converter::instance());
+        c = Converter::showConverter(nullptr);
+        QCOMPARE(text(c, F::Unsigned), QString("1023"));
+        QVERIFY(c->sizeButton(16)->isChecked());
+        QCOMPARE(text(c, F::Roland), QString("7, 127"));
+    }
+
+    void bulkLinesAndButtonsFollowTheMidiThread() {
+        MidiBulkDialog d(midi_, {1, "JACK: sender:out"});
+        d.show();
+        QCOMPARE(d.portLine()->text(), QString("MIDI input: JACK: sender:out"));
+        QVERIFY(!d.clearButton()->isEnabled() && !d.showButton()->isEnabled());
+        Bytes dump(1024, 0x21);
+        dump.front() = 0xF0;
+        dump.back() = 0xF7;
+        QVERIFY(midi_.sendFromThread(dump));
+        QVERIFY(midi_.sendFromThread(Bytes{0xC0, 7}));
+        QTRY_COMPARE_WITH_TIMEOUT(d.countLine()->text(), QString("Number of bytes received : 1026"),
+                                  2000);
+        QVERIFY(d.clearButton()->isEnabled() && d.showButton()->isDefault());
+        QTest::mouseClick(d.clearButton(), Qt::LeftButton);
+        QCOMPARE(d.countLine()->text(), QString("Number of bytes received : 0"));
+        QVERIFY(prompter_.messages.empty());
+
+        midi_.sendError();  // said from the dialog's timer
+        QTRY_COMPARE_WITH_TIMEOUT(prompter_.messages.size(), std::size_t(1), 2000);
+        QTest::mouseClick(d.closeButton(), Qt::LeftButton);
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QVERIFY(!midi_.isOpen());
+    }
+
+    void bulkInputThatCannotOpenLeavesTheButtonsDisabled() {
+        midi_.inputPorts.clear();
+        MidiBulkDialog d(midi_, {-1, ""});
+        d.show();
+        QCOMPARE(prompter_.messages.size(), std::size_t(1));
+        QTest::qWait(150);
+        QVERIFY(!d.clearButton()->isEnabled() && !d.showButton()->isEnabled());
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.portLine()->text(), QString("MIDI input: no port available"));
+    }
+
+    void midiSettingsSayWhenThereIsNoMidiSystemAtAll() {
+        midi_.inputPorts.clear();
+        for (bool present : {true, false}) {
+            midi_.systemPresent = present;
+            MidiSettingsDialog d(midi_, {});
+            auto* note = d.findChild<QLabel*>("noMidiSystem");
+            QCOMPARE(note != nullptr, !present);
+            if (note)
+                QVERIFY(note->text().contains("ALSA sequencer") &&
+                        note->text().contains("JACK server"));
+        }
+        midi_.systemPresent = true;
+    }
+};
+
+QTEST_MAIN(SysexWindowsTest)
+#include "sysex_windows_test.moc"
