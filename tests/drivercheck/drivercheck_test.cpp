@@ -96,25 +96,22 @@ Edit all(std::vector<Edit> edits) {
         for (const Edit& e : edits) e(r);
     };
 }
-Edit both(Edit a, Edit b) {
-    return all({a, b});
-}
 Edit templateBits(std::uint8_t count) {  // a template from bit 10 on
-    return both(macros(1, 0, 0), [=](SourceRecord& r) {
-        Block& t = *r.block(0, rec::kSlotTemplates);
-        t[0] = 3, t[1] = 10, t[2] = count;
-    });
+    return all({macros(1, 0, 0), [=](SourceRecord& r) {
+                    Block& t = *r.block(0, rec::kSlotTemplates);
+                    t[0] = 3, t[1] = 10, t[2] = count;
+                }});
 }
 Edit macroFilter(std::uint16_t reference) {
-    return both(macros(1, 0, 0),
-                [=](SourceRecord& r) { r.setModU16(0, rec::kModMacroFilter, reference); });
+    return all({macros(1, 0, 0),
+                [=](SourceRecord& r) { r.setModU16(0, rec::kModMacroFilter, reference); }});
 }
 Edit patchInfo(std::uint16_t reference) {
-    return both(macros(1, 0, 0), [=](SourceRecord& r) {
-        Block info(1040, 0xFF);
-        if (reference != 0xFFFF) putLE16(info, 2, reference);
-        r.block(0, rec::kSlotPatchInfo) = info;
-    });
+    return all({macros(1, 0, 0), [=](SourceRecord& r) {
+                    Block info(1040, 0xFF);
+                    if (reference != 0xFFFF) putLE16(info, 2, reference);
+                    r.block(0, rec::kSlotPatchInfo) = info;
+                }});
 }
 const Edit nothing = [](SourceRecord&) {};
 
