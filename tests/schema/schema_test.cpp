@@ -232,8 +232,7 @@ TEST(SchemaTree, RowsAndTheirIndices) {
         // A packet head is followed by its rows, all of the same packet.
         if (ref.id == 127) {
             EXPECT_EQ(rowLabel(ref), "Packet(s) #" + std::to_string(ref.index2 + 1));
-            EXPECT_EQ(rows[i + 3].ref.id, 130);
-            EXPECT_EQ(rows[i + 3].ref.index2, ref.index2);
+            EXPECT_TRUE(rows[i + 3].ref.id == 130 && rows[i + 3].ref.index2 == ref.index2);
         }
         if (ref.id == 126 || ref.id == 131 || ref.id == 162 || ref.id == 256) {
             EXPECT_EQ(ref.index2, -1) << ref.id;

@@ -136,11 +136,8 @@ TEST(TextForm, RoundTripOfRandomSourcesWithEveryKindOfBlock) {
 TEST(TextForm, RoundTripOfTheSourcesOtherTestsUse) {
     EXPECT_EQ(exportSourceText(*newSource()), std::string(kSourceTextHeader) + "\n");
     expectRoundTrip(*newSource(), "new source");
-    ListDriverValues v;
-    v.driverName = "Lister";
-    v.patchNameLength = "12";
-    v.columns = "8";
-    v.rows = "16";
+    ListDriverValues v{
+        .driverName = "Lister", .patchNameLength = "12", .columns = "8", .rows = "16"};
     v.banks[0] = {"Bank A", "0", "0"};
     v.banks[3] = {"Bank D", "3", "64"};
     expectRoundTrip(*generateListDriver(v), "list driver");
