@@ -30,10 +30,9 @@ TEST(TreeEdit, ClickAndDoubleClickByRowKind) {
         {19, true, false, M, E, M},  {108, true, false, M, N, M}, {15, true, false, N, N, N},
         {15, true, true, N, V, V},   {15, false, true, N, N, N},  {265, true, true, N, V, V},
         {305, true, false, N, N, N}, {131, true, false, N, N, N}, {129, true, false, N, E, E}};
-    for (const auto& [id, enabled, hasEditor, click, doubleClick, editKey] : cases) {
+    for (const auto& [id, enabled, hasEditor, click, twice, editKey] : cases) {
         EXPECT_EQ(clickAction(item(id), TreeColumn::Value, enabled), click) << id;
-        EXPECT_EQ(doubleClickAction(item(id), TreeColumn::Value, enabled, hasEditor), doubleClick)
-            << id;
+        EXPECT_EQ(doubleClickAction(item(id), TreeColumn::Value, enabled, hasEditor), twice) << id;
         EXPECT_EQ(editKeyAction(item(id), enabled, hasEditor), editKey) << id;
         // Only the Value column pops menus.
         EXPECT_EQ(clickAction(item(id), TreeColumn::Parameter, enabled), N) << id;
