@@ -182,8 +182,7 @@ TEST(SourceDoc, SourceTooLargeForADriverIsSavedWithoutIt) {
 
     growPastTheDriver(doc.working(), true);
     doc.checkpoint();
-    EXPECT_TRUE(doc.save(path, &prompter));
-    EXPECT_FALSE(doc.isModified());
+    EXPECT_TRUE(doc.save(path, &prompter) && !doc.isModified());
     EXPECT_EQ(readText(dir.path() / "drv.dev"), driverBefore);
     EXPECT_EQ(readText(dir.path() / "drv.bak"), sourceBefore);
     auto reopened = SourceDoc::open(path, &prompter);
