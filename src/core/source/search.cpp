@@ -267,10 +267,14 @@ struct FileQueue {
     bool ended = false;             // no file will be added
     bool stop = false;              // no file will be taken
 
+    // A reader asleep is woken for a batch of files rather than for each:
+    // woken file by file, it would take each one as soon as it is added and
+    // sleep again, a switch of threads per file.
+    static constexpr std::size_t kWakeBatch = 16;
     void add(const std::string* path) {
         std::lock_guard lock(mutex);
         files.emplace_back(path, nullptr);
-        if (waiting > 0) more.notify_one();
+        if (waiting > 0 && files.size() - next >= kWakeBatch) more.notify_one();
     }
     void end(bool stopping) {
         std::lock_guard lock(mutex);

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdio>
@@ -108,24 +107,25 @@ bool LocalServer::listen(const QString& name) {
     if (fd_ >= 0) return false;
     const QString path = localSocketPath(name);
     const QByteArray target = QFile::encodeName(path);
-    // Bound in a folder of our own and given its final name only once
-    // only the user can open it: no moment where others could connect.
-    QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.sysforge-XXXXXX";
-    if (::mkdtemp(dir.data()) == nullptr) return false;
-    const QByteArray temp = dir + "/s";
     sockaddr_un addr;
-    bool ok = false;
+    if (!toAddress(target, addr)) return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && toAddress(target, addr) && toAddress(temp, addr) &&
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
-        ok = ::chmod(temp.constData(), S_IRUSR | S_IWUSR) == 0 && ::listen(fd, 16) == 0 &&
-             ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(),
-                         RENAME_NOREPLACE) == 0;
-        if (!ok) ::unlink(temp.constData());
+    if (fd < 0) return false;
+    // The socket file is made with the socket's own permissions: only the
+    // user can ever connect, from the moment it has its name. (No folder of
+    // our own for it: making and removing one costs milliseconds on some
+    // disks.) Binding fails when the name is taken, by a live copy or a
+    // stale file.
+    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 &&
+              ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    if (ok) {
+        struct stat st {};
+        ok = ::lstat(target.constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
+             (st.st_mode & 077) == 0 && ::listen(fd, 16) == 0;
+        if (!ok) ::unlink(target.constData());
     }
-    ::rmdir(dir.constData());
     if (!ok) {
-        if (fd >= 0) ::close(fd);
+        ::close(fd);
         return false;
     }
     fd_ = fd;
