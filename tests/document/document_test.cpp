@@ -182,8 +182,7 @@ TEST(SourceDoc, SourceTooLargeForADriverIsSavedWithoutIt) {
 
     growPastTheDriver(doc.working(), true);
     doc.checkpoint();
-    EXPECT_TRUE(doc.save(path, &prompter));
-    EXPECT_FALSE(doc.isModified());
+    EXPECT_TRUE(doc.save(path, &prompter) && !doc.isModified());
     EXPECT_EQ(readText(dir.path() / "drv.dev"), driverBefore);
     EXPECT_EQ(readText(dir.path() / "drv.bak"), sourceBefore);
     auto reopened = SourceDoc::open(path, &prompter);
@@ -231,23 +230,19 @@ TEST(SourceDoc, MatchesWholeCopyReferenceOnRandomEdits) {
         SourceDoc doc(copyRecord(*start));
         ReferenceDoc ref(*start);
         RecordingPrompter prompter;
-        const auto both = [&](auto edit) {
-            edit(doc.working());
-            edit(*ref.working);
-        };
         for (int step = 0; step < 300; ++step) {
             const unsigned op = rng() % 100;
             if (op < 45) {  // a number, a name byte or a count
                 const std::size_t at = places[rng() % std::size(places)];
                 auto v = static_cast<std::uint8_t>(rng() % 4 == 0 ? 0 : rng() % 4);
                 if ((at == name0 || at == name1) && v != 0) v = static_cast<std::uint8_t>('A' + v);
-                both([&](SourceRecord& r) { r.setU8(at, v); });
+                for (SourceRecord* r : {&doc.working(), ref.working.get()}) r->setU8(at, v);
             } else if (op < 60) {  // a block removed or replaced
                 const int m = static_cast<int>(rng() % 2),
                           slot = static_cast<int>(rng() % rec::kSlotsPerModule);
                 std::optional<Block> b;
                 if (rng() % 3 != 0) b = Block(1 + rng() % 40, static_cast<std::uint8_t>(rng() % 3));
-                both([&](SourceRecord& r) { r.block(m, slot) = b; });
+                for (SourceRecord* r : {&doc.working(), ref.working.get()}) r->block(m, slot) = b;
             }
             if ((op < 60 && rng() % 5 != 0) ||
                 (op >= 94 && op < 97)) {  // some changes wait for a checkpoint
