@@ -39,20 +39,22 @@ if(RTMIDI_FOUND AND JACK_FOUND)
   sf_component(midi SOURCES sysex/rtmidi*.cpp DEPS capture)
   target_link_libraries(sf_midi PUBLIC PkgConfig::RTMIDI PRIVATE PkgConfig::JACK)
   target_compile_definitions(sf_midi PUBLIC SF_HAVE_RTMIDI=1)
-  # The same systems as a module that sysforge-cli loads when it first talks
-  # MIDI (sysex/midi_module.h), at SF_MIDI_MODULE_DIR from the program's
-  # folder, in the build tree as where it is installed.
-  include(GNUInstallDirs)
-  file(RELATIVE_PATH SF_MIDI_MODULE_DIR /p/${CMAKE_INSTALL_BINDIR} /p/${CMAKE_INSTALL_LIBDIR}/sysforge)
-  set(SF_MIDI_MODULE_DIR ${SF_MIDI_MODULE_DIR} CACHE INTERNAL "")
-  file(GLOB sf_midi_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/sysex/rtmidi*.cpp)
-  add_library(sysforge-midi MODULE ${sf_midi_sources})
-  target_link_libraries(sysforge-midi PRIVATE sf_capture PkgConfig::RTMIDI PkgConfig::JACK)
-  target_link_options(sysforge-midi PRIVATE -Wl,--exclude-libs,ALL)
-  get_filename_component(sf_midi_module_out ${CMAKE_BINARY_DIR}/bin/${SF_MIDI_MODULE_DIR} ABSOLUTE)
-  set_target_properties(sysforge-midi PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
-                        LIBRARY_OUTPUT_DIRECTORY ${sf_midi_module_out})
-  set_target_properties(sf_capture PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  if(NOT SF_FUZZ)
+    # The same systems as a module that sysforge-cli loads when it first talks
+    # MIDI (sysex/midi_module.h), at SF_MIDI_MODULE_DIR from the program's
+    # folder, in the build tree as where it is installed.
+    include(GNUInstallDirs)
+    file(RELATIVE_PATH SF_MIDI_MODULE_DIR /p/${CMAKE_INSTALL_BINDIR} /p/${CMAKE_INSTALL_LIBDIR}/sysforge)
+    set(SF_MIDI_MODULE_DIR ${SF_MIDI_MODULE_DIR} CACHE INTERNAL "")
+    file(GLOB sf_midi_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/sysex/rtmidi*.cpp)
+    add_library(sysforge-midi MODULE ${sf_midi_sources})
+    target_link_libraries(sysforge-midi PRIVATE sf_capture PkgConfig::RTMIDI PkgConfig::JACK)
+    target_link_options(sysforge-midi PRIVATE -Wl,--exclude-libs,ALL)
+    get_filename_component(sf_midi_module_out ${CMAKE_BINARY_DIR}/bin/${SF_MIDI_MODULE_DIR} ABSOLUTE)
+    set_target_properties(sysforge-midi PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+                          LIBRARY_OUTPUT_DIRECTORY ${sf_midi_module_out})
+    set_target_properties(sf_capture PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  endif()
 endif()
 target_link_libraries(sf_capture PUBLIC ${CMAKE_DL_LIBS})
 # Driver checker, driver comparison and the text form of a source (they

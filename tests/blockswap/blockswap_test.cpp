@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 using namespace sf;
@@ -101,21 +102,18 @@ TEST(BlockSwap, DamagedMacroListsAreRefusedWithoutLeavingTheBlock) {
     // A count larger than the offset table; offsets past the end, into the table, or
     // overlapping the first macro; macro sizes past the end or zero; parameter counts
     // too large, parameter sizes zero and point counts too large.
-    const struct {
-        std::size_t at, bytes;
-        std::uint32_t value;
-    } cases[] = {{0, 2, 0xFFFF},    {2, 4, 0xFFFFFFF0u}, {2, 4, 3},
-                 {6, 4, m0 + 2},    {m1, 2, 0xFFFF},     {m1, 2, 0},
-                 {m1 + 34, 2, 500}, {m1 + 36, 2, 0},     {m1 + 42, 2, 9}};
-    for (const auto& c : cases) {
+    const std::tuple<std::size_t, std::size_t, std::uint32_t> cases[] = {
+        {0, 2, 0xFFFF}, {2, 4, 0xFFFFFFF0u}, {2, 4, 3},       {6, 4, m0 + 2}, {m1, 2, 0xFFFF},
+        {m1, 2, 0},     {m1 + 34, 2, 500},   {m1 + 36, 2, 0}, {m1 + 42, 2, 9}};
+    for (const auto& [at, bytes, value] : cases) {
         Bytes b = good;
-        if (c.bytes == 2) putLE16(b, c.at, static_cast<std::uint16_t>(c.value));
-        if (c.bytes == 4) putLE32(b, c.at, c.value);
+        if (bytes == 2) putLE16(b, at, static_cast<std::uint16_t>(value));
+        if (bytes == 4) putLE32(b, at, value);
         const Bytes damaged = b;
-        EXPECT_FALSE(swapMacroList(b, SwapDirection::ToBigEndian)) << c.at << "=" << c.value;
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::ToBigEndian)) << at << "=" << value;
         // Whatever was exchanged, the way back restores it exactly.
-        EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << c.at << "=" << c.value;
-        EXPECT_EQ(b, damaged) << c.at << "=" << c.value;
+        EXPECT_FALSE(swapMacroList(b, SwapDirection::FromBigEndian)) << at << "=" << value;
+        EXPECT_EQ(b, damaged) << at << "=" << value;
     }
     Bytes one{7}, none;  // a lone byte is damaged; an empty block is no list at all
     EXPECT_FALSE(swapMacroList(one, SwapDirection::FromBigEndian));

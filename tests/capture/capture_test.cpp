@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "sysex/midi.h"
@@ -21,6 +22,9 @@ Bytes sysex(std::size_t length, std::uint8_t seed = 1) {
     b.back() = 0xF7;
     return b;
 }
+
+const char* const kReceiveError =
+    "Error while receiving Midi data. It is adviced to clear the bulk.";
 
 struct Rig {
     FakeMidiSystem midi;
@@ -104,8 +108,7 @@ TEST(MidiCapture, OpensTheChosenPortAndNoticesItsLossOnce) {
     EXPECT_TRUE(r.midi.isStarted());
     EXPECT_EQ(r.midi.openedPort(), (MidiPort{"sender:out", "JACK"}));
     EXPECT_EQ(r.midi.openedLocalName(), "Sysforge");
-    EXPECT_EQ(capture.countText(), "Number of bytes received : 0");
-    EXPECT_FALSE(capture.canShow());
+    EXPECT_TRUE(capture.countText() == "Number of bytes received : 0" && !capture.canShow());
     EXPECT_EQ(capture.portLine(), "MIDI input: JACK: sender:out");
     // What came before the loss stays to show.
     r.midi.send(Bytes{0x90, 1, 1});
@@ -113,8 +116,7 @@ TEST(MidiCapture, OpensTheChosenPortAndNoticesItsLossOnce) {
     capture.poll(r.prompter);
     capture.poll(r.prompter);
     ASSERT_EQ(r.prompter.messages.size(), 1u);
-    EXPECT_EQ(r.prompter.messages[0].text,
-              "Error while receiving Midi data. It is adviced to clear the bulk.");
+    EXPECT_EQ(r.prompter.messages[0].text, kReceiveError);
     EXPECT_EQ(capture.portLine(), "MIDI input: JACK: sender:out (lost)");
     EXPECT_EQ(capture.show(), (Bytes{0x90, 1, 1}));
 }
@@ -122,31 +124,26 @@ TEST(MidiCapture, OpensTheChosenPortAndNoticesItsLossOnce) {
 TEST(MidiCapture, FailedOpenAsksOkOrCancelAndRecordsNothing) {
     // No port at all; a number beyond the ports; the system refuses; the
     // remembered port went away and another now has its number.
-    const struct {
-        const char *port, *system;
-        MidiPortChoice choice;
-        bool failOpen;
-        Answer answer;
-        const char* line;
-    } cases[] = {{nullptr, "", {-1, ""}, false, Answer::Ok, "no port available"},
-                 {"A", "ALSA", {3, ""}, false, Answer::Cancel, "no port available"},
-                 {"A", "ALSA", {0, "ALSA: A"}, true, Answer::Ok, "ALSA: A (not available)"},
-                 {"B", "JACK", {0, "JACK: A"}, false, Answer::Cancel, "JACK: A (not available)"}};
-    for (const auto& c : cases) {
+    const std::tuple<const char*, const char*, MidiPortChoice, bool, Answer, const char*> cases[] =
+        {{nullptr, "", {-1, ""}, false, Answer::Ok, "no port available"},
+         {"A", "ALSA", {3, ""}, false, Answer::Cancel, "no port available"},
+         {"A", "ALSA", {0, "ALSA: A"}, true, Answer::Ok, "ALSA: A (not available)"},
+         {"B", "JACK", {0, "JACK: A"}, false, Answer::Cancel, "JACK: A (not available)"}};
+    for (const auto& [port, system, choice, failOpen, answer, line] : cases) {
         FakeMidiSystem midi;
-        if (c.port) midi.inputPorts = {{c.port, c.system}};
-        midi.failOpen = c.failOpen;
+        if (port) midi.inputPorts = {{port, system}};
+        midi.failOpen = failOpen;
         RecordingPrompter prompter;
-        prompter.answers = {c.answer};
-        MidiCapture capture(midi, c.choice);
-        EXPECT_FALSE(capture.open(prompter)) << c.line;
-        ASSERT_EQ(prompter.messages.size(), 1u) << c.line;
+        prompter.answers = {answer};
+        MidiCapture capture(midi, choice);
+        EXPECT_FALSE(capture.open(prompter)) << line;
+        ASSERT_EQ(prompter.messages.size(), 1u) << line;
         EXPECT_EQ(prompter.messages[0].text, "The MIDI input could not be opened!");
         EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
-        EXPECT_EQ(capture.cancelled(), c.answer == Answer::Cancel) << c.line;
-        EXPECT_EQ(capture.portLine(), std::string("MIDI input: ") + c.line);
-        EXPECT_EQ(midi.opens(), 0) << c.line;
-        EXPECT_FALSE(capture.canClear() || capture.canShow()) << c.line;
+        EXPECT_EQ(capture.cancelled(), answer == Answer::Cancel) << line;
+        EXPECT_EQ(capture.portLine(), std::string("MIDI input: ") + line);
+        EXPECT_EQ(midi.opens(), 0) << line;
+        EXPECT_FALSE(capture.canClear() || capture.canShow()) << line;
     }
 }
 
@@ -183,28 +180,20 @@ TEST(MidiCapture, ReceptionErrorsAndOverrunsAreNoticedOnceInTheCapturesLife) {
     r.midi.sendError();
     capture.poll(r.prompter);
     ASSERT_EQ(r.prompter.messages.size(), 1u);
-    EXPECT_EQ(r.prompter.messages[0].text,
-              "Error while receiving Midi data. It is adviced to clear the bulk.");
+    EXPECT_EQ(r.prompter.messages[0].text, kReceiveError);
     EXPECT_EQ(r.prompter.messages[0].icon, MessageIcon::Exclamation);
 }
 
 TEST(MidiPorts, ChoiceFindsItsPortByLabelOnly) {
     const std::vector<MidiPort> ports = {{"Through", "ALSA"}, {"Synth", "ALSA"}, {"Synth", "JACK"}};
-    struct Case {
-        MidiPortChoice choice;
-        int index;
-        int entry;  // selected entry of the settings list
-    } cases[] = {
-        {{-1, ""}, 0, 0},
-        {{2, "JACK: Synth"}, 2, 3},
-        {{0, "JACK: Synth"}, 2, 3},   // the port moved: found by its label
-        {{1, "ALSA: Gone"}, -1, -1},  // gone: never another port of its number
-        {{1, ""}, 1, 2},              // stored without a label: the number
-        {{5, ""}, -1, -1},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(resolveMidiPort(ports, c.choice), c.index) << c.choice.label << c.choice.number;
-        EXPECT_EQ(midiPortList(ports, c.choice).selected, c.entry) << c.choice.label;
+    // The port moved: found by its label; gone: never another port of its number; stored
+    // without a label: the number. The entry is the one selected in the settings list.
+    const std::tuple<MidiPortChoice, int, int> cases[] = {
+        {{-1, ""}, 0, 0}, {{2, "JACK: Synth"}, 2, 3},  {{0, "JACK: Synth"}, 2, 3},
+        {{1, ""}, 1, 2},  {{1, "ALSA: Gone"}, -1, -1}, {{5, ""}, -1, -1}};
+    for (const auto& [choice, index, entry] : cases) {
+        EXPECT_EQ(resolveMidiPort(ports, choice), index) << choice.label << choice.number;
+        EXPECT_EQ(midiPortList(ports, choice).selected, entry) << choice.label;
     }
     EXPECT_EQ(resolveMidiPort({}, {-1, ""}), -1);
     const MidiPortList list = midiPortList(ports, {});

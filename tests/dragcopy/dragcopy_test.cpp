@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "source/message_record.h"
 #include "source/valuetext.h"
@@ -35,58 +36,52 @@ TEST(DragCopy, WhichRowsAcceptADrop) {
     // only onto their own kind; groups onto any group of their shape and size; messages onto
     // any message that holds them (an empty one fits anywhere); numbers never; module parts
     // only onto the same part of another module that exists; 106 has no block of its own.
-    const struct {
-        int dragged, i1, target, t1;
-        bool sameSource, accepted;
-    } cases[] = {{105, 1, 105, 0, false, true},  {105, 0, 105, 0, true, false},
-                 {105, 0, 105, 0, false, true},  {105, 0, 106, 0, false, false},
-                 {31, 2, 30, -1, false, false},  {31, 2, 31, 5, true, true},
-                 {30, -1, 198, 0, false, true},  {198, 0, 217, 1, false, true},
-                 {30, -1, 2, -1, false, false},  {30, -1, 105, 0, false, false},
-                 {15, -1, 35, -1, false, true},  {35, -1, 15, -1, false, false},
-                 {36, -1, 15, -1, false, true},  {9, -1, 9, -1, false, false},
-                 {107, 0, 107, 1, true, false},  {106, 0, 106, 1, true, false},
-                 {119, 0, 255, 0, false, false}, {119, 0, 119, 1, true, true},
-                 {304, 0, 304, 1, true, true},   {305, 0, 305, 1, true, true},
-                 {307, 0, 307, 1, true, true},   {307, 0, 305, 1, true, false},
-                 {105, 0, 105, 16, false, false}};
-    for (const auto& c : cases) {
-        const SettingRef d = makeRef(c.dragged, c.i1), t = makeRef(c.target, c.t1);
-        EXPECT_EQ(canDropSetting(*from, d, *to, t, c.sameSource), c.accepted)
-            << c.dragged << ":" << c.i1 << " -> " << c.target << ":" << c.t1;
+    const std::tuple<int, int, int, int, bool, bool> cases[] = {
+        {105, 1, 105, 0, false, true},  {105, 0, 105, 0, true, false},
+        {105, 0, 105, 0, false, true},  {105, 0, 106, 0, false, false},
+        {31, 2, 30, -1, false, false},  {31, 2, 31, 5, true, true},
+        {30, -1, 198, 0, false, true},  {198, 0, 217, 1, false, true},
+        {30, -1, 2, -1, false, false},  {30, -1, 105, 0, false, false},
+        {15, -1, 35, -1, false, true},  {35, -1, 15, -1, false, false},
+        {36, -1, 15, -1, false, true},  {9, -1, 9, -1, false, false},
+        {107, 0, 107, 1, true, false},  {106, 0, 106, 1, true, false},
+        {119, 0, 255, 0, false, false}, {119, 0, 119, 1, true, true},
+        {304, 0, 304, 1, true, true},   {305, 0, 305, 1, true, true},
+        {307, 0, 307, 1, true, true},   {307, 0, 305, 1, true, false},
+        {105, 0, 105, 16, false, false}};
+    for (const auto& [dragged, i1, target, t1, sameSource, accepted] : cases) {
+        const SettingRef d = makeRef(dragged, i1), t = makeRef(target, t1);
+        EXPECT_EQ(canDropSetting(*from, d, *to, t, sameSource), accepted)
+            << dragged << ":" << i1 << " -> " << target << ":" << t1;
         // The copy refuses exactly what the test refuses.
         auto copy = copyRecord(*to);
-        EXPECT_EQ(copyDroppedSetting(*from, d, *copy, t, c.sameSource), c.accepted) << c.dragged;
-        if (!c.accepted) {
-            EXPECT_TRUE(sameRecord(*copy, *to)) << c.dragged;
+        EXPECT_EQ(copyDroppedSetting(*from, d, *copy, t, sameSource), accepted) << dragged;
+        if (!accepted) {
+            EXPECT_TRUE(sameRecord(*copy, *to)) << dragged;
         }
     }
     EXPECT_FALSE(canDropSetting(*from, makeRef(31, 2), *to, makeRef(199, 0, 3), false));
 }
 
 TEST(DragCopy, ModulePartsCopyTheirBytesAndBlocks) {
-    const struct {
-        int id;
-        std::size_t first, last;
-        int firstSlot, lastSlot;
-    } parts[] = {{105, 0, 4266, 0, 22},     {119, 58, 3618, 0, 16},    {255, 2786, 3618, 0, 16},
-                 {272, 3618, 4054, 16, 17}, {304, 4038, 4054, 16, 17}, {305, 4038, 4054, 16, 17},
-                 {306, 4054, 4250, 17, 22}, {307, 4054, 4250, 17, 22}};
+    const std::tuple<int, std::size_t, std::size_t, int, int> parts[] = {
+        {105, 0, 4266, 0, 22},     {119, 58, 3618, 0, 16},    {255, 2786, 3618, 0, 16},
+        {272, 3618, 4054, 16, 17}, {304, 4038, 4054, 16, 17}, {305, 4038, 4054, 16, 17},
+        {306, 4054, 4250, 17, 22}, {307, 4054, 4250, 17, 22}};
     static_assert(rec::kModuleSize == 4266 && rec::kSlotsPerModule == 22);  // 105: all of it
-    for (const auto& p : parts) {
+    for (const auto& [id, first, last, firstSlot, lastSlot] : parts) {
         auto from = testsupport::randomRecord(7, 4);
         auto to = testsupport::randomRecord(8, 3);
         // Blocks the copy must replace or remove, in every slot of the target module.
         for (int s = 0; s < rec::kSlotsPerModule; ++s) to->block(0, s) = Block{9, 9, 9};
-        from->block(2, p.firstSlot).reset();
+        from->block(2, firstSlot).reset();
         const auto before = copyRecord(*to);
 
-        ASSERT_TRUE(copyDroppedSetting(*from, makeRef(p.id, 2), *to, makeRef(p.id, 0), false))
-            << p.id;
+        ASSERT_TRUE(copyDroppedSetting(*from, makeRef(id, 2), *to, makeRef(id, 0), false)) << id;
         auto expected = copyRecord(*before);
-        copyModulePart(*from, 2, *expected, 0, p.first, p.last);
-        for (int s = p.firstSlot; s < p.lastSlot; ++s) expected->block(0, s) = from->block(2, s);
-        EXPECT_TRUE(same(*to, *expected)) << p.id;
+        copyModulePart(*from, 2, *expected, 0, first, last);
+        for (int s = firstSlot; s < lastSlot; ++s) expected->block(0, s) = from->block(2, s);
+        EXPECT_TRUE(same(*to, *expected)) << id;
     }
 }
 

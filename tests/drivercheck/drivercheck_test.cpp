@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "driver/compiler.h"
 #include "source/romnames.h"
@@ -95,25 +96,22 @@ Edit all(std::vector<Edit> edits) {
         for (const Edit& e : edits) e(r);
     };
 }
-Edit both(Edit a, Edit b) {
-    return all({a, b});
-}
 Edit templateBits(std::uint8_t count) {  // a template from bit 10 on
-    return both(macros(1, 0, 0), [=](SourceRecord& r) {
-        Block& t = *r.block(0, rec::kSlotTemplates);
-        t[0] = 3, t[1] = 10, t[2] = count;
-    });
+    return all({macros(1, 0, 0), [=](SourceRecord& r) {
+                    Block& t = *r.block(0, rec::kSlotTemplates);
+                    t[0] = 3, t[1] = 10, t[2] = count;
+                }});
 }
 Edit macroFilter(std::uint16_t reference) {
-    return both(macros(1, 0, 0),
-                [=](SourceRecord& r) { r.setModU16(0, rec::kModMacroFilter, reference); });
+    return all({macros(1, 0, 0),
+                [=](SourceRecord& r) { r.setModU16(0, rec::kModMacroFilter, reference); }});
 }
 Edit patchInfo(std::uint16_t reference) {
-    return both(macros(1, 0, 0), [=](SourceRecord& r) {
-        Block info(1040, 0xFF);
-        if (reference != 0xFFFF) putLE16(info, 2, reference);
-        r.block(0, rec::kSlotPatchInfo) = info;
-    });
+    return all({macros(1, 0, 0), [=](SourceRecord& r) {
+                    Block info(1040, 0xFF);
+                    if (reference != 0xFFFF) putLE16(info, 2, reference);
+                    r.block(0, rec::kSlotPatchInfo) = info;
+                }});
 }
 const Edit nothing = [](SourceRecord&) {};
 
@@ -121,12 +119,7 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
     const Severity E = Severity::Error, W = Severity::Warning;
     const Edit header = c(288, 61), twoModules = t(103, "2");
     const Edit secondName = [](SourceRecord& r) { type(r, makeRef(107, 1), "Perf"); };
-    const struct {
-        Edit breaks, keeps;
-        SettingRef ref;
-        Severity severity;
-        const char* says;
-    } rules[] = {
+    const std::tuple<Edit, Edit, SettingRef, Severity, const char*> rules[] = {
         {[](auto& r) { r.setText(rec::moduleBase(0), 17, ""); }, nothing, makeRef(107, 0), E,
          "neither saved nor compiled"},
         {[](auto& r) { r.setU16(rec::kModuleCount, 2); }, twoModules, makeRef(107, 1), E,
@@ -157,20 +150,19 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
          all({c(121, 71), t(134, "$F0, $43, Joker, $F7")}), makeRef(134, 0), E, "Joker"},
         {[](auto& r) { r.setU16(216, 100); }, [](auto& r) { r.setU16(216, 500); }, makeRef(17), W,
          "range 500 to 30000"}};
-    for (const auto& rule : rules) {
+    for (const auto& [breaks, keeps, ref, severity, says] : rules) {
         auto broken = cleanSource();
-        rule.breaks(*broken);
+        breaks(*broken);
         const auto found = checkDriver(*broken);
         const bool hit = std::any_of(found.begin(), found.end(), [&](const Finding& f) {
-            return f.ref.id == rule.ref.id && f.ref.index1 == rule.ref.index1 &&
-                   f.ref.index2 == rule.ref.index2 && f.severity == rule.severity &&
-                   f.text.find(rule.says) != std::string::npos;
+            return f.ref.id == ref.id && f.ref.index1 == ref.index1 && f.ref.index2 == ref.index2 &&
+                   f.severity == severity && f.text.find(says) != std::string::npos;
         });
-        EXPECT_TRUE(hit) << rule.says << ":\n" << describe(found);
+        EXPECT_TRUE(hit) << says << ":\n" << describe(found);
 
         auto kept = cleanSource();
-        rule.keeps(*kept);
-        EXPECT_EQ(describe(checkDriver(*kept)), "") << rule.says;
+        keeps(*kept);
+        EXPECT_EQ(describe(checkDriver(*kept)), "") << says;
     }
 }
 

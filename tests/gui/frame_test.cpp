@@ -14,7 +14,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -109,593 +108,573 @@ std::string savedValue(const QString& file, const SettingRef& ref) {
 class FrameTest : public QObject {
     Q_OBJECT
   private slots:
-    void menusCarryEveryCommand();
-    void controlBarAndPlaceAreKept();
-    void closeQuestionOfAModifiedDocument();
-    void saveAsAddsTheExtensionAndSaveWritesBesideIt();
-    void windowCommandsFollowTheWindows();
-    void contextHelpWindow();
-    void editsShowInTitleAndControlBar();
-    void displayOptionsGoToTheActiveViewAndThePreferences();
-    void droppedFilesOpen();
-    void windowPlacesAndFoldersAreRemembered();
-    void revertToSaved();
+    // Which commands are enabled is the core's; here: a source window brings the
+    // "&Edit" menu, its view's commands first and "Check driver" last.
+    void menusCarryEveryCommand() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        auto menus = [&] {
+            QStringList out;
+            for (QAction* m : w.menuBar()->actions())
+                if (m->isVisible()) out << m->text();
+            return out;
+        };
+        QCOMPARE(menus(), (QStringList{"&File", "&Tools", "&Options", "&Window", "&Help"}));
+        QVERIFY(!w.commandAction("actionSave")->isEnabled());
+        w.documents().newDocument();
+        QVERIFY(w.commandAction("actionSave")->isEnabled());
+        QCOMPARE(menus(),
+                 (QStringList{"&File", "&Edit", "&Tools", "&Options", "&Window", "&Help"}));
+        const QList<QAction*> editMenu = w.menuBar()->actions()[1]->menu()->actions();
+        const QList<QAction*> viewActions = w.activeSourceView()->editActions();
+        QCOMPARE(editMenu.mid(0, viewActions.size()), viewActions);
+        QCOMPARE(editMenu.last(), w.commandAction("actionCheckDriver"));
+    }
+
+    void controlBarAndPlaceAreKept() {
+        AppFixture f;
+        auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
+        QVERIFY(bar);
+        f.trigger("actionControlBar");
+        QVERIFY(bar->isHidden());
+        QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+
+        // The next start keeps the bar hidden, the window where it was.
+        f.frame().setGeometry(40, 50, 700, 500);
+        const QRect kept = f.frame().geometry();
+        QVERIFY(f.frame().close());
+        f.restart();
+        QVERIFY(f.frame().findChild<QToolBar*>("ControlBar")->isHidden());
+        QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
+        QCOMPARE(f.frame().geometry(), kept);
+    }
+
+    void closeQuestionOfAModifiedDocument() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d");
+        f.frame().openFiles({a});
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+        // Cancel keeps the window (Yes and No on one window: the commands with a
+        // value being typed); closing the program asks too, and Yes saves the
+        // source and its driver.
+        f.prompter().answers = {Answer::Cancel};
+        f.trigger("actionClose");
+        QCOMPARE(f.frame().documents().documents().size(), size_t(1));
+        f.prompter().answers = {Answer::Yes};
+        QVERIFY(f.frame().close());
+        QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+        QVERIFY(QFile::exists(f.path("a.bak")));
+        QVERIFY(QFile::exists(f.path("a.dev")));
+    }
+
+    void saveAsAddsTheExtensionAndSaveWritesBesideIt() {
+        AppFixture f;
+        DocumentManager& docs = f.frame().documents();
+        QString asked;
+        f.answerFileDialogs([&](const QString& folder) {
+            asked = folder;
+            return f.path("mysynth");
+        });
+        Document* d = docs.newDocument();
+        f.trigger("actionSave");  // never saved: asks for a name
+        QVERIFY(asked.endsWith("Untitled1.d"));
+        QCOMPARE(d->filePath(), f.path("mysynth.d"));
+        QVERIFY(QFile::exists(f.path("mysynth.dev")));
+        QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(),
+                 QStringLiteral("mysynth.d"));
+
+        // A second window may not take the name of an open file.
+        Document* other = docs.newDocument();
+        QVERIFY(!docs.saveAs(other, f.path("mysynth.d")));
+        QVERIFY(!other->hasFile());
+    }
+
+    void windowCommandsFollowTheWindows() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        w.documents().newDocument();
+        w.documents().newDocument();
+        f.trigger("actionMinimizeAll");
+        for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
+        f.trigger("actionRestoreAll");
+        for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(!s->isMinimized());
+        // The menu lists the windows; choosing one activates it.
+        QMenu* menu = w.findChild<QMenu*>("menuWindow");
+        emit menu->aboutToShow();
+        QStringList entries;
+        for (QAction* a : menu->actions())
+            if (a->isCheckable()) entries << a->text();
+        QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
+        menu->actions().at(menu->actions().size() - 2)->trigger();
+        QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
+        f.trigger("actionTileVertically");
+        auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
+        QCOMPARE(wins[0]->height(), w.client()->viewport()->height());
+        QCOMPARE(wins[0]->width() + wins[1]->width(), w.client()->viewport()->width());
+        f.trigger("actionCloseAll");  // unmodified: no question
+        QTRY_COMPARE(w.client()->subWindowList().size(), 0);
+        QVERIFY(f.prompter().messages.empty());
+    }
+
+    void contextHelpWindow() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        // Selecting settings while it is closed does not open it.
+        w.showContextHelp(QStringLiteral("Number of modules"), false);
+        QVERIFY(!w.contextHelpWindow());
+        QVERIFY(!HelpWindow::isOpen());
+
+        f.trigger("actionContextHelp");
+        HelpWindow* h = w.contextHelpWindow();
+        QVERIFY(h && h->isVisible());
+        QCOMPARE(h->windowTitle(), QStringLiteral("Help"));
+        QVERIFY(w.commandAction("actionContextHelp")->isChecked());
+        w.showContextHelp(QStringLiteral("The first text"), false);
+        QCOMPARE(h->text(), QStringLiteral("The first text"));
+
+        // Again while open: it stays where it is and keeps its text.
+        h->move(h->x() + 40, h->y() + 30);
+        const QPoint kept = h->pos();
+        f.trigger("actionContextHelp");
+        QCOMPARE(w.contextHelpWindow(), h);
+        QCOMPARE(h->pos(), kept);
+        QCOMPARE(h->text(), QStringLiteral("The first text"));
+        QVERIFY(w.commandAction("actionContextHelp")->isChecked());
+
+        // Closed, it is gone with its check mark and opens again where it was.
+        h->close();
+        QTRY_VERIFY(!w.contextHelpWindow());
+        QVERIFY(!w.commandAction("actionContextHelp")->isChecked());
+        w.showContextHelp(QStringLiteral("ignored"), false);
+        QVERIFY(!w.contextHelpWindow());
+        f.trigger("actionContextHelp");
+        QVERIFY(w.contextHelpWindow());
+        QCOMPARE(w.contextHelpWindow()->pos(), kept);
+        w.contextHelpWindow()->close();
+    }
+
+    void editsShowInTitleAndControlBar() {
+        AppFixture f;
+        f.frame().openFiles({f.makeSource("a.d")});
+        SourceView* v = f.frame().activeSourceView();
+        QMdiSubWindow* win = f.frame().client()->currentSubWindow();
+        QAction* undo = f.frame().commandAction("actionUndo");
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
+        QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+        QVERIFY(undo->isEnabled());
+        undo->trigger();  // the control bar's button undoes in the active view
+        QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(f.frame().commandAction("actionRedo")->isEnabled());
+        f.trigger("actionRedo");
+        QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+        f.trigger("actionSave");
+        QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
+        QVERIFY(f.prompter().messages.empty());
+    }
+
+    void displayOptionsGoToTheActiveViewAndThePreferences() {
+        AppFixture f;
+        Preferences& p = f.app().preferences();
+        f.frame().documents().newDocument();
+        SourceView* first = f.frame().activeSourceView();
+        QCOMPARE(first->options().grid, p.showGrid);
+        const bool wasShown = first->options().showDisabled;
+        f.trigger("actionShowDisabled");
+        QCOMPARE(first->options().showDisabled, !wasShown);
+        QCOMPARE(p.showDisabled, !wasShown);
+        QCOMPARE(f.frame().commandAction("actionShowDisabled")->isChecked(), !wasShown);
+        // A new view starts from the last toggle; each view keeps its own switches.
+        f.frame().documents().newDocument();
+        SourceView* second = f.frame().activeSourceView();
+        QCOMPARE(second->options().showDisabled, !wasShown);
+        f.trigger("actionGridStyle");
+        QCOMPARE(second->options().grid, !first->options().grid);
+        f.frame().client()->setActiveSubWindow(
+            f.frame().client()->subWindowList(QMdiArea::CreationOrder)[0]);
+        QCOMPARE(f.frame().commandAction("actionGridStyle")->isChecked(), first->options().grid);
+    }
+
+    void droppedFilesOpen() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(a), QUrl("https://example.org/x.d")});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&f.frame(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&f.frame(), &drop);
+        QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
+        QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
+    }
+
+    void windowPlacesAndFoldersAreRemembered() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d");
+        QDir(f.dir()).mkdir("sub");
+        const QString b = f.makeSource("sub/b.d");
+        DocumentManager& docs = f.frame().documents();
+        QStringList folders;
+        docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
+                               const QString& folder, const QStringList&, int* filter) {
+            folders << folder;
+            *filter = 1;
+            return folders.size() == 1 ? b : a;
+        });
+        docs.openWithDialog("DriverSource");
+        docs.openWithDialog("DriverSource");
+        QCOMPARE(folders[1], f.path("sub"));  // the folder of the last file opened
+        const auto& remembered = f.app().preferences().docTypes.at("DriverSource");
+        QCOMPARE(QString::fromStdString(remembered.openPath), f.dir());
+        QCOMPARE(remembered.openFilter, 1);
+
+        QMdiSubWindow* w = f.frame().client()->currentSubWindow();
+        w->setGeometry(30, 20, 420, 310);
+        const QRect kept = w->geometry();
+        f.trigger("actionClose");
+        QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
+        f.frame().openFiles({a});
+        QCOMPARE(f.frame().client()->currentSubWindow()->geometry(), kept);
+    }
+
+    void revertToSaved() {
+        AppFixture f;
+        f.frame().openFiles({f.makeSource("a.d")});
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+        f.prompter().answers = {Answer::No};
+        f.trigger("actionRevert");
+        QCOMPARE(f.prompter().messages.back().text, std::string(kRevertQuestion));
+        QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
+
+        f.prompter().answers = {Answer::Yes};
+        f.trigger("actionRevert");
+        QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
+        SourceView* v = f.frame().activeSourceView();
+        QCOMPARE(formatValue(v->document().working(), makeRef(107, 0)), std::string("Module"));
+        // The "&Edit" menu and the control bar now work on the new view.
+        const QList<QAction*> edit = f.frame().findChild<QMenu*>("menuEdit")->actions();
+        QCOMPARE(edit.mid(0, v->editActions().size()), v->editActions());
+        QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
+        QVERIFY(f.frame().commandAction("actionUndo")->isEnabled());
+        QCOMPARE(f.prompter().messages.size(), size_t(2));
+    }
+
     // The bundled help: every topic the program can open exists, has content
     // and links only to pages that exist.
-    void everyHelpTopicHasContentAndWorkingLinks();
-    void helpCommandsOpenTheViewerAtTheirTopic();
-    void windowsInEveryArrangementStayInView();
-    void closedMaximisedComesBackMaximised();
-    void titleNamesTheActiveDocumentInEveryState();
-    void treeColumnsShowParameterAndValueWhole();
-    void saveCommitsTheOpenEditBox();
-    void closeAsksAboutTheValueBeingTyped();
-    void exportReadsTheValueBeingTyped();
-    void saveAsAsksBeforeReplacingAnotherFile();
-    void anUnexpectedFailureKeepsTheProgramAndItsDocuments();
-};
-
-// Which commands are enabled is the core's; here: a source window brings the
-// "&Edit" menu, its view's commands first and "Check driver" last.
-void FrameTest::menusCarryEveryCommand() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    auto menus = [&] {
-        QStringList out;
-        for (QAction* m : w.menuBar()->actions())
-            if (m->isVisible()) out << m->text();
-        return out;
-    };
-    QCOMPARE(menus(), (QStringList{"&File", "&Tools", "&Options", "&Window", "&Help"}));
-    QVERIFY(!w.commandAction("actionSave")->isEnabled());
-    w.documents().newDocument();
-    QVERIFY(w.commandAction("actionSave")->isEnabled());
-    QCOMPARE(menus(), (QStringList{"&File", "&Edit", "&Tools", "&Options", "&Window", "&Help"}));
-    const QList<QAction*> editMenu = w.menuBar()->actions()[1]->menu()->actions();
-    const QList<QAction*> viewActions = w.activeSourceView()->editActions();
-    QCOMPARE(editMenu.mid(0, viewActions.size()), viewActions);
-    QCOMPARE(editMenu.last(), w.commandAction("actionCheckDriver"));
-}
-
-void FrameTest::controlBarAndPlaceAreKept() {
-    AppFixture f;
-    auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
-    QVERIFY(bar);
-    f.trigger("actionControlBar");
-    QVERIFY(bar->isHidden());
-    QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
-
-    // The next start keeps the bar hidden, the window where it was.
-    f.frame().setGeometry(40, 50, 700, 500);
-    const QRect kept = f.frame().geometry();
-    QVERIFY(f.frame().close());
-    f.restart();
-    QVERIFY(f.frame().findChild<QToolBar*>("ControlBar")->isHidden());
-    QVERIFY(!f.frame().commandAction("actionControlBar")->isChecked());
-    QCOMPARE(f.frame().geometry(), kept);
-}
-
-void FrameTest::closeQuestionOfAModifiedDocument() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d");
-    f.frame().openFiles({a});
-    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
-    // Cancel keeps the window (Yes and No on one window: the commands with a
-    // value being typed); closing the program asks too, and Yes saves the
-    // source and its driver.
-    f.prompter().answers = {Answer::Cancel};
-    f.trigger("actionClose");
-    QCOMPARE(f.frame().documents().documents().size(), size_t(1));
-    f.prompter().answers = {Answer::Yes};
-    QVERIFY(f.frame().close());
-    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
-    QVERIFY(QFile::exists(f.path("a.bak")));
-    QVERIFY(QFile::exists(f.path("a.dev")));
-}
-
-void FrameTest::saveAsAddsTheExtensionAndSaveWritesBesideIt() {
-    AppFixture f;
-    DocumentManager& docs = f.frame().documents();
-    QString asked;
-    f.answerFileDialogs([&](const QString& folder) {
-        asked = folder;
-        return f.path("mysynth");
-    });
-    Document* d = docs.newDocument();
-    f.trigger("actionSave");  // never saved: asks for a name
-    QVERIFY(asked.endsWith("Untitled1.d"));
-    QCOMPARE(d->filePath(), f.path("mysynth.d"));
-    QVERIFY(QFile::exists(f.path("mysynth.dev")));
-    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("mysynth.d"));
-
-    // A second window may not take the name of an open file.
-    Document* other = docs.newDocument();
-    QVERIFY(!docs.saveAs(other, f.path("mysynth.d")));
-    QVERIFY(!other->hasFile());
-}
-
-void FrameTest::windowCommandsFollowTheWindows() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    w.documents().newDocument();
-    w.documents().newDocument();
-    f.trigger("actionMinimizeAll");
-    for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(s->isMinimized());
-    f.trigger("actionRestoreAll");
-    for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(!s->isMinimized());
-    // The menu lists the windows; choosing one activates it.
-    QMenu* menu = w.findChild<QMenu*>("menuWindow");
-    emit menu->aboutToShow();
-    QStringList entries;
-    for (QAction* a : menu->actions())
-        if (a->isCheckable()) entries << a->text();
-    QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
-    menu->actions().at(menu->actions().size() - 2)->trigger();
-    QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
-    f.trigger("actionTileVertically");
-    auto wins = w.client()->subWindowList(QMdiArea::CreationOrder);
-    QCOMPARE(wins[0]->height(), w.client()->viewport()->height());
-    QCOMPARE(wins[0]->width() + wins[1]->width(), w.client()->viewport()->width());
-    f.trigger("actionCloseAll");  // unmodified: no question
-    QTRY_COMPARE(w.client()->subWindowList().size(), 0);
-    QVERIFY(f.prompter().messages.empty());
-}
-
-void FrameTest::contextHelpWindow() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    // Selecting settings while it is closed does not open it.
-    w.showContextHelp(QStringLiteral("Number of modules"), false);
-    QVERIFY(!w.contextHelpWindow());
-    QVERIFY(!HelpWindow::isOpen());
-
-    f.trigger("actionContextHelp");
-    HelpWindow* h = w.contextHelpWindow();
-    QVERIFY(h && h->isVisible());
-    QCOMPARE(h->windowTitle(), QStringLiteral("Help"));
-    QVERIFY(w.commandAction("actionContextHelp")->isChecked());
-    w.showContextHelp(QStringLiteral("The first text"), false);
-    QCOMPARE(h->text(), QStringLiteral("The first text"));
-
-    // Again while open: it stays where it is and keeps its text.
-    h->move(h->x() + 40, h->y() + 30);
-    const QPoint kept = h->pos();
-    f.trigger("actionContextHelp");
-    QCOMPARE(w.contextHelpWindow(), h);
-    QCOMPARE(h->pos(), kept);
-    QCOMPARE(h->text(), QStringLiteral("The first text"));
-    QVERIFY(w.commandAction("actionContextHelp")->isChecked());
-
-    // Closed, it is gone with its check mark and opens again where it was.
-    h->close();
-    QTRY_VERIFY(!w.contextHelpWindow());
-    QVERIFY(!w.commandAction("actionContextHelp")->isChecked());
-    w.showContextHelp(QStringLiteral("ignored"), false);
-    QVERIFY(!w.contextHelpWindow());
-    f.trigger("actionContextHelp");
-    QVERIFY(w.contextHelpWindow());
-    QCOMPARE(w.contextHelpWindow()->pos(), kept);
-    w.contextHelpWindow()->close();
-}
-
-void FrameTest::editsShowInTitleAndControlBar() {
-    AppFixture f;
-    f.frame().openFiles({f.makeSource("a.d")});
-    SourceView* v = f.frame().activeSourceView();
-    QMdiSubWindow* win = f.frame().client()->currentSubWindow();
-    QAction* undo = f.frame().commandAction("actionUndo");
-    QVERIFY(!undo->isEnabled());
-    QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
-    QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
-    QVERIFY(undo->isEnabled());
-    undo->trigger();  // the control bar's button undoes in the active view
-    QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
-    QVERIFY(!undo->isEnabled());
-    QVERIFY(f.frame().commandAction("actionRedo")->isEnabled());
-    f.trigger("actionRedo");
-    QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
-    f.trigger("actionSave");
-    QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
-    QVERIFY(f.prompter().messages.empty());
-}
-
-void FrameTest::displayOptionsGoToTheActiveViewAndThePreferences() {
-    AppFixture f;
-    Preferences& p = f.app().preferences();
-    f.frame().documents().newDocument();
-    SourceView* first = f.frame().activeSourceView();
-    QCOMPARE(first->options().grid, p.showGrid);
-    const bool wasShown = first->options().showDisabled;
-    f.trigger("actionShowDisabled");
-    QCOMPARE(first->options().showDisabled, !wasShown);
-    QCOMPARE(p.showDisabled, !wasShown);
-    QCOMPARE(f.frame().commandAction("actionShowDisabled")->isChecked(), !wasShown);
-    // A new view starts from the last toggle; each view keeps its own switches.
-    f.frame().documents().newDocument();
-    SourceView* second = f.frame().activeSourceView();
-    QCOMPARE(second->options().showDisabled, !wasShown);
-    f.trigger("actionGridStyle");
-    QCOMPARE(second->options().grid, !first->options().grid);
-    f.frame().client()->setActiveSubWindow(
-        f.frame().client()->subWindowList(QMdiArea::CreationOrder)[0]);
-    QCOMPARE(f.frame().commandAction("actionGridStyle")->isChecked(), first->options().grid);
-}
-
-void FrameTest::droppedFilesOpen() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d");
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(a), QUrl("https://example.org/x.d")});
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&f.frame(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&f.frame(), &drop);
-    QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
-    QCOMPARE(f.frame().documents().activeDocument()->filePath(), a);
-}
-
-void FrameTest::windowPlacesAndFoldersAreRemembered() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d");
-    QDir(f.dir()).mkdir("sub");
-    const QString b = f.makeSource("sub/b.d");
-    DocumentManager& docs = f.frame().documents();
-    QStringList folders;
-    docs.setFileDialog([&](QWidget*, DocumentManager::DialogMode, const QString&,
-                           const QString& folder, const QStringList&, int* filter) {
-        folders << folder;
-        *filter = 1;
-        return folders.size() == 1 ? b : a;
-    });
-    docs.openWithDialog("DriverSource");
-    docs.openWithDialog("DriverSource");
-    QCOMPARE(folders[1], f.path("sub"));  // the folder of the last file opened
-    const auto& remembered = f.app().preferences().docTypes.at("DriverSource");
-    QCOMPARE(QString::fromStdString(remembered.openPath), f.dir());
-    QCOMPARE(remembered.openFilter, 1);
-
-    QMdiSubWindow* w = f.frame().client()->currentSubWindow();
-    w->setGeometry(30, 20, 420, 310);
-    const QRect kept = w->geometry();
-    f.trigger("actionClose");
-    QTRY_COMPARE(f.frame().documents().documents().size(), size_t(1));
-    f.frame().openFiles({a});
-    QCOMPARE(f.frame().client()->currentSubWindow()->geometry(), kept);
-}
-
-void FrameTest::revertToSaved() {
-    AppFixture f;
-    f.frame().openFiles({f.makeSource("a.d")});
-    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
-    f.prompter().answers = {Answer::No};
-    f.trigger("actionRevert");
-    QCOMPARE(f.prompter().messages.back().text, std::string(kRevertQuestion));
-    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d *"));
-
-    f.prompter().answers = {Answer::Yes};
-    f.trigger("actionRevert");
-    QCOMPARE(f.frame().client()->currentSubWindow()->windowTitle(), QStringLiteral("a.d"));
-    SourceView* v = f.frame().activeSourceView();
-    QCOMPARE(formatValue(v->document().working(), makeRef(107, 0)), std::string("Module"));
-    // The "&Edit" menu and the control bar now work on the new view.
-    const QList<QAction*> edit = f.frame().findChild<QMenu*>("menuEdit")->actions();
-    QCOMPARE(edit.mid(0, v->editActions().size()), v->editActions());
-    QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
-    QVERIFY(f.frame().commandAction("actionUndo")->isEnabled());
-    QCOMPARE(f.prompter().messages.size(), size_t(2));
-}
-
-void FrameTest::everyHelpTopicHasContentAndWorkingLinks() {
-    AppFixture f;  // registers the resources
-    QStringList pages{"index"};
-    for (int c = 2001; c <= 2026; ++c) pages << QString::number(c);
-    pages << QStringLiteral("2031") << QStringLiteral("2032");  // analysis, instrument
-    const QRegularExpression link(QStringLiteral("href=\"([^\"#:]+)\""));
-    for (const QString& p : pages) {
-        QFile file(":/help/" + p + ".html");
-        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(p));
-        const QString html = QString::fromUtf8(file.readAll());
-        QTextDocument doc;
-        doc.setHtml(html);
-        QVERIFY2(!doc.metaInformation(QTextDocument::DocumentTitle).isEmpty(), qPrintable(p));
-        QVERIFY2(doc.toPlainText().size() > 500, qPrintable(p));
-        for (auto it = link.globalMatch(html); it.hasNext();) {
-            const QString target = it.next().captured(1);
-            QVERIFY2(QFile::exists(":/help/" + target), qPrintable(p + " -> " + target));
-        }
-    }
-}
-
-void FrameTest::helpCommandsOpenTheViewerAtTheirTopic() {
-    QIcon::setThemeName(QStringLiteral("no-such-theme"));  // the bundled icons alone
-    AppFixture f;
-    f.trigger("actionGlossary");
-    HelpViewer* v = HelpViewer::instance();
-    QVERIFY(v->isVisible());
-    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/2010.html"));
-    QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Glossary"));
-    f.trigger("actionHelp");
-    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
-    showHelp(2015);  // a setting's help icon, a dialog's "&Help" button
-    QCOMPARE(HelpViewer::instance(), v);
-    QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Receive process"));
-    showHelp(4711);  // a topic that does not exist falls back to the contents
-    QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
-    // Back, Forward and Contents carry icons even without an icon theme.
-    auto* bar = v->findChild<QToolBar*>(QStringLiteral("helpBar"));
-    QVERIFY(bar);
-    QStringList withIcons;
-    for (QAction* a : bar->actions())
-        if (!a->icon().pixmap(16, 16).isNull()) withIcons << a->text();
-    QCOMPARE(withIcons, (QStringList{"Back", "Forward", "Contents"}));
-    v->close();
-}
-
-void FrameTest::windowsInEveryArrangementStayInView() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    w.resize(1000, 720);
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    FakeMidiSystem midi;
-    midi.inputPorts = {{"Through", "ALSA"}};
-    MidiSystem* previous = setMidiSystem(&midi);
-    auto check = [&](const char* step) {
-        QCoreApplication::processEvents();
-        const QString bad = titleBarsOutOfView(w);
-        QVERIFY2(bad.isEmpty(), qPrintable(QString::fromLatin1(step) + ": " + bad));
-    };
-
-    f.trigger("actionNew");
-    f.trigger("actionNew");
-    check("new");
-    w.openFiles({f.makeSource("a.d"), f.makeSource("b.d"), f.makeSource("c.d")});
-    QCOMPARE(w.client()->subWindowList().size(), 5);
-    check("open");
-    // New windows cascade: no two share a corner.
-    QSet<QPair<int, int>> corners;
-    for (QMdiSubWindow* s : w.client()->subWindowList()) corners.insert({s->x(), s->y()});
-    QCOMPARE(corners.size(), 5);
-
-    f.trigger("actionTileVertically");
-    check("tile vertically");
-    f.trigger("actionNew");
-    check("new after tiling");
-    f.trigger("actionTileHorizontally");
-    check("tile horizontally");
-    f.trigger("actionCascade");
-    check("cascade");
-
-    onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-        const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7};
-        QVERIFY(midi.sendFromThread(dump));
-        QTRY_VERIFY(d->showButton()->isEnabled());
-        QTest::mouseClick(d->showButton(), Qt::LeftButton);
-        d->reject();
-    });
-    f.trigger("actionReceiveMidiBulk");
-    QCOMPARE(missedDialogs(), 0);
-    QCOMPARE(w.client()->subWindowList().size(), 7);
-    check("capture shown");
-
-    w.client()->currentSubWindow()->showMaximized();
-    f.trigger("actionNew");
-    w.client()->currentSubWindow()->showNormal();
-    check("maximised and restored");
-    for (QMdiSubWindow* s : w.client()->subWindowList()) s->showNormal();
-    check("all restored");
-    setMidiSystem(previous);
-}
-
-void FrameTest::closedMaximisedComesBackMaximised() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    w.resize(1000, 720);
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    const QString file = f.makeSource("max.d");
-    // A window that was never anything but maximised.
-    f.trigger("actionNew");
-    w.client()->currentSubWindow()->showMaximized();
-    w.openFiles({file});
-    QVERIFY(w.client()->currentSubWindow()->isMaximized());
-    f.trigger("actionCloseAll");
-    QTRY_COMPARE(w.client()->subWindowList().size(), 0);
-
-    w.openFiles({file});
-    QMdiSubWindow* again = w.client()->currentSubWindow();
-    QVERIFY(again->isMaximized());
-    again->showNormal();
-    const QSize area = w.client()->viewport()->size();
-    // Restored, it has the default size, not a sliver in the corner.
-    QVERIFY2(again->width() >= area.width() / 2 && again->height() >= area.height() / 2,
-             qPrintable(QStringLiteral("%1x%2").arg(again->width()).arg(again->height())));
-    QVERIFY(titleBarsOutOfView(w).isEmpty());
-}
-
-// The frame's title names the active document whatever its window's
-// state (the text is the core's).
-void FrameTest::titleNamesTheActiveDocumentInEveryState() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.openFiles({f.makeSource("synth.d")});
-    QMdiSubWindow* sub = w.client()->currentSubWindow();
-    QVERIFY(w.activeSourceView()->editValue(makeRef(107, 0), "Voices"));
-    for (auto show : {&QWidget::showMaximized, &QWidget::showMinimized, &QWidget::showNormal}) {
-        (sub->*show)();
-        QCoreApplication::processEvents();
-        QCOMPARE(w.windowTitle(), QStringLiteral("synth.d[*] - Sysforge"));
-        QVERIFY(w.isWindowModified());
-    }
-    f.prompter().answers.push_back(Answer::No);
-    f.trigger("actionClose");
-    QTRY_COMPARE(w.windowTitle(), QStringLiteral("Sysforge"));
-}
-
-void FrameTest::treeColumnsShowParameterAndValueWhole() {
-    AppFixture f;
-    SFFrameWindow& w = f.frame();
-    // The main window filling a 1280x1024 screen (the offscreen screen is
-    // smaller, so it is sized rather than maximised).
-    w.setGeometry(0, 0, 1280, 1024);
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.openFiles({f.makeSource("three.d", 3)});
-    w.client()->currentSubWindow()->showMaximized();
-    QTreeView* tree = w.activeSourceView()->tree();
-    QAbstractItemModel* m = tree->model();
-    // The rows the tree shows, Parameter and Value cells cut short.
-    int rows = 0;
-    QStringList cut;
-    std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
-        for (int r = 0; r < m->rowCount(parent); ++r) {
-            for (int c : {0, 1}) {
-                const QModelIndex i = m->index(r, c, parent);
-                // As the tree draws it: its font, its icon size.
-                const QStyleOptionViewItem opt = dynamic_cast<TSftTree*>(tree)->cellOption();
-                const int need = tree->itemDelegate()->sizeHint(opt, i).width();
-                // The character table's 128 characters never fit: it
-                // ends in an ellipsis, whole in its tooltip.
-                const bool table = c == 1 && m->index(r, 0, parent).data().toString() ==
-                                                 QStringLiteral("Characters (0 to 127)");
-                if (need > tree->visualRect(i).width() && !table) cut << i.data().toString();
+    void everyHelpTopicHasContentAndWorkingLinks() {
+        AppFixture f;  // registers the resources
+        QStringList pages{"index"};
+        for (int c = 2001; c <= 2026; ++c) pages << QString::number(c);
+        pages << QStringLiteral("2031") << QStringLiteral("2032");  // analysis, instrument
+        const QRegularExpression link(QStringLiteral("href=\"([^\"#:]+)\""));
+        for (const QString& p : pages) {
+            QFile file(":/help/" + p + ".html");
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(p));
+            const QString html = QString::fromUtf8(file.readAll());
+            QTextDocument doc;
+            doc.setHtml(html);
+            QVERIFY2(!doc.metaInformation(QTextDocument::DocumentTitle).isEmpty(), qPrintable(p));
+            QVERIFY2(doc.toPlainText().size() > 500, qPrintable(p));
+            for (auto it = link.globalMatch(html); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                QVERIFY2(QFile::exists(":/help/" + target), qPrintable(p + " -> " + target));
             }
-            ++rows;
-            if (tree->isExpanded(m->index(r, 0, parent))) walk(m->index(r, 0, parent));
         }
-    };
-    // As the window opens, and with every row expanded.
-    walk({});
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
-    tree->expandAll();
-    QCoreApplication::processEvents();
-    QVERIFY(!tree->horizontalScrollBar()->isVisible());
-    rows = 0;
-    walk({});
-    QVERIFY(rows > 500);
-    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
-    // Comment reaches the right edge and a click there scrolls nothing.
-    QHeaderView* h = tree->header();
-    QCOMPARE(h->sectionViewportPosition(2) + h->sectionSize(2), tree->viewport()->width());
-    const QModelIndex comment = m->index(0, 2);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(comment).center());
-    QCOMPARE(tree->horizontalScrollBar()->value(), 0);
-}
+    }
 
-void FrameTest::saveCommitsTheOpenEditBox() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d");
-    f.frame().openFiles({a});
-    QVERIFY(typeWithoutEnter(f.frame(), makeRef(103), "3"));
-    QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(savedValue(a, makeRef(103)), std::string("3"));
-    QVERIFY(!f.frame().activeSourceDocument()->isModified());
-    QVERIFY(!f.frame().client()->currentSubWindow()->windowTitle().endsWith('*'));
+    void helpCommandsOpenTheViewerAtTheirTopic() {
+        QIcon::setThemeName(QStringLiteral("no-such-theme"));  // the bundled icons alone
+        AppFixture f;
+        f.trigger("actionGlossary");
+        HelpViewer* v = HelpViewer::instance();
+        QVERIFY(v->isVisible());
+        QCOMPARE(v->browser()->source(), QUrl("qrc:/help/2010.html"));
+        QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Glossary"));
+        f.trigger("actionHelp");
+        QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
+        showHelp(2015);  // a setting's help icon, a dialog's "&Help" button
+        QCOMPARE(HelpViewer::instance(), v);
+        QCOMPARE(v->browser()->documentTitle(), QStringLiteral("Receive process"));
+        showHelp(4711);  // a topic that does not exist falls back to the contents
+        QCOMPARE(v->browser()->source(), QUrl("qrc:/help/index.html"));
+        // Back, Forward and Contents carry icons even without an icon theme.
+        auto* bar = v->findChild<QToolBar*>(QStringLiteral("helpBar"));
+        QVERIFY(bar);
+        QStringList withIcons;
+        for (QAction* a : bar->actions())
+            if (!a->icon().pixmap(16, 16).isNull()) withIcons << a->text();
+        QCOMPARE(withIcons, (QStringList{"Back", "Forward", "Contents"}));
+        v->close();
+    }
 
-    // A text that is no number is taken as Enter takes it: read up to the
-    // first foreign character.
-    QVERIFY(typeWithoutEnter(f.frame(), makeRef(9), "250x9"));
-    QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(QString::fromStdString(savedValue(a, makeRef(9))), QStringLiteral("250"));
-}
+    void windowsInEveryArrangementStayInView() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        w.resize(1000, 720);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        FakeMidiSystem midi;
+        midi.inputPorts = {{"Through", "ALSA"}};
+        MidiSystem* previous = setMidiSystem(&midi);
+        auto check = [&](const char* step) {
+            QCoreApplication::processEvents();
+            const QString bad = titleBarsOutOfView(w);
+            QVERIFY2(bad.isEmpty(), qPrintable(QString::fromLatin1(step) + ": " + bad));
+        };
 
-// File > Close, chosen with the mouse while the box is open.
-void FrameTest::closeAsksAboutTheValueBeingTyped() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d");
-    f.frame().openFiles({a});
-    QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Voices"));
-    f.prompter().answers = {Answer::Yes};
-    chooseFromMenu(f.frame(), "menuFile", "actionClose");
-    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
-    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
-    QCOMPARE(f.prompter().messages[0].text,
-             std::string("a.d\nDo you want to save this document before closing?"));
-    QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+        f.trigger("actionNew");
+        f.trigger("actionNew");
+        check("new");
+        w.openFiles({f.makeSource("a.d"), f.makeSource("b.d"), f.makeSource("c.d")});
+        QCOMPARE(w.client()->subWindowList().size(), 5);
+        check("open");
+        // New windows cascade: no two share a corner.
+        QSet<QPair<int, int>> corners;
+        for (QMdiSubWindow* s : w.client()->subWindowList()) corners.insert({s->x(), s->y()});
+        QCOMPARE(corners.size(), 5);
 
-    // Ctrl+W, and No: the typed value is asked about, then dropped.
-    f.frame().openFiles({a});
-    QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Pads"));
-    f.prompter().answers = {Answer::No};
-    QTest::keyClick(&f.frame(), Qt::Key_W, Qt::ControlModifier);
-    QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
-    QCOMPARE(f.prompter().messages.size(), std::size_t{2});
-    QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
-}
+        f.trigger("actionTileVertically");
+        check("tile vertically");
+        f.trigger("actionNew");
+        check("new after tiling");
+        f.trigger("actionTileHorizontally");
+        check("tile horizontally");
+        f.trigger("actionCascade");
+        check("cascade");
 
-// A command that only reads the driver sees the value being typed too.
-void FrameTest::exportReadsTheValueBeingTyped() {
-    AppFixture f;
-    f.frame().openFiles({f.makeSource("a.d")});
-    const QString out = f.path("a.txt");
-    f.answerFileDialogs(out);
-    QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
-    chooseFromMenu(f.frame(), "menuFile", "actionExportText");
-    QVERIFY(bytesOf(out).contains("\"Typed\""));
-    QVERIFY(f.frame().activeSourceDocument()->isModified());
-}
+        onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+            const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7};
+            QVERIFY(midi.sendFromThread(dump));
+            QTRY_VERIFY(d->showButton()->isEnabled());
+            QTest::mouseClick(d->showButton(), Qt::LeftButton);
+            d->reject();
+        });
+        f.trigger("actionReceiveMidiBulk");
+        QCOMPARE(missedDialogs(), 0);
+        QCOMPARE(w.client()->subWindowList().size(), 7);
+        check("capture shown");
 
-void FrameTest::saveAsAsksBeforeReplacingAnotherFile() {
-    AppFixture f;
-    const QString a = f.makeSource("a.d"), b = f.makeSource("b.d");
-    const QByteArray bBefore = bytesOf(b);
-    f.frame().openFiles({a});
-    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Lead"));
-    QStringList answers = {f.path("b"), f.path("c"), f.path("b"), f.path("a.d")};
-    int asked = 0;
-    f.answerFileDialogs([&](const QString&) { return answers.value(asked++); });
+        w.client()->currentSubWindow()->showMaximized();
+        f.trigger("actionNew");
+        w.client()->currentSubWindow()->showNormal();
+        check("maximised and restored");
+        for (QMdiSubWindow* s : w.client()->subWindowList()) s->showNormal();
+        check("all restored");
+        setMidiSystem(previous);
+    }
 
-    // "b" becomes b.d, which exists: No returns to the dialog, and c is new.
-    f.prompter().answers = {Answer::No};
-    f.trigger("actionSaveAs");
-    QCOMPARE(asked, 2);
-    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
-    QCOMPARE(f.prompter().messages[0].text,
-             std::string("b.d already exists. Do you want to replace it?"));
-    QCOMPARE(bytesOf(b), bBefore);
-    QVERIFY(!QFile::exists(f.path("b.bak")));
-    QCOMPARE(savedValue(f.path("c.d"), makeRef(107, 0)), std::string("Lead"));
+    void closedMaximisedComesBackMaximised() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        w.resize(1000, 720);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString file = f.makeSource("max.d");
+        // A window that was never anything but maximised.
+        f.trigger("actionNew");
+        w.client()->currentSubWindow()->showMaximized();
+        w.openFiles({file});
+        QVERIFY(w.client()->currentSubWindow()->isMaximized());
+        f.trigger("actionCloseAll");
+        QTRY_COMPARE(w.client()->subWindowList().size(), 0);
 
-    // Yes replaces it, the older file kept as its backup.
-    f.prompter().answers = {Answer::Yes};
-    f.trigger("actionSaveAs");
-    QCOMPARE(savedValue(b, makeRef(107, 0)), std::string("Lead"));
-    QCOMPARE(bytesOf(f.path("b.bak")), bBefore);
+        w.openFiles({file});
+        QMdiSubWindow* again = w.client()->currentSubWindow();
+        QVERIFY(again->isMaximized());
+        again->showNormal();
+        const QSize area = w.client()->viewport()->size();
+        // Restored, it has the default size, not a sliver in the corner.
+        QVERIFY2(again->width() >= area.width() / 2 && again->height() >= area.height() / 2,
+                 qPrintable(QStringLiteral("%1x%2").arg(again->width()).arg(again->height())));
+        QVERIFY(titleBarsOutOfView(w).isEmpty());
+    }
 
-    // The document's own file asks nothing.
-    f.prompter().messages.clear();
-    f.answerFileDialogs(b);
-    f.trigger("actionSaveAs");
-    QVERIFY(f.prompter().messages.empty());
-}
+    // The frame's title names the active document whatever its window's
+    // state (the text is the core's).
+    void titleNamesTheActiveDocumentInEveryState() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openFiles({f.makeSource("synth.d")});
+        QMdiSubWindow* sub = w.client()->currentSubWindow();
+        QVERIFY(w.activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+        for (auto show : {&QWidget::showMaximized, &QWidget::showMinimized, &QWidget::showNormal}) {
+            (sub->*show)();
+            QCoreApplication::processEvents();
+            QCOMPARE(w.windowTitle(), QStringLiteral("synth.d[*] - Sysforge"));
+            QVERIFY(w.isWindowModified());
+        }
+        f.prompter().answers.push_back(Answer::No);
+        f.trigger("actionClose");
+        QTRY_COMPARE(w.windowTitle(), QStringLiteral("Sysforge"));
+    }
 
-void FrameTest::anUnexpectedFailureKeepsTheProgramAndItsDocuments() {
-    AppFixture f;
-    f.frame().openFiles({f.makeSource("a.d")});
-    QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Kept"));
-    QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
-    auto* failing = new QAction(&f.frame());
-    failing->setShortcut(QKeySequence(Qt::Key_F12));
-    f.frame().addAction(failing);
-    int thrown = 0;
-    connect(failing, &QAction::triggered, [&] {
-        if (thrown++ == 0) throw std::runtime_error("index out of range");
-        throw std::string("plain text");
-    });
+    void treeColumnsShowParameterAndValueWhole() {
+        AppFixture f;
+        SFFrameWindow& w = f.frame();
+        // The main window filling a 1280x1024 screen (the offscreen screen is
+        // smaller, so it is sized rather than maximised).
+        w.setGeometry(0, 0, 1280, 1024);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openFiles({f.makeSource("three.d", 3)});
+        w.client()->currentSubWindow()->showMaximized();
+        QTreeView* tree = w.activeSourceView()->tree();
+        QAbstractItemModel* m = tree->model();
+        // The rows the tree shows, Parameter and Value cells cut short.
+        int rows = 0;
+        QStringList cut;
+        std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int r = 0; r < m->rowCount(parent); ++r) {
+                for (int c : {0, 1}) {
+                    const QModelIndex i = m->index(r, c, parent);
+                    // As the tree draws it: its font, its icon size.
+                    const QStyleOptionViewItem opt = dynamic_cast<TSftTree*>(tree)->cellOption();
+                    const int need = tree->itemDelegate()->sizeHint(opt, i).width();
+                    // The character table's 128 characters never fit: it
+                    // ends in an ellipsis, whole in its tooltip.
+                    const bool table = c == 1 && m->index(r, 0, parent).data().toString() ==
+                                                     QStringLiteral("Characters (0 to 127)");
+                    if (need > tree->visualRect(i).width() && !table) cut << i.data().toString();
+                }
+                ++rows;
+                if (tree->isExpanded(m->index(r, 0, parent))) walk(m->index(r, 0, parent));
+            }
+        };
+        // As the window opens, and with every row expanded.
+        walk({});
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+        tree->expandAll();
+        QCoreApplication::processEvents();
+        QVERIFY(!tree->horizontalScrollBar()->isVisible());
+        rows = 0;
+        walk({});
+        QVERIFY(rows > 500);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+        // Comment reaches the right edge and a click there scrolls nothing.
+        QHeaderView* h = tree->header();
+        QCOMPARE(h->sectionViewportPosition(2) + h->sectionSize(2), tree->viewport()->width());
+        const QModelIndex comment = m->index(0, 2);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(comment).center());
+        QCOMPARE(tree->horizontalScrollBar()->value(), 0);
+    }
 
-    QTest::keyClick(&f.frame(), Qt::Key_F12);
-    QCOMPARE(thrown, 1);
-    QCOMPARE(f.prompter().messages.size(), std::size_t{1});
-    QCOMPARE(f.prompter().messages[0].text, unexpectedFailureText("index out of range"));
-    QCOMPARE(f.prompter().messages[0].icon, MessageIcon::Stop);
-    QTest::keyClick(&f.frame(), Qt::Key_F12);
-    QCOMPARE(f.prompter().messages.back().text, unexpectedFailureText("plain text"));
+    void saveCommitsTheOpenEditBox() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d");
+        f.frame().openFiles({a});
+        QVERIFY(typeWithoutEnter(f.frame(), makeRef(103), "3"));
+        QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(savedValue(a, makeRef(103)), std::string("3"));
+        QVERIFY(!f.frame().activeSourceDocument()->isModified());
+        QVERIFY(!f.frame().client()->currentSubWindow()->windowTitle().endsWith('*'));
 
-    QVERIFY(f.frame().isVisible());
-    QCOMPARE(f.frame().documents().documents().size(), std::size_t{1});
-    SourceDocument* doc = f.frame().activeSourceDocument();
-    QVERIFY(doc && doc->isModified());
-    QCOMPARE(formatValue(doc->source().working(), makeRef(107, 0)), std::string("Kept"));
-}
+        // A text that is no number is taken as Enter takes it: read up to the
+        // first foreign character.
+        QVERIFY(typeWithoutEnter(f.frame(), makeRef(9), "250x9"));
+        QTest::keyClick(&f.frame(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(QString::fromStdString(savedValue(a, makeRef(9))), QStringLiteral("250"));
+    }
+
+    // File > Close, chosen with the mouse while the box is open.
+    void closeAsksAboutTheValueBeingTyped() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d");
+        f.frame().openFiles({a});
+        QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Voices"));
+        f.prompter().answers = {Answer::Yes};
+        chooseFromMenu(f.frame(), "menuFile", "actionClose");
+        QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+        QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+        QCOMPARE(f.prompter().messages[0].text,
+                 std::string("a.d\nDo you want to save this document before closing?"));
+        QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+
+        // Ctrl+W, and No: the typed value is asked about, then dropped.
+        f.frame().openFiles({a});
+        QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Pads"));
+        f.prompter().answers = {Answer::No};
+        QTest::keyClick(&f.frame(), Qt::Key_W, Qt::ControlModifier);
+        QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
+        QCOMPARE(f.prompter().messages.size(), std::size_t{2});
+        QCOMPARE(savedValue(a, makeRef(107, 0)), std::string("Voices"));
+    }
+
+    // A command that only reads the driver sees the value being typed too.
+    void exportReadsTheValueBeingTyped() {
+        AppFixture f;
+        f.frame().openFiles({f.makeSource("a.d")});
+        const QString out = f.path("a.txt");
+        f.answerFileDialogs(out);
+        QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
+        chooseFromMenu(f.frame(), "menuFile", "actionExportText");
+        QVERIFY(bytesOf(out).contains("\"Typed\""));
+        QVERIFY(f.frame().activeSourceDocument()->isModified());
+    }
+
+    void saveAsAsksBeforeReplacingAnotherFile() {
+        AppFixture f;
+        const QString a = f.makeSource("a.d"), b = f.makeSource("b.d");
+        const QByteArray bBefore = bytesOf(b);
+        f.frame().openFiles({a});
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Lead"));
+        QStringList answers = {f.path("b"), f.path("c"), f.path("b"), f.path("a.d")};
+        int asked = 0;
+        f.answerFileDialogs([&](const QString&) { return answers.value(asked++); });
+
+        // "b" becomes b.d, which exists: No returns to the dialog, and c is new.
+        f.prompter().answers = {Answer::No};
+        f.trigger("actionSaveAs");
+        QCOMPARE(asked, 2);
+        QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+        QCOMPARE(f.prompter().messages[0].text,
+                 std::string("b.d already exists. Do you want to replace it?"));
+        QCOMPARE(bytesOf(b), bBefore);
+        QVERIFY(!QFile::exists(f.path("b.bak")));
+        QCOMPARE(savedValue(f.path("c.d"), makeRef(107, 0)), std::string("Lead"));
+
+        // Yes replaces it, the older file kept as its backup.
+        f.prompter().answers = {Answer::Yes};
+        f.trigger("actionSaveAs");
+        QCOMPARE(savedValue(b, makeRef(107, 0)), std::string("Lead"));
+        QCOMPARE(bytesOf(f.path("b.bak")), bBefore);
+
+        // The document's own file asks nothing.
+        f.prompter().messages.clear();
+        f.answerFileDialogs(b);
+        f.trigger("actionSaveAs");
+        QVERIFY(f.prompter().messages.empty());
+    }
+
+    void anUnexpectedFailureKeepsTheProgramAndItsDocuments() {
+        AppFixture f;
+        f.frame().openFiles({f.makeSource("a.d")});
+        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Kept"));
+        QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
+        auto* failing = new QAction(&f.frame());
+        failing->setShortcut(QKeySequence(Qt::Key_F12));
+        f.frame().addAction(failing);
+        int thrown = 0;
+        connect(failing, &QAction::triggered, [&] {
+            if (thrown++ == 0) throw std::runtime_error("index out of range");
+            throw std::string("plain text");
+        });
+
+        QTest::keyClick(&f.frame(), Qt::Key_F12);
+        QCOMPARE(thrown, 1);
+        QCOMPARE(f.prompter().messages.size(), std::size_t{1});
+        QCOMPARE(f.prompter().messages[0].text, unexpectedFailureText("index out of range"));
+        QCOMPARE(f.prompter().messages[0].icon, MessageIcon::Stop);
+        QTest::keyClick(&f.frame(), Qt::Key_F12);
+        QCOMPARE(f.prompter().messages.back().text, unexpectedFailureText("plain text"));
+
+        QVERIFY(f.frame().isVisible());
+        QCOMPARE(f.frame().documents().documents().size(), std::size_t{1});
+        SourceDocument* doc = f.frame().activeSourceDocument();
+        QVERIFY(doc && doc->isModified());
+        QCOMPARE(formatValue(doc->source().working(), makeRef(107, 0)), std::string("Kept"));
+    }
+};
 
 // The program's own application object, which holds the last-resort guard.
 int main(int argc, char** argv) {

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "app/sysforgeapp.h"
+#include "support/app_fixture.h"
 
 using sf::gui::SysforgeApp;
 
@@ -21,6 +22,21 @@ QProcessEnvironment envFor(const QString& configDir) {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QT_LOGGING_RULES", "qt.qpa.*=false");
     return env;
+}
+
+// A start of the program run to its end: its exit code (-1 when it did not
+// end by itself) and what it printed.
+struct Ended {
+    int code = -1;
+    QByteArray out;
+};
+Ended run(const QProcessEnvironment& env, const QStringList& args, const QString& folder = {}) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(SF_GUI_PATH, args);
+    if (!p.waitForFinished(8000) || p.exitStatus() != QProcess::NormalExit) return {};
+    return {p.exitCode(), p.readAllStandardOutput()};
 }
 
 bool waitForServer(const QString& name, int ms) {
@@ -55,32 +71,18 @@ class InstanceTest : public QObject {
         QVERIFY2(waitForServer(socket, 8000), qPrintable(socket));
 
         // The second start works in another folder: a relative name is made
-        // absolute before it is handed over.
-        QProcess second;
-        second.setProcessEnvironment(envFor(config));
-        second.setWorkingDirectory(dir.path());
-        second.start(SF_GUI_PATH, {"handed.d"});
-        QVERIFY(second.waitForFinished(8000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 1);
-
-        QProcess third;  // an empty command line only brings the window forward
-        third.setProcessEnvironment(envFor(config));
-        third.start(SF_GUI_PATH, {});
-        QVERIFY(third.waitForFinished(8000));
-        QCOMPARE(third.exitCode(), 1);
-        // --version answers itself, not through the running copy.
-        QProcess version;
-        version.setProcessEnvironment(envFor(config));
-        version.start(SF_GUI_PATH, {"--version"});
-        QVERIFY(version.waitForFinished(8000));
-        QCOMPARE(version.exitCode(), 0);
-        QVERIFY(version.readAllStandardOutput().startsWith("sysforge "));
+        // absolute before it is handed over. An empty command line only
+        // brings the window forward; --version answers itself.
+        QCOMPARE(run(envFor(config), {"handed.d"}, dir.path()).code, 1);
+        QCOMPARE(run(envFor(config), {}).code, 1);
+        const Ended version = run(envFor(config), {"--version"});
+        QCOMPARE(version.code, 0);
+        QVERIFY(version.out.startsWith("sysforge "));
         QCOMPARE(first.state(), QProcess::Running);
         // Nothing has talked MIDI: the MIDI libraries are not loaded yet.
-        QFile maps(QStringLiteral("/proc/%1/maps").arg(first.processId()));
-        QVERIFY(maps.open(QIODevice::ReadOnly));
-        const QByteArray mapped = maps.readAll();
+        const QByteArray mapped =
+            sf::testsupport::bytesOf(QStringLiteral("/proc/%1/maps").arg(first.processId()));
+        QVERIFY(!mapped.isEmpty());
         for (const char* lib : {"librtmidi", "libjack", "libasound"})
             QVERIFY2(!mapped.contains(lib), lib);
 
@@ -89,9 +91,7 @@ class InstanceTest : public QObject {
         QTest::qWait(300);
         first.terminate();
         QVERIFY(first.waitForFinished(8000));
-        QFile layout(config + "/layout.dat");
-        QVERIFY(layout.open(QIODevice::ReadOnly));
-        const QByteArray text = layout.readAll();
+        const QByteArray text = sf::testsupport::bytesOf(config + "/layout.dat");
         QVERIFY2(text.contains(("File1=" + QDir(dir.path()).filePath("handed.d")).toUtf8()),
                  text.constData());
         QVERIFY(!text.contains("File2="));
@@ -105,17 +105,12 @@ class InstanceTest : public QObject {
         env.remove("WAYLAND_DISPLAY");
         env.insert("QT_QPA_PLATFORM", "xcb");
         for (const char* arg : {"--help", "-h", "--version", "-v"}) {
-            QProcess p;
-            p.setProcessEnvironment(env);
-            p.start(SF_GUI_PATH, {QString::fromLatin1(arg)});
-            QVERIFY(p.waitForFinished(8000));
-            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-            QVERIFY2(p.exitCode() == 0, arg);
-            const QByteArray out = p.readAllStandardOutput();
+            const Ended e = run(env, {QString::fromLatin1(arg)});
+            QVERIFY2(e.code == 0, arg);
             const bool help = arg[1] == 'h' || arg[2] == 'h';
-            QVERIFY2(help ? out.contains("Usage: sysforge [options] [files...]")
-                          : out == "sysforge " SF_VERSION "\n",
-                     out.constData());
+            QVERIFY2(help ? e.out.contains("Usage: sysforge [options] [files...]")
+                          : e.out == "sysforge " SF_VERSION "\n",
+                     e.out.constData());
         }
     }
 
@@ -123,9 +118,8 @@ class InstanceTest : public QObject {
         QTemporaryDir dir;
         const QString name =
             SysforgeApp::socketNameFor(SysforgeApp::defaultPaths(dir.filePath("c")));
-        QFile stale(QDir::temp().filePath(name));  // what a killed copy leaves behind
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.close();
+        // What a killed copy leaves behind.
+        QVERIFY(sf::testsupport::writeFile(QDir::temp().filePath(name), {}));
         SysforgeApp app(SysforgeApp::Options{dir.filePath("c"), name});
         QLocalSocket s;
         s.connectToServer(name);

@@ -3,7 +3,6 @@
 // document's record changes), and each cancelled (it does not).
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>

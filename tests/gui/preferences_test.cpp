@@ -2,7 +2,6 @@
 // open source view writing its hexadecimal numbers with the new prefix; and
 // "Save and run Arranta" with the host path they hold.
 #include <QAbstractItemModel>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -10,7 +9,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeView>
 #include <functional>
 
 #include "app/preferencesdialog.h"

@@ -1,29 +1,29 @@
 // The tools as they are reached from the main window: the searches of a
 // source view filling the driver list (an empty library, a cancelled
 // search), opening a driver from it, binary documents, the bulk capture,
-// the MIDI settings, the list driver generator filled in by hand and a dump
-// analysed with its driver.
+// the MIDI settings, the list driver generator filled in by hand, a dump
+// analysed with its driver, and the driver's check, comparison and text form.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
+#include <QDockWidget>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QTreeView>
 #include <fstream>
 
 #include "app/sourcedocument.h"
 #include "driver/driverlistwindow.h"
 #include "driver/driversearch.h"
+#include "driver/drivertools.h"
 #include "driver/listdriverdialog.h"
 #include "editor/document.h"
 #include "instrument/analysiswindow.h"
@@ -75,6 +75,20 @@ DriverSearchRequest request(const fs::path& root) {
     q.mode = SearchMode::SameValue;
     q.root = root;
     return q;
+}
+
+SourceView* openSource(AppFixture& f, const QString& path) {
+    f.frame().openFiles({path});
+    return f.frame().activeSourceView();
+}
+
+// Double-clicks row `row` of a list as the user does.
+void doubleClickRow(QTreeView* list, int row) {
+    const QModelIndex index = list->model()->index(row, 1);
+    list->scrollTo(index);
+    const QPoint p = list->visualRect(index).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
 }
 
 void retype(QLineEdit* e, const QString& keys) {
@@ -462,6 +476,131 @@ class ToolsTest : public QObject {
         // Closing the window takes the colours off the hex view.
         w->close();
         QTRY_VERIFY(hex->backgrounds().empty());
+    }
+
+    // "Check driver", "Compare with...", "Export as text..." and "Import
+    // text...": the findings list beside the source, a double click that
+    // selects the row, the question before saving a driver with errors.
+    void checkListsFindingsAndDoubleClickSelectsTheRow() {
+        AppFixture f;
+        SourceView* view = openSource(f, f.makeSource("a.d"));
+        QVERIFY(view);
+        f.trigger("actionCheckDriver");
+        QDockWidget* dock = findingsDock();
+        QVERIFY(dock && dock->isVisible());
+        QVERIFY(dock->windowTitle().contains("3 findings"));
+        auto* list = dock->findChild<QTreeView*>("rowList");
+        QVERIFY(list);
+        QCOMPARE(list->model()->rowCount(), 3);
+        QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("warning"));
+        QVERIFY(!list->model()->index(1, 0).data(Qt::DecorationRole).isNull());
+        QCOMPARE(list->model()->index(1, 1).data().toString(),
+                 QStringLiteral("General settings / Identification / File name"));
+        QVERIFY(list->model()->index(1, 2).data().toString().contains("no file name"));
+
+        doubleClickRow(list, 1);
+        QVERIFY(view->currentRef());
+        QCOMPARE(view->currentRef()->id, 6);
+        doubleClickRow(list, 2);
+        QCOMPARE(view->currentRef()->id, 8);
+
+        // After a correction, checking again lists one finding fewer.
+        QVERIFY(view->editValue(makeRef(6), "SYNTH"));
+        f.trigger("actionCheckDriver");
+        QCOMPARE(list->model()->rowCount(), 2);
+    }
+
+    void savingADriverWithErrorsAsksOnce() {
+        AppFixture f;
+        const QString path = f.makeSource("a.d");
+        SourceView* view = openSource(f, path);
+        QVERIFY(view->editValue(makeRef(6), "GENERIC"));  // a reserved name: an error
+        const QByteArray before = bytesOf(path);
+        // The question itself is the core's; here: No leaves the file alone.
+        f.prompter().answers = {Answer::No};
+        f.trigger("actionSave");
+        QCOMPARE(bytesOf(path), before);
+        QVERIFY(f.frame().activeSourceDocument()->isModified());
+    }
+
+    void compareWithAFileListsTheDifferences() {
+        AppFixture f;
+        const QString other = f.makeSource("b.d");
+        sf::testsupport::runCli({"set", other, "9", "113"});
+        SourceView* view = openSource(f, f.makeSource("a.d"));
+        f.answerFileDialogs(other);
+        sf::testsupport::onNextDialog<QInputDialog>([](QInputDialog* d) {
+            d->setTextValue("Other file...");
+            d->accept();
+        });
+        f.trigger("actionCompareWith");
+        QDockWidget* dock = compareDock();
+        QVERIFY(dock && dock->isVisible());
+        auto* list = dock->findChild<QTreeView*>("rowList");
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(list->model()->index(0, 0).data().toString(),
+                 QStringLiteral("General settings / Identification / Driver version"));
+        QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("100"));
+        QCOMPARE(list->model()->index(0, 2).data().toString(), QStringLiteral("113"));
+        doubleClickRow(list, 0);
+        QCOMPARE(view->currentRef()->id, 9);
+    }
+
+    void exportAndImportText() {
+        AppFixture f;
+        const QString source = f.makeSource("a.d");
+        sf::testsupport::runCli({"set", source, "4", "Synth"});
+        QVERIFY(openSource(f, source));
+        QString suggested;
+        QString answer = f.path("a.txt");
+        QStringList answers;  // before `answer`
+        f.answerFileDialogs([&](const QString& folder) {
+            suggested = folder;
+            return answers.isEmpty() ? answer : answers.takeFirst();
+        });
+        f.trigger("actionExportText");
+        QCOMPARE(suggested, f.path("a.txt"));
+        QVERIFY(bytesOf(f.path("a.txt")).contains("4 = \"Synth\""));
+
+        // Another existing file: replaced only on Yes; No shows the dialog again.
+        QVERIFY(writeFile(f.path("b.txt"), "old"));
+        answers = {f.path("b.txt"), QString()};
+        f.prompter().answers = {Answer::No};
+        f.trigger("actionExportText");
+        QCOMPARE(suggested, f.path("b.txt"));  // the dialog again, at the name refused
+        QCOMPARE(f.prompter().messages.back().text,
+                 std::string("b.txt already exists. Do you want to replace it?"));
+        QCOMPARE(bytesOf(f.path("b.txt")), QByteArray("old"));
+        answers = {f.path("b.txt")};
+        f.prompter().answers = {Answer::Yes};
+        f.trigger("actionExportText");
+        QVERIFY(bytesOf(f.path("b.txt")).contains("4 = \"Synth\""));
+
+        // Never over a source that a window has open.
+        answer = source;
+        f.trigger("actionExportText");
+        QVERIFY(readSourceFile(source.toStdString()));
+        QCOMPARE(f.prompter().messages.back().text,
+                 "This file is already open in another window.\n" + source.toStdString());
+
+        answer = f.path("a.txt");
+        const auto before = f.frame().documents().documents().size();
+        f.trigger("actionImportText");
+        QCOMPARE(f.frame().documents().documents().size(), before + 1);
+        SourceDocument* imported = f.frame().activeSourceDocument();
+        QVERIFY(imported && !imported->hasFile());
+        QCOMPARE(imported->source().working().text(16, 17), std::string_view("Synth"));
+    }
+
+    void brokenTextOpensNothing() {
+        AppFixture f;
+        QVERIFY(writeFile(f.path("bad.txt"), "sysforge source text 1\n9 = 1\n"));
+        f.answerFileDialogs(f.path("bad.txt"));
+        f.trigger("actionImportText");
+        QVERIFY(f.frame().documents().documents().empty());
+        QVERIFY(!f.prompter().messages.empty());
+        QVERIFY(QString::fromStdString(f.prompter().messages.back().text)
+                    .contains("line 2: value out of range"));
     }
 };
 

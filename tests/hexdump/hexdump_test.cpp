@@ -18,7 +18,7 @@ std::vector<std::uint8_t> sequence(std::size_t n, std::uint8_t start = 0x41) {
 
 }  // namespace
 
-TEST(HexDump, LineText) {
+TEST(HexDump, LineTextByteColumnsAndShowingARow) {
     EXPECT_TRUE(hexDumpLines({}).empty());
     const auto lines = hexDumpLines(sequence(20));
     ASSERT_EQ(lines.size(), 2u);
@@ -32,6 +32,20 @@ TEST(HexDump, LineText) {
     // The ASCII column: 0x20..0x7D as they are, everything else a dot.
     const std::vector<std::uint8_t> edge = {0x1F, 0x20, 0x7D, 0x7E, 0x7F, 0xE9, 0x00};
     EXPECT_EQ(hexDumpLines(edge)[0].substr(3 + 2 + 48 + 2), ". }....");
+    HexLayout l(sequence(1000, 0));
+    const std::string line = l.line(3);  // bytes 48..63, four offset digits
+    for (int j = 0; j < 16; ++j) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", 48 + j);
+        EXPECT_EQ(line.substr(static_cast<std::size_t>(l.hexColumn(j)), 2), hex) << j;
+        EXPECT_EQ(line[static_cast<std::size_t>(l.asciiColumn(j))], static_cast<char>(48 + j)) << j;
+    }
+    l.layout(600, 125, 8, 12);                         // 10 full rows of 63
+    EXPECT_FALSE(l.showRow(9));                        // already in sight
+    EXPECT_TRUE(l.showRow(30) && l.firstRow() == 21);  // down: the row becomes the last full one
+    EXPECT_TRUE(l.showRow(5) && l.firstRow() == 5);    // up: the row becomes the first
+    l.showRow(1000);                                   // never past the last first row
+    EXPECT_EQ(l.firstRow(), l.rows().lastFirst());
 }
 
 TEST(HexDump, ScrollingStaysWithinTheRows) {
@@ -66,21 +80,4 @@ TEST(HexDump, ScrollingStaysWithinTheRows) {
     // A zero or negative client area (minimised) shows nothing, dividing by nothing.
     wide.layout(0, -5, 0, 0);
     EXPECT_EQ(wide.paintRowCount(), 0);
-}
-
-TEST(HexDump, ByteColumnsAndShowingARow) {
-    HexLayout l(sequence(1000, 0));
-    const std::string line = l.line(3);  // bytes 48..63, four offset digits
-    for (int j = 0; j < 16; ++j) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", 48 + j);
-        EXPECT_EQ(line.substr(static_cast<std::size_t>(l.hexColumn(j)), 2), hex) << j;
-        EXPECT_EQ(line[static_cast<std::size_t>(l.asciiColumn(j))], static_cast<char>(48 + j)) << j;
-    }
-    l.layout(600, 125, 8, 12);                         // 10 full rows of 63
-    EXPECT_FALSE(l.showRow(9));                        // already in sight
-    EXPECT_TRUE(l.showRow(30) && l.firstRow() == 21);  // down: the row becomes the last full one
-    EXPECT_TRUE(l.showRow(5) && l.firstRow() == 5);    // up: the row becomes the first
-    l.showRow(1000);                                   // never past the last first row
-    EXPECT_EQ(l.firstRow(), l.rows().lastFirst());
 }

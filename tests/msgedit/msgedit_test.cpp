@@ -76,7 +76,7 @@ TEST(MessageEditor, EditDeleteInsertRebuildFromRowTexts) {
     EXPECT_EQ(head(d), (std::vector<MessageUnit>{0x41}));
 }
 
-TEST(MessageEditor, CapacityIsNeverExceeded) {
+TEST(MessageEditor, CapacityIsNeverExceededAndChangedComparesWithTheOpening) {
     auto full = editorOf({1, 2, 3, 4}, 4);
     EXPECT_FALSE(full.canInsert(0) || full.canDelete(std::nullopt));
     full.insert(0);  // refused as the disabled button would
@@ -89,15 +89,13 @@ TEST(MessageEditor, CapacityIsNeverExceeded) {
     EXPECT_EQ(head(e), (std::vector<MessageUnit>{0x01, 0x10, 0x11, 0x12}));
     e.remove(0);
     EXPECT_FALSE(e.lastEditTruncated());
-}
-
-TEST(MessageEditor, ChangedComparesWithTheOpenedMessage) {
-    auto e = editorOf({0xF0, 0x41, 0xF7}, 8);
-    EXPECT_FALSE(e.changed());
-    e.insert(1);
-    EXPECT_TRUE(e.changed());
-    e.remove(1);  // back to what it opened with
-    EXPECT_FALSE(e.changed());
+    // Changed compares with the message the editor opened with.
+    auto c = editorOf({0xF0, 0x41, 0xF7}, 8);
+    EXPECT_FALSE(c.changed());
+    c.insert(1);
+    EXPECT_TRUE(c.changed());
+    c.remove(1);  // back to what it opened with
+    EXPECT_FALSE(c.changed());
     // Units beyond the count do not matter.
     MessageUnit units[3] = {0x41, 0x1234, 0x5678};
     MessageEditor tail(units, 1, 3, 0);

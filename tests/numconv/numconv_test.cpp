@@ -11,6 +11,13 @@ namespace {
 NumericConverter at(std::uint32_t value, int size, int form = 0) {
     return NumericConverter(ConverterState{value, size, form});
 }
+// Every field's text: signed|unsigned|hex|bits|ASCII|Roland|nibbles.
+std::string shown(const NumericConverter& c) {
+    std::string out;
+    for (int i = 0; i < kConverterFieldCount; ++i)
+        out += (i ? "|" : "") + c.text(static_cast<ConverterField>(i));
+    return out;
+}
 }  // namespace
 
 TEST(NumConv, FirstOpeningAndPersistence) {
@@ -32,12 +39,7 @@ TEST(NumConv, TypingSetsValueSizeAndOtherFields) {
     auto c = at(0, 8);
     EXPECT_EQ(c.type(F::Unsigned, "200"), 0);
     EXPECT_EQ(c.size(), 16);
-    const std::pair<F, const char*> texts[] = {{F::Signed, "200"},
-                                               {F::Hex, "C8"},
-                                               {F::Bits, "00000000-11001000"},
-                                               {F::Roland, "01, 48"},
-                                               {F::Nibbles, "C, 8"}};
-    for (auto [f, text] : texts) EXPECT_EQ(c.text(f), text);
+    EXPECT_EQ(shown(c), "200|200|C8|00000000-11001000||01, 48|C, 8");
     EXPECT_STREQ(c.signedRange(), "(-32768 / 32767)");
     EXPECT_STREQ(c.hexRange(), "(0 / FFFF)");
     // Beyond the 16-bit signed range the size becomes 32; it never shrinks.
@@ -51,21 +53,16 @@ TEST(NumConv, TypingSetsValueSizeAndOtherFields) {
     auto m = at(0, 8);
     m.type(F::Signed, "-1");
     EXPECT_EQ(m.size(), 8);
-    EXPECT_EQ(m.text(F::Unsigned) + " " + m.text(F::Bits), "4294967295 11111111");
+    EXPECT_EQ(shown(m),
+              "-1|4294967295|FFFFFFFF|11111111||0F, 7F, 7F, 7F, 7F|F, F, F, F, F, F, F, F");
     m.chooseSize(8);
-    EXPECT_EQ(m.value(), 255u);
-    EXPECT_EQ(m.text(F::Signed) + " " + m.text(F::Unsigned), "-1 255");
+    EXPECT_EQ(shown(m), "-1|255|FF|11111111||01, 7F|F, F");
     EXPECT_STREQ(m.unsignedRange(), "(0 / 255)");
 }
 
 TEST(NumConv, ReadingEveryFieldKind) {
-    struct Case {
-        F field;
-        std::string text;
-        std::uint32_t value;
-        int beeps;
-    };
-    const Case cases[] = {
+    const std::tuple<F, std::string, std::uint32_t, int> cases[] = {
+        // field, text, value, beeps
         {F::Signed, "-2147483648", 0x80000000u, 0},
         {F::Signed, "99999999999", 0x7FFFFFFFu, 0},  // saturates
         {F::Unsigned, "9999999999", 0xFFFFFFFFu, 0},
@@ -79,10 +76,10 @@ TEST(NumConv, ReadingEveryFieldKind) {
         {F::Bits, std::string(33, '1'), 0xFFFFFFFFu, 1},
         {F::Bits, "0 1000 0001", 0x81, 0},  // blanks skipped, zeros beyond bit 31 harmless
         {F::Ascii, "A", 65, 0}};
-    for (const auto& k : cases) {
+    for (const auto& [field, text, value, beeps] : cases) {
         auto c = at(0, 32);
-        EXPECT_EQ(c.type(k.field, k.text), k.beeps) << k.text;
-        EXPECT_EQ(c.value(), k.value) << k.text;
+        EXPECT_EQ(c.type(field, text), beeps) << text;
+        EXPECT_EQ(c.value(), value) << text;
     }
 
     auto c = at(0, 8);
@@ -103,8 +100,7 @@ TEST(NumConv, ReadingEveryFieldKind) {
     c.chooseGroupForm(1);
     EXPECT_FALSE(c.accepts(F::Roland, 'A'));
     EXPECT_EQ(c.type(F::Roland, "1, 127"), 0);
-    EXPECT_EQ(c.value(), 255u);
-    EXPECT_EQ(c.text(F::Nibbles), "15, 15");
+    EXPECT_EQ(shown(c), "255|255|FF|00000000-11111111||1, 127|15, 15");  // a word since 128
     EXPECT_EQ(c.type(F::Roland, "128"), 1);
     c.chooseGroupForm(0);
     EXPECT_TRUE(c.accepts(F::Roland, 'A'));

@@ -4,7 +4,7 @@
 
 using namespace sf;
 
-TEST(Record, NewSourceDefaults) {
+TEST(Record, NewSourceDefaultsAndTheValidModuleCount) {
     // The shown values of a new source are checked with the value texts.
     auto r = newSource();
     EXPECT_EQ(r->text(0, 8), "DEV_SRCE");
@@ -12,10 +12,7 @@ TEST(Record, NewSourceDefaults) {
     EXPECT_EQ(r->modU16(0, 4098 - 4054 + rec::kModMacroData), 0xFFFF);
     // A slot never used keeps all zero, in particular no 0xFFFF reference.
     EXPECT_EQ(r->modU16(1, rec::kModMacroFilter), 0);
-}
-
-TEST(Record, ValidModuleCountStopsAtFirstEmptyName) {
-    auto r = newSource();
+    // The valid modules end at the first one without a name.
     r->setU16(rec::kModuleCount, 3);
     r->setText(rec::moduleBase(2), rec::kModNameSize, "Third");
     EXPECT_EQ(validModuleCount(*r), 1);

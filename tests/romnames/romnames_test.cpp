@@ -84,19 +84,19 @@ TEST(RomNames, LargeSubBanksUpToWhatABlockHolds) {
 }
 
 TEST(RomNames, PlainNamesAndReports) {
-    // Three names fill 24 bytes, blank padded; LF alone ends a line too.
-    const Block block = *parseRomNames("Piano\nStrings\r\nBrass", 3, 8, 0, false).block;
-    EXPECT_EQ(std::string(block.begin(), block.end()), "Piano   Strings Brass   ");
-    EXPECT_EQ(romNamesText(block, {3, 8, 0}), "Piano\r\nStrings\r\nBrass\r\n");
-    // Too long names are cut; lines beyond P are dropped.
-    EXPECT_EQ(nameOf(*parseRomNames("Piano\r\nSynthStrng\r\nBrass", 3, 8, 0, false).block, 8, 8),
-              "SynthStr");
-    EXPECT_EQ(parseRomNames("A\r\nB\r\nC\r\nD", 3, 8, 0, false).block->size(), 24u);
-    // Tabs that end a name (or the part of it kept) are blanks, as the text shows them.
-    EXPECT_EQ(nameOf(*parseRomNames("Organ\t\r\nPad\tX\t\r\nBell", 3, 8, 0, false).block, 0, 8),
-              "Organ   ");
-    EXPECT_EQ(nameOf(*parseRomNames("A\r\nPad\t\t\t\t\tTail\r\nC", 3, 8, 0, false).block, 8, 8),
-              "Pad     ");
+    // Three names fill 24 bytes, blank padded; LF alone ends a line too; too long names are
+    // cut and lines beyond three dropped; tabs ending a name (or the part kept) are blanks.
+    const std::pair<const char*, const char*> blocks[] = {
+        {"Piano\nStrings\r\nBrass", "Piano   Strings Brass   "},
+        {"Piano\r\nSynthStrng\r\nBrass\r\nD", "Piano   SynthStrBrass   "},
+        {"Organ\t\r\nPad\tX\t\r\nBell", "Organ   Pad\tX   Bell    "},
+        {"A\r\nPad\t\t\t\t\tTail\r\nC", "A       Pad     C       "}};
+    for (auto [text, names] : blocks) {
+        const Block b = *parseRomNames(text, 3, 8, 0, false).block;
+        EXPECT_EQ(std::string(b.begin(), b.end()), names) << text;
+    }
+    EXPECT_EQ(romNamesText(Block(blocks[0].second, blocks[0].second + 24), {3, 8, 0}),
+              "Piano\r\nStrings\r\nBrass\r\n");
     EXPECT_FALSE(parseRomNames("Piano\r\nStrings\r\nBrass", 3, 8, 0, true).block);  // a check
 
     const std::string wrongCount = "Wrong number of names (3 expected).\n";
@@ -194,9 +194,8 @@ TEST(RomNames, EditorFlow) {
 
 TEST(RomNames, ImportNamesFile) {
     const std::string dir = ::testing::TempDir();
-    const auto write = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + name, std::ios::binary)
-            << std::string(12, 'h') << bytes;  // 12-byte header
+    const auto write = [&](const std::string& name, const std::string& bytes) {  // 12-byte header
+        std::ofstream(dir + name, std::ios::binary) << std::string(12, 'h') << bytes;
         return std::filesystem::path(dir + name);
     };
     const RomNamesShape shape{2, 4, 0};
@@ -212,14 +211,12 @@ TEST(RomNames, ImportNamesFile) {
     RecordingPrompter prompter;
     PatchNameEditor ed(*r, 0, 0, prompter);
     ed.text = "keep";
-    EXPECT_FALSE(ed.import(write("wrong.NAM", "Bass")));
-    EXPECT_EQ(ed.text, "keep");
+    EXPECT_FALSE(ed.import(write("wrong.NAM", "Bass")) || ed.text != "keep");
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].text,
               "The size of wrong.NAM does not fit the names of this sub-bank: the file has 16 "
               "bytes, but 2 patches of 4 characters with 0 child entries need 20 bytes (12 bytes "
               "of header and 4 bytes per name).");
     EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
-    EXPECT_TRUE(ed.import(good));
-    EXPECT_EQ(ed.text, "Bass\r\nLead\r\n");
+    EXPECT_TRUE(ed.import(good) && ed.text == "Bass\r\nLead\r\n");
 }

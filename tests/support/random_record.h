@@ -70,9 +70,8 @@ inline Block randomMacroList(RecordRng& rng, int macros, int templateCount) {
         for (int p : points) {
             const std::size_t psize = 8 + 10 * static_cast<std::size_t>(p);
             putLE16(b, q + 0, static_cast<std::uint16_t>(psize));
-            putLE16(b, q + 2,
-                    static_cast<std::uint16_t>(templateCount > 0 ? rng.range(0, templateCount - 1)
-                                                                 : 0));
+            const int use = templateCount > 0 ? rng.range(0, templateCount - 1) : 0;
+            putLE16(b, q + 2, static_cast<std::uint16_t>(use));
             putLE16(b, q + 4, static_cast<std::uint16_t>(rng.range(0, 32767)));
             putLE16(b, q + 6, static_cast<std::uint16_t>(p));
             q += psize;
@@ -81,8 +80,7 @@ inline Block randomMacroList(RecordRng& rng, int macros, int templateCount) {
     return b;
 }
 
-// Fills module m (0-based, below the module count) with random content and
-// the blocks of its walked slots.
+// Fills module m (below the module count) with random content and walked blocks.
 inline void randomModule(SourceRecord& r, int m, RecordRng& rng) {
     const std::size_t base = rec::moduleBase(m);
     rng.fill(slice(r.data(), base, rec::kModuleSize));
@@ -124,8 +122,7 @@ inline void randomModule(SourceRecord& r, int m, RecordRng& rng) {
     }
 }
 
-// A random valid record with `modules` modules (1..16), or a random count
-// when `modules` is 0.
+// A random valid record with `modules` modules (1..16), or a random count when 0.
 inline std::unique_ptr<SourceRecord> randomRecord(std::uint32_t seed, int modules = 0) {
     RecordRng rng(seed);
     auto r = std::make_unique<SourceRecord>();

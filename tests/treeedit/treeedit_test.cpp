@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "editor/treefilter.h"
 #include "source/valuetext.h"
@@ -22,26 +23,20 @@ TEST(TreeEdit, ClickAndDoubleClickByRowKind) {
     // Rows: groups, numbers, a text, the character table, a choice, yes/no, a flag (its box
     // changes nothing), a bit choice, a message with and without its editor connected, ROM
     // names, the converter, a read-only sum, a Roland 7-bit field; some of them disabled.
-    const struct {
-        int id;
-        bool enabled, hasEditor;
-        RowAction click, doubleClick, editKey;
-    } cases[] = {
+    const std::tuple<int, bool, bool, RowAction, RowAction, RowAction> cases[] = {
         {1, true, false, N, T, T},   {72, false, false, N, N, T}, {9, true, false, N, E, E},
         {9, false, false, N, N, N},  {4, true, false, N, E, E},   {33, true, false, N, E, E},
         {16, true, false, M, N, M},  {16, false, false, N, N, N}, {11, true, false, M, N, M},
         {19, true, false, M, E, M},  {108, true, false, M, N, M}, {15, true, false, N, N, N},
         {15, true, true, N, V, V},   {15, false, true, N, N, N},  {265, true, true, N, V, V},
         {305, true, false, N, N, N}, {131, true, false, N, N, N}, {129, true, false, N, E, E}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(clickAction(item(c.id), TreeColumn::Value, c.enabled), c.click) << c.id;
-        EXPECT_EQ(doubleClickAction(item(c.id), TreeColumn::Value, c.enabled, c.hasEditor),
-                  c.doubleClick)
-            << c.id;
-        EXPECT_EQ(editKeyAction(item(c.id), c.enabled, c.hasEditor), c.editKey) << c.id;
+    for (const auto& [id, enabled, hasEditor, click, twice, editKey] : cases) {
+        EXPECT_EQ(clickAction(item(id), TreeColumn::Value, enabled), click) << id;
+        EXPECT_EQ(doubleClickAction(item(id), TreeColumn::Value, enabled, hasEditor), twice) << id;
+        EXPECT_EQ(editKeyAction(item(id), enabled, hasEditor), editKey) << id;
         // Only the Value column pops menus.
-        EXPECT_EQ(clickAction(item(c.id), TreeColumn::Parameter, c.enabled), N) << c.id;
-        EXPECT_EQ(clickAction(item(c.id), TreeColumn::Comment, c.enabled), N) << c.id;
+        EXPECT_EQ(clickAction(item(id), TreeColumn::Parameter, enabled), N) << id;
+        EXPECT_EQ(clickAction(item(id), TreeColumn::Comment, enabled), N) << id;
     }
     EXPECT_EQ(doubleClickAction(item(105), TreeColumn::Parameter, false, false), T);
     EXPECT_EQ(doubleClickAction(item(9), TreeColumn::Parameter, true, false), N);
@@ -57,11 +52,11 @@ TEST(TreeEdit, SwitchesEditLimitsAndClear) {
     EXPECT_FALSE(switchIsOn(item(11), "No") || switchIsOn(item(19), flag[0].text));
     EXPECT_FALSE(switchIsOn(item(9), "Yes") || switchIsOn(nullptr, "Yes"));
     auto r = newSource();
-    const struct {
-        int id, i1, i2, limit;
-    } limits[] = {{4, -1, -1, 16}, {8, -1, -1, 3},    {31, 0, -1, 50}, {107, 0, -1, 16},
-                  {262, 0, 3, 8},  {33, -1, -1, 128}, {9, -1, -1, 64}, {129, 0, 0, 64}};
-    for (const auto& l : limits) EXPECT_EQ(editLengthLimit(*r, makeRef(l.id, l.i1, l.i2)), l.limit);
+    const std::tuple<int, int, int, int> limits[] = {
+        {4, -1, -1, 16}, {8, -1, -1, 3},    {31, 0, -1, 50}, {107, 0, -1, 16},
+        {262, 0, 3, 8},  {33, -1, -1, 128}, {9, -1, -1, 64}, {129, 0, 0, 64}};
+    for (const auto& [id, i1, i2, limit] : limits)
+        EXPECT_EQ(editLengthLimit(*r, makeRef(id, i1, i2)), limit);
     // Clear empties messages only.
     EXPECT_FALSE(canClear(item(9)) || canClear(item(105)));
     parseValue(*r, makeRef(35), "F0 41 F7");
@@ -72,23 +67,17 @@ TEST(TreeEdit, SwitchesEditLimitsAndClear) {
     EXPECT_EQ(formatValue(*r, makeRef(35)), "");
 }
 
-TEST(TreeFilter, WordsMatchLabelValueOrHelp) {
-    const struct {
-        const char* query;
-        bool match;
-    } cases[] = {{"", true},          {"   ", true},       {"midi", true},
-                 {"MIDI TIME", true}, {"time 500", true},  {"out\t500", true},
-                 {"timeout", false},  {"midi xyz", false}, {"milliseconds", true}};
-    for (const auto& c : cases)
-        EXPECT_EQ(rowMatches("MIDI time out", "500", "In milliseconds", filterWords(c.query)),
-                  c.match)
-            << c.query;
+TEST(TreeFilter, WordsMatchLabelValueOrHelpAndMatchesKeepTheirParents) {
+    const std::tuple<const char*, bool> cases[] = {
+        {"", true},          {"   ", true},       {"midi", true},
+        {"MIDI TIME", true}, {"time 500", true},  {"out\t500", true},
+        {"timeout", false},  {"midi xyz", false}, {"milliseconds", true}};
+    for (const auto& [query, match] : cases)
+        EXPECT_EQ(rowMatches("MIDI time out", "500", "In milliseconds", filterWords(query)), match)
+            << query;
     // Accented letters fold, the multiplication sign does not.
     EXPECT_EQ(foldCase("\xC9t\xC9 \xD7"), "\xE9t\xE9 \xD7");
     EXPECT_TRUE(rowMatches("\xC9tat", "", "", filterWords("\xE9TAT")));
-}
-
-TEST(TreeFilter, MatchesKeepTheirParents) {
     auto r = newSource();
     parseValue(*r, makeRef(103), "2");
     parseValue(*r, makeRef(107, 1), "Zyxwv");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "sysex/message.h"
 
@@ -42,14 +43,11 @@ std::string chosenShows(SourceRecord& r, int id, int command, int i1 = -1, int i
 
 TEST(ValueText, NewSourceTexts) {
     auto r = newSource();
-    const struct {
-        int id, i1, i2;
-        const char* text;
-    } cases[] = {{9, -1, -1, "100"},      {10, -1, -1, "$0"},   {11, -1, -1, "No"},
-                 {15, -1, -1, "$F0"},     {16, -1, -1, "None"}, {46, -1, -1, "Yes"},
-                 {63, -1, -1, "2"},       {103, -1, -1, "1"},   {105, 0, -1, "Module"},
-                 {109, 0, -1, "Special"}, {135, 0, -1, "$0"},   {129, 0, 0, "00"}};
-    for (const auto& c : cases) EXPECT_EQ(show(*r, c.id, c.i1, c.i2), c.text) << c.id;
+    const std::tuple<int, int, int, const char*> cases[] = {
+        {9, -1, -1, "100"},     {10, -1, -1, "$0"},      {11, -1, -1, "No"}, {15, -1, -1, "$F0"},
+        {16, -1, -1, "None"},   {46, -1, -1, "Yes"},     {63, -1, -1, "2"},  {103, -1, -1, "1"},
+        {105, 0, -1, "Module"}, {109, 0, -1, "Special"}, {135, 0, -1, "$0"}, {129, 0, 0, "00"}};
+    for (const auto& [id, i1, i2, text] : cases) EXPECT_EQ(show(*r, id, i1, i2), text) << id;
     const std::string table = show(*r, 33);
     ASSERT_EQ(table.size(), 128u);
     EXPECT_EQ(table.substr(64, 2), "\xDD\x41");
@@ -64,18 +62,13 @@ TEST(ValueText, NumberEntryForms) {
     // "0X" is no prefix; decimal is clamped as signed, hexadecimal read unsigned then
     // clamped; far too large still means the maximum; no digits is 0, clamped to 100.
     const std::size_t hex = mod(0, 2766), wide = mod(0, 176);
-    const struct {
-        int id;
-        std::size_t at;
-        const char* text;
-        int stored;
-    } cases[] = {
+    const std::tuple<int, std::size_t, const char*, int> cases[] = {
         {240, hex, "$1FF", 255}, {240, hex, "0X10", 0},           {20, 188, "-5", 0},
         {20, 188, "999", 100},   {17, 216, "99999999999", 30000}, {17, 216, "-99999999999", 500},
         {151, wide, "-5", -5},   {151, wide, "$FFFF", 32767},     {9, 10, "abc", 100}};
-    for (const auto& c : cases) {
+    for (const auto& [id, at, text, value] : cases) {
         auto r = newSource();
-        EXPECT_EQ(stored(*r, c.id, c.text, c.at, c.id > 103 ? 0 : -1), c.stored) << c.text;
+        EXPECT_EQ(stored(*r, id, text, at, id > 103 ? 0 : -1), value) << text;
     }
     auto r = newSource();
     EXPECT_EQ(typedShows(*r, 209, "-2147483648", 0), "-2147483647");  // 32-bit decimal
@@ -208,20 +201,16 @@ TEST(ValueText, BitChoicesKeepTheOtherBitsOfTheirWord) {
     auto r = newSource();
     r->setModU16(0, 18, 0x0400);  // another setting's bit in the same word
     const std::size_t flags = mod(0, 18);
-    const struct {
-        int id, command;
-        std::size_t at;
-        std::uint16_t word;
-        const char* text;
-    } steps[] = {{108, 72, flags, 0x0448, "Only display names (no memory dump)"},
-                 {108, 70, flags, 0x0408, "Dump memory and display patch names"},
-                 {108, 71, flags, 0x0400, "Only dump memory (no name to display)"},
-                 {109, 71, flags, 0x0420, "MIDI Bank Select"},
-                 {100, 71, 2056, 0x020A, "Use Program change"},
-                 {100, 72, 2056, 0x000A, "Use Custom Message"}};
-    for (const auto& s : steps) {
-        EXPECT_EQ(chosenShows(*r, s.id, s.command, s.id == 100 ? -1 : 0), s.text);
-        EXPECT_EQ(r->u16(s.at), s.word) << s.text;
+    const std::tuple<int, int, std::size_t, std::uint16_t, const char*> steps[] = {
+        {108, 72, flags, 0x0448, "Only display names (no memory dump)"},
+        {108, 70, flags, 0x0408, "Dump memory and display patch names"},
+        {108, 71, flags, 0x0400, "Only dump memory (no name to display)"},
+        {109, 71, flags, 0x0420, "MIDI Bank Select"},
+        {100, 71, 2056, 0x020A, "Use Program change"},
+        {100, 72, 2056, 0x000A, "Use Custom Message"}};
+    for (const auto& [id, command, at, word, text] : steps) {
+        EXPECT_EQ(chosenShows(*r, id, command, id == 100 ? -1 : 0), text);
+        EXPECT_EQ(r->u16(at), word) << text;
     }
     r->setModU16(0, 18, 0x0040);  // 0x40 without 0x08 only dumps memory
     EXPECT_EQ(show(*r, 108, 0), "Only dump memory (no name to display)");
@@ -231,17 +220,15 @@ TEST(ValueText, BitChoicesKeepTheOtherBitsOfTheirWord) {
 TEST(ValueText, RefsThatAddressNothing) {
     auto r = newSource();
     const auto before = copyRecord(*r);
-    const struct {
-        int id, i1, i2;
-    } refs[] = {{308, -1, -1}, {0, -1, -1},  {107, 16, -1}, {107, -1, -1}, {240, 99, -1},
-                {129, 0, 10},  {129, 0, -1}, {165, 0, 8},   {262, 0, 16},  {31, 10, -1},
-                {31, -1, -1},  {199, 0, 10}, {105, 16, -1}, {131, -1, -1}, {2, -1, -1},
-                {265, 0, 0},   {194, 16, -1}};
-    for (const auto& x : refs) {
-        const SettingRef ref = makeRef(x.id, x.i1, x.i2);
-        EXPECT_EQ(formatValue(*r, ref), "") << x.id;
-        EXPECT_EQ(parseValue(*r, ref, "$12"), ParseResult::NotStored) << x.id;
-        EXPECT_FALSE(applyChoice(*r, ref, 61)) << x.id;
+    const std::tuple<int, int, int> refs[] = {
+        {308, -1, -1}, {0, -1, -1},   {107, 16, -1}, {107, -1, -1}, {240, 99, -1}, {129, 0, 10},
+        {129, 0, -1},  {165, 0, 8},   {262, 0, 16},  {31, 10, -1},  {31, -1, -1},  {199, 0, 10},
+        {105, 16, -1}, {131, -1, -1}, {2, -1, -1},   {265, 0, 0},   {194, 16, -1}};
+    for (const auto& [id, i1, i2] : refs) {
+        const SettingRef ref = makeRef(id, i1, i2);
+        EXPECT_EQ(formatValue(*r, ref), "") << id;
+        EXPECT_EQ(parseValue(*r, ref, "$12"), ParseResult::NotStored) << id;
+        EXPECT_FALSE(applyChoice(*r, ref, 61)) << id;
     }
     // A ref whose item pointer disagrees with its id is still served by its id.
     SettingRef odd = makeRef(9);

@@ -267,10 +267,14 @@ struct FileQueue {
     bool ended = false;             // no file will be added
     bool stop = false;              // no file will be taken
 
+    // A reader asleep is woken for a batch of files rather than for each:
+    // woken file by file, it would take each one as soon as it is added and
+    // sleep again, a switch of threads per file.
+    static constexpr std::size_t kWakeBatch = 16;
     void add(const std::string* path) {
         std::lock_guard lock(mutex);
         files.emplace_back(path, nullptr);
-        if (waiting > 0) more.notify_one();
+        if (waiting > 0 && files.size() - next >= kWakeBatch) more.notify_one();
     }
     void end(bool stopping) {
         std::lock_guard lock(mutex);
@@ -296,6 +300,8 @@ struct FileQueue {
 // readers' opens and closes then do not contend for one table, and the
 // kernel takes a quicker path for a table that only one thread uses. Where
 // that is refused the table stays shared, which is only slower.
+// (ThreadSanitizer keeps one table of descriptor numbers per process: the
+// same number open in both tables is a race to it, and none in fact.)
 void ownFileTable() {
 #ifdef __linux__
     ::unshare(CLONE_FILES);
