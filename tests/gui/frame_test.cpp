@@ -36,6 +36,7 @@
 #include "support/app_fixture.h"
 #include "support/leak_suppressions.h"
 #include "support/modal_driver.h"
+#include "sysex/memorydocument.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisystem.h"
 #include "ui/guard.h"
@@ -415,16 +416,20 @@ class FrameTest : public QObject {
         f.trigger("actionCascade");
         check("cascade");
 
+        // A captured bulk becomes an untitled, modified document of its bytes.
+        const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7}, note = {0x90, 60, 100};
         onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-            const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7};
-            QVERIFY(midi.sendFromThread(dump));
+            QVERIFY(midi.sendFromThread(dump) && midi.sendFromThread(note));
             QTRY_VERIFY(d->showButton()->isEnabled());
             QTest::mouseClick(d->showButton(), Qt::LeftButton);
-            d->reject();
         });
         f.trigger("actionReceiveMidiBulk");
         QCOMPARE(missedDialogs(), 0);
         QCOMPARE(w.client()->subWindowList().size(), 7);
+        auto* captured = qobject_cast<MemoryDocument*>(w.documents().activeDocument());
+        QVERIFY(captured && captured->isModified() && !captured->hasFile());
+        QVERIFY(captured->memory().data() ==
+                (std::vector<std::uint8_t>{0xF0, 0x43, 0x00, 0xF7, 0x90, 60, 100}));
         check("capture shown");
 
         w.client()->currentSubWindow()->showMaximized();
