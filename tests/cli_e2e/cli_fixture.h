@@ -36,20 +36,27 @@ inline std::vector<std::string> splitLines(const std::string& text) {
 
 class Cli : public ::testing::Test {
   protected:
-    // Runs the tool in the scratch folder through the shell, each argument
-    // quoted; no input, output and error to files there.
-    CliResult run(const Args& args) {
-        std::string command = "cd '" + dir_.string() + "' && exec '" SF_CLI_PATH "'";
-        for (const std::string& a : args) {
-            command += " '";
-            for (char ch : a) command += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-            command += "'";
-        }
+    // Runs a shell command line in the scratch folder, its leading
+    // "sysforge-cli" standing for the built tool; no input, output and error
+    // to files there.
+    CliResult shell(const std::string& line) {
+        const std::string command = "cd '" + dir_.string() + "' && exec '" SF_CLI_PATH "'" +
+                                    line.substr(std::string("sysforge-cli").size());
         const int ws = std::system((command + " </dev/null >cli.stdout 2>cli.stderr").c_str());
         return {WIFEXITED(ws)     ? WEXITSTATUS(ws)
                 : WIFSIGNALED(ws) ? 128 + WTERMSIG(ws)
                                   : -1,
                 readText(dir_ / "cli.stdout"), readText(dir_ / "cli.stderr")};
+    }
+    // Runs the tool with each argument quoted.
+    CliResult run(const Args& args) {
+        std::string line = "sysforge-cli";
+        for (const std::string& a : args) {
+            line += " '";
+            for (char ch : a) line += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+            line += "'";
+        }
+        return shell(line);
     }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
