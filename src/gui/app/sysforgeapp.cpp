@@ -250,7 +250,6 @@ int runSysforge(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));
-    QApplication::setWindowIcon(appIcon());
 
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments().mid(1)) args.push_back(a.toStdString());
@@ -261,6 +260,8 @@ int runSysforge(int argc, char** argv) {
     const AppPaths paths = SysforgeApp::defaultPaths();
     const QString socket = SysforgeApp::socketNameFor(paths);
     if (handOverToRunningCopy(socket, files)) return 1;
+    // Not before: a start that hands its files over needs no icon theme.
+    QApplication::setWindowIcon(appIcon());
 
     SysforgeApp sysforge(SysforgeApp::Options{QString(), socket});
     SFFrameWindow* frame = sysforge.frame();
