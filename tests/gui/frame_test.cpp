@@ -87,18 +87,6 @@ bool typeWithoutEnter(SFFrameWindow& frame, const SettingRef& ref, const QString
     return true;
 }
 
-// Opens a menu of the menu bar and clicks one of its commands, by mouse.
-void chooseFromMenu(SFFrameWindow& frame, const char* menu, const char* command) {
-    QMenuBar* bar = frame.menuBar();
-    auto* m = bar->findChild<QMenu*>(QString::fromLatin1(menu));
-    QVERIFY(m);
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
-    QTRY_VERIFY(m->isVisible());
-    QTest::mouseClick(
-        m, Qt::LeftButton, {},
-        m->actionGeometry(frame.commandAction(QString::fromLatin1(command))).center());
-}
-
 std::string savedValue(const QString& file, const SettingRef& ref) {
     auto r = readSourceFile(file.toStdString());
     return r ? formatValue(*r, ref) : std::string("(unreadable)");
@@ -183,12 +171,15 @@ class FrameTest : public QObject {
         for (QMdiSubWindow* s : w.client()->subWindowList()) QVERIFY(!s->isMinimized());
         // The menu lists the windows; choosing one activates it.
         QMenu* menu = w.findChild<QMenu*>("menuWindow");
-        emit menu->aboutToShow();
+        QTest::mouseClick(w.menuBar(), Qt::LeftButton, {},
+                          w.menuBar()->actionGeometry(menu->menuAction()).center());
+        QTRY_VERIFY(menu->isVisible());
         QStringList entries;
         for (QAction* a : menu->actions())
             if (a->isCheckable()) entries << a->text();
         QCOMPARE(entries, (QStringList{"&1 Untitled1", "&2 Untitled2"}));
-        menu->actions().at(menu->actions().size() - 2)->trigger();
+        QAction* first = menu->actions().at(menu->actions().size() - 2);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(first).center());
         QCOMPARE(w.documents().activeDocument()->displayName(), QStringLiteral("Untitled1"));
         f.trigger("actionCloseAll");  // unmodified: no question
         QTRY_COMPARE(w.client()->subWindowList().size(), 0);
@@ -234,10 +225,7 @@ class FrameTest : public QObject {
         QMdiSubWindow* win = f.frame().client()->currentSubWindow();
         QVERIFY(v->editValue(makeRef(107, 0), "Voices"));
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
-        // The control bar's button undoes in the active view.
-        auto* bar = f.frame().findChild<QToolBar*>("ControlBar");
-        QTest::mouseClick(bar->widgetForAction(f.frame().commandAction("actionUndo")),
-                          Qt::LeftButton);
+        f.trigger("actionUndo");  // the control bar's button undoes in the active view
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
         f.trigger("actionRedo");
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
@@ -552,7 +540,7 @@ class FrameTest : public QObject {
         QCOMPARE(QString::fromStdString(savedValue(a, makeRef(9))), QStringLiteral("250"));
     }
 
-    // File > Close chosen with the mouse while the box is open, and Yes,
+    // File > Close while the box is open, and Yes,
     // saves the source and its driver; Ctrl+W and Cancel keeps the window,
     // No drops the typed value.
     void closeAsksAboutTheValueBeingTyped() {
@@ -561,7 +549,7 @@ class FrameTest : public QObject {
         f.frame().openFiles({a});
         QVERIFY(typeWithoutEnter(f.frame(), makeRef(107, 0), "Voices"));
         f.prompter().answers = {Answer::Yes};
-        chooseFromMenu(f.frame(), "menuFile", "actionClose");
+        f.trigger("actionClose");
         QTRY_COMPARE(f.frame().client()->subWindowList().size(), 0);
         QCOMPARE(f.prompter().messages.size(), std::size_t{1});
         QCOMPARE(f.prompter().messages[0].text,
@@ -587,7 +575,7 @@ class FrameTest : public QObject {
         const QString out = f.path("a.txt");
         f.answerFileDialogs(out);
         QVERIFY(typeWithoutEnter(f.frame(), makeRef(4), "Typed"));
-        chooseFromMenu(f.frame(), "menuFile", "actionExportText");
+        f.trigger("actionExportText");
         QVERIFY(bytesOf(out).contains("\"Typed\""));
         QVERIFY(f.frame().activeSourceDocument()->isModified());
     }

@@ -220,33 +220,27 @@ class ToolsTest : public QObject {
         // The sender has gone; another port now has its number.
         midi.inputPorts = {{"other:out", "JACK"}};
         Prompter* recording = setPrompter(nullptr);  // the real message box
+        // Cancel ends there; OK goes on to the dialog, which records nothing.
         for (auto button : {QMessageBox::Cancel, QMessageBox::Ok}) {
-            QString text, portLine;
-            QMessageBox::StandardButtons buttons;
-            QMessageBox::Icon icon = QMessageBox::NoIcon;
-            bool dialogShown = false;
+            QString portLine;
             onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
-                text = box->text();
-                buttons = box->standardButtons();
-                icon = box->icon();
+                QCOMPARE(box->text(), QString("The MIDI input could not be opened!"));
+                QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                if (button == QMessageBox::Ok)
+                    onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                        portLine = d->portLine()->text();
+                        QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
+                        QTest::mouseClick(d->closeButton(), Qt::LeftButton);
+                    });
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
             });
-            if (button == QMessageBox::Ok)
-                onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-                    dialogShown = true;
-                    portLine = d->portLine()->text();
-                    QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
-                    QTest::mouseClick(d->closeButton(), Qt::LeftButton);
-                });
             f.frame().activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
             QTest::keyClick(&f.frame(), Qt::Key_F9);
-            QCOMPARE(text, QString("The MIDI input could not be opened!"));
-            QCOMPARE(buttons, QMessageBox::Ok | QMessageBox::Cancel);
-            QCOMPARE(icon, QMessageBox::Critical);
-            QCOMPARE(dialogShown, button == QMessageBox::Ok);
-            if (dialogShown)
-                QCOMPARE(portLine, QString("MIDI input: JACK: sender:dump (not available)"));
+            QCOMPARE(portLine, button == QMessageBox::Cancel
+                                   ? QString()
+                                   : QString("MIDI input: JACK: sender:dump (not available)"));
         }
         QCOMPARE(midi.opens(), 0);
         QVERIFY(!QApplication::activeModalWidget());

@@ -31,7 +31,8 @@ class AppFixture {
     // Ends the editor (saving its settings and layout) and starts it again
     // on the same settings folder.
     void restart();
-    // Triggers the frame command `objectName`.
+    // Chooses the frame command `objectName` with the mouse, from its menu
+    // or else the control bar.
     void trigger(const char* objectName);
     // Answers every file dialog of the documents with `answer(folder
     // offered)`; an empty answer cancels.
