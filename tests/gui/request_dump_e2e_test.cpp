@@ -5,10 +5,8 @@
 // time-out message (the hand-shake's other turns are the receive process's
 // own tests). sysforge-cli's send and request do the same from the command
 // line.
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,6 +18,7 @@
 #include "instrument/instrumentdialogs.h"
 #include "source/message_record.h"
 #include "source/valuetext.h"
+#include "support/app_fixture.h"
 #include "ui/qtprompter.h"
 #ifdef SF_HAVE_JACK
 #include "jack/fake_instrument.h"
@@ -77,25 +76,6 @@ Bytes handshake(std::uint8_t code, std::uint8_t x1) {
     return {0xF0, 0x41, 0x10, 0x14, code, x1, 0xF7};
 }
 
-struct Run {
-    int status = -1;
-    QString err;
-};
-
-// The CLI in `dir`, killed when it takes longer than a few seconds.
-Run cli(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(SF_CLI_PATH, args);
-    if (!p.waitForFinished(15000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return {-1, "timed out: " + args.join(' ')};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
 }  // namespace
 #endif
 
@@ -120,8 +100,9 @@ class RequestDumpE2ETest : public QObject {
         return dialog;
     }
     void ok(const QStringList& args) {
-        const Run r = cli(dir_.path(), args);
-        QVERIFY2(r.status == 0, qPrintable(args.join(' ') + ": " + r.err));
+        QString err;
+        QVERIFY2(testsupport::runCli(args, dir_.path(), &err) == 0,
+                 qPrintable(args.join(' ') + ": " + err));
     }
 
   private slots:
@@ -230,17 +211,14 @@ class RequestDumpE2ETest : public QObject {
         ok({"set", "dump.d", "150:0", "1"});
         ok({"set", "dump.d", "151:0", "1"});
         ok({"choose", "dump.d", "121:0", "Wait for one answer from device"});
-        const Run r = cli(dir_.path(), {"request", "dump.d", "0", "out.syx", "--port", "sffake"});
-        QVERIFY2(r.status == 0, qPrintable(r.err));
+        ok({"request", "dump.d", "0", "out.syx", "--port", "sffake"});
 
         auto request = [](std::uint8_t x1) {
             return Bytes{0xF0, 0x41, 0x10, 0x14, 0x11, x1, 0xF7};
         };
         const std::vector<Bytes> requests = {request(0), request(1)};
         QVERIFY2(fake.received() == requests, qPrintable(testsupport::describe(fake.received())));
-        QFile out(dir_.filePath("out.syx"));
-        QVERIFY(out.open(QIODevice::ReadOnly));
-        const QByteArray saved = out.readAll();
+        const QByteArray saved = testsupport::bytesOf(dir_.filePath("out.syx"));
         const Bytes sent = fake.sent();
         QCOMPARE(sent.size(), std::size_t(2 * 307));
         QVERIFY(Bytes(saved.begin(), saved.end()) == sent);

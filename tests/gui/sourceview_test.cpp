@@ -25,7 +25,6 @@
 #include "patchtools/macrodialog.h"
 #include "source/message_record.h"
 #include "source/search.h"
-#include "source/sourcetreemodel.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
@@ -322,7 +321,11 @@ class SourceViewTest : public QObject {
         w.contextHelpWindow()->close();
     }
 
-    void filterShowsWholeMatchingGroupsExpanded() {
+    // Which rows match is the core's; here: the tree follows the field. No
+    // match leaves no row selected and Escape brings the selection back; a
+    // match shows its whole group expanded; a row asked for by name (a search
+    // result, a finding) clears a filter that hides it.
+    void filterFollowsTheFieldAndGivesWayToARowAskedFor() {
         AppFixture f;
         SFFrameWindow& w = f.frame();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -330,10 +333,16 @@ class SourceViewTest : public QObject {
         SourceView* v = w.activeSourceView();
         QVERIFY(v->editValue(makeRef(107, 1), "Zyxwv"));
         QTRY_COMPARE(QApplication::focusWidget(), v->tree());
+        QVERIFY(v->selectRef(makeRef(105, 1)));
         press(QKeyCombination(Qt::CTRL, Qt::Key_F));
+        QTest::keyClicks(QApplication::focusWidget(), "no such words");
+        QTRY_VERIFY(!v->currentRef());
+        press(QKeyCombination(Qt::Key_Escape));
+        QTRY_VERIFY(v->currentRef());
+        QVERIFY(v->currentRef()->id == 105 && v->currentRef()->index1 == 1);
+
         QTest::keyClicks(QApplication::focusWidget(), "zyxwv");
         QAbstractItemModel* m = v->tree()->model();
-        // The matching module row shows its whole subtree, every row in view.
         QTRY_COMPARE(m->rowCount(m->index(0, 0)), 1);  // the module alone under the root
         int shown = 0;
         std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
@@ -347,6 +356,10 @@ class SourceViewTest : public QObject {
         };
         walk({});
         QVERIFY2(shown > 100, qPrintable(QString::number(shown)));
+
+        QVERIFY(v->selectRef(makeRef(9)));
+        QVERIFY(v->filterField()->text().isEmpty());
+        QCOMPARE(v->currentRef()->id, 9);
     }
 
     void editsNumberAndTextThroughTheTree() {
@@ -439,33 +452,6 @@ class SourceViewTest : public QObject {
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.value(makeRef(105, 1)), QStringLiteral("Strings"));
         QCOMPARE(modified.last().at(0).toBool(), true);
-    }
-
-    void filterHidesRowsAndClearsBack() {
-        auto doc = docWithModules(2);
-        Window w(*doc);
-        auto* model = dynamic_cast<sf::gui::SourceTreeModel*>(w.view.tree()->model());
-        QVERIFY(model != nullptr);
-        const auto shown = [model](const SettingRef& ref) {
-            return model->indexOf(model->findNode(ref)).isValid();
-        };
-        // Which rows match is the core's; here: the tree follows the field.
-        QVERIFY(w.view.selectRef(makeRef(105, 1)));
-        QTest::keyClicks(w.view.filterField(), QStringLiteral("no such words"));
-        QTRY_VERIFY(!w.view.currentRef());
-        w.view.filterField()->clear();
-        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
-        QCOMPARE(w.view.currentRef()->id, 105);
-        QCOMPARE(w.view.currentRef()->index1, 1);
-
-        // A row asked for by name (a search result, a finding) clears a
-        // filter that hides it.
-        w.view.filterField()->setText(QStringLiteral("checksum"));
-        QTRY_VERIFY(!shown(makeRef(9)));
-        QVERIFY(w.view.selectRef(makeRef(9)));
-        QVERIFY(w.view.filterField()->text().isEmpty());
-        QCOMPARE(w.view.currentRef()->id, 9);
-        QVERIFY(shown(makeRef(105, 0)));
     }
 
     // What a drop copies is the core's; here: the drag events highlight the

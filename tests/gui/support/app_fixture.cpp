@@ -31,11 +31,13 @@ AppFixture::~AppFixture() {
     gui::setPrompter(previous_);
 }
 
-int runCli(const QStringList& args) {
+int runCli(const QStringList& args, const QString& folder, QString* err) {
     QProcess p;
+    p.setWorkingDirectory(folder);
     p.start(QStringLiteral(SF_CLI_PATH), args);
-    p.waitForFinished(10000);
-    return p.exitCode();
+    const bool ended = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit;
+    if (err) *err = ended ? QString::fromUtf8(p.readAllStandardError()) : "timed out";
+    return ended ? p.exitCode() : -1;
 }
 
 QByteArray bytesOf(const QString& path) {

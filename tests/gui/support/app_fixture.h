@@ -48,8 +48,9 @@ class AppFixture {
     std::unique_ptr<gui::SysforgeApp> app_;
 };
 
-// Runs sysforge-cli with `args`; answers its exit code.
-int runCli(const QStringList& args);
+// Runs sysforge-cli with `args` in `folder`; answers its exit code (-1 when
+// it did not end within 15 seconds) and what it wrote to stderr.
+int runCli(const QStringList& args, const QString& folder = {}, QString* err = nullptr);
 // A file's bytes (empty when it cannot be read); writes `bytes` as a file.
 QByteArray bytesOf(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
