@@ -47,15 +47,16 @@ void type(SourceRecord& r, int id, const char* text, int module = -1) {
 // 2nd-complement checksum from byte 5; X1 runs 0, 1.
 std::unique_ptr<SourceRecord> handshakeDriver() {
     auto r = newSource();
-    type(*r, 134, "$F0,$41,$10,$14,Joker,X1,$F7", 0);
-    type(*r, 135, "$41", 0);
-    type(*r, 136, "$43", 0);
-    type(*r, 137, "$45", 0);
-    type(*r, 138, "$4E", 0);
-    type(*r, 139, "$4F", 0);
-    type(*r, 178, "5", 0);
-    type(*r, 150, "1", 0);
-    type(*r, 151, "1", 0);
+    const std::pair<int, const char*> module[] = {{134, "$F0,$41,$10,$14,Joker,X1,$F7"},
+                                                  {135, "$41"},
+                                                  {136, "$43"},
+                                                  {137, "$45"},
+                                                  {138, "$4E"},
+                                                  {139, "$4F"},
+                                                  {178, "5"},
+                                                  {150, "1"},
+                                                  {151, "1"}};
+    for (const auto& [id, text] : module) type(*r, id, text, 0);
     type(*r, 17, "1000");
     applyChoice(*r, makeRef(121, 0), 72);  // hand-shake protocol
     applyChoice(*r, makeRef(116, 0), 71);  // use checksum

@@ -294,7 +294,7 @@ class ToolsTest : public QObject {
     }
 
     // Every field reaches the generator: the new source is the one it makes
-    // of the values typed, opened untitled; the next opening offers them.
+    // of the values typed, opened untitled.
     void listDriverGeneratorOpensTheSourceOfTheValuesTyped() {
         AppFixture f;
         ListDriverDialog::savedValues() = {};
@@ -319,10 +319,6 @@ class ToolsTest : public QObject {
         v.banks[0] = {"ROM1", "3", "32"};
         v.banks[2] = {"ROM3", "700", ""};
         QVERIFY(sameRecord(doc->source().working(), *generateListDriver(v)));
-        QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
-        ListDriverDialog again;
-        QCOMPARE(again.rows()->text(), QString("16"));
-        QCOMPARE(again.bankSelect(2)->text(), QString("700"));
     }
 
     void listDriverWithoutANameMakesNothingButKeepsTheValues() {
