@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli_e2e/cli_fixture.h"
-#include "source/record.h"
+#include "compiler/compiler_support.h"
 #include "source/schema.h"
 #include "source/sourcefile.h"
 
@@ -140,17 +140,9 @@ TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
 }
 
 TEST_F(Cli, SourceTooLargeForADriverIsSavedAndTheCommandFails) {
-    // Three named modules; ROM names and one more block past 64 KB.
     auto r = sf::newSource();
-    for (int m = 0; m < 3; ++m) {
-        r->setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, "M");
-        r->setModU16(m, rec::kModFlags, 0x0008);
-        r->setModU16(m, rec::kModSubBankCount, 1);
-        r->setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
-        if (m < 2) r->block(m, 0) = Block(40000, 'n');
-    }
-    r->setU16(rec::moduleBase(2) + 64, 0xF0);
-    r->setU16(rec::moduleBase(2) + 64 + 80, 1);
+    test::fillToTheDriverLimit(*r);
+    test::setMessage(*r, rec::moduleBase(2) + 64, 40, {0xF0});
     ASSERT_TRUE(saveSourceFile(path("big.d"), *r, nullptr, nullptr));
 
     // The message is the document's; here: it reaches standard error, the status is 1.

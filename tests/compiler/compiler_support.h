@@ -68,6 +68,19 @@ inline void setName(SourceRecord& r, int m, const char* name) {
     r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, name);
 }
 
+// Three named modules, the first two with 40000 bytes of ROM names: the
+// driver just fits; one more block in module 3 would start past 64 KB.
+inline void fillToTheDriverLimit(SourceRecord& r) {
+    setName(r, 2, "M");
+    for (int m = 0; m < 2; ++m) {
+        setName(r, m, "M");
+        r.setModU16(m, rec::kModFlags, 0x0008);
+        r.setModU16(m, rec::kModSubBankCount, 1);
+        r.setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
+        r.block(m, 0) = Block(40000, 'n');
+    }
+}
+
 // The image of a source that must compile without any message.
 inline Bytes compileOk(const SourceRecord& r) {
     RecordingPrompter p;

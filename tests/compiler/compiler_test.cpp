@@ -41,16 +41,14 @@ TEST(Compiler, ModuleCountAndFileSize) {
     auto img = compileOk(*r);
     ASSERT_EQ(img.size(), 936u);
     EXPECT_EQ(std::memcmp(img.data(), "DEV ", 4), 0);
-    EXPECT_EQ(be16(img, drv::kHModuleCount), 1);
-    EXPECT_EQ(textAt(img, m0 + drv::kMName), "Module");
+    EXPECT_EQ(std::tuple(be16(img, drv::kHModuleCount), textAt(img, m0 + drv::kMName)),
+              std::tuple(1, "Module"));
 
     // Modules 1 and 3 named, module 2 not: one module record.
     setName(*r, 2, "Third");
     EXPECT_EQ(be16(compileOk(*r), drv::kHModuleCount), 1);
     setName(*r, 1, "Second");
-    img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHModuleCount), 3);
-    EXPECT_EQ(img.size(), 488u + 3 * 448u);
+    EXPECT_EQ(be16(compileOk(*r), drv::kHModuleCount), 3);
 
     setName(*r, 0, "");
     expectRefused(*r, CompileError::NoNamedModule, "There is no module with a valid name!");
@@ -81,8 +79,7 @@ TEST(Compiler, HelpTextBlocks) {
     img = compileOk(*r);
     auto help = blockAt(img, m0 + drv::kMReceiveHelpRef);
     ASSERT_EQ(help.size(), 50u + 1 + 9);
-    EXPECT_EQ(help[49], 'x');
-    EXPECT_EQ(help[50], 0);
+    EXPECT_EQ(textAt(help, 0), std::string(50, 'x'));
     EXPECT_EQ(be16(img, m0 + drv::kMSendHelpRef), 0);
 }
 
@@ -279,10 +276,10 @@ TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
     for (int k = 0; k < 4; ++k) {
         auto sb = blockAt(img, m0 + drv::kMSubBankRefs + 2 * k);
         ASSERT_EQ(sb.size(), 26u);
-        EXPECT_EQ(sb[drv::kSbType], types[k]);
-        EXPECT_EQ(sb[drv::kSbOrdinal], ordinals[k]) << k;
-        EXPECT_EQ(sb[drv::kSbFlags], 0x07);
-        EXPECT_EQ(getBE16(sb, drv::kSbBankCode), 0x1234 + k);
+        EXPECT_EQ(std::tuple(sb[drv::kSbType], sb[drv::kSbOrdinal], sb[drv::kSbFlags],
+                             getBE16(sb, drv::kSbBankCode)),
+                  std::tuple(types[k], ordinals[k], 0x07, 0x1234 + k))
+            << k;
     }
     EXPECT_EQ(textAt(blockAt(img, m0 + drv::kMSubBankRefs), 0), "ABCDEFGH");
     EXPECT_EQ(be16(img, m0 + drv::kMSubBankRefs + 8), 0);
@@ -444,15 +441,8 @@ TEST(Compiler, DamagedCountsStayWithinCapacities) {
 }
 
 TEST(Compiler, TooLargeDriverIsRefused) {
-    auto r = namedSource();
-    setName(*r, 1, "Second");
-    setName(*r, 2, "Third");
-    for (int m = 0; m < 2; ++m) {
-        r->setModU16(m, rec::kModFlags, kDisplayNames);
-        r->setModU16(m, rec::kModSubBankCount, 1);
-        r->setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
-        r->block(m, 0) = Block(40000, 'n');
-    }
+    auto r = newSource();
+    fillToTheDriverLimit(*r);
     // The second ROM names block starts below 64 KB and may run past it.
     auto img = compileOk(*r);
     EXPECT_GT(img.size(), 0x10000u);
@@ -479,9 +469,8 @@ TEST(Compiler, TooLargeDriverIsRefused) {
     EXPECT_EQ(compileDriver(*r).error, CompileError::TooLarge);
     const auto longBlock = driverOverflow(*r);
     ASSERT_TRUE(longBlock);
-    EXPECT_TRUE(longBlock->tooLong);
-    EXPECT_EQ(longBlock->excess, 70000u - 65535u);
-    EXPECT_EQ(longBlock->setting.id, 255);
+    EXPECT_EQ(std::tuple(longBlock->tooLong, longBlock->excess, longBlock->setting.id),
+              std::tuple(true, 70000u - 65535u, 255));
 }
 
 TEST(Compiler, BuilderPadsBlocksAndStopsAt64K) {
