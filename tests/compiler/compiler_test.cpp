@@ -35,42 +35,48 @@ void expectRefused(const SourceRecord& r, CompileError error, std::string_view t
 
 }  // namespace
 
-TEST(Compiler, ModuleCountAndFileSize) {
+TEST(Compiler, ModulesUpToTheFirstUnnamedOneAndTheirAsciiTable) {
     auto r = newSource();             // one named module, no block at all
     r->setU16(rec::kModuleCount, 5);  // not consulted
     auto img = compileOk(*r);
     ASSERT_EQ(img.size(), 936u);
     EXPECT_EQ(std::memcmp(img.data(), "DEV ", 4), 0);
-    EXPECT_EQ(std::tuple(be16(img, drv::kHModuleCount), textAt(img, m0 + drv::kMName)),
-              std::tuple(1, "Module"));
+    EXPECT_EQ(std::tuple(be16(img, drv::kHModuleCount), textAt(img, m0 + drv::kMName),
+                         be16(img, drv::kHAsciiRef)),
+              std::tuple(1, "Module", 0));
 
-    // Modules 1 and 3 named, module 2 not: one module record.
+    // Modules 1 and 3 named, module 2 not: one module record, and module 3's
+    // ASCII conversion does not count.
     setName(*r, 2, "Third");
-    EXPECT_EQ(be16(compileOk(*r), drv::kHModuleCount), 1);
+    r->setModU16(2, 2734, 0x0002);
+    img = compileOk(*r);
+    EXPECT_EQ(std::tuple(be16(img, drv::kHModuleCount), be16(img, drv::kHAsciiRef)),
+              std::tuple(1, 0));
+    // Once in reach, it asks for the table even though it does not display names.
     setName(*r, 1, "Second");
-    EXPECT_EQ(be16(compileOk(*r), drv::kHModuleCount), 3);
+    img = compileOk(*r);
+    EXPECT_EQ(std::tuple(be16(img, drv::kHModuleCount), be16(img, drv::kHAsciiRef)),
+              std::tuple(3, 488 + 3 * 448));  // the first block
+    EXPECT_EQ(blockAt(img, drv::kHAsciiRef).size(), 128u);
 
     setName(*r, 0, "");
     expectRefused(*r, CompileError::NoNamedModule, "There is no module with a valid name!");
     EXPECT_EQ(compileDriver(*r).error, CompileError::NoNamedModule);  // no prompter: no crash
 }
 
-TEST(Compiler, MessageBlocksAndPadding) {
+TEST(Compiler, MessageAndHelpTextBlocks) {
     auto r = newSource();
     setMessage(*r, 908, 40, {0xF0, 0x4041, 0x80F7});  // 3 units, odd: padded
     setMessage(*r, 990, 40, {0x00F0, 0x00FE});
     auto img = compileOk(*r);
     EXPECT_EQ(words(img, drv::kHModeRefs, 9), (Words{936, 942, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(be16(img, drv::kHHelpRef), 0);  // all ten lines empty
     // Length word, the codes only (high bytes dropped), padding; then the next block.
     EXPECT_EQ(Bytes(img.begin() + 936, img.end()),
               (Bytes{0, 3, 0xF0, 0x41, 0xF7, 0, 0, 2, 0xF0, 0xFE}));
-}
 
-TEST(Compiler, HelpTextBlocks) {
-    auto r = newSource();
-    EXPECT_EQ(be16(compileOk(*r), drv::kHHelpRef), 0);  // all ten lines empty
     r->setText(rec::kHelpLines + 2 * rec::kHelpLineSize, rec::kHelpLineSize, "AB");
-    auto img = compileOk(*r);
+    img = compileOk(*r);
     EXPECT_EQ(blockAt(img, drv::kHHelpRef), (Bytes{0, 0, 'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0}));
 
     // A module help line without terminator is cut to 50 characters.
@@ -81,23 +87,6 @@ TEST(Compiler, HelpTextBlocks) {
     ASSERT_EQ(help.size(), 50u + 1 + 9);
     EXPECT_EQ(textAt(help, 0), std::string(50, 'x'));
     EXPECT_EQ(be16(img, m0 + drv::kMSendHelpRef), 0);
-}
-
-TEST(Compiler, AsciiTableOnlyWithAsciiConversion) {
-    auto r = newSource();
-    setName(*r, 1, "Two");
-    EXPECT_EQ(be16(compileOk(*r), drv::kHAsciiRef), 0);
-    // Module 1 asks for ASCII conversion even though it does not display names.
-    r->setModU16(1, 2734, 0x0002);
-    auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHAsciiRef), 936u + 448u);  // the first block
-    EXPECT_EQ(blockAt(img, drv::kHAsciiRef).size(), 128u);
-    // A module past the first unnamed one does not count.
-    r->setModU16(1, 2734, 0);
-    setName(*r, 1, "");
-    setName(*r, 2, "Three");
-    r->setModU16(2, 2734, 0x0002);
-    EXPECT_EQ(be16(compileOk(*r), drv::kHAsciiRef), 0);
 }
 
 TEST(Compiler, HeaderComputedFields) {
@@ -124,10 +113,9 @@ TEST(Compiler, HeaderComputedFields) {
     r->setU16(194 + 2 * 7, 0x0155);  // a place beyond the count keeps what it holds
     r->setText(67, 21, "An author with twenty");  // 20 characters kept of 21
     auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHCommonHeaderCount), 3);
-    EXPECT_EQ(img[drv::kHCommonHeader + 1], 0x43);
-    EXPECT_EQ(img[drv::kHCommonHeader + 7], 0x55);
-    EXPECT_EQ(textAt(img, drv::kHAuthor), "An author with twent");
+    EXPECT_EQ(std::tuple(be16(img, drv::kHCommonHeaderCount), img[drv::kHCommonHeader + 1],
+                         img[drv::kHCommonHeader + 7], textAt(img, drv::kHAuthor)),
+              std::tuple(3, 0x43, 0x55, "An author with twent"));
 }
 
 TEST(Compiler, InstrumentList) {
@@ -137,21 +125,20 @@ TEST(Compiler, InstrumentList) {
     r->setU16(2058, 0x0001);                    // second single
     r->setU16(2094, 4);                         // parent with four parts
     auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHInstrumentListCount), 11);
-    EXPECT_EQ(img[drv::kHParentListPosition], 6);
+    EXPECT_EQ(std::tuple(be16(img, drv::kHInstrumentListCount), img[drv::kHParentListPosition],
+                         be16(img, drv::kHInstrumentFlags)),
+              std::tuple(11, 6, 0x4006));
     EXPECT_EQ(Bytes(img.begin() + drv::kHInstrumentList, img.begin() + drv::kHInstrumentList + 12),
               (Bytes{0x80, 0x81, 0x82, 0xA0, 0x10, 0x30, 0x40, 0, 1, 2, 3, 0xFF}));
-    EXPECT_EQ(be16(img, drv::kHInstrumentFlags), 0x4006);
 
     // No parent: position 0. Damaged counts stay within the list's room.
     r->setU16(2056, 0x0002);
     r->setU16(2072, 300);
     r->setU16(2058, 0);
-    img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHInstrumentListCount), 16);
-    EXPECT_EQ(img[drv::kHParentListPosition], 0);
-    EXPECT_EQ(img[drv::kHInstrumentList + 16], 0xFF);
-    EXPECT_EQ(img[drv::kHSingleNumber], 300 & 0xFF);  // the field itself is copied
+    img = compileOk(*r);  // the single number field itself is copied
+    EXPECT_EQ(std::tuple(be16(img, drv::kHInstrumentListCount), img[drv::kHParentListPosition],
+                         img[drv::kHInstrumentList + 16], img[drv::kHSingleNumber]),
+              std::tuple(16, 0, 0xFF, 300 & 0xFF));
 }
 
 TEST(Compiler, JokerPositionAndReceivePatterns) {
@@ -163,8 +150,8 @@ TEST(Compiler, JokerPositionAndReceivePatterns) {
     setMessage(*r, M0 + 2332, 40, {0xF0, 0x41, 0xF6, 0x42, 0x12, 0xFA, 0xF5});
     setMessage(*r, M0 + 2414, 40, {0xF5, 0xFC});  // no fixed unit: no pattern
     auto img = compileOk(*r);
-    EXPECT_EQ(img[m0 + drv::kMJokerPosition], 8);
-    EXPECT_EQ(be16(img, m0 + drv::kMThree), 3);
+    EXPECT_EQ(std::tuple(img[m0 + drv::kMJokerPosition], be16(img, m0 + drv::kMThree)),
+              std::tuple(8, 3));
     EXPECT_EQ(blockAt(img, m0 + drv::kMPattern1Ref), (Bytes{0xF0, 0x41, 0xFE, 0x42, 0x12}));
     EXPECT_EQ(be16(img, m0 + drv::kMPattern2Ref), 0);
     EXPECT_EQ(blockAt(img, m0 + drv::kMTemplateRef), (Bytes{0xF0, 0x41, 0xFD, 0x12, 0xFE, 0xF7}));
@@ -241,8 +228,8 @@ TEST(Compiler, NamesPartFields) {
 
     r->setModU16(0, 3850, 0);
     img = compileOk(*r);
-    EXPECT_EQ(blockAt(img, m0 + drv::kMWrite1Ref), (Bytes{0xF0, 0x01}));
-    EXPECT_EQ(blockAt(img, m0 + drv::kMWrite2Ref), (Bytes{0xF0, 0x02}));
+    EXPECT_EQ(std::tuple(blockAt(img, m0 + drv::kMWrite1Ref), blockAt(img, m0 + drv::kMWrite2Ref)),
+              std::tuple(Bytes{0xF0, 0x01}, Bytes{0xF0, 0x02}));
 
     // nameLink: indirect names give 2; the parent's module 4 × parts.
     r->setU16(2056, 0x0004);
@@ -283,8 +270,8 @@ TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
     }
     EXPECT_EQ(textAt(blockAt(img, m0 + drv::kMSubBankRefs), 0), "ABCDEFGH");
     EXPECT_EQ(be16(img, m0 + drv::kMSubBankRefs + 8), 0);
-    EXPECT_EQ(be16(img, drv::kHTypeId) & 0x0040, 0x0040);
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankFlags), 0x0101);
+    EXPECT_EQ(std::tuple(be16(img, drv::kHTypeId) & 0x0040, be16(img, m0 + drv::kMSubBankFlags)),
+              std::tuple(0x0040, 0x0101));
     EXPECT_EQ(blockAt(img, m0 + drv::kMRomNamesRef), (Bytes{'P', 'i', 'a', 'n', 'o'}));
     // The ROM names follow the last sub-bank record.
     EXPECT_GT(be16(img, m0 + drv::kMRomNamesRef), be16(img, m0 + drv::kMSubBankRefs + 6));
@@ -293,8 +280,8 @@ TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
     r->setU16(14, 0x0001);
     r->setU16(M0 + rec::subBankBase(3) + rec::kSbType, 2);
     img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHTypeId), 0x0001);
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankFlags), 0x0100);
+    EXPECT_EQ(std::tuple(be16(img, drv::kHTypeId), be16(img, m0 + drv::kMSubBankFlags)),
+              std::tuple(0x0001, 0x0100));
 }
 
 TEST(Compiler, NamesOnlyModuleCountsRamPatches) {
@@ -379,7 +366,6 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     EXPECT_EQ(pi[24 + 48], 1);  // descriptor 1's first row
 
     auto vl = blockAt(img, m0 + drv::kMValueListsRef);
-    ASSERT_EQ(vl.size(), 1632u);
     EXPECT_EQ(words(vl, 0, 3), (Words{2, 0, 3}));      // counts
     EXPECT_EQ(words(vl, 16, 4), (Words{0, 2, 2, 5}));  // first-value indexes
     EXPECT_EQ(words(vl, 32, 6), (Words{0x1111, 0x2222, 0x3333, 0, 0x5555, 0}));  // packed
