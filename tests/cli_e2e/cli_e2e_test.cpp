@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "cli_e2e/cli_fixture.h"
 #include "compiler/compiler_support.h"

@@ -17,12 +17,6 @@ namespace sf::test {
 using Bytes = std::vector<std::uint8_t>;
 using Words = std::vector<int>;
 
-inline std::uint16_t be16(const Bytes& img, std::size_t off) {
-    return getBE16(img, off);
-}
-inline std::uint32_t be32(const Bytes& img, std::size_t off) {
-    return getBE32(img, off);
-}
 inline std::size_t mod(int i) {
     return drv::moduleRecord(static_cast<std::size_t>(i));
 }
@@ -41,9 +35,9 @@ inline std::string textAt(const Bytes& img, std::size_t off) {
 // The data bytes of the block that the big-endian reference at `refField`
 // leads to; empty when the reference is 0.
 inline Bytes blockAt(const Bytes& img, std::size_t refField) {
-    const std::size_t at = be16(img, refField);
+    const std::size_t at = getBE16(img, refField);
     if (at == 0) return {};
-    auto s = slice(ConstByteSpan(img), at + 2, be16(img, at));
+    auto s = slice(ConstByteSpan(img), at + 2, getBE16(img, at));
     return {s.begin(), s.end()};
 }
 
@@ -53,7 +47,7 @@ struct Field {
     int value;
 };
 inline void expectFields(const Bytes& img, std::size_t base, std::initializer_list<Field> fields) {
-    for (const Field& f : fields) EXPECT_EQ(be16(img, base + f.offset), f.value) << f.offset;
+    for (const Field& f : fields) EXPECT_EQ(getBE16(img, base + f.offset), f.value) << f.offset;
 }
 
 // Stores a message: units at `units`, count at `units + 2 * capacity`.

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <tuple>
-#include <utility>
 
 #include "instrument/checksum.h"
 #include "instrument/report.h"

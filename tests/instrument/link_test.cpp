@@ -66,17 +66,13 @@ struct Rig {
 
 TEST(ExchangeRunner, RequestsThroughPortsAndLogsBothWays) {
     Rig rig;
-    // The instrument answers each request with a dump of two messages.
+    // The instrument answers the request with a dump of two messages.
     rig.midi.onSent = [&](ConstByteSpan e) {
-        if (e.size() > 3 && e[3] == 0x20) {
-            rig.midi.sendFromThread(
-                Bytes{0xF0, 0x43, 0x00, e[4], 0x01, 0x02, 0x03, 0x04, 0x05, 0xF7});
-            rig.midi.sendFromThread(Bytes{0xF0, 0x43, 0x01, e[4], 0xF7});
-        }
+        rig.midi.sendFromThread(Bytes{0xF0, 0x43, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0xF7});
+        rig.midi.sendFromThread(Bytes{0xF0, 0x43, 0x01, e[3], 0xF7});
     };
     Driver d;
-    d.choose(121, 71, 0).set(208, "2", 0).set(150, "1", 0).set(151, "1", 0);
-    d.set(205, "$F0,$43,$10,$20,X1,$F7", 0);
+    d.choose(121, 71, 0).set(208, "2", 0).set(205, "$F0,$43,$10,$20,$F7", 0);
     ReceiveProcess p(*d.record, 0, {});
     ExchangeRunner runner(*rig.output, &rig.inbox, false);
     {
@@ -85,19 +81,13 @@ TEST(ExchangeRunner, RequestsThroughPortsAndLogsBothWays) {
         EXPECT_TRUE(worker.finished());
     }
     EXPECT_TRUE(p.succeeded()) << p.resultText();
-    const std::vector<Bytes> sent = {{0xF0, 0x43, 0x10, 0x20, 0x00, 0xF7},
-                                     {0xF0, 0x43, 0x10, 0x20, 0x01, 0xF7}};
-    EXPECT_EQ(rig.midi.sentEvents(), sent);
+    EXPECT_EQ(rig.midi.sentEvents(), (std::vector<Bytes>{{0xF0, 0x43, 0x10, 0x20, 0xF7}}));
     std::vector<std::string> lines;
     for (const LinkLogEntry& e : runner.log())
         lines.push_back(logLine(e).substr(logLine(e).find("  ") + 2));
-    const std::vector<std::string> expected = {"sent      6 bytes  F0 43 10 20 00 F7",
-                                               "received  10 bytes  F0 43 00 00 01 02 03 04 ...",
-                                               "received  5 bytes  F0 43 01 00 F7",
-                                               "sent      6 bytes  F0 43 10 20 01 F7",
-                                               "received  10 bytes  F0 43 00 01 01 02 03 04 ...",
-                                               "received  5 bytes  F0 43 01 01 F7",
-                                               "Dump received: 30 bytes."};
+    const std::vector<std::string> expected = {
+        "sent      5 bytes  F0 43 10 20 F7", "received  10 bytes  F0 43 00 01 02 03 04 05 ...",
+        "received  5 bytes  F0 43 01 20 F7", "Dump received: 15 bytes."};
     EXPECT_EQ(lines, expected);
 }
 

@@ -7,9 +7,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "instrument/checksum.h"
 #include "instrument/conversion.h"

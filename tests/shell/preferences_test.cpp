@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <tuple>
 
 #include "framework/config.h"
 

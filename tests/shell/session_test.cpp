@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "editor/windowplacement.h"
 #include "support/temp_dir.h"
 
