@@ -140,11 +140,9 @@ TEST(InstrumentSession, OpensTheStoredPortByNameAndNeverAnother) {
 TEST(DefaultContext, StartsFromTheDriversValues) {
     Driver d;
     d.set(24, "9").set(149, "3", 0).set(154, "4", 0).set(135, "$41", 0);
-    SendContext c = defaultContext(*d.record, 0, 134);
-    EXPECT_EQ(c.chan, 9);
-    EXPECT_EQ(c.x1, 3);
-    EXPECT_EQ(c.x2, 4);
-    EXPECT_EQ(c.joker, 0x41);  // the hand-shake template starts with its start code
+    // The hand-shake template's Joker starts as its start code.
+    const SendContext c = defaultContext(*d.record, 0, 134);
+    EXPECT_EQ(std::tuple(c.chan, c.x1, c.x2, c.joker), std::tuple(9, 3, 4, 0x41));
     EXPECT_EQ(defaultContext(*d.record, 0, 205).joker, 0);
     d.choose(19, 71);
     EXPECT_EQ(defaultContext(*d.record, 0, 205).chan, 1);  // MIDI channel 1

@@ -131,8 +131,7 @@ TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
     d.set(205, "$F0,V1,$F7", 0);
     ReceiveProcess p(*d.record, 0, {});
     EXPECT_EQ(p.refusal(), "Request #1: V1: no value given");
-    EXPECT_TRUE(p.finished());
-    EXPECT_FALSE(p.succeeded());
+    EXPECT_TRUE(p.finished() && !p.succeeded());
     EXPECT_EQ(ReceiveProcess(*d.record, 3, {}).refusal(), "There is no such module.");
 }
 
