@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -39,40 +38,6 @@ using namespace sf::gui;
 using sf::testsupport::AppFixture;
 
 namespace {
-
-// Runs `fn` on the first popup menu or modal dialog that shows up while the
-// caller is blocked in its event loop; gives up after a second.
-void whenShown(std::function<bool()> fn) {
-    static QPointer<QTimer> pending;  // a newer wait replaces an unanswered one
-    delete pending.data();
-    auto* timer = new QTimer;
-    pending = timer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, fn] {
-        if (fn() || ++*tries > 100) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
-}
-
-// Picks the entry `text` of the next choice menu (records whether one came).
-void pickFromMenu(const QString& text, bool* shown = nullptr) {
-    if (shown) *shown = false;
-    whenShown([text, shown] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return false;
-        if (shown) *shown = true;
-        for (QAction* a : menu->actions())
-            if (a->text() == text) {
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
-                return true;
-            }
-        menu->close();
-        return true;
-    });
-}
 
 std::unique_ptr<SourceDoc> docWithModules(int modules) {
     auto r = newSource();
@@ -399,13 +364,10 @@ class SourceViewTest : public QObject {
     void controlDoubleClickEditsInADialog() {
         auto doc = docWithModules(1);
         Window w(*doc);
-        whenShown([] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box || box->windowTitle() != QStringLiteral("Edit")) return false;
-            auto* edit = box->findChild<QLineEdit*>();
-            edit->setText(QStringLiteral("321"));
-            QTest::keyClick(edit, Qt::Key_Return);
-            return true;
+        testsupport::onNextDialog<QDialog>([](QDialog* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Edit"));
+            QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("321"));
+            QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return);
         });
         w.doubleClick(makeRef(9), 1, Qt::ControlModifier);
         QCOMPARE(doc->working().s16(rec::kDriverVersion), 321);
@@ -415,44 +377,27 @@ class SourceViewTest : public QObject {
         auto doc = docWithModules(1);
         Window w(*doc);
         const SettingRef has = makeRef(46), usedInMulti = makeRef(51);
-        pickFromMenu(QStringLiteral("No"));
+        testsupport::onNextMenu(QStringLiteral("No"));
         w.click(has);
-        QVERIFY(!isEnabled(doc->working(), usedInMulti));
+        QTRY_VERIFY(!isEnabled(doc->working(), usedInMulti));
         const auto before = doc->working().u16(rec::kInstrumentFlags);
-
-        bool shown = true;
-        pickFromMenu(QStringLiteral("Yes"), &shown);
-        w.click(usedInMulti);
-        QTest::qWait(50);
-        QVERIFY(!shown);
-        w.doubleClick(makeRef(47));  // a disabled number: no edit box
+        {
+            Closer closer;  // no menu comes
+            w.click(usedInMulti);
+            w.doubleClick(makeRef(47));  // a disabled number: no edit box
+            QTest::qWait(50);
+            QCOMPARE(closer.closed, 0);
+        }
         QVERIFY(w.editor() == nullptr || w.editor() == w.view.filterField());
         QCOMPARE(doc->working().u16(rec::kInstrumentFlags), before);
 
-        pickFromMenu(QStringLiteral("Yes"));
+        testsupport::onNextMenu(QStringLiteral("Yes"));
         w.click(has);
-        pickFromMenu(QStringLiteral("Yes"), &shown);
+        QTRY_VERIFY(isEnabled(doc->working(), usedInMulti));
+        testsupport::onNextMenu(QStringLiteral("Yes"));
         w.click(usedInMulti);
-        QVERIFY(shown);
-        QCOMPARE(w.value(usedInMulti), QStringLiteral("Yes"));
+        QTRY_COMPARE(w.value(usedInMulti), QStringLiteral("Yes"));
         QVERIFY(doc->working().u16(rec::kInstrumentFlags) & 0x4000);
-    }
-
-    void moduleCountRebuildsTheTree() {
-        auto doc = docWithModules(3);
-        Window w(*doc);
-        parseValue(doc->working(), makeRef(107, 2), "Drums");
-        w.view.build();
-        QVERIFY(w.view.selectRef(makeRef(105, 2)));
-
-        w.type(makeRef(103), QStringLiteral("1"));
-        QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
-        QCOMPARE(w.view.currentRef()->id, 103);  // the selection stays on the count
-
-        w.type(makeRef(103), QStringLiteral("3"));
-        QTRY_VERIFY(w.view.selectRef(makeRef(105, 2)));
-        QCOMPARE(w.value(makeRef(105, 2)), QStringLiteral("Module"));
-        QVERIFY(w.view.selectRef(makeRef(262, 2, 15)));
     }
 
     // A value being typed when the tree is built again (after a drop, a
@@ -471,17 +416,19 @@ class SourceViewTest : public QObject {
         QCOMPARE(doc->undoList().size(), std::size_t{1});
     }
 
-    // Undo of a smaller module count brings the module back and keeps the
-    // row; undoing to the saved state clears the modified mark.
-    void undoKeepsTheRowAndFollowsTheSavedState() {
+    // A smaller module count rebuilds the tree with the selection kept on the
+    // count; undo brings the module back and keeps the row, and undoing to
+    // the saved state clears the modified mark.
+    void moduleCountRebuildsTheTreeAndUndoKeepsTheRow() {
         auto doc = docWithModules(2);
         Window w(*doc);
         w.type(makeRef(107, 1), QStringLiteral("Strings"));
         w.type(makeRef(103), QStringLiteral("1"));
         QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
-        QVERIFY(w.view.selectRef(makeRef(103)));
+        QCOMPARE(w.view.currentRef()->id, 103);
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.view.currentRef()->id, 103);
+        QVERIFY(w.view.selectRef(makeRef(262, 1, 15)));  // the whole module is back
         QVERIFY(w.view.selectRef(makeRef(107, 1)));
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.view.currentRef()->id, 107);
@@ -597,18 +544,12 @@ class SourceViewTest : public QObject {
         QVERIFY(w.view.selectRef(makeRef(4)));
         QStringList entries;
         bool clearEnabled = true;
-        whenShown([&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu) return false;
-            for (QAction* a : menu->actions()) {
-                if (a->isSeparator()) continue;
-                entries << a->text();
-                if (a->text() == QStringLiteral("&Clear")) clearEnabled = a->isEnabled();
-            }
-            QAction* same = menu->actions().at(2);
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(same).center());
-            return true;
-        });
+        testsupport::onNextMenu(QStringLiteral("Search all drivers for the same value"),
+                                [&](QMenu* menu) {
+                                    for (QAction* a : menu->actions())
+                                        if (!a->isSeparator()) entries << a->text();
+                                    clearEnabled = menu->actions().at(0)->isEnabled();
+                                });
         QTest::keyClick(w.tree(), Qt::Key_Menu);
         QCOMPARE(entries,
                  (QStringList{QStringLiteral("&Clear"),
