@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "cli_e2e/cli_fixture.h"
-#include "source/record.h"
+#include "compiler/compiler_support.h"
 #include "source/schema.h"
 #include "source/sourcefile.h"
 
@@ -124,7 +121,6 @@ TEST_F(Cli, MessageParsesAndFormats) {
 TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
     const auto file = newSource("synth.d");
     EXPECT_TRUE(exists("synth.dev"));  // a new source is saved as Save does
-    EXPECT_EQ(readText(file).substr(0, 8), "DEV_SRCE");
     EXPECT_EQ(get(file, "9"), "100");
     EXPECT_EQ(get(file, "107:0"), "Module");
 
@@ -140,17 +136,9 @@ TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
 }
 
 TEST_F(Cli, SourceTooLargeForADriverIsSavedAndTheCommandFails) {
-    // Three named modules; ROM names and one more block past 64 KB.
     auto r = sf::newSource();
-    for (int m = 0; m < 3; ++m) {
-        r->setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, "M");
-        r->setModU16(m, rec::kModFlags, 0x0008);
-        r->setModU16(m, rec::kModSubBankCount, 1);
-        r->setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
-        if (m < 2) r->block(m, 0) = Block(40000, 'n');
-    }
-    r->setU16(rec::moduleBase(2) + 64, 0xF0);
-    r->setU16(rec::moduleBase(2) + 64 + 80, 1);
+    test::fillToTheDriverLimit(*r);
+    test::setMessage(*r, rec::moduleBase(2) + 64, 40, {0xF0});
     ASSERT_TRUE(saveSourceFile(path("big.d"), *r, nullptr, nullptr));
 
     // The message is the document's; here: it reaches standard error, the status is 1.
@@ -160,7 +148,7 @@ TEST_F(Cli, SourceTooLargeForADriverIsSavedAndTheCommandFails) {
     EXPECT_EQ(get(path("big.d"), "9"), "113");
 }
 
-TEST_F(Cli, SetAndGetConvertAndEscapeText) {
+TEST_F(Cli, SetConvertsTextAndRefusesValuesThatAreNotTyped) {
     const auto file = newSource("t.d");
     const struct {
         const char *ref, *typed, *shown;
@@ -174,6 +162,12 @@ TEST_F(Cli, SetAndGetConvertAndEscapeText) {
         EXPECT_EQ(get(file, c.ref), c.shown) << c.typed;
     }
     EXPECT_EQ(get(file, "31:2"), "");
+
+    // Chosen from a list, a group heading, a computed total: usage errors, file untouched.
+    const std::string before = readText(file);
+    for (const char* ref : {"11", "108:0", "2", "131:0"})
+        expectFailure(2, {{"set", file, ref, "1"}});
+    EXPECT_EQ(readText(file), before);
 }
 
 TEST_F(Cli, ChooseEntriesOfChoiceLists) {
@@ -199,28 +193,14 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
     EXPECT_EQ(readText(path("bad.d")), "this is not a driver source");  // untouched
     EXPECT_FALSE(exists("bad.bak"));
 
-    // A missing file, and a truncated copy of a good source.
+    expectFailure(1, {{"get", path("missing.d"), "9"}});
     const auto good = newSource("good.d");
-    writeText(path("cut.d"), readText(good).substr(0, 3000));
-    expectFailure(1, {{"get", path("missing.d"), "9"}, {"get", path("cut.d"), "9"}});
 
     for (const char* ref :
          {"", "x", "9:", ":1", "9:a", "9:1:2:3", "9 ", "308", "107", "107:16", "107:-1", "9:0",
           "31", "31:10", "128:0", "128:0:10", "262:0:16", "99999999999"})
         expectFailure(2, {{"get", good, ref}});
     EXPECT_EQ(get(good, "128:0:9"), "0");
-}
-
-TEST_F(Cli, SetRefusesValuesThatAreNotTyped) {
-    const auto file = newSource("s.d");
-    fs::remove(path("s.bak"));
-    // Chosen from a list, a group heading, a computed total: usage errors, file untouched.
-    for (const char* ref : {"11", "108:0", "2", "131:0"})
-        expectFailure(2, {{"set", file, ref, "1"}});
-    EXPECT_FALSE(exists("s.bak"));
-    // A message is typed as its text form.
-    set(file, "15", "$F0, $41, chk");
-    EXPECT_EQ(get(file, "15"), "$F0,$41,Chk");
 }
 
 TEST_F(Cli, TreeListsEveryRow) {
@@ -240,51 +220,44 @@ TEST_F(Cli, TreeListsEveryRow) {
     EXPECT_GT(splitLines(r.out).size(), rows.size() * 2);
 }
 
-TEST_F(Cli, CompileWritesTheDriver) {
+TEST_F(Cli, CompileAndSavesNeverDestroyTheSourceOrAProtectedFile) {
     const auto file = newSource("comp.d");
+    const std::string source = readText(file);
     ok({"compile", file, path("out.dev")});
     EXPECT_EQ(readText(path("out.dev")), readText(path("comp.dev")));
     fs::remove(path("comp.dev"));
     ok({"compile", file});
     EXPECT_TRUE(exists("comp.dev"));
-}
 
-TEST_F(Cli, SavesNeverDestroyTheSourceOrAProtectedFile) {
-    // A refused save is a failure with its reasons on standard error. A compile
-    // onto its own source is refused.
-    newSource("synth.d");
-    const std::string source = readText(path("synth.d"));
-    expectFailure(1, {{"compile", path("synth.d"), path("synth.d")}});
-    EXPECT_EQ(readText(path("synth.d")), source);
-
-    // A write-protected driver refuses the save; the messages are the source file's.
-    fs::permissions(path("synth.dev"), fs::perms::owner_read);
-    expectFailure(1, {{"set", path("synth.d"), "9", "113"}});
-    EXPECT_EQ(readText(path("synth.d")), source);
+    // A compile onto its own source is refused; a write-protected driver
+    // refuses the save (the messages are the source file's).
+    expectFailure(1, {{"compile", file, file}});
+    fs::permissions(path("comp.dev"), fs::perms::owner_read);
+    expectFailure(1, {{"set", file, "9", "113"}});
+    EXPECT_EQ(readText(file), source);
 }
 
 TEST_F(Cli, HexdumpLines) {
     writeText(path("bytes.bin"), "ABCDEFGHIJKLMNOPQRST");
-    auto r = run({"hexdump", path("bytes.bin")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "000  41 42 43 44 45 46 47 48  49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP\n"
-              "016  51 52 53 54                                       QRST\n");
+    EXPECT_EQ(
+        answer({"hexdump", path("bytes.bin")}),
+        std::pair(0, std::string(
+                         "000  41 42 43 44 45 46 47 48  49 4A 4B 4C 4D 4E 4F 50  ABCDEFGHIJKLMNOP\n"
+                         "016  51 52 53 54                                       QRST\n")));
     expectFailure(1, {{"hexdump", path("nothing-here.bin")}});
 }
 
 TEST_F(Cli, ConvertShowsEveryField) {
     auto r = run({"convert", "--size=8", "unsigned", "200"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "size=16\nsigned=200\nunsigned=200\nhex=C8\nbits=00000000-11001000\nascii=\n"
-              "roland=01, 48\nnibbles=C, 8\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::tuple(r.status, r.out, r.err),
+              std::tuple(0,
+                         "size=16\nsigned=200\nunsigned=200\nhex=C8\nbits=00000000-11001000\n"
+                         "ascii=\nroland=01, 48\nnibbles=C, 8\n",
+                         ""));
 
     // Each refused character is a beep on standard error.
     r = run({"convert", "roland", "80"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "beep\n");
+    EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string("beep\n")));
     EXPECT_THAT(run({"convert", "--decimal-groups", "roland", "1 127"}).out,
                 HasSubstr("unsigned=255\n"));
 }
@@ -313,9 +286,8 @@ TEST_F(Cli, RomNamesRoundTripAndShowTheCheck) {
     auto r = run({"rom-names", file, "0", "1", path("names.txt")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n");
-    r = run({"rom-names", file, "0", "1"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Piano\r\nStrings\r\nBrass\r\n");
+    EXPECT_EQ(answer({"rom-names", file, "0", "1"}),
+              std::pair(0, std::string("Piano\r\nStrings\r\nBrass\r\n")));
     EXPECT_EQ(run({"rom-names", file, "0", "0"}).out, "");  // another sub-bank is untouched
     expectFailure(2, {{"rom-names", file, "x", "0"}});
 }
@@ -383,7 +355,6 @@ TEST_F(Cli, AnalyseLinesJsonAndExitStatus) {
               "patch 1\tSub-bank #1\t1\t3\t4\t4\tnone\t\"Ab\"\n"
               "patch 2\tSub-bank #1\t2\t11\t4\t4\tnone\t\"Cd\"\n");
     r = run({"analyse", "--json", d, "0", path("two.syx")});
-    EXPECT_EQ(r.status, 0);
     for (const char* key :
          {"\"messages\": [", "\"patches\": [", "\"findings\": []", "\"name\": \"Cd\""})
         EXPECT_THAT(r.out, HasSubstr(key));
@@ -403,13 +374,10 @@ TEST_F(Cli, AnalyseLinesJsonAndExitStatus) {
 TEST_F(Cli, ResolvePrintsEachStepAndNamesAMissingValue) {
     const std::string d = newSource("synth.d");
     set(d, "15=$F0,$41,Chan,$16; 24=9; 205:0=Head,$11,$F7,Wait100,AddNext,$C0,X1");
-    auto r = run({"resolve", d, "205:0", "--var", "X1=0x7"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "F0 41 09 16 11 F7\npause 100 ms\nC7\n");
-    r = run({"resolve", d, "205:0"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "X1: no value given\n");
+    EXPECT_EQ(answer({"resolve", d, "205:0", "--var", "X1=0x7"}),
+              std::pair(0, std::string("F0 41 09 16 11 F7\npause 100 ms\nC7\n")));
+    const auto r = run({"resolve", d, "205:0"});
+    EXPECT_EQ(std::tuple(r.status, r.out, r.err), std::tuple(1, "", "X1: no value given\n"));
     // An unknown variable; a name is not a message.
     expectFailure(2, {{"resolve", d, "205:0", "--var", "X9=1"}, {"resolve", d, "107:0"}});
 }
@@ -426,9 +394,7 @@ TEST_F(Cli, CheckPrintsFindingsAndAnswersBySeverity) {
     const std::string clean = namedSource("clean.d", "CLEAN");
     fs::create_directories(dir_ / "lib");
     namedSource("lib/b.d", "CLEAN");
-    r = run({"check", clean});
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(answer({"check", clean}), std::pair(0, std::string()));
 
     const std::string reserved = namedSource("reserved.d", "GENERIC");
     writeText(path("broken.d"), "not a driver");
@@ -447,15 +413,12 @@ TEST_F(Cli, CheckPrintsFindingsAndAnswersBySeverity) {
 TEST_F(Cli, DiffListsDifferingRowsAndAnswersLikeDiff) {
     const std::string a = namedSource("a.d", "A");
     const std::string b = namedSource("b.d", "A");
-    auto r = run({"diff", a, b});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(answer({"diff", a, b}), std::pair(0, std::string()));
     set(b, "9=113; 107:0=Voice");
-    r = run({"diff", a, b});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out,
-              "9\tGeneral settings / Identification / Driver version\t100\t113\n"
-              "107:0\tModule 1 / Global settings / Name\tModule\tVoice\n");
+    EXPECT_EQ(
+        answer({"diff", a, b}),
+        std::pair(1, std::string("9\tGeneral settings / Identification / Driver version\t100\t113\n"
+                                 "107:0\tModule 1 / Global settings / Name\tModule\tVoice\n")));
     EXPECT_EQ(run({"diff", a}).status, 2);
 }
 

@@ -58,6 +58,11 @@ class Cli : public ::testing::Test {
         }
         return shell(line);
     }
+    // The exit status and the standard output of a run.
+    std::pair<int, std::string> answer(const Args& args) {
+        const auto r = run(args);
+        return {r.status, r.out};
+    }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
 

@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <tuple>
-#include <utility>
 
 #include "instrument/checksum.h"
 #include "instrument/report.h"
@@ -100,9 +97,7 @@ TEST_F(Bank, OneMessageCutIntoThirtyTwoNamedPatches) {
     expectFindings(a, {});
     ASSERT_EQ(a.messages.size(), 1u);
     const DumpMessage& m = a.messages[0];
-    EXPECT_EQ(std::tuple(m.pattern, m.deviceId, m.dataBegin, m.dataEnd, m.checksumOffset),
-              std::tuple(1, 5, 7u, 7u + 4096u, 4103u));
-    EXPECT_EQ(m.checksum, ChecksumStatus::Ok);
+    EXPECT_EQ(std::pair(m.deviceId, m.checksumOffset), std::pair(5, 4103ul));
 
     ASSERT_EQ(a.patches.size(), 32u);
     for (std::size_t i = 0; i < 32; ++i) {
@@ -114,7 +109,7 @@ TEST_F(Bank, OneMessageCutIntoThirtyTwoNamedPatches) {
         EXPECT_EQ(p.nameBytes, (std::vector<ByteRange>{{p.offset + 118, 10}}));
     }
 
-    // The rows of the analysis window's lists.
+    // The rows of the analysis window's lists: header, data and checksum of the message.
     const std::string sum = hexBytes(Bytes{m.found.bytes[0]});
     EXPECT_EQ(messageRow(a, 0),
               (std::vector<std::string>{"1", "0", "4105", "#1", "7 + 4096", "ok, " + sum}));
@@ -146,8 +141,7 @@ TEST_F(Bank, CountsThatDoNotMatchTheDumpPointAtTheirSettings) {
     d.choose(188, "Yes", 0).set(186, "2", 0);
     a = analyse(longer);
     expectFindings(a, {});
-    EXPECT_EQ(a.queueSize, 2u);
-    EXPECT_EQ(a.queue, (std::vector<ByteRange>{{4103, 2}}));
+    EXPECT_EQ(std::pair(a.queueSize, a.queue), std::pair(2ul, std::vector<ByteRange>{{4103, 2}}));
 
     // Names that are not text, and more patches than the sub-banks hold.
     d.choose(188, "No", 0).set(239, "0", 0).set(257, "8", 0);

@@ -121,12 +121,18 @@ TEST(Resolve, ValuesAbove127InEachForm) {
 
 TEST(Resolve, MissingValuesAreNamedAndNothingIsSent) {
     Driver d;
+    d.set(15, "$F0,Chan");
     for (const char* name : contextVariableNames()) {
         if (std::string(name) == "Chan") continue;  // has the driver's default
         const ResolvedMessage m = resolve(d, std::string("$F0,") + name + ",$F7");
         EXPECT_EQ(m.error, std::string(name) + ": no value given");
         EXPECT_TRUE(m.steps.empty());
     }
+    // The variables a message needs, the header's among them, in list order.
+    std::vector<MessageUnit> units(40);
+    units.resize(std::size_t(parseMessage("Joker,Head,X2,V1,X1,Adr,Chk,SizePack", units, 40)));
+    const std::vector<std::string> needed = {"Chan", "X1", "X2", "V1", "Joker", "SizePack"};
+    EXPECT_EQ(neededVariables(units, sendSettings(*d.record, 0)), needed);
 }
 
 TEST(Resolve, PausesWaitsAndFlushSplitTheBytes) {
@@ -143,13 +149,4 @@ TEST(Resolve, PausesWaitsAndFlushSplitTheBytes) {
     // A time-out below a second is carried as a second, as in the driver.
     d.set(17, "500");
     EXPECT_EQ(resolve(d, "WaitSox").steps.at(0).ms, 1000);
-}
-
-TEST(Resolve, NeededVariablesIncludeTheHeadersInListOrder) {
-    Driver d;
-    d.set(15, "$F0,Chan");
-    std::vector<MessageUnit> units(40);
-    units.resize(std::size_t(parseMessage("Joker,Head,X2,V1,X1,Adr,Chk,SizePack", units, 40)));
-    const std::vector<std::string> expected = {"Chan", "X1", "X2", "V1", "Joker", "SizePack"};
-    EXPECT_EQ(neededVariables(units, sendSettings(*d.record, 0)), expected);
 }

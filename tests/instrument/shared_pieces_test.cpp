@@ -7,9 +7,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "instrument/checksum.h"
 #include "instrument/conversion.h"
@@ -21,7 +18,7 @@ namespace {
 
 using test::bytes;
 
-TEST(Checksum, EveryTypeOverOneRange) {
+TEST(Checksum, EveryTypeOverOneRangeAndFromAnInitialValue) {
     // Roland's textbook example: 40 00 7F 00 sums to 0xBF.
     const auto range = bytes({0x40, 0x00, 0x7F, 0x00});
     struct Case {
@@ -36,11 +33,10 @@ TEST(Checksum, EveryTypeOverOneRange) {
         EXPECT_EQ(test::Bytes(got.view().begin(), got.view().end()), c.want) << c.type;
     }
     EXPECT_EQ(computeChecksum(9, range, 0).size, 0u);
-}
 
-TEST(Checksum, InitialValueStartsTheSum) {
-    // 0xBF + 0x41 = 0x100: Regular gives 0, the word shift carries into the high part.
-    EXPECT_EQ(computeChecksum(1, bytes({0x40, 0x00, 0x7F, 0x00}), 0x41).bytes[0], 0x00);
+    // The initial value starts the sum: 0xBF + 0x41 = 0x100: Regular gives 0, the word shift
+    // carries into the high part.
+    EXPECT_EQ(computeChecksum(1, range, 0x41).bytes[0], 0x00);
     const auto w = computeChecksum(3, bytes({0x7F, 0x7F}), 0xFF);
     EXPECT_EQ(test::Bytes(w.view().begin(), w.view().end()), bytes({0x03, 0x7D}));  // 0x1FD
     EXPECT_EQ(computeChecksum(2, {}, 0).bytes[0], 0x00);

@@ -117,6 +117,6 @@ TEST(PatchToolsRoundTrip, SaveReloadUndoRedoAndCompile) {
     const test::Bytes img = test::compileOk(back.working());
     ASSERT_FALSE(img.empty());
     EXPECT_EQ(getBE16(test::blockAt(img, test::mod(0) + drv::kMMacrosRef), 0), 3);
-    EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMOperationCount), 2);
-    EXPECT_EQ(test::be16(img, test::mod(0) + drv::kMTemplateCount), 2);
+    EXPECT_EQ(getBE16(img, test::mod(0) + drv::kMOperationCount), 2);
+    EXPECT_EQ(getBE16(img, test::mod(0) + drv::kMTemplateCount), 2);
 }
