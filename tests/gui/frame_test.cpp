@@ -217,13 +217,22 @@ class FrameTest : public QObject {
 
     // The window's title follows edits, the control bar's undo and redo,
     // "Revert to saved..." (after its question) and Save; after a revert the
-    // "&Edit" menu and the control bar work on the new view.
+    // "&Edit" menu and the control bar work on the new view. The frame's
+    // title names the active document whatever its window's state.
     void editsShowInTitleRevertAndSave() {
         AppFixture f;
-        f.frame().openFiles({f.makeSource("a.d")});
-        QMdiSubWindow* win = f.frame().client()->currentSubWindow();
-        QVERIFY(f.frame().activeSourceView()->editValue(makeRef(107, 0), "Voices"));
+        SFFrameWindow& w = f.frame();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.openFiles({f.makeSource("a.d")});
+        QMdiSubWindow* win = w.client()->currentSubWindow();
+        QVERIFY(w.activeSourceView()->editValue(makeRef(107, 0), "Voices"));
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d *"));
+        for (auto show : {&QWidget::showMaximized, &QWidget::showMinimized, &QWidget::showNormal}) {
+            (win->*show)();
+            QCoreApplication::processEvents();
+            QCOMPARE(w.windowTitle(), QStringLiteral("a.d[*] - Sysforge"));
+            QVERIFY(w.isWindowModified());
+        }
         f.trigger("actionUndo");
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
         f.trigger("actionRedo");
@@ -245,6 +254,8 @@ class FrameTest : public QObject {
         QVERIFY(v->editValue(makeRef(107, 0), "Drums"));
         f.trigger("actionSave");
         QCOMPARE(win->windowTitle(), QStringLiteral("a.d"));
+        f.trigger("actionClose");
+        QTRY_COMPARE(w.windowTitle(), QStringLiteral("Sysforge"));
         QCOMPARE(f.prompter().messages.size(), size_t(2));
     }
 
@@ -387,14 +398,11 @@ class FrameTest : public QObject {
         for (QMdiSubWindow* s : w.client()->subWindowList()) corners.insert({s->x(), s->y()});
         QCOMPARE(corners.size(), 5);
 
-        f.trigger("actionTileVertically");
-        check("tile vertically");
-        f.trigger("actionNew");
-        check("new after tiling");
-        f.trigger("actionTileHorizontally");
-        check("tile horizontally");
-        f.trigger("actionCascade");
-        check("cascade");
+        for (const char* command :
+             {"actionTileVertically", "actionNew", "actionTileHorizontally", "actionCascade"}) {
+            f.trigger(command);
+            check(command);
+        }
 
         // A captured bulk becomes an untitled, modified document of its bytes.
         const std::vector<std::uint8_t> dump = {0xF0, 0x43, 0x00, 0xF7}, note = {0x90, 60, 100};
@@ -444,26 +452,6 @@ class FrameTest : public QObject {
         QVERIFY2(again->width() >= area.width() / 2 && again->height() >= area.height() / 2,
                  qPrintable(QStringLiteral("%1x%2").arg(again->width()).arg(again->height())));
         QVERIFY(titleBarsOutOfView(w).isEmpty());
-    }
-
-    // The frame's title names the active document whatever its window's
-    // state (the text is the core's).
-    void titleNamesTheActiveDocumentInEveryState() {
-        AppFixture f;
-        SFFrameWindow& w = f.frame();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.openFiles({f.makeSource("synth.d")});
-        QMdiSubWindow* sub = w.client()->currentSubWindow();
-        QVERIFY(w.activeSourceView()->editValue(makeRef(107, 0), "Voices"));
-        for (auto show : {&QWidget::showMaximized, &QWidget::showMinimized, &QWidget::showNormal}) {
-            (sub->*show)();
-            QCoreApplication::processEvents();
-            QCOMPARE(w.windowTitle(), QStringLiteral("synth.d[*] - Sysforge"));
-            QVERIFY(w.isWindowModified());
-        }
-        f.prompter().answers.push_back(Answer::No);
-        f.trigger("actionClose");
-        QTRY_COMPARE(w.windowTitle(), QStringLiteral("Sysforge"));
     }
 
     void treeColumnsShowParameterAndValueWhole() {
