@@ -4,8 +4,6 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>

@@ -10,7 +10,6 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>

@@ -6,10 +6,6 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 #include <QTreeView>
@@ -32,6 +28,7 @@ using namespace sf::gui;
 using Bytes = std::vector<std::uint8_t>;
 using F = sf::ConverterField;
 using Converter = sf::gui::NumericConverter;
+using sf::testsupport::retype;
 
 namespace {
 
@@ -41,12 +38,6 @@ void fit(MemoryView& v, int columns, int rows) {
     const QSize frame = v.size() - v.viewport()->size();
     v.resize(frame + QSize(columns * v.charWidth(), rows * v.charHeight()));
     QCoreApplication::processEvents();
-}
-
-void retype(QLineEdit* e, const QString& keys) {
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, keys);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // The tools as they are reached from the main window: the searches of a
-// source view filling the driver list (an empty library, a cancelled
-// search), opening a driver from it, binary documents, the MIDI settings, the list driver generator
-// filled in by hand, a dump analysed with its driver, and the driver's check, comparison and text
-// form.
-#include <QAction>
+// source view filling the driver list, opening a driver from it, binary
+// documents, the MIDI settings, the list driver generator filled in by hand,
+// a dump analysed with its driver, and the driver's check, comparison and
+// text form.
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QInputDialog>
@@ -47,8 +45,6 @@
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
-using sf::testsupport::runCli;
 using namespace sf::testsupport;
 namespace fs = std::filesystem;
 
@@ -80,21 +76,6 @@ DriverSearchRequest request(const fs::path& root) {
 SourceView* openSource(AppFixture& f, const QString& path) {
     f.frame().openFiles({path});
     return f.frame().activeSourceView();
-}
-
-// Double-clicks row `row` of a list as the user does.
-void doubleClickRow(QTreeView* list, int row) {
-    const QModelIndex index = list->model()->index(row, 1);
-    list->scrollTo(index);
-    const QPoint p = list->visualRect(index).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
-}
-
-void retype(QLineEdit* e, const QString& keys) {
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, keys);
 }
 
 void pressOk(QDialog& d) {
@@ -441,9 +422,9 @@ class ToolsTest : public QObject {
         auto* list = dock->findChild<QTreeView*>("rowList");
         QCOMPARE(list->model()->rowCount(), 3);
         QVERIFY(!list->model()->index(1, 0).data(Qt::DecorationRole).isNull());
-        doubleClickRow(list, 1);
+        doubleClick(list, list->model()->index(1, 1));
         QCOMPARE(view->currentRef()->id, 6);
-        doubleClickRow(list, 2);
+        doubleClick(list, list->model()->index(2, 1));
         QCOMPARE(view->currentRef()->id, 8);
 
         // After a correction, checking again lists one finding fewer.
@@ -481,7 +462,7 @@ class ToolsTest : public QObject {
         auto* list = dock->findChild<QTreeView*>("rowList");
         QCOMPARE(list->model()->rowCount(), 1);
         QCOMPARE(list->model()->index(0, 2).data().toString(), QStringLiteral("113"));
-        doubleClickRow(list, 0);
+        doubleClick(list, list->model()->index(0, 1));
         QCOMPARE(view->currentRef()->id, 9);
     }
 
