@@ -17,8 +17,7 @@
 //   gui_monkey_test                       the fixed seeds, within the CI budget
 //   gui_monkey_test --seed=N [--actions=N] [--seconds=S] [--seeds=K]
 //
-// A failure prints the seed, the last 50 actions and the command that
-// replays it.
+// A failure prints the seed, the last 50 actions and the command that replays it.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
@@ -239,10 +238,10 @@ class Monkey : public Prompter {
     }
 
   private:
-    static std::string pathText(const QString& p) {
+    static std::string answer(const QString& p) {
         return p.isEmpty() ? "(cancel)" : p.toStdString();
     }
-    void writeFile(const QString& path, const QByteArray& bytes) {
+    static void writeFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);
         if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     }
@@ -276,7 +275,7 @@ class Monkey : public Prompter {
                                                  const QString&, const QString&, const QStringList&,
                                                  int*) {
             const QString p = pickPath(mode == DocumentManager::DialogMode::Open);
-            g_trail.note("file dialog -> " + pathText(p));
+            g_trail.note("file dialog -> " + answer(p));
             return p;
         });
         frame().show();
@@ -344,8 +343,7 @@ class Monkey : public Prompter {
         return s;
     }
 
-    // A key, with Ctrl or Shift now and then; keys without a character
-    // carry no text.
+    // A key, now and then with Ctrl or Shift (keys without a character carry no text).
     void randomKey(QWidget* target) {
         const auto key = pick(
             {Qt::Key_Return, Qt::Key_Enter,    Qt::Key_Escape, Qt::Key_Tab,    Qt::Key_Backtab,
@@ -433,7 +431,7 @@ class Monkey : public Prompter {
         auto* fd = qobject_cast<QFileDialog*>(modal);
         if (!fd) return actOnWindow(modal, true);
         const QString p = pickPath(fd->acceptMode() == QFileDialog::AcceptOpen);
-        g_trail.add("file dialog -> " + pathText(p));
+        g_trail.add("file dialog -> " + answer(p));
         if (p.isEmpty()) return fd->reject();
         fd->selectFile(p);
         static_cast<QDialog*>(fd)->accept();
