@@ -71,6 +71,24 @@ void BM_FilterOneWord(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterOneWord)->Unit(benchmark::kMillisecond);
 
+// A window resized with every row of the tree expanded: the columns are
+// fitted to the rows the tree shows, which must not mean measuring them all
+// again at every step.
+void BM_ResizeExpanded(benchmark::State& state) {
+    auto doc = sixteenModules();
+    sf::gui::SourceView view(*doc, {});
+    view.resize(1000, 700);
+    view.show();
+    view.tree()->expandAll();
+    QApplication::processEvents();
+    int i = 0;
+    for (auto _ : state) {
+        view.resize(1000 + (++i & 1) * 20, 700);
+        QApplication::processEvents();
+    }
+}
+BENCHMARK(BM_ResizeExpanded)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) { return sf::bench::runGuiBenchmarks(argc, argv); }

@@ -1,41 +1,30 @@
 // The sysforge-cli end-to-end tests run the built tool as a child process in a
-// scratch folder of each test's own (made empty before it, removed after it)
-// and check what it prints, its exit status and the files it leaves behind.
+// scratch folder of each test's own and check what it prints, its exit status
+// and the files it leaves behind.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace sf::e2e {
 
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
+using testsupport::readText;
+using testsupport::writeText;
 
 struct CliResult {
     int status = -1;  // exit status; 128 + signal number when killed by one
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
-
-inline std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // Lines of a text, split at "\n" (a final newline ends the last line).
 inline std::vector<std::string> splitLines(const std::string& text) {
@@ -45,38 +34,35 @@ inline std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-// Runs the tool with `args` in `dir` through the shell, each argument quoted:
-// no input, output and error to files there.
-inline CliResult runCli(const Args& args, const fs::path& dir) {
-    std::string command = "cd '" + dir.string() + "' && exec '" SF_CLI_PATH "'";
-    for (const std::string& a : args) {
-        command += " '";
-        for (char ch : a) command += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-        command += "'";
-    }
-    const int ws = std::system((command + " </dev/null >cli.stdout 2>cli.stderr").c_str());
-    CliResult r;
-    r.status = WIFEXITED(ws) ? WEXITSTATUS(ws) : WIFSIGNALED(ws) ? 128 + WTERMSIG(ws) : -1;
-    r.out = readFile(dir / "cli.stdout");
-    r.err = readFile(dir / "cli.stderr");
-    return r;
-}
-
 class Cli : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("sysforge-e2e-" + std::to_string(::getpid()) + "-" + test->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+    // Runs a shell command line in the scratch folder, its leading
+    // "sysforge-cli" standing for the built tool; no input, output and error
+    // to files there.
+    CliResult shell(const std::string& line) {
+        const std::string command = "cd '" + dir_.string() + "' && exec '" SF_CLI_PATH "'" +
+                                    line.substr(std::string("sysforge-cli").size());
+        const int ws = std::system((command + " </dev/null >cli.stdout 2>cli.stderr").c_str());
+        return {WIFEXITED(ws)     ? WEXITSTATUS(ws)
+                : WIFSIGNALED(ws) ? 128 + WTERMSIG(ws)
+                                  : -1,
+                readText(dir_ / "cli.stdout"), readText(dir_ / "cli.stderr")};
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+    // Runs the tool with each argument quoted.
+    CliResult run(const Args& args) {
+        std::string line = "sysforge-cli";
+        for (const std::string& a : args) {
+            line += " '";
+            for (char ch : a) line += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+            line += "'";
+        }
+        return shell(line);
     }
-
-    CliResult run(const Args& args) { return runCli(args, dir_); }
+    // The exit status and the standard output of a run.
+    std::pair<int, std::string> answer(const Args& args) {
+        const auto r = run(args);
+        return {r.status, r.out};
+    }
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
     bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
 
@@ -123,7 +109,8 @@ class Cli : public ::testing::Test {
         }
     }
 
-    fs::path dir_;
+    testsupport::TempDir tmp_;
+    const fs::path dir_ = tmp_.path();
 };
 
 }  // namespace sf::e2e

@@ -34,21 +34,21 @@ struct Found {
 
 // Checks the image against the record it came from.
 void checkImage(const SourceRecord& r, const std::vector<std::uint8_t>& img) {
-    const std::size_t n = be16(img, drv::kHModuleCount);
+    const std::size_t n = getBE16(img, drv::kHModuleCount);
     ASSERT_EQ(n, static_cast<std::size_t>(validModuleCount(r)));
     const std::size_t fixedEnd = mod(static_cast<int>(n));
     ASSERT_GE(img.size(), fixedEnd);
-    ASSERT_EQ(be32(img, drv::kHFileSize), img.size());
+    ASSERT_EQ(getBE32(img, drv::kHFileSize), img.size());
 
     std::map<std::size_t, Found> blocks;  // by the reference field's offset
     auto follow = [&](std::size_t refField) -> std::size_t {
-        const std::size_t at = be16(img, refField);
+        const std::size_t at = getBE16(img, refField);
         if (at == 0) return 0;
         EXPECT_EQ(at % 2, 0u) << refField;
         EXPECT_GE(at, fixedEnd) << refField;
         EXPECT_LE(at + 2, img.size()) << refField;
         if (at + 2 > img.size()) return 0;
-        const std::size_t len = be16(img, at);
+        const std::size_t len = getBE16(img, at);
         EXPECT_GT(len, 0u) << refField;
         EXPECT_LE(at + 2 + len + (len & 1), img.size()) << refField;
         if (at + 2 + len + (len & 1) > img.size()) return 0;
@@ -66,13 +66,13 @@ void checkImage(const SourceRecord& r, const std::vector<std::uint8_t>& img) {
     for (std::size_t ref : {drv::kHHelpRef, drv::kHChildSubBankRef, drv::kHChildPatchRef})
         follow(ref);
     for (std::size_t k = 0; k < 9; ++k) follow(drv::kHModeRefs + 2 * k);
-    EXPECT_LE(be16(img, drv::kHInstrumentListCount), drv::kMaxInstrumentEntries);
+    EXPECT_LE(getBE16(img, drv::kHInstrumentListCount), drv::kMaxInstrumentEntries);
 
     for (std::size_t i = 0; i < n; ++i) {
         const int m = static_cast<int>(i);
         const std::size_t mr = mod(m);
-        EXPECT_EQ(be16(img, mr + drv::kMIndex), i);
-        EXPECT_EQ(be32(img, mr + drv::kMPatchSize), r.u32(rec::moduleBase(m) + 346));
+        EXPECT_EQ(getBE16(img, mr + drv::kMIndex), i);
+        EXPECT_EQ(getBE32(img, mr + drv::kMPatchSize), r.u32(rec::moduleBase(m) + 346));
         for (std::size_t ref : kModuleRefs) follow(mr + ref);
         for (std::size_t k = 0; k < 16; ++k) follow(mr + drv::kMSubBankRefs + 2 * k);
         if (!(r.modU16(m, rec::kModFlags) & 0x0008)) {  // no names: the names part stays zero
@@ -81,9 +81,11 @@ void checkImage(const SourceRecord& r, const std::vector<std::uint8_t>& img) {
             continue;
         }
         // Counts the host walks by agree with the lengths of their blocks.
-        EXPECT_EQ(lengthOf(mr + drv::kMOperationsRef), 10u * be16(img, mr + drv::kMOperationCount));
+        EXPECT_EQ(lengthOf(mr + drv::kMOperationsRef),
+                  10u * getBE16(img, mr + drv::kMOperationCount));
         if (r.modU16(m, rec::kModHasMacro) == 0) continue;
-        EXPECT_EQ(lengthOf(mr + drv::kMTemplatesRef), 28u * be16(img, mr + drv::kMTemplateCount));
+        EXPECT_EQ(lengthOf(mr + drv::kMTemplatesRef),
+                  28u * getBE16(img, mr + drv::kMTemplateCount));
         EXPECT_EQ(lengthOf(mr + drv::kMMacroFilterRef), 102u);
         if (blocks.count(mr + drv::kMPatchInfoRef)) {
             const Found f = blocks[mr + drv::kMPatchInfoRef];

@@ -17,12 +17,6 @@ namespace sf::test {
 using Bytes = std::vector<std::uint8_t>;
 using Words = std::vector<int>;
 
-inline std::uint16_t be16(const Bytes& img, std::size_t off) {
-    return getBE16(img, off);
-}
-inline std::uint32_t be32(const Bytes& img, std::size_t off) {
-    return getBE32(img, off);
-}
 inline std::size_t mod(int i) {
     return drv::moduleRecord(static_cast<std::size_t>(i));
 }
@@ -41,9 +35,9 @@ inline std::string textAt(const Bytes& img, std::size_t off) {
 // The data bytes of the block that the big-endian reference at `refField`
 // leads to; empty when the reference is 0.
 inline Bytes blockAt(const Bytes& img, std::size_t refField) {
-    const std::size_t at = be16(img, refField);
+    const std::size_t at = getBE16(img, refField);
     if (at == 0) return {};
-    auto s = slice(ConstByteSpan(img), at + 2, be16(img, at));
+    auto s = slice(ConstByteSpan(img), at + 2, getBE16(img, at));
     return {s.begin(), s.end()};
 }
 
@@ -53,7 +47,7 @@ struct Field {
     int value;
 };
 inline void expectFields(const Bytes& img, std::size_t base, std::initializer_list<Field> fields) {
-    for (const Field& f : fields) EXPECT_EQ(be16(img, base + f.offset), f.value) << f.offset;
+    for (const Field& f : fields) EXPECT_EQ(getBE16(img, base + f.offset), f.value) << f.offset;
 }
 
 // Stores a message: units at `units`, count at `units + 2 * capacity`.
@@ -66,6 +60,19 @@ inline void setMessage(SourceRecord& r, std::size_t units, int capacity,
 
 inline void setName(SourceRecord& r, int m, const char* name) {
     r.setText(rec::moduleBase(m) + rec::kModName, rec::kModNameSize, name);
+}
+
+// Three named modules, the first two with 40000 bytes of ROM names: the
+// driver just fits; one more block in module 3 would start past 64 KB.
+inline void fillToTheDriverLimit(SourceRecord& r) {
+    setName(r, 2, "M");
+    for (int m = 0; m < 2; ++m) {
+        setName(r, m, "M");
+        r.setModU16(m, rec::kModFlags, 0x0008);
+        r.setModU16(m, rec::kModSubBankCount, 1);
+        r.setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
+        r.block(m, 0) = Block(40000, 'n');
+    }
 }
 
 // The image of a source that must compile without any message.

@@ -35,44 +35,48 @@ void expectRefused(const SourceRecord& r, CompileError error, std::string_view t
 
 }  // namespace
 
-TEST(Compiler, ModuleCountAndFileSize) {
+TEST(Compiler, ModulesUpToTheFirstUnnamedOneAndTheirAsciiTable) {
     auto r = newSource();             // one named module, no block at all
     r->setU16(rec::kModuleCount, 5);  // not consulted
     auto img = compileOk(*r);
     ASSERT_EQ(img.size(), 936u);
     EXPECT_EQ(std::memcmp(img.data(), "DEV ", 4), 0);
-    EXPECT_EQ(be16(img, drv::kHModuleCount), 1);
-    EXPECT_EQ(textAt(img, m0 + drv::kMName), "Module");
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHModuleCount), textAt(img, m0 + drv::kMName),
+                         getBE16(img, drv::kHAsciiRef)),
+              std::tuple(1, "Module", 0));
 
-    // Modules 1 and 3 named, module 2 not: one module record.
+    // Modules 1 and 3 named, module 2 not: one module record, and module 3's
+    // ASCII conversion does not count.
     setName(*r, 2, "Third");
-    EXPECT_EQ(be16(compileOk(*r), drv::kHModuleCount), 1);
+    r->setModU16(2, 2734, 0x0002);
+    img = compileOk(*r);
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHModuleCount), getBE16(img, drv::kHAsciiRef)),
+              std::tuple(1, 0));
+    // Once in reach, it asks for the table even though it does not display names.
     setName(*r, 1, "Second");
     img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHModuleCount), 3);
-    EXPECT_EQ(img.size(), 488u + 3 * 448u);
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHModuleCount), getBE16(img, drv::kHAsciiRef)),
+              std::tuple(3, 488 + 3 * 448));  // the first block
+    EXPECT_EQ(blockAt(img, drv::kHAsciiRef).size(), 128u);
 
     setName(*r, 0, "");
     expectRefused(*r, CompileError::NoNamedModule, "There is no module with a valid name!");
     EXPECT_EQ(compileDriver(*r).error, CompileError::NoNamedModule);  // no prompter: no crash
 }
 
-TEST(Compiler, MessageBlocksAndPadding) {
+TEST(Compiler, MessageAndHelpTextBlocks) {
     auto r = newSource();
     setMessage(*r, 908, 40, {0xF0, 0x4041, 0x80F7});  // 3 units, odd: padded
     setMessage(*r, 990, 40, {0x00F0, 0x00FE});
     auto img = compileOk(*r);
     EXPECT_EQ(words(img, drv::kHModeRefs, 9), (Words{936, 942, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(getBE16(img, drv::kHHelpRef), 0);  // all ten lines empty
     // Length word, the codes only (high bytes dropped), padding; then the next block.
     EXPECT_EQ(Bytes(img.begin() + 936, img.end()),
               (Bytes{0, 3, 0xF0, 0x41, 0xF7, 0, 0, 2, 0xF0, 0xFE}));
-}
 
-TEST(Compiler, HelpTextBlocks) {
-    auto r = newSource();
-    EXPECT_EQ(be16(compileOk(*r), drv::kHHelpRef), 0);  // all ten lines empty
     r->setText(rec::kHelpLines + 2 * rec::kHelpLineSize, rec::kHelpLineSize, "AB");
-    auto img = compileOk(*r);
+    img = compileOk(*r);
     EXPECT_EQ(blockAt(img, drv::kHHelpRef), (Bytes{0, 0, 'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0}));
 
     // A module help line without terminator is cut to 50 characters.
@@ -81,26 +85,8 @@ TEST(Compiler, HelpTextBlocks) {
     img = compileOk(*r);
     auto help = blockAt(img, m0 + drv::kMReceiveHelpRef);
     ASSERT_EQ(help.size(), 50u + 1 + 9);
-    EXPECT_EQ(help[49], 'x');
-    EXPECT_EQ(help[50], 0);
-    EXPECT_EQ(be16(img, m0 + drv::kMSendHelpRef), 0);
-}
-
-TEST(Compiler, AsciiTableOnlyWithAsciiConversion) {
-    auto r = newSource();
-    setName(*r, 1, "Two");
-    EXPECT_EQ(be16(compileOk(*r), drv::kHAsciiRef), 0);
-    // Module 1 asks for ASCII conversion even though it does not display names.
-    r->setModU16(1, 2734, 0x0002);
-    auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHAsciiRef), 936u + 448u);  // the first block
-    EXPECT_EQ(blockAt(img, drv::kHAsciiRef).size(), 128u);
-    // A module past the first unnamed one does not count.
-    r->setModU16(1, 2734, 0);
-    setName(*r, 1, "");
-    setName(*r, 2, "Three");
-    r->setModU16(2, 2734, 0x0002);
-    EXPECT_EQ(be16(compileOk(*r), drv::kHAsciiRef), 0);
+    EXPECT_EQ(textAt(help, 0), std::string(50, 'x'));
+    EXPECT_EQ(getBE16(img, m0 + drv::kMSendHelpRef), 0);
 }
 
 TEST(Compiler, HeaderComputedFields) {
@@ -116,10 +102,11 @@ TEST(Compiler, HeaderComputedFields) {
     for (const auto& c : cases) {
         r->setU16(c.field, static_cast<std::uint16_t>(c.in));
         const auto img = compileOk(*r);
-        EXPECT_EQ(c.field == 216 ? be16(img, drv::kHTimeOut) : img[drv::kHIdShift], c.out) << c.in;
+        EXPECT_EQ(c.field == 216 ? getBE16(img, drv::kHTimeOut) : img[drv::kHIdShift], c.out)
+            << c.in;
     }
     r->setU16(174, static_cast<std::uint16_t>(-0x2100));  // a long ID is stored negative
-    EXPECT_EQ(be16(compileOk(*r), drv::kHManufacturer), 0xDF00);
+    EXPECT_EQ(getBE16(compileOk(*r), drv::kHManufacturer), 0xDF00);
 
     // Common header: count and the codes of all 8 places; texts cut to their width.
     setMessage(*r, 194, 8, {0x00F0, 0x4043, 0x0010});
@@ -127,10 +114,9 @@ TEST(Compiler, HeaderComputedFields) {
     r->setU16(194 + 2 * 7, 0x0155);  // a place beyond the count keeps what it holds
     r->setText(67, 21, "An author with twenty");  // 20 characters kept of 21
     auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHCommonHeaderCount), 3);
-    EXPECT_EQ(img[drv::kHCommonHeader + 1], 0x43);
-    EXPECT_EQ(img[drv::kHCommonHeader + 7], 0x55);
-    EXPECT_EQ(textAt(img, drv::kHAuthor), "An author with twent");
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHCommonHeaderCount), img[drv::kHCommonHeader + 1],
+                         img[drv::kHCommonHeader + 7], textAt(img, drv::kHAuthor)),
+              std::tuple(3, 0x43, 0x55, "An author with twent"));
 }
 
 TEST(Compiler, InstrumentList) {
@@ -140,21 +126,20 @@ TEST(Compiler, InstrumentList) {
     r->setU16(2058, 0x0001);                    // second single
     r->setU16(2094, 4);                         // parent with four parts
     auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHInstrumentListCount), 11);
-    EXPECT_EQ(img[drv::kHParentListPosition], 6);
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHInstrumentListCount), img[drv::kHParentListPosition],
+                         getBE16(img, drv::kHInstrumentFlags)),
+              std::tuple(11, 6, 0x4006));
     EXPECT_EQ(Bytes(img.begin() + drv::kHInstrumentList, img.begin() + drv::kHInstrumentList + 12),
               (Bytes{0x80, 0x81, 0x82, 0xA0, 0x10, 0x30, 0x40, 0, 1, 2, 3, 0xFF}));
-    EXPECT_EQ(be16(img, drv::kHInstrumentFlags), 0x4006);
 
     // No parent: position 0. Damaged counts stay within the list's room.
     r->setU16(2056, 0x0002);
     r->setU16(2072, 300);
     r->setU16(2058, 0);
-    img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHInstrumentListCount), 16);
-    EXPECT_EQ(img[drv::kHParentListPosition], 0);
-    EXPECT_EQ(img[drv::kHInstrumentList + 16], 0xFF);
-    EXPECT_EQ(img[drv::kHSingleNumber], 300 & 0xFF);  // the field itself is copied
+    img = compileOk(*r);  // the single number field itself is copied
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHInstrumentListCount), img[drv::kHParentListPosition],
+                         img[drv::kHInstrumentList + 16], img[drv::kHSingleNumber]),
+              std::tuple(16, 0, 0xFF, 300 & 0xFF));
 }
 
 TEST(Compiler, JokerPositionAndReceivePatterns) {
@@ -166,10 +151,10 @@ TEST(Compiler, JokerPositionAndReceivePatterns) {
     setMessage(*r, M0 + 2332, 40, {0xF0, 0x41, 0xF6, 0x42, 0x12, 0xFA, 0xF5});
     setMessage(*r, M0 + 2414, 40, {0xF5, 0xFC});  // no fixed unit: no pattern
     auto img = compileOk(*r);
-    EXPECT_EQ(img[m0 + drv::kMJokerPosition], 8);
-    EXPECT_EQ(be16(img, m0 + drv::kMThree), 3);
+    EXPECT_EQ(std::tuple(img[m0 + drv::kMJokerPosition], getBE16(img, m0 + drv::kMThree)),
+              std::tuple(8, 3));
     EXPECT_EQ(blockAt(img, m0 + drv::kMPattern1Ref), (Bytes{0xF0, 0x41, 0xFE, 0x42, 0x12}));
-    EXPECT_EQ(be16(img, m0 + drv::kMPattern2Ref), 0);
+    EXPECT_EQ(getBE16(img, m0 + drv::kMPattern2Ref), 0);
     EXPECT_EQ(blockAt(img, m0 + drv::kMTemplateRef), (Bytes{0xF0, 0x41, 0xFD, 0x12, 0xFE, 0xF7}));
 
     // Joker typed in decimal is an ordinary byte; without a Joker the field is 0.
@@ -190,7 +175,7 @@ TEST(Compiler, StructureAndTrailer) {
     r->setModU16(0, rec::kModFlags, 0x0010);
     auto img = compileOk(*r);
     EXPECT_EQ(blockAt(img, m0 + drv::kMPattern1Ref), (Bytes{0xF0}));
-    EXPECT_EQ(be16(img, m0 + drv::kMPattern2Ref), 0);
+    EXPECT_EQ(getBE16(img, m0 + drv::kMPattern2Ref), 0);
     EXPECT_EQ(std::tuple(img[m0 + drv::kMTrailerLength], img[m0 + drv::kMStructure]),
               std::tuple(0, 7));
 
@@ -221,7 +206,7 @@ TEST(Compiler, FlagWordsAndPacketArea) {
     ASSERT_EQ(area.size(), 80u);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 10), (Bytes{2, 1, 4, 3, 6, 5, 7, 8, 10, 9}));
     r->setModU16(0, 60, 0x0001);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMPacketAreaRef), 0);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMPacketAreaRef), 0);
 }
 
 TEST(Compiler, NamesPartFields) {
@@ -240,22 +225,22 @@ TEST(Compiler, NamesPartFields) {
                   {drv::kMWriteMode, 2},
                   {drv::kMNameLink, 0}});
     EXPECT_EQ(blockAt(img, m0 + drv::kMPatchHeader1Ref), (Bytes{0xF0, 0x03}));
-    EXPECT_EQ(be32(img, m0 + drv::kMWriteStart), 0x00010203u);
+    EXPECT_EQ(getBE32(img, m0 + drv::kMWriteStart), 0x00010203u);
 
     r->setModU16(0, 3850, 0);
     img = compileOk(*r);
-    EXPECT_EQ(blockAt(img, m0 + drv::kMWrite1Ref), (Bytes{0xF0, 0x01}));
-    EXPECT_EQ(blockAt(img, m0 + drv::kMWrite2Ref), (Bytes{0xF0, 0x02}));
+    EXPECT_EQ(std::tuple(blockAt(img, m0 + drv::kMWrite1Ref), blockAt(img, m0 + drv::kMWrite2Ref)),
+              std::tuple(Bytes{0xF0, 0x01}, Bytes{0xF0, 0x02}));
 
     // nameLink: indirect names give 2; the parent's module 4 × parts.
     r->setU16(2056, 0x0004);
     r->setU16(2094, 5);
     r->setU16(2098, 0);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMNameLink), 20);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMNameLink), 20);
     r->setU16(2098, 1);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMNameLink), 0);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMNameLink), 0);
     r->setModU16(0, 2734, 0x0008);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMNameLink), 2);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMNameLink), 2);
 }
 
 TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
@@ -275,29 +260,30 @@ TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
     r->block(0, 1) = Block{'P', 'i', 'a', 'n', 'o'};
     r->block(0, 0) = Block{'X'};  // RAM sub-bank: its names are not used
     auto img = compileOk(*r);
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankCount), 4);
+    EXPECT_EQ(getBE16(img, m0 + drv::kMSubBankCount), 4);
     for (int k = 0; k < 4; ++k) {
         auto sb = blockAt(img, m0 + drv::kMSubBankRefs + 2 * k);
         ASSERT_EQ(sb.size(), 26u);
-        EXPECT_EQ(sb[drv::kSbType], types[k]);
-        EXPECT_EQ(sb[drv::kSbOrdinal], ordinals[k]) << k;
-        EXPECT_EQ(sb[drv::kSbFlags], 0x07);
-        EXPECT_EQ(getBE16(sb, drv::kSbBankCode), 0x1234 + k);
+        EXPECT_EQ(std::tuple(sb[drv::kSbType], sb[drv::kSbOrdinal], sb[drv::kSbFlags],
+                             getBE16(sb, drv::kSbBankCode)),
+                  std::tuple(types[k], ordinals[k], 0x07, 0x1234 + k))
+            << k;
     }
     EXPECT_EQ(textAt(blockAt(img, m0 + drv::kMSubBankRefs), 0), "ABCDEFGH");
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankRefs + 8), 0);
-    EXPECT_EQ(be16(img, drv::kHTypeId) & 0x0040, 0x0040);
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankFlags), 0x0101);
+    EXPECT_EQ(getBE16(img, m0 + drv::kMSubBankRefs + 8), 0);
+    EXPECT_EQ(
+        std::tuple(getBE16(img, drv::kHTypeId) & 0x0040, getBE16(img, m0 + drv::kMSubBankFlags)),
+        std::tuple(0x0040, 0x0101));
     EXPECT_EQ(blockAt(img, m0 + drv::kMRomNamesRef), (Bytes{'P', 'i', 'a', 'n', 'o'}));
     // The ROM names follow the last sub-bank record.
-    EXPECT_GT(be16(img, m0 + drv::kMRomNamesRef), be16(img, m0 + drv::kMSubBankRefs + 6));
+    EXPECT_GT(getBE16(img, m0 + drv::kMRomNamesRef), getBE16(img, m0 + drv::kMSubBankRefs + 6));
 
     // Without a Card the Type ID keeps the source word.
     r->setU16(14, 0x0001);
     r->setU16(M0 + rec::subBankBase(3) + rec::kSbType, 2);
     img = compileOk(*r);
-    EXPECT_EQ(be16(img, drv::kHTypeId), 0x0001);
-    EXPECT_EQ(be16(img, m0 + drv::kMSubBankFlags), 0x0100);
+    EXPECT_EQ(std::tuple(getBE16(img, drv::kHTypeId), getBE16(img, m0 + drv::kMSubBankFlags)),
+              std::tuple(0x0001, 0x0100));
 }
 
 TEST(Compiler, NamesOnlyModuleCountsRamPatches) {
@@ -307,9 +293,9 @@ TEST(Compiler, NamesOnlyModuleCountsRamPatches) {
     r->setModU16(0, rec::kModSubBankCount, 3);
     r->setModU16(0, rec::kModPatchesPerSubBank, 32);
     r->setU16(M0 + rec::subBankBase(1) + rec::kSbType, 2);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMTotalPatches), 64);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMTotalPatches), 64);
     r->setModU16(0, rec::kModFlags, kDisplayNames);
-    EXPECT_EQ(be16(compileOk(*r), m0 + drv::kMTotalPatches), 999);
+    EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMTotalPatches), 999);
 }
 
 TEST(Compiler, ConverterAndMacroBlocks) {
@@ -382,7 +368,6 @@ TEST(Compiler, ConverterAndMacroBlocks) {
     EXPECT_EQ(pi[24 + 48], 1);  // descriptor 1's first row
 
     auto vl = blockAt(img, m0 + drv::kMValueListsRef);
-    ASSERT_EQ(vl.size(), 1632u);
     EXPECT_EQ(words(vl, 0, 3), (Words{2, 0, 3}));      // counts
     EXPECT_EQ(words(vl, 16, 4), (Words{0, 2, 2, 5}));  // first-value indexes
     EXPECT_EQ(words(vl, 32, 6), (Words{0x1111, 0x2222, 0x3333, 0, 0x5555, 0}));  // packed
@@ -392,15 +377,15 @@ TEST(Compiler, ConverterAndMacroBlocks) {
                                  drv::kMPatchInfoRef,     drv::kMValueListsRef,
                                  drv::kMReservedBlockRef, drv::kMMacroFilterRef};
     for (std::size_t i = 1; i < std::size(order); ++i)
-        EXPECT_LT(be16(img, m0 + order[i - 1]), be16(img, m0 + order[i])) << i;
-    EXPECT_EQ(be16(img, m0 + drv::kMMacroFilterRef) + 2u + 102u, img.size());
+        EXPECT_LT(getBE16(img, m0 + order[i - 1]), getBE16(img, m0 + order[i])) << i;
+    EXPECT_EQ(getBE16(img, m0 + drv::kMMacroFilterRef) + 2u + 102u, img.size());
 
     // Without a macro editor the macro part stays empty.
     r->setModU16(0, rec::kModHasMacro, 0);
     img = compileOk(*r);
     for (std::size_t f = drv::kMMacroReserved; f < drv::kModuleRecordSize; ++f)
         ASSERT_EQ(img[m0 + f], 0);
-    EXPECT_EQ(be16(img, m0 + drv::kMOperationCount), 2);
+    EXPECT_EQ(getBE16(img, m0 + drv::kMOperationCount), 2);
 }
 
 TEST(Compiler, DamagedCountsStayWithinCapacities) {
@@ -429,9 +414,9 @@ TEST(Compiler, DamagedCountsStayWithinCapacities) {
                   {drv::kMSubBankCount, 16},
                   {drv::kMOperationCount, 3},
                   {drv::kMTemplateCount, 2}});
-    EXPECT_EQ(be16(img, drv::kHCommonHeaderCount), 8);
+    EXPECT_EQ(getBE16(img, drv::kHCommonHeaderCount), 8);
     EXPECT_EQ(blockAt(img, m0 + drv::kMRequest1Ref).size(), 40u);
-    EXPECT_NE(be16(img, m0 + drv::kMSubBankRefs + 30), 0);
+    EXPECT_NE(getBE16(img, m0 + drv::kMSubBankRefs + 30), 0);
     EXPECT_EQ(blockAt(img, m0 + drv::kMOperationsRef).size(), 30u);
     EXPECT_EQ(blockAt(img, m0 + drv::kMTemplatesRef).size(), 56u);
     EXPECT_EQ(getBE16(blockAt(img, m0 + drv::kMValueListsRef), 0), 100);
@@ -444,19 +429,12 @@ TEST(Compiler, DamagedCountsStayWithinCapacities) {
 }
 
 TEST(Compiler, TooLargeDriverIsRefused) {
-    auto r = namedSource();
-    setName(*r, 1, "Second");
-    setName(*r, 2, "Third");
-    for (int m = 0; m < 2; ++m) {
-        r->setModU16(m, rec::kModFlags, kDisplayNames);
-        r->setModU16(m, rec::kModSubBankCount, 1);
-        r->setU16(rec::moduleBase(m) + rec::subBankBase(0) + rec::kSbType, 2);
-        r->block(m, 0) = Block(40000, 'n');
-    }
+    auto r = newSource();
+    fillToTheDriverLimit(*r);
     // The second ROM names block starts below 64 KB and may run past it.
     auto img = compileOk(*r);
     EXPECT_GT(img.size(), 0x10000u);
-    EXPECT_LT(be16(img, mod(1) + drv::kMRomNamesRef), 0xFFFF);
+    EXPECT_LT(getBE16(img, mod(1) + drv::kMRomNamesRef), 0xFFFF);
     EXPECT_FALSE(driverOverflow(*r));
     EXPECT_GE(*driverRoom(*r), 0);
 
@@ -479,9 +457,8 @@ TEST(Compiler, TooLargeDriverIsRefused) {
     EXPECT_EQ(compileDriver(*r).error, CompileError::TooLarge);
     const auto longBlock = driverOverflow(*r);
     ASSERT_TRUE(longBlock);
-    EXPECT_TRUE(longBlock->tooLong);
-    EXPECT_EQ(longBlock->excess, 70000u - 65535u);
-    EXPECT_EQ(longBlock->setting.id, 255);
+    EXPECT_EQ(std::tuple(longBlock->tooLong, longBlock->excess, longBlock->setting.id),
+              std::tuple(true, 70000u - 65535u, 255));
 }
 
 TEST(Compiler, BuilderPadsBlocksAndStopsAt64K) {

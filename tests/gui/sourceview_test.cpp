@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -26,7 +25,6 @@
 #include "patchtools/macrodialog.h"
 #include "source/message_record.h"
 #include "source/search.h"
-#include "source/sourcetreemodel.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
@@ -39,40 +37,6 @@ using namespace sf::gui;
 using sf::testsupport::AppFixture;
 
 namespace {
-
-// Runs `fn` on the first popup menu or modal dialog that shows up while the
-// caller is blocked in its event loop; gives up after a second.
-void whenShown(std::function<bool()> fn) {
-    static QPointer<QTimer> pending;  // a newer wait replaces an unanswered one
-    delete pending.data();
-    auto* timer = new QTimer;
-    pending = timer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, fn] {
-        if (fn() || ++*tries > 100) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
-}
-
-// Picks the entry `text` of the next choice menu (records whether one came).
-void pickFromMenu(const QString& text, bool* shown = nullptr) {
-    if (shown) *shown = false;
-    whenShown([text, shown] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu) return false;
-        if (shown) *shown = true;
-        for (QAction* a : menu->actions())
-            if (a->text() == text) {
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
-                return true;
-            }
-        menu->close();
-        return true;
-    });
-}
 
 std::unique_ptr<SourceDoc> docWithModules(int modules) {
     auto r = newSource();
@@ -357,7 +321,11 @@ class SourceViewTest : public QObject {
         w.contextHelpWindow()->close();
     }
 
-    void filterShowsWholeMatchingGroupsExpanded() {
+    // Which rows match is the core's; here: the tree follows the field. No
+    // match leaves no row selected and Escape brings the selection back; a
+    // match shows its whole group expanded; a row asked for by name (a search
+    // result, a finding) clears a filter that hides it.
+    void filterFollowsTheFieldAndGivesWayToARowAskedFor() {
         AppFixture f;
         SFFrameWindow& w = f.frame();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -365,10 +333,16 @@ class SourceViewTest : public QObject {
         SourceView* v = w.activeSourceView();
         QVERIFY(v->editValue(makeRef(107, 1), "Zyxwv"));
         QTRY_COMPARE(QApplication::focusWidget(), v->tree());
+        QVERIFY(v->selectRef(makeRef(105, 1)));
         press(QKeyCombination(Qt::CTRL, Qt::Key_F));
+        QTest::keyClicks(QApplication::focusWidget(), "no such words");
+        QTRY_VERIFY(!v->currentRef());
+        press(QKeyCombination(Qt::Key_Escape));
+        QTRY_VERIFY(v->currentRef());
+        QVERIFY(v->currentRef()->id == 105 && v->currentRef()->index1 == 1);
+
         QTest::keyClicks(QApplication::focusWidget(), "zyxwv");
         QAbstractItemModel* m = v->tree()->model();
-        // The matching module row shows its whole subtree, every row in view.
         QTRY_COMPARE(m->rowCount(m->index(0, 0)), 1);  // the module alone under the root
         int shown = 0;
         std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
@@ -382,30 +356,27 @@ class SourceViewTest : public QObject {
         };
         walk({});
         QVERIFY2(shown > 100, qPrintable(QString::number(shown)));
+
+        QVERIFY(v->selectRef(makeRef(9)));
+        QVERIFY(v->filterField()->text().isEmpty());
+        QCOMPARE(v->currentRef()->id, 9);
     }
 
-    void editsNumberAndTextThroughTheTree() {
+    // A number and a text typed into their cells, and Ctrl+double-click
+    // editing in the small "Edit" dialog instead of the cell.
+    void editsThroughTheTreeAndTheEditDialog() {
         auto doc = docWithModules(1);
         Window w(*doc);
         w.type(makeRef(9), QStringLiteral("250"));
         QCOMPARE(doc->working().s16(rec::kDriverVersion), 250);
-
         w.type(makeRef(4), QStringLiteral("Drum Machine X-1 and more"));
         QCOMPARE(w.value(makeRef(4)), QStringLiteral("Drum Machine X-1"));  // 16 characters fit
         QCOMPARE(doc->undoList().size(), std::size_t{2});
-    }
 
-    // Ctrl+double-click edits in the small "Edit" dialog instead of the cell.
-    void controlDoubleClickEditsInADialog() {
-        auto doc = docWithModules(1);
-        Window w(*doc);
-        whenShown([] {
-            QWidget* box = QApplication::activeModalWidget();
-            if (!box || box->windowTitle() != QStringLiteral("Edit")) return false;
-            auto* edit = box->findChild<QLineEdit*>();
-            edit->setText(QStringLiteral("321"));
-            QTest::keyClick(edit, Qt::Key_Return);
-            return true;
+        testsupport::onNextDialog<QDialog>([](QDialog* box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Edit"));
+            QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("321"));
+            QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return);
         });
         w.doubleClick(makeRef(9), 1, Qt::ControlModifier);
         QCOMPARE(doc->working().s16(rec::kDriverVersion), 321);
@@ -415,44 +386,27 @@ class SourceViewTest : public QObject {
         auto doc = docWithModules(1);
         Window w(*doc);
         const SettingRef has = makeRef(46), usedInMulti = makeRef(51);
-        pickFromMenu(QStringLiteral("No"));
+        testsupport::onNextMenu(QStringLiteral("No"));
         w.click(has);
-        QVERIFY(!isEnabled(doc->working(), usedInMulti));
+        QTRY_VERIFY(!isEnabled(doc->working(), usedInMulti));
         const auto before = doc->working().u16(rec::kInstrumentFlags);
-
-        bool shown = true;
-        pickFromMenu(QStringLiteral("Yes"), &shown);
-        w.click(usedInMulti);
-        QTest::qWait(50);
-        QVERIFY(!shown);
-        w.doubleClick(makeRef(47));  // a disabled number: no edit box
+        {
+            Closer closer;  // no menu comes
+            w.click(usedInMulti);
+            w.doubleClick(makeRef(47));  // a disabled number: no edit box
+            QTest::qWait(50);
+            QCOMPARE(closer.closed, 0);
+        }
         QVERIFY(w.editor() == nullptr || w.editor() == w.view.filterField());
         QCOMPARE(doc->working().u16(rec::kInstrumentFlags), before);
 
-        pickFromMenu(QStringLiteral("Yes"));
+        testsupport::onNextMenu(QStringLiteral("Yes"));
         w.click(has);
-        pickFromMenu(QStringLiteral("Yes"), &shown);
+        QTRY_VERIFY(isEnabled(doc->working(), usedInMulti));
+        testsupport::onNextMenu(QStringLiteral("Yes"));
         w.click(usedInMulti);
-        QVERIFY(shown);
-        QCOMPARE(w.value(usedInMulti), QStringLiteral("Yes"));
+        QTRY_COMPARE(w.value(usedInMulti), QStringLiteral("Yes"));
         QVERIFY(doc->working().u16(rec::kInstrumentFlags) & 0x4000);
-    }
-
-    void moduleCountRebuildsTheTree() {
-        auto doc = docWithModules(3);
-        Window w(*doc);
-        parseValue(doc->working(), makeRef(107, 2), "Drums");
-        w.view.build();
-        QVERIFY(w.view.selectRef(makeRef(105, 2)));
-
-        w.type(makeRef(103), QStringLiteral("1"));
-        QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
-        QCOMPARE(w.view.currentRef()->id, 103);  // the selection stays on the count
-
-        w.type(makeRef(103), QStringLiteral("3"));
-        QTRY_VERIFY(w.view.selectRef(makeRef(105, 2)));
-        QCOMPARE(w.value(makeRef(105, 2)), QStringLiteral("Module"));
-        QVERIFY(w.view.selectRef(makeRef(262, 2, 15)));
     }
 
     // A value being typed when the tree is built again (after a drop, a
@@ -471,17 +425,19 @@ class SourceViewTest : public QObject {
         QCOMPARE(doc->undoList().size(), std::size_t{1});
     }
 
-    // Undo of a smaller module count brings the module back and keeps the
-    // row; undoing to the saved state clears the modified mark.
-    void undoKeepsTheRowAndFollowsTheSavedState() {
+    // A smaller module count rebuilds the tree with the selection kept on the
+    // count; undo brings the module back and keeps the row, and undoing to
+    // the saved state clears the modified mark.
+    void moduleCountRebuildsTheTreeAndUndoKeepsTheRow() {
         auto doc = docWithModules(2);
         Window w(*doc);
         w.type(makeRef(107, 1), QStringLiteral("Strings"));
         w.type(makeRef(103), QStringLiteral("1"));
         QTRY_VERIFY(!w.view.selectRef(makeRef(105, 1)));
-        QVERIFY(w.view.selectRef(makeRef(103)));
+        QCOMPARE(w.view.currentRef()->id, 103);
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.view.currentRef()->id, 103);
+        QVERIFY(w.view.selectRef(makeRef(262, 1, 15)));  // the whole module is back
         QVERIFY(w.view.selectRef(makeRef(107, 1)));
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.view.currentRef()->id, 107);
@@ -492,33 +448,6 @@ class SourceViewTest : public QObject {
         QTest::keyClick(w.tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w.value(makeRef(105, 1)), QStringLiteral("Strings"));
         QCOMPARE(modified.last().at(0).toBool(), true);
-    }
-
-    void filterHidesRowsAndClearsBack() {
-        auto doc = docWithModules(2);
-        Window w(*doc);
-        auto* model = dynamic_cast<sf::gui::SourceTreeModel*>(w.view.tree()->model());
-        QVERIFY(model != nullptr);
-        const auto shown = [model](const SettingRef& ref) {
-            return model->indexOf(model->findNode(ref)).isValid();
-        };
-        // Which rows match is the core's; here: the tree follows the field.
-        QVERIFY(w.view.selectRef(makeRef(105, 1)));
-        QTest::keyClicks(w.view.filterField(), QStringLiteral("no such words"));
-        QTRY_VERIFY(!w.view.currentRef());
-        w.view.filterField()->clear();
-        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
-        QCOMPARE(w.view.currentRef()->id, 105);
-        QCOMPARE(w.view.currentRef()->index1, 1);
-
-        // A row asked for by name (a search result, a finding) clears a
-        // filter that hides it.
-        w.view.filterField()->setText(QStringLiteral("checksum"));
-        QTRY_VERIFY(!shown(makeRef(9)));
-        QVERIFY(w.view.selectRef(makeRef(9)));
-        QVERIFY(w.view.filterField()->text().isEmpty());
-        QCOMPARE(w.view.currentRef()->id, 9);
-        QVERIFY(shown(makeRef(105, 0)));
     }
 
     // What a drop copies is the core's; here: the drag events highlight the
@@ -579,14 +508,12 @@ class SourceViewTest : public QObject {
         QVERIFY(w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
         QVERIFY(!w.cell(makeRef(107, 0), 0).data(Qt::DecorationRole).isValid());
 
-        // Help: the topic of a row that has one, else the text.
+        // The Comment of a row with a help topic opens it (one without: the
+        // mouse test).
         int topic = 0;
         auto previous = gui::setHelpHandler([&topic](int context) { topic = context; });
-        QSignalSpy help(&w.view, &SourceView::helpTextChanged);
         w.doubleClick(makeRef(16), 2);
         QCOMPARE(topic, 2001);
-        w.doubleClick(makeRef(9), 2);
-        QVERIFY(!help.isEmpty() && !help.last().at(0).toString().isEmpty());
         gui::setHelpHandler(previous);
     }
 
@@ -597,18 +524,12 @@ class SourceViewTest : public QObject {
         QVERIFY(w.view.selectRef(makeRef(4)));
         QStringList entries;
         bool clearEnabled = true;
-        whenShown([&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu) return false;
-            for (QAction* a : menu->actions()) {
-                if (a->isSeparator()) continue;
-                entries << a->text();
-                if (a->text() == QStringLiteral("&Clear")) clearEnabled = a->isEnabled();
-            }
-            QAction* same = menu->actions().at(2);
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(same).center());
-            return true;
-        });
+        testsupport::onNextMenu(QStringLiteral("Search all drivers for the same value"),
+                                [&](QMenu* menu) {
+                                    for (QAction* a : menu->actions())
+                                        if (!a->isSeparator()) entries << a->text();
+                                    clearEnabled = menu->actions().at(0)->isEnabled();
+                                });
         QTest::keyClick(w.tree(), Qt::Key_Menu);
         QCOMPARE(entries,
                  (QStringList{QStringLiteral("&Clear"),

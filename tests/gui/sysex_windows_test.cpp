@@ -81,38 +81,29 @@ class SysexWindowsTest : public QObject {
         QTRY_VERIFY(!Converter::instance());
     }
 
-    void hexViewOfASmallOrEmptyDocumentCannotScrollDown() {
-        MemoryDoc doc(std::vector<std::uint8_t>(20, 0x70));
-        MemoryView v(doc);
-        fit(v, 40, 10);
-        QVERIFY(!v.verticalScrollBar()->isEnabled());
-        v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-        QCOMPARE(v.layout().firstRow(), 0);
-        // The line is wider than 40 characters: across it scrolls.
-        v.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
-        QCOMPARE(v.layout().firstColumn(), v.layout().lineWidth() - 40);
-        QVERIFY(!v.grab().isNull());
-
-        MemoryDoc empty({});
-        MemoryView e(empty);
+    // The bars and keys reach the layout (whose scrolling has its own tests):
+    // a small or empty document cannot scroll down, a large one scrolls its
+    // whole range and back, and a taller window at the bottom stays there.
+    void hexViewBarsAndKeysMoveTheLayout() {
+        MemoryDoc small(std::vector<std::uint8_t>(20, 0x70)), empty({});
+        MemoryView s(small), e(empty);
+        fit(s, 40, 10);
         fit(e, 80, 10);
-        QCOMPARE(e.verticalScrollBar()->maximum(), 0);
-        QVERIFY(!e.grab().isNull());
-    }
+        QVERIFY(!s.verticalScrollBar()->isEnabled());
+        s.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(s.layout().firstColumn(), s.layout().lineWidth() - 40);
+        QVERIFY(!s.grab().isNull() && !e.grab().isNull());
 
-    void hexViewOfALargeDocumentScrollsWholeRangeAndBack() {
         MemoryDoc doc(std::vector<std::uint8_t>(1'000'000, 0x41));
         MemoryView v(doc);
         fit(v, 90, 50);
         const std::int64_t rows = 62'500;
-        QCOMPARE(v.horizontalScrollBar()->maximum(), 0);  // 90 columns hold a 76-character line
         v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
         QCOMPARE(v.layout().firstRow(), rows - 50);
         // More rows than a bar counts: the thumb in the middle shows the middle rows.
         v.verticalScrollBar()->setSliderPosition(5000);
         QVERIFY(qAbs(v.layout().firstRow() - rows / 2) <= rows / 9999 + 1);
         QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
-        QCOMPARE(v.layout().firstRow(), 0);
         QCOMPARE(v.verticalScrollBar()->value(), 0);
         v.verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
         fit(v, 90, 80);
@@ -120,21 +111,17 @@ class SysexWindowsTest : public QObject {
     }
 
     // The keys go through the fields' filters into the other fields, the
-    // size buttons and the beeps; the Bits field keeps its width.
+    // size buttons and the beeps (what they compute is the converter's own
+    // tests'); the Bits field keeps its width.
     void converterTypingRewritesTheOtherFields() {
         Converter* c = openConverter();
         QVERIFY(c);
         QTest::mouseClick(c->sizeButton(8), Qt::LeftButton);
         const int bits8 = c->field(F::Bits)->width();
         retype(c->field(F::Unsigned), "2x00");  // the filter drops the letter
-        QCOMPARE(text(c, F::Unsigned), QString("200"));
+        QCOMPARE(text(c, F::Roland), QString("01, 48"));
         QVERIFY(c->sizeButton(16)->isChecked());
         QCOMPARE(c->rangeLabel(F::Hex)->text(), QString("(0 / FFFF)"));
-        QCOMPARE(text(c, F::Roland), QString("01, 48"));
-        QVERIFY(!c->label(F::Ascii)->isEnabled());
-        retype(c->field(F::Ascii), "A");
-        QCOMPARE(text(c, F::Unsigned), QString("65"));
-        QVERIFY(c->label(F::Ascii)->isEnabled());
         QCOMPARE(c->beeps(), 0);
         retype(c->field(F::Roland), "80");
         QVERIFY(c->beeps() > 0);

@@ -1,8 +1,8 @@
 // The tools as they are reached from the main window: the searches of a
 // source view filling the driver list (an empty library, a cancelled
-// search), opening a driver from it, binary documents, the bulk capture,
-// the MIDI settings, the list driver generator filled in by hand, a dump
-// analysed with its driver, and the driver's check, comparison and text form.
+// search), opening a driver from it, binary documents, the MIDI settings, the list driver generator
+// filled in by hand, a dump analysed with its driver, and the driver's check, comparison and text
+// form.
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -102,12 +102,6 @@ void pressOk(QDialog& d) {
         if (b->text() == "&OK") QTest::mouseClick(b, Qt::LeftButton);
 }
 
-QAction* editAction(SourceView* v, const QString& text) {
-    for (QAction* a : v->editActions())
-        if (a->text() == text) return a;
-    return nullptr;
-}
-
 }  // namespace
 
 class ToolsTest : public QObject {
@@ -129,32 +123,24 @@ class ToolsTest : public QObject {
         f.app().preferences().driversRoot = f.path("lib").toStdString();
 
         SFFrameWindow& w = f.frame();
-        QVERIFY(w.documents().open(current));
-        SourceView* view = w.activeSourceView();
-        QVERIFY(view);
+        SourceView* view = openSource(f, current);
         QVERIFY(view->selectRef(makeRef(107, 0)));
-        QAction* same = editAction(view, "Search all drivers for the same value");
-        QVERIFY(same && same->isEnabled());
-        same->trigger();
+        onNextMenu("Search all drivers for the same value");
+        QTest::keyClick(view->tree(), Qt::Key_Menu);
         QTRY_VERIFY(DriverListWindow::instance());
         DriverListWindow* list = DriverListWindow::instance();
         QTRY_COMPARE(list->windowTitle(), QString("Driver List (2 items out of 3)"));
         QVERIFY(w.commandAction("actionDriverSelectionList")->isChecked());
-        QCOMPARE(list->list().entries()[1].text,
-                 "SYNTH.d (" + f.path("lib/keys").toStdString() + ")");
 
         QListView* lv = list->listView();
         const QRect rect = lv->visualRect(lv->model()->index(1, 0));
         QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {}, rect.center());
         auto* opened = qobject_cast<SourceDocument*>(w.documents().activeDocument());
-        QVERIFY(opened);
-        QCOMPARE(QFileInfo(opened->filePath()), QFileInfo(synth));
+        QVERIFY(opened && QFileInfo(opened->filePath()) == QFileInfo(synth));
         QCOMPARE(w.focusWidget(), opened->view()->tree());  // the tree takes the keys
         const auto row = opened->view()->currentRef();
-        QVERIFY(row);
-        QCOMPARE(row->id, 107);
-        QCOMPARE(row->index1, 2);
+        QVERIFY(row && row->id == 107 && row->index1 == 2);
 
         // Opening it again reuses its window.
         const auto windows = w.client()->subWindowList().size();
@@ -221,29 +207,6 @@ class ToolsTest : public QObject {
         QCOMPARE(doc->view()->layout().rowCount(), 1);
     }
 
-    void capturedBulkBecomesAnUntitledModifiedDocument() {
-        AppFixture f;
-        FakeMidiSystem midi;
-        midi.inputPorts = {{"sender:out", "JACK"}};
-        setMidiSystem(&midi);
-        const std::vector<std::uint8_t> bytes = {0xF0, 0x41, 0x10, 0x42, 0x12,
-                                                 0xF7, 0x90, 0x3C, 0x64};
-        onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-            midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6));
-            midi.sendFromThread(std::vector<std::uint8_t>(bytes.begin() + 6, bytes.end()));
-            QTRY_VERIFY_WITH_TIMEOUT(d->showButton()->isEnabled(), 2000);
-            QTest::mouseClick(d->showButton(), Qt::LeftButton);
-        });
-        f.trigger("actionReceiveMidiBulk");
-        setMidiSystem(nullptr);
-        auto* doc = qobject_cast<MemoryDocument*>(f.frame().documents().activeDocument());
-        QVERIFY(doc);
-        QCOMPARE(doc->memory().data(), bytes);
-        QVERIFY(doc->isModified());
-        QVERIFY(!doc->hasFile());
-        QVERIFY(doc->view());
-    }
-
     void rememberedInputThatIsGoneIsNeitherReplacedNorRecorded() {
         AppFixture f;
         FakeMidiSystem midi;
@@ -257,33 +220,27 @@ class ToolsTest : public QObject {
         // The sender has gone; another port now has its number.
         midi.inputPorts = {{"other:out", "JACK"}};
         Prompter* recording = setPrompter(nullptr);  // the real message box
+        // Cancel ends there; OK goes on to the dialog, which records nothing.
         for (auto button : {QMessageBox::Cancel, QMessageBox::Ok}) {
-            QString text, portLine;
-            QMessageBox::StandardButtons buttons;
-            QMessageBox::Icon icon = QMessageBox::NoIcon;
-            bool dialogShown = false;
+            QString portLine;
             onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
-                text = box->text();
-                buttons = box->standardButtons();
-                icon = box->icon();
+                QCOMPARE(box->text(), QString("The MIDI input could not be opened!"));
+                QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                if (button == QMessageBox::Ok)
+                    onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                        portLine = d->portLine()->text();
+                        QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
+                        QTest::mouseClick(d->closeButton(), Qt::LeftButton);
+                    });
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
             });
-            if (button == QMessageBox::Ok)
-                onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-                    dialogShown = true;
-                    portLine = d->portLine()->text();
-                    QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
-                    QTest::mouseClick(d->closeButton(), Qt::LeftButton);
-                });
             f.frame().activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
             QTest::keyClick(&f.frame(), Qt::Key_F9);
-            QCOMPARE(text, QString("The MIDI input could not be opened!"));
-            QCOMPARE(buttons, QMessageBox::Ok | QMessageBox::Cancel);
-            QCOMPARE(icon, QMessageBox::Critical);
-            QCOMPARE(dialogShown, button == QMessageBox::Ok);
-            if (dialogShown)
-                QCOMPARE(portLine, QString("MIDI input: JACK: sender:dump (not available)"));
+            QCOMPARE(portLine, button == QMessageBox::Cancel
+                                   ? QString()
+                                   : QString("MIDI input: JACK: sender:dump (not available)"));
         }
         QCOMPARE(midi.opens(), 0);
         QVERIFY(!QApplication::activeModalWidget());
@@ -337,7 +294,7 @@ class ToolsTest : public QObject {
     }
 
     // Every field reaches the generator: the new source is the one it makes
-    // of the values typed, opened untitled; the next opening offers them.
+    // of the values typed, opened untitled.
     void listDriverGeneratorOpensTheSourceOfTheValuesTyped() {
         AppFixture f;
         ListDriverDialog::savedValues() = {};
@@ -362,10 +319,6 @@ class ToolsTest : public QObject {
         v.banks[0] = {"ROM1", "3", "32"};
         v.banks[2] = {"ROM3", "700", ""};
         QVERIFY(sameRecord(doc->source().working(), *generateListDriver(v)));
-        QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
-        ListDriverDialog again;
-        QCOMPARE(again.rows()->text(), QString("16"));
-        QCOMPARE(again.bankSelect(2)->text(), QString("700"));
     }
 
     void listDriverWithoutANameMakesNothingButKeepsTheValues() {
@@ -438,7 +391,6 @@ class ToolsTest : public QObject {
         QVERIFY(w);
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(w->messageList()->model()->rowCount(), 2);
-        QCOMPARE(w->patchList()->model()->rowCount(), 2);
         QCOMPARE(w->patchList()->model()->index(1, 6).data().toString(), QStringLiteral("Cd"));
         QCOMPARE(w->findingList()->model()->rowCount(), 2);
         QVERIFY(w->findingList()->model()->index(1, 0).data().toString().contains(
@@ -462,9 +414,8 @@ class ToolsTest : public QObject {
         QCOMPARE(hex->selectionSize(), std::size_t(1));
         w->activateWindow();
         doubleClick(w->findingList(), w->findingList()->model()->index(1, 0));
-        QVERIFY(source->currentRef());
-        QCOMPARE(source->currentRef()->id, 181);
-        QCOMPARE(source->currentRef()->index1, 0);
+        const auto row = source->currentRef();
+        QVERIFY(row && row->id == 181 && row->index1 == 0);
 
         // The author corrects the setting; F5 in the analysis window analyses again.
         QVERIFY(source->editValue(makeRef(181, 0), "2"));
@@ -490,16 +441,9 @@ class ToolsTest : public QObject {
         QVERIFY(dock && dock->isVisible());
         QVERIFY(dock->windowTitle().contains("3 findings"));
         auto* list = dock->findChild<QTreeView*>("rowList");
-        QVERIFY(list);
         QCOMPARE(list->model()->rowCount(), 3);
-        QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("warning"));
         QVERIFY(!list->model()->index(1, 0).data(Qt::DecorationRole).isNull());
-        QCOMPARE(list->model()->index(1, 1).data().toString(),
-                 QStringLiteral("General settings / Identification / File name"));
-        QVERIFY(list->model()->index(1, 2).data().toString().contains("no file name"));
-
         doubleClickRow(list, 1);
-        QVERIFY(view->currentRef());
         QCOMPARE(view->currentRef()->id, 6);
         doubleClickRow(list, 2);
         QCOMPARE(view->currentRef()->id, 8);
@@ -538,9 +482,6 @@ class ToolsTest : public QObject {
         QVERIFY(dock && dock->isVisible());
         auto* list = dock->findChild<QTreeView*>("rowList");
         QCOMPARE(list->model()->rowCount(), 1);
-        QCOMPARE(list->model()->index(0, 0).data().toString(),
-                 QStringLiteral("General settings / Identification / Driver version"));
-        QCOMPARE(list->model()->index(0, 1).data().toString(), QStringLiteral("100"));
         QCOMPARE(list->model()->index(0, 2).data().toString(), QStringLiteral("113"));
         doubleClickRow(list, 0);
         QCOMPARE(view->currentRef()->id, 9);

@@ -122,7 +122,7 @@ TEST(ReceiveProcess, SecondRequestAsItsUsageSays) {
     }
 }
 
-TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
+TEST(ReceiveProcess, RefusesBeforeSendingAnythingAndTimesOutOnSilence) {
     Driver d = loopDriver();
     d.set(151, "0", 0);
     EXPECT_EQ(ReceiveProcess(*d.record, 0, {}).refusal(),
@@ -131,19 +131,16 @@ TEST(ReceiveProcess, RefusesBeforeSendingAnything) {
     d.set(205, "$F0,V1,$F7", 0);
     ReceiveProcess p(*d.record, 0, {});
     EXPECT_EQ(p.refusal(), "Request #1: V1: no value given");
-    EXPECT_TRUE(p.finished());
-    EXPECT_FALSE(p.succeeded());
+    EXPECT_TRUE(p.finished() && !p.succeeded());
     EXPECT_EQ(ReceiveProcess(*d.record, 3, {}).refusal(), "There is no such module.");
-}
 
-TEST(ReceiveProcess, SilentInstrumentEndsInTimeOut) {
-    Driver d = loopDriver();
+    d = loopDriver();
     d.choose(121, 71, 0).set(17, "1500");
-    ReceiveProcess p(*d.record, 0, {});
-    const Transcript r = run(p, [](const Bytes&) { return std::vector<Bytes>{}; });
+    ReceiveProcess silent(*d.record, 0, {});
+    const Transcript r = run(silent, [](const Bytes&) { return std::vector<Bytes>{}; });
     EXPECT_EQ(r.transcript, "> F0 43 20 00 05 F7; timeout 1500");
-    EXPECT_FALSE(p.succeeded());
-    EXPECT_EQ(p.resultText(), "No answer from the instrument within 1500 ms.");
+    EXPECT_FALSE(silent.succeeded());
+    EXPECT_EQ(silent.resultText(), "No answer from the instrument within 1500 ms.");
 }
 
 namespace {
@@ -182,7 +179,7 @@ Driver handshakeDriver() {
 
 }  // namespace
 
-TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
+TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCodeOrAnError) {
     Driver d = handshakeDriver();
     ReceiveProcess p(*d.record, 0, {});
     ASSERT_EQ(p.refusal(), "");
@@ -196,20 +193,17 @@ TEST(ReceiveProcess, HandshakeAcknowledgesEachPacketUntilTheEndCode) {
     EXPECT_TRUE(p.succeeded()) << p.resultText();
     EXPECT_EQ(p.capture(), r.received);
     EXPECT_EQ(r.answers, 7);  // 2 + 2 packets, the spoiled one, 2 end codes
-}
 
-TEST(ReceiveProcess, HandshakeStopsOnTheInstrumentsErrorCodes) {
+    // The instrument's error codes stop the dump.
     for (std::uint8_t code : {0x4F, 0x4C}) {
-        Driver d = handshakeDriver();
-        ReceiveProcess p(*d.record, 0, {});
-        run(p, [&](const Bytes&) {
+        ReceiveProcess q(*d.record, 0, {});
+        run(q, [&](const Bytes&) {
             return std::vector<Bytes>{{0xF0, 0x41, 0x10, 0x14, code, 0xF7}};
         });
-        EXPECT_FALSE(p.succeeded());
-        EXPECT_EQ(p.resultText(), std::string("The instrument stopped the dump (code $") +
+        EXPECT_FALSE(q.succeeded());
+        EXPECT_EQ(q.resultText(), std::string("The instrument stopped the dump (code $") +
                                       (code == 0x4F ? "4F" : "4C") + ").");
     }
-    Driver d = handshakeDriver();
     d.set(134, "$F0,$41,$F7", 0);
     EXPECT_EQ(ReceiveProcess(*d.record, 0, {}).refusal(), "Template message: it has no Joker.");
 }

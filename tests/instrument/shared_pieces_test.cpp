@@ -7,9 +7,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "instrument/checksum.h"
 #include "instrument/conversion.h"
@@ -21,7 +18,7 @@ namespace {
 
 using test::bytes;
 
-TEST(Checksum, EveryTypeOverOneRange) {
+TEST(Checksum, EveryTypeOverOneRangeAndFromAnInitialValue) {
     // Roland's textbook example: 40 00 7F 00 sums to 0xBF.
     const auto range = bytes({0x40, 0x00, 0x7F, 0x00});
     struct Case {
@@ -36,11 +33,10 @@ TEST(Checksum, EveryTypeOverOneRange) {
         EXPECT_EQ(test::Bytes(got.view().begin(), got.view().end()), c.want) << c.type;
     }
     EXPECT_EQ(computeChecksum(9, range, 0).size, 0u);
-}
 
-TEST(Checksum, InitialValueStartsTheSum) {
-    // 0xBF + 0x41 = 0x100: Regular gives 0, the word shift carries into the high part.
-    EXPECT_EQ(computeChecksum(1, bytes({0x40, 0x00, 0x7F, 0x00}), 0x41).bytes[0], 0x00);
+    // The initial value starts the sum: 0xBF + 0x41 = 0x100: Regular gives 0, the word shift
+    // carries into the high part.
+    EXPECT_EQ(computeChecksum(1, range, 0x41).bytes[0], 0x00);
     const auto w = computeChecksum(3, bytes({0x7F, 0x7F}), 0xFF);
     EXPECT_EQ(test::Bytes(w.view().begin(), w.view().end()), bytes({0x03, 0x7D}));  // 0x1FD
     EXPECT_EQ(computeChecksum(2, {}, 0).bytes[0], 0x00);
@@ -73,12 +69,11 @@ TEST(Header, MatchComparesOnlyBitsOutsideTheIdMask) {
     const auto pattern = bytes({0xF0, 0x43, 0x00, kAnyByte, 0x7E});
     const DeviceIdPlace id{2, 0x0F, 0};
     EXPECT_TRUE(matchPattern(bytes({0xF0, 0x43, 0x0A, 0x55, 0x7E, 0x01}), pattern, id).matched);
-    const auto wrongHigh = matchPattern(bytes({0xF0, 0x43, 0x1A, 0x00, 0x7E}), pattern, id);
-    EXPECT_FALSE(wrongHigh.matched);
-    EXPECT_EQ(wrongHigh.firstDifference, 2u);
-    const auto shortMsg = matchPattern(bytes({0xF0, 0x43, 0x00}), pattern, id);
-    EXPECT_FALSE(shortMsg.matched);
-    EXPECT_EQ(shortMsg.firstDifference, 3u);
+    for (const auto& [msg, at] : {std::pair(bytes({0xF0, 0x43, 0x1A, 0x00, 0x7E}), 2u),
+                                  std::pair(bytes({0xF0, 0x43, 0x00}), 3u)}) {  // too short
+        const auto m = matchPattern(msg, pattern, id);
+        EXPECT_EQ(std::pair(m.matched, m.firstDifference), std::pair(false, std::size_t{at}));
+    }
     // Without an ID place the whole byte counts; an empty pattern matches nothing.
     EXPECT_FALSE(
         matchPattern(bytes({0xF0, 0x43, 0x0A, 0, 0x7E}), pattern, DeviceIdPlace{}).matched);
@@ -134,16 +129,14 @@ TEST(Conversion, ShortLastGroupsAndLeftovers) {
     EXPECT_EQ(decodeData(6, bytes({0x55, 0x40})).bytes, bytes({0xAB}));
     EXPECT_EQ(decodeData(10, bytes({0x2B, 0x01})).bytes, bytes({0xAB}));
     const auto lone = decodeData(1, bytes({1, 2, 3, 4, 5, 6, 7, 0, 9}));
-    EXPECT_EQ(lone.bytes.size(), 7u);
-    EXPECT_EQ(lone.leftover, 1u);
+    EXPECT_EQ(std::pair(lone.bytes.size(), lone.leftover), std::pair(7ul, 1ul));
     EXPECT_EQ(decodedSize(1, 9), 7u);
     EXPECT_EQ(decodeData(2, bytes({1, 2, 3})).leftover, 1u);
     EXPECT_EQ(decodeData(3, bytes({1, 2, 3})).bytes.size(), 2u);
     // Not a hexadecimal digit: reported where it lies, decoded as 0.
     const auto hex = decodeData(4, bytes({'4', '1', 'G', '2'}));
-    EXPECT_EQ(hex.bytes, bytes({0x41, 0x02}));
-    EXPECT_EQ(hex.badBytes, 1u);
-    EXPECT_EQ(hex.firstBad, 2u);
+    EXPECT_EQ(std::tuple(hex.bytes, hex.badBytes, hex.firstBad),
+              std::tuple(bytes({0x41, 0x02}), 1ul, 2ul));
     // A damaged source's unknown conversion decodes nothing.
     EXPECT_EQ(decodeData(11, bytes({1, 2})).leftover, 2u);
 }

@@ -101,9 +101,9 @@ TEST(Converter, OperationDialogReadsAndClamps) {
     for (const auto& c : bits) {
         runForm(e, 0, 2, {{207, "1"}, {208, c.bit}, {210, "2"}, {211, c.bit}, {213, c.count}});
         ConstByteSpan op = e.operation(0);
-        EXPECT_EQ(op[kSourceBit], c.storedBit) << c.bit;
-        EXPECT_EQ(op[kDestBit], c.storedBit) << c.bit;
-        EXPECT_EQ(getLE16(op, kArg3), c.storedCount) << c.count;
+        EXPECT_EQ(std::tuple(op[kSourceBit], op[kDestBit], getLE16(op, kArg3)),
+                  std::tuple(c.storedBit, c.storedBit, c.storedCount))
+            << c.bit << "/" << c.count;
     }
 
     // 40000 is stored as typed and listed as a signed number.
@@ -124,8 +124,7 @@ TEST(Converter, OperationDialogReadsAndClamps) {
     e.operation(0)[kType] = 9;
     OperationForm unknown = OperationForm::load(e.operation(0));
     EXPECT_EQ(unknown.type, 0);
-    EXPECT_EQ(e.listing().size(), 1u);
-    EXPECT_EQ(e.listing()[0], "");
+    EXPECT_EQ(e.listing(), std::vector<std::string>{""});
     unknown.apply(e.operation(0));
     EXPECT_EQ(e.operation(0)[kType], 1);
 }

@@ -58,14 +58,12 @@ TEST(MacroList, NewMacroAndParameterRows) {
     EXPECT_EQ(e.data().macros->size(), 2u + 4 + 36);
 
     // A parameter added on a parameter row of macro 2 goes to the end of
-    // macro 2; the records of macro 3 move up by 8 bytes.
+    // macro 2; the walk finds macro 3 moved up.
     auto f = editorWith({1, 2, 1});
-    const std::uint32_t third = getLE32(ConstByteSpan(*f.data().macros), 2 + 8);
     auto p = f.addParameter(MacroSel{1, 0}, 7);
     ASSERT_TRUE(p);
     EXPECT_EQ(*p, (MacroSel{1, 2}));
     EXPECT_EQ(f.label(*p), "2-3");
-    EXPECT_EQ(getLE32(ConstByteSpan(*f.data().macros), 2 + 8), third + 8);
     EXPECT_EQ(walk(*f.data().macros), (std::vector<std::vector<int>>{{0}, {1, 2, 7}, {3}}));
 }
 

@@ -54,10 +54,10 @@ TEST(Templates, TypeMenuAndBitRange) {
         auto e = withTemplates(1);
         e.setBitRange(0, c.start, c.count, c.littleEntry);
         const TemplateView t = e.get(0);
-        SCOPED_TRACE(std::string(c.start) + "/" + c.count);
-        EXPECT_EQ(t.type, 3);
-        EXPECT_EQ(templateTypeText(t), c.shown);
-        EXPECT_EQ((t.flags & param_template::kLittleEndian) != 0, c.little);
+        EXPECT_EQ(
+            std::tuple(t.type, templateTypeText(t), (t.flags & param_template::kLittleEndian) != 0),
+            std::tuple(3, std::string(c.shown), c.little))
+            << c.start << "/" << c.count;
     }
     auto e = withTemplates(1);
     e.toggleSigned(0);

@@ -11,8 +11,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct FakeDoc : ClosableDocument {
-    std::string name = "SYNTH.d";
-    bool modified = false, saveWorks = true;
+    explicit FakeDoc(std::string n = "SYNTH.d", bool m = false) : name(std::move(n)), modified(m) {}
+    std::string name;
+    bool modified, saveWorks = true;
     int saves = 0;
     std::string displayName() const override { return name; }
     bool isModified() const override { return modified; }
@@ -25,39 +26,31 @@ struct FakeDoc : ClosableDocument {
 
 TEST(CloseQuestion, AnswersDecideWhetherTheDocumentCloses) {
     struct Case {
-        bool modified;
+        bool modified;  // only a modified document asks
         std::vector<Answer> answers;
         bool saveWorks, closes;
-        int saves, questions;
+        int saves;
     } cases[] = {
-        {false, {}, true, true, 0, 0},              // unmodified: no question
-        {true, {Answer::Yes}, true, true, 1, 1},    // save, then close
-        {true, {Answer::Yes}, false, false, 1, 1},  // save failed or cancelled: stays open
-        {true, {Answer::No}, true, true, 0, 1},     // discard
-        {true, {Answer::Cancel}, true, false, 0, 1},
+        {false, {}, true, true, 0},
+        {true, {Answer::Yes}, true, true, 1},    // save, then close
+        {true, {Answer::Yes}, false, false, 1},  // save failed or cancelled: stays open
+        {true, {Answer::No}, true, true, 0},     // discard
+        {true, {Answer::Cancel}, true, false, 0},
     };
     for (const Case& c : cases) {
-        FakeDoc d;
-        d.modified = c.modified;
+        FakeDoc d("SYNTH.d", c.modified);
         d.saveWorks = c.saveWorks;
         RecordingPrompter p;
         p.answers = c.answers;
-        EXPECT_EQ(mayClose(d, p), c.closes);
-        EXPECT_EQ(d.saves, c.saves);
-        ASSERT_EQ(static_cast<int>(p.messages.size()), c.questions);
-        if (c.questions) {
-            EXPECT_EQ(p.messages[0].text,
-                      "SYNTH.d\nDo you want to save this document before closing?");
-        }
+        EXPECT_EQ(std::pair(mayClose(d, p), d.saves), std::pair(c.closes, c.saves));
+        ASSERT_EQ(p.messages.size(), c.modified ? 1u : 0u);
+        for (const auto& m : p.messages)
+            EXPECT_EQ(m.text, "SYNTH.d\nDo you want to save this document before closing?");
     }
 }
 
 TEST(CloseQuestion, ExitStopsAtTheFirstCancelAndAsksOnlyModifiedDocuments) {
-    FakeDoc a, b, c, clean;
-    a.name = "A.d";
-    b.name = "B.d";
-    c.name = "C.d";
-    a.modified = b.modified = c.modified = true;
+    FakeDoc a("A.d", true), b("B.d", true), c("C.d", true), clean;
     RecordingPrompter p;
     p.answers = {Answer::No, Answer::Cancel, Answer::Yes};
     std::vector<ClosableDocument*> docs = {&a, &clean, &b, &c};
@@ -71,29 +64,22 @@ TEST(CloseQuestion, ExitStopsAtTheFirstCancelAndAsksOnlyModifiedDocuments) {
     EXPECT_EQ(a.saves + b.saves + c.saves, 3);
 }
 
-TEST(RevertQuestion, OnlyAModifiedDocumentAsks) {
-    RecordingPrompter p;
-    EXPECT_TRUE(confirmRevert(false, p));
-    EXPECT_TRUE(p.messages.empty());
-    p.answers = {Answer::No, Answer::Yes};
-    EXPECT_FALSE(confirmRevert(true, p));
-    EXPECT_TRUE(confirmRevert(true, p));
-    ASSERT_EQ(p.messages.size(), 2u);
-    EXPECT_EQ(p.messages[0].text, kRevertQuestion);
-}
-
-TEST(ReplaceQuestion, OnlyAnotherExistingFileAsks) {
+TEST(OtherQuestions, RevertAndReplaceAskOnlyWhenSomethingIsLost) {
     testsupport::TempDir t;
     const fs::path own = t.touch("own.d"), other = t.touch("other.d");
     RecordingPrompter p;
+    EXPECT_TRUE(confirmRevert(false, p));  // not modified
     EXPECT_TRUE(mayReplaceFile(t.path() / "new.d", own, p));
     EXPECT_TRUE(mayReplaceFile(t.path() / "." / "own.d", own, p));
     EXPECT_TRUE(p.messages.empty());
-    p.answers = {Answer::No, Answer::Yes};
+    p.answers = {Answer::No, Answer::Yes, Answer::No, Answer::Yes};
+    EXPECT_FALSE(confirmRevert(true, p));
+    EXPECT_TRUE(confirmRevert(true, p));
     EXPECT_FALSE(mayReplaceFile(other, own, p));
     EXPECT_TRUE(mayReplaceFile(other, {}, p));  // a document never saved asks too
-    ASSERT_EQ(p.messages.size(), 2u);
-    EXPECT_EQ(p.messages[0].text, "other.d already exists. Do you want to replace it?");
+    ASSERT_EQ(p.messages.size(), 4u);
+    EXPECT_EQ(p.messages[0].text, kRevertQuestion);
+    EXPECT_EQ(p.messages[2].text, "other.d already exists. Do you want to replace it?");
 }
 
 TEST(DocumentNames, TitleAndDefaultExtension) {

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <tuple>
 
 #include "framework/config.h"
 
 using namespace sf;
 namespace fs = std::filesystem;
-
-namespace {
 
 TEST(Preferences, MissingOrUnknownValuesTakeTheDefaults) {
     Config c;
@@ -49,9 +46,10 @@ TEST(Preferences, SavedValuesReadBackInTheirSections) {
     EXPECT_EQ(std::tuple(q.hexType, q.hostPath, q.driversRoot, q.midiIn),
               std::tuple(0, p.hostPath, p.driversRoot, 2));
     EXPECT_TRUE(q.showGrid && !q.showCopyable);
-    EXPECT_EQ(q.docTypes.at("DriverSource").openPath, "/work/src");
-    EXPECT_EQ(q.docTypes.at("DriverSource").openFilter, 1);
-    EXPECT_EQ(q.docTypes.at("Memory").openPath, "/work/bin");
+    EXPECT_EQ(
+        std::tuple(q.docTypes.at("DriverSource").openPath, q.docTypes.at("DriverSource").openFilter,
+                   q.docTypes.at("Memory").openPath),
+        std::tuple("/work/src", 1, "/work/bin"));
 }
 
 TEST(Preferences, AutoSavePrefZeroLeavesLayoutSwitchesAndTypeSections) {
@@ -95,10 +93,9 @@ TEST(AppPaths, PortableUserAndOverride) {
         };
         env.isWritableDir = [&](const fs::path& p) { return c.portable && p == "/opt/sf/system"; };
         const AppPaths a = resolveAppPaths("/opt/sf", env);
-        EXPECT_EQ(a.settingsFile, fs::path(c.config) / "main.set");
-        EXPECT_EQ(a.layoutFile, fs::path(c.config) / "layout.dat");
-        EXPECT_EQ(a.driversRoot, fs::path(c.drivers));
-        EXPECT_EQ(a.portable, c.portable);
+        EXPECT_EQ(std::tuple(a.settingsFile, a.layoutFile, a.driversRoot, a.portable),
+                  std::tuple(fs::path(c.config) / "main.set", fs::path(c.config) / "layout.dat",
+                             fs::path(c.drivers), c.portable));
     }
 }
 
@@ -109,5 +106,3 @@ TEST(AppPaths, SocketNamePerUserAndSettingsFolder) {
     EXPECT_NE(a, instanceSocketName("ann", "/tmp/t1"));
     EXPECT_EQ(instanceSocketName("a b/c", "/x").rfind("sysforge-a_b_c-", 0), 0u);
 }
-
-}  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "editor/windowplacement.h"
 #include "support/temp_dir.h"
 
@@ -12,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(HandOver, CommandLineFiles) {
+TEST(HandOver, CommandLineFilesAndTheirWireForm) {
     using V = std::vector<std::string>;
     EXPECT_EQ(commandLineFiles(V{}, "/w"), V{});
     EXPECT_EQ(commandLineFiles(V{"NR"}, "/w"), V{});
@@ -20,10 +18,7 @@ TEST(HandOver, CommandLineFiles) {
     EXPECT_EQ(commandLineFiles(V{"NR", "a.d"}, "/w"), (V{"/w/NR", "/w/a.d"}));
     EXPECT_EQ(commandLineFiles(V{"../x/a.d", "/abs/b.d", "-style", ""}, "/w/sub"),
               (V{"/w/x/a.d", "/abs/b.d"}));
-}
 
-TEST(HandOver, WireFormRoundTripsAndRefusesDamage) {
-    using V = std::vector<std::string>;
     for (const V& files : {V{}, V{"/a/b.d"}, V{"/a/with space.d", "/b/\xc3\xa9t\xc3\xa9.d"}}) {
         std::vector<std::uint8_t> bytes = encodeHandOver(files);
         bool complete = false;
@@ -61,7 +56,7 @@ TEST(WindowCommands, EnablingFollowsTheWindows) {
     }
 }
 
-TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
+TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirstAndSurvivesDamage) {
     testsupport::TempDir t;
     WindowLayout l;
     l.mainGeometry = {1, 2, 3, 0xFF};
@@ -86,11 +81,9 @@ TEST(WindowLayout, KeepsGeometriesByFileMostRecentFirst) {
     EXPECT_EQ(back.documentCount(), WindowLayout::kMaxDocuments);
     EXPECT_TRUE(back.documentGeometry(t.path() / "149.d"));
     EXPECT_FALSE(back.documentGeometry(t.path() / "0.d"));
-}
 
-TEST(WindowLayout, DamagedOrMissingFileGivesAnEmptyLayout) {
-    testsupport::TempDir t;
-    WindowLayout l;
+    // A damaged or missing file gives an empty layout.
+    l = WindowLayout();
     l.load(t / "missing.dat");
     EXPECT_TRUE(l.mainGeometry.empty());
     t.touch("bad.dat",

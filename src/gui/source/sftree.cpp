@@ -66,11 +66,6 @@ QStyleOptionViewItem TSftTree::cellOption() const {
     return option;
 }
 
-void TSftTree::updateGeometries() {
-    QTreeView::updateGeometries();
-    if (handlers_.rowsLaidOut) handlers_.rowsLaidOut();
-}
-
 void TSftTree::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex at = indexAt(event->position().toPoint());
     if (event->button() != Qt::LeftButton || !at.isValid()) {

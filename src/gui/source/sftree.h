@@ -23,9 +23,6 @@ class TSftTree : public QTreeView {
         std::function<bool(const QMimeData*, const QModelIndex&)> dragOver;
         std::function<void()> dragLeft;
         std::function<bool(const QMimeData*, const QModelIndex&)> drop;
-        // The rows the tree can show may have changed (expanded, collapsed,
-        // laid out again).
-        std::function<void()> rowsLaidOut;
     };
 
     explicit TSftTree(QWidget* parent = nullptr);
@@ -43,7 +40,6 @@ class TSftTree : public QTreeView {
     QStyleOptionViewItem cellOption() const;
 
   protected:
-    void updateGeometries() override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -130,6 +130,8 @@ struct SourceView::Impl : SourceDocObserver {
     // and whether the user has sized the columns by hand.
     int parameterContent = 0;
     int valueContent = 0;
+    // Rows are being expanded in a batch, measured once at its end.
+    bool expanding = false;
     // The rows measured so far (by node) and the widths of the cell texts met.
     std::vector<char> measured;
     QHash<std::pair<QString, qint64>, int> cellWidths;
@@ -305,8 +307,9 @@ struct SourceView::Impl : SourceDocObserver {
     // modules) cost nothing until they are opened, and a column only grows.
     // A cell is laid out once per text and icon, which is all its width
     // depends on (the model gives no font, check state or alignment of its
-    // own). Answers whether a column needs more room than before.
-    bool measureShownRows() {
+    // own). The walk starts at the children of `from` (all rows: the root).
+    // Answers whether a column needs more room than before.
+    bool measureShownRows(const QModelIndex& from = {}) {
         const std::vector<TreeRow>& rows = model->rows();
         if (measured.size() != rows.size()) forgetMeasures();
         const int indent = tree->indentation();
@@ -329,7 +332,7 @@ struct SourceView::Impl : SourceDocObserver {
             return *it;
         };
         int p = parameterContent, v = valueContent;
-        std::vector<QModelIndex> parents{QModelIndex()};
+        std::vector<QModelIndex> parents{from};
         while (!parents.empty()) {
             const QModelIndex parent = parents.back();
             parents.pop_back();
@@ -475,6 +478,7 @@ struct SourceView::Impl : SourceDocObserver {
         if (!wanted && !model->filtered()) return;
         tree->commitEdit();  // the rows are laid out again
         tree->setUpdatesEnabled(false);
+        expanding = true;
         if (!wanted) {
             model->setShown(nullptr);
             for (int node : expandedBeforeFilter) tree->setExpanded(model->indexOf(node), true);
@@ -492,6 +496,8 @@ struct SourceView::Impl : SourceDocObserver {
             tree->expandAll();
         }
         if (current) selectShown(*current);
+        expanding = false;
+        if (measureShownRows()) fitColumns();
         tree->setUpdatesEnabled(true);
     }
 
@@ -695,9 +701,10 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
         [this](const QMimeData* m, const QModelIndex& i) { return d_->onDragOver(m, i); },
         [this] { d_->model->setDropHighlight(-1); },
         [this](const QMimeData* m, const QModelIndex& i) { return d_->onDrop(m, i); },
-        [this] {
-            if (!d_->fitting && d_->measureShownRows()) d_->fitColumns();
-        },
+    });
+    // Rows come into view: the columns make room for them.
+    connect(d.tree, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (!d_->expanding && d_->measureShownRows(index)) d_->fitColumns();
     });
 
     liveViews().push_back(this);
@@ -760,6 +767,7 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
     // as Enter would (undo and redo have closed it without storing).
     d.tree->commitEdit();
     d.tree->setUpdatesEnabled(false);
+    d.expanding = true;
     d.model->rebuild();
     d.expandedBeforeFilter.clear();
     const std::string query = toDriverText(d.filter->text());
@@ -779,6 +787,7 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
             d.tree->setCurrentIndex(root);
         }
     }
+    d.expanding = false;
     d.measureAnew();
     d.tree->setUpdatesEnabled(updates);
     d.updateActions();

@@ -17,21 +17,39 @@
 
 namespace sf::testsupport {
 
-// Counts the scripts whose dialog never appeared.
+// Counts the scripts whose dialog or menu never appeared.
 inline int& missedDialogs() {
     static int n = 0;
     return n;
 }
 
+// Calls `act` once on what `find` answers, as soon as it answers something
+// (asked every 10 ms; given up after two seconds).
 template <typename T>
-void onNextDialog(std::function<void(T*)> script) {
+void whenFound(std::function<T*()> find, std::function<void(T*)> act) {
     auto* timer = new QTimer;
     auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, script] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
+    QObject::connect(timer, &QTimer::timeout, [timer, tries, find, act] {
+        T* found = find();
+        if (!found && ++*tries <= 200) return;
+        timer->stop();
+        timer->deleteLater();
+        if (found)
+            act(found);
+        else
+            ++missedDialogs();
+    });
+    timer->start(10);
+}
+
+template <typename T>
+void onNextDialog(std::function<void(T*)> script) {
+    whenFound<T>(
+        [] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            return dialog && dialog->isVisible() ? dialog : nullptr;
+        },
+        [script](T* dialog) {
             QPointer<T> guard(dialog);
             script(dialog);
             // A script that left its dialog open (a failed check): close it.
@@ -39,42 +57,22 @@ void onNextDialog(std::function<void(T*)> script) {
                 QTimer::singleShot(200, guard.data(), [guard] {
                     if (guard && guard->isVisible()) guard->reject();
                 });
-            return;
-        }
-        if (++*tries > 200) {
-            ++missedDialogs();
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
+        });
 }
 
-// Chooses the entry `text` of the next pop-up menu.
-inline void onNextMenu(const QString& text) {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, text] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu) {
-            timer->stop();
-            timer->deleteLater();
-            for (QAction* a : menu->actions())
-                if (a->text() == text) {
-                    menu->setActiveAction(a);
-                    QTest::keyClick(menu, Qt::Key_Return);
-                    return;
-                }
-            menu->close();
-            return;
-        }
-        if (++*tries > 200) {
-            ++missedDialogs();
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(10);
+// Chooses the entry `text` of the next pop-up menu, after `look` has seen it.
+inline void onNextMenu(const QString& text, std::function<void(QMenu*)> look = {}) {
+    whenFound<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+                     [text, look](QMenu* menu) {
+                         if (look) look(menu);
+                         for (QAction* a : menu->actions())
+                             if (a->text() == text) {
+                                 menu->setActiveAction(a);
+                                 QTest::keyClick(menu, Qt::Key_Return);
+                                 return;
+                             }
+                         menu->close();
+                     });
 }
 
 // The button of `parent` with object name `name`, clicked.
