@@ -12,10 +12,14 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QTreeView>
 #include <stdexcept>

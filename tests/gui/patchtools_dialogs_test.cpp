@@ -1,9 +1,12 @@
 // The value editors of messages, ROM names, converter and macros, opened
 // from their rows as the settings tree does: each edited and confirmed (the
 // document's record changes), and each cancelled (it does not).
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>

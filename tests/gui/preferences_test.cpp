@@ -4,6 +4,8 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>

@@ -5,6 +5,9 @@
 // time-out message (the hand-shake's other turns are the receive process's
 // own tests). sysforge-cli's send and request do the same from the command
 // line.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>

@@ -4,6 +4,7 @@
 // a dump analysed with its driver, and the driver's check, comparison and
 // text form.
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QInputDialog>
