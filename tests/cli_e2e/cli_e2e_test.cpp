@@ -97,25 +97,12 @@ TEST_F(Cli, UsageAndCommandLineErrors) {
 }
 
 TEST_F(Cli, MessageParsesAndFormats) {
-    struct Case {
-        Args args;
-        const char *units, *text;
-    };
     // The parsing is the message component's; here: output, options, UTF-8 input.
-    const Case cases[] = {
-        // é typed as UTF-8 is the Windows-1252 code E9: high byte 0xFF.
-        {{"message", "'A', 'é'"}, "8041 FFE9", "$41,$E9"},
-        // Only the first N pieces are kept; no unit gives two empty lines.
-        {{"message", "--capacity=2", "1,2,3"}, "4001 4002", "$1,$2"},
-        {{"--hex-prefix=&H", "message", "$F0,$41,Head,joker,$F7"},
-         "00F0 0041 00FD 00FE 00F7",
-         "&HF0,&H41,Head,Joker,&HF7"},
-    };
-    for (const auto& c : cases) {
-        const auto r = run(c.args);
-        EXPECT_EQ(std::tuple(r.status, r.out),
-                  std::tuple(0, std::string(c.units) + "\n" + c.text + "\n"));
-    }
+    // é typed as UTF-8 is the Windows-1252 code E9: high byte 0xFF.
+    EXPECT_EQ(answer({"message", "'A', 'é'"}), std::pair(0, std::string("8041 FFE9\n$41,$E9\n")));
+    // Only the first N pieces are kept.
+    EXPECT_EQ(answer({"--hex-prefix=&H", "message", "--capacity=4", "$F0,$41,Head,joker,$F7"}),
+              std::pair(0, std::string("00F0 0041 00FD 00FE\n&HF0,&H41,Head,Joker\n")));
 }
 
 TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
@@ -205,19 +192,14 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
 
 TEST_F(Cli, TreeListsEveryRow) {
     const auto file = newSource("tree.d");
-    auto r = run({"tree", file});
+    const auto r = run({"tree", file});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = splitLines(r.out);
     const auto rows = buildTreeRows(*sf::newSource());
-    ASSERT_EQ(lines.size(), rows.size());
+    EXPECT_EQ(lines.size(), rows.size());
     // depth, id, index1, index2, label, value, enabled (0 or 1); tab-separated.
     EXPECT_NE(std::find(lines.begin(), lines.end(), "3\t9\t-1\t-1\tDriver version\t100\t1"),
               lines.end());
-    // Raising "Number of modules" adds the rows of the new modules.
-    set(file, "103", "3");
-    r = run({"tree", file});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_GT(splitLines(r.out).size(), rows.size() * 2);
 }
 
 TEST_F(Cli, CompileAndSavesNeverDestroyTheSourceOrAProtectedFile) {
@@ -273,8 +255,6 @@ TEST_F(Cli, SearchAcrossDrivers) {
     auto r = run({"search", path("lib"), a, "107:0", "same"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(splitLines(r.out), (Args{a + "\t0", b + "\t2", "Driver List (2 items out of 2)"}));
-    r = run({"search", path("lib"), a, "9", "different"});
-    EXPECT_EQ(splitLines(r.out), (Args{"Driver List (0 items out of 2)"}));
     expectFailure(2, {{"search", path("lib"), a, "9", "similar"}});
 }
 
@@ -386,9 +366,7 @@ TEST_F(Cli, CheckPrintsFindingsAndAnswersBySeverity) {
     const std::string fresh = newSource("fresh.d");
     auto r = run({"check", fresh});
     EXPECT_EQ(r.status, 3);
-    const auto lines = splitLines(r.out);
-    ASSERT_EQ(lines.size(), 3u) << r.out;
-    EXPECT_THAT(lines[0], ::testing::StartsWith(fresh + "\twarning\t4\t"));
+    EXPECT_THAT(r.out, ::testing::StartsWith(fresh + "\twarning\t4\t"));
 
     // Another driver of the same file name counts only in the library of --root.
     const std::string clean = namedSource("clean.d", "CLEAN");
