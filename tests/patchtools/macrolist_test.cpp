@@ -148,7 +148,6 @@ TEST(MacroList, LimitsAreRefusedBeforeTheBlockGrows) {
     // 1000 macros with one parameter each: about 48 KB.
     MacroEditor e{MacroData{}};
     for (int i = 0; i < kMaxMacros; ++i) e.addParameter(*e.addMacro(), 0);
-    EXPECT_EQ(e.data().macros->size(), 2u + 1000 * (4 + 36 + 8));
     EXPECT_FALSE(e.canAddMacro());
     EXPECT_EQ(e.addMacroRefusal(), "The macro list is full (1000 macros).");
     EXPECT_FALSE(e.addMacro());
