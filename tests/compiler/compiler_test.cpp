@@ -243,7 +243,7 @@ TEST(Compiler, NamesPartFields) {
     EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMNameLink), 2);
 }
 
-TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
+TEST(Compiler, SubBankRecordsOrdinalsRomNamesAndRamTotals) {
     auto r = namedSource();
     r->setModU16(0, rec::kModSubBankCount, 4);
     r->setModU16(0, 2786, 0x0100);               // reserved bits kept
@@ -284,15 +284,11 @@ TEST(Compiler, SubBankRecordsOrdinalsAndRomNames) {
     img = compileOk(*r);
     EXPECT_EQ(std::tuple(getBE16(img, drv::kHTypeId), getBE16(img, m0 + drv::kMSubBankFlags)),
               std::tuple(0x0001, 0x0100));
-}
 
-TEST(Compiler, NamesOnlyModuleCountsRamPatches) {
-    auto r = newSource();
-    r->setModU16(0, rec::kModFlags, 0x0048);  // names only
+    // A names-only module counts the patches of its RAM sub-banks (here 2 of 4).
+    r->setModU16(0, rec::kModFlags, 0x0048);
     r->setModU16(0, rec::kModTotalPatches, 999);
-    r->setModU16(0, rec::kModSubBankCount, 3);
     r->setModU16(0, rec::kModPatchesPerSubBank, 32);
-    r->setU16(M0 + rec::subBankBase(1) + rec::kSbType, 2);
     EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMTotalPatches), 64);
     r->setModU16(0, rec::kModFlags, kDisplayNames);
     EXPECT_EQ(getBE16(compileOk(*r), m0 + drv::kMTotalPatches), 999);
