@@ -262,9 +262,10 @@ TEST_F(Cli, RomNamesRoundTripAndShowTheCheck) {
     set(file, "256:0=2; 257:0=3; 238:0=8");
     // As the dialog's OK: the report and its question are shown, then stored.
     writeText(path("names.txt"), "Piano\nStrings\nBrass\nOrgan\n");
-    auto r = run({"rom-names", file, "0", "1", path("names.txt")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n");
+    const auto r = run({"rom-names", file, "0", "1", path("names.txt")});
+    EXPECT_EQ(
+        std::tuple(r.status, r.err),
+        std::tuple(0, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n"));
     EXPECT_EQ(answer({"rom-names", file, "0", "1"}),
               std::pair(0, std::string("Piano\r\nStrings\r\nBrass\r\n")));
     expectFailure(2, {{"rom-names", file, "x", "0"}});
@@ -324,14 +325,12 @@ TEST_F(Cli, AnalyseLinesJsonAndExitStatus) {
     set(d, "224:0=$F0,$43,$10; 177:0=3; 181:0=2; 182:0=4; 238:0=2; 256:0=1; 257:0=2");
     const std::string one = "\xF0\x43\x10\x41\x62\x01\x02\xF7";            // the patch named "Ab"
     writeText(path("two.syx"), one + "\xF0\x43\x10\x43\x64\x03\x04\xF7");  // and "Cd"
-    auto r = run({"analyse", d, "0", path("two.syx")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "message 1\t0\t8\theader #1\tdata 3+4\tno checksum\n"
-              "message 2\t8\t8\theader #1\tdata 11+4\tno checksum\n"
-              "patch 1\tSub-bank #1\t1\t3\t4\t4\tnone\t\"Ab\"\n"
-              "patch 2\tSub-bank #1\t2\t11\t4\t4\tnone\t\"Cd\"\n");
-    r = run({"analyse", "--json", d, "0", path("two.syx")});
+    EXPECT_EQ(answer({"analyse", d, "0", path("two.syx")}),
+              std::pair(0, std::string("message 1\t0\t8\theader #1\tdata 3+4\tno checksum\n"
+                                       "message 2\t8\t8\theader #1\tdata 11+4\tno checksum\n"
+                                       "patch 1\tSub-bank #1\t1\t3\t4\t4\tnone\t\"Ab\"\n"
+                                       "patch 2\tSub-bank #1\t2\t11\t4\t4\tnone\t\"Cd\"\n")));
+    auto r = run({"analyse", "--json", d, "0", path("two.syx")});
     for (const char* key :
          {"\"messages\": [", "\"patches\": [", "\"findings\": []", "\"name\": \"Cd\""})
         EXPECT_THAT(r.out, HasSubstr(key));

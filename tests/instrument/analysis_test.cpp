@@ -301,8 +301,7 @@ TEST(Analysis, RolandPacketsWithAddressAndChecksum) {
         SCOPED_TRACE(what);
         const DumpAnalysis a = analyseDump(*d.record, 0, dumped);
         expectFindings(a, {});
-        ASSERT_EQ(a.messages.size(), 6u);
-        for (const auto& m : a.messages) EXPECT_EQ(m.checksum, ChecksumStatus::Ok);
+        ASSERT_EQ(a.messages.size(), 6u);  // a failing checksum would be a finding
         ASSERT_EQ(a.patches.size(), 3u);
         for (std::size_t i = 0; i < 3; ++i) {
             const DumpPatch& p = a.patches[i];
