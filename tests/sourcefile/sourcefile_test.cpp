@@ -30,6 +30,12 @@ std::size_t slotAt(int m, int slot) {
     return rec::moduleBase(m) + rec::slotOffset(slot);
 }
 
+// The driver version of the source at `path`; -1 when it does not read.
+int savedVersion(const fs::path& path) {
+    auto r = readSourceFile(path);
+    return r ? r->u16(rec::kDriverVersion) : -1;
+}
+
 struct HookGuard {
     explicit HookGuard(FileFaultHook h) { setFileFaultHook(std::move(h)); }
     ~HookGuard() { setFileFaultHook(nullptr); }
@@ -264,9 +270,7 @@ TEST(SourceFile, SaveKeepsOneBackupAndRewritesDriver) {
     }
     EXPECT_EQ(readText(d / "synth.dev"), "D2");
     EXPECT_TRUE(p.messages.empty());
-    auto back = readSourceFile(path);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->u16(rec::kDriverVersion), 102);
+    EXPECT_EQ(savedVersion(path), 102);
     EXPECT_EQ(d.entries(), 3);  // no temporary file is left behind
 }
 
@@ -329,7 +333,7 @@ TEST(SourceFile, FailedSaveChangesNothing) {
     }
 }
 
-TEST(SourceFile, SourceAlwaysGoesToTheDotDName) {
+TEST(SourceFile, WhereTheSourceAndItsDriverGo) {
     for (const auto& [given, source] : {std::pair{"/w/synth.dev", "/w/synth.d"},
                                         {"/w/synth", "/w/synth.d"},
                                         {"/w/MY.SYNTH.D", "/w/MY.SYNTH.d"},
@@ -346,14 +350,11 @@ TEST(SourceFile, SourceAlwaysGoesToTheDotDName) {
         const Bytes dev{'D', 'E', 'V', ' '};
         ASSERT_TRUE(saveSourceFile(d / given, *r, &dev, &p)) << given;
         EXPECT_EQ(readText(d / "synth.dev"), "DEV ") << given;
-        auto back = readSourceFile(d / "synth.d");
-        ASSERT_TRUE(back) << given;
-        EXPECT_EQ(back->u16(rec::kDriverVersion), 123);
+        EXPECT_EQ(savedVersion(d / "synth.d"), 123) << given;
         EXPECT_EQ(d.entries(), 2) << given;
     }
-}
 
-TEST(SourceFile, SavesThroughALinkToALibrary) {
+    // Saved through a link into a library.
     TempDir d;
     fs::create_directories(d / "lib");
     fs::create_directories(d / "proj");
@@ -367,12 +368,8 @@ TEST(SourceFile, SavesThroughALinkToALibrary) {
     }
     EXPECT_TRUE(p.messages.empty());
     EXPECT_TRUE(fs::is_symlink(d / "proj" / "X.d"));
-    auto back = readSourceFile(d / "lib" / "synth.d");
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->u16(rec::kDriverVersion), 102);
     // The backup lies beside the real file, the driver beside the name saved under.
-    auto previous = readSourceFile(d / "lib" / "synth.bak");
-    ASSERT_TRUE(previous);
-    EXPECT_EQ(previous->u16(rec::kDriverVersion), 101);
+    EXPECT_EQ(std::pair(savedVersion(d / "lib" / "synth.d"), savedVersion(d / "lib" / "synth.bak")),
+              std::pair(102, 101));
     EXPECT_EQ(readText(d / "proj" / "X.dev"), "D");
 }
