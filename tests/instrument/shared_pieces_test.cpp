@@ -95,8 +95,7 @@ TEST(Header, ReceivePatternsExpandHeadFromTheSendHeaders) {
 test::Bytes parseHex(const std::string& text) {
     test::Bytes out;
     std::istringstream in(text);
-    std::string word;
-    while (in >> word) out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
+    for (unsigned byte; in >> std::hex >> byte;) out.push_back(static_cast<std::uint8_t>(byte));
     return out;
 }
 
