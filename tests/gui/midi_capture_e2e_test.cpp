@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>

@@ -1,12 +1,9 @@
 // The value editors of messages, ROM names, converter and macros, opened
 // from their rows as the settings tree does: each edited and confirmed (the
 // document's record changes), and each cancelled (it does not).
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -163,48 +160,18 @@ class PatchToolsDialogsTest : public QObject {
         QCOMPARE(messageText(doc, 15), std::string("$1,Chk,$3,$4,$5,$6,$7,$8"));
     }
 
-    void romNamesCheckAndOk() {
-        SourceDoc doc(newSource());
-        SourceRecord& r = doc.working();
-        r.setModU16(0, rec::kModPatchesPerSubBank, 3);
-        r.setModU16(0, 2746, 8);  // characters in a patch name
-        const SettingRef ref = makeRef(265, 0, 0);
-
-        onNextDialog<PatchNameDialog>([this](PatchNameDialog* d) {
-            d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass\nOrgan"));
-            prompter_.answers = {Answer::No};
-            click(d, "okButton");  // four names for three patches: asked, and No keeps it open
-            QVERIFY(d->isVisible());
-            QCOMPARE(prompter_.messages.size(), std::size_t(1));
-            d->textBox()->setPlainText(QStringLiteral("Piano\nStrings\nBrass"));
-            click(d, "checkButton");
-            QCOMPARE(prompter_.messages.back().text, std::string("No problem found"));
-            click(d, "okButton");
-        });
-        QVERIFY(runEditor(doc, ref));
-        const Block expected{'P', 'i', 'a', 'n', 'o', ' ', ' ', ' ', 'S', 't', 'r', 'i',
-                             'n', 'g', 's', ' ', 'B', 'r', 'a', 's', 's', ' ', ' ', ' '};
-        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
-
-        onNextDialog<PatchNameDialog>([](PatchNameDialog* d) {
-            QCOMPARE(d->textBox()->toPlainText(), QStringLiteral("Piano\nStrings\nBrass\n"));
-            d->textBox()->setPlainText(QStringLiteral("Changed"));
-            QTest::keyClick(d, Qt::Key_Escape);
-        });
-        QVERIFY(!runEditor(doc, ref));
-        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
-    }
-
     // Bytes that Windows-1252 leaves undefined show as their C1 controls and
     // come back unchanged; a names file of the wrong size leaves the text as
-    // it was and says why.
-    void romNamesKeepEveryByteAndRefuseAWrongFile() {
+    // it was and says why. More names than patches are asked about (No keeps
+    // the dialog open); Escape changes nothing.
+    void romNamesKeepEveryByteRefuseAWrongFileAndAsk() {
         SourceDoc doc(newSource());
         SourceRecord& r = doc.working();
         r.setModU16(0, rec::kModPatchesPerSubBank, 2);
         r.setModU16(0, 2746, 4);  // characters in a patch name
         const Block names{'A', 0x81, 0x8D, 'B', 0x8F, 0x90, 0x9D, ' '};
         storeRomNames(r, 0, 0, names);
+        const SettingRef ref = makeRef(265, 0, 0);
         QTemporaryDir dir;
         const QString wrong = dir.filePath("wrong.NAM");
         QVERIFY(writeFile(wrong, QByteArray(12 + 5, 'x')));
@@ -225,8 +192,31 @@ class PatchToolsDialogsTest : public QObject {
             QVERIFY(prompter_.messages[0].text.starts_with("The size of wrong.NAM does not fit"));
             click(d, "okButton");
         });
-        QVERIFY(runEditor(doc, makeRef(265, 0, 0)));
+        QVERIFY(runEditor(doc, ref));
         QCOMPARE(*r.block(0, rec::kSlotRomNames0), names);
+
+        onNextDialog<PatchNameDialog>([this](PatchNameDialog* d) {
+            d->textBox()->setPlainText(QStringLiteral("Pia\nStr\nBra"));
+            prompter_.answers = {Answer::No};
+            click(d, "okButton");
+            QVERIFY(d->isVisible());
+            QCOMPARE(prompter_.messages.size(), std::size_t(2));
+            d->textBox()->setPlainText(QStringLiteral("Pia\nStr"));
+            click(d, "checkButton");
+            QCOMPARE(prompter_.messages.back().text, std::string("No problem found"));
+            click(d, "okButton");
+        });
+        QVERIFY(runEditor(doc, ref));
+        const Block expected{'P', 'i', 'a', ' ', 'S', 't', 'r', ' '};
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
+
+        onNextDialog<PatchNameDialog>([](PatchNameDialog* d) {
+            QCOMPARE(d->textBox()->toPlainText(), QStringLiteral("Pia\nStr\n"));
+            d->textBox()->setPlainText(QStringLiteral("Changed"));
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QVERIFY(!runEditor(doc, ref));
+        QCOMPARE(*r.block(0, rec::kSlotRomNames0), expected);
     }
 
     void converterInsertOperationAndOk() {

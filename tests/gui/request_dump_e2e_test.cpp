@@ -5,11 +5,6 @@
 // time-out message (the hand-shake's other turns are the receive process's
 // own tests). sysforge-cli's send and request do the same from the command
 // line.
-#include <QFile>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +15,7 @@
 #include "instrument/instrumentdialogs.h"
 #include "source/message_record.h"
 #include "source/valuetext.h"
+#include "support/app_fixture.h"
 #include "ui/qtprompter.h"
 #ifdef SF_HAVE_JACK
 #include "jack/fake_instrument.h"
@@ -48,15 +44,16 @@ void type(SourceRecord& r, int id, const char* text, int module = -1) {
 // 2nd-complement checksum from byte 5; X1 runs 0, 1.
 std::unique_ptr<SourceRecord> handshakeDriver() {
     auto r = newSource();
-    type(*r, 134, "$F0,$41,$10,$14,Joker,X1,$F7", 0);
-    type(*r, 135, "$41", 0);
-    type(*r, 136, "$43", 0);
-    type(*r, 137, "$45", 0);
-    type(*r, 138, "$4E", 0);
-    type(*r, 139, "$4F", 0);
-    type(*r, 178, "5", 0);
-    type(*r, 150, "1", 0);
-    type(*r, 151, "1", 0);
+    const std::pair<int, const char*> module[] = {{134, "$F0,$41,$10,$14,Joker,X1,$F7"},
+                                                  {135, "$41"},
+                                                  {136, "$43"},
+                                                  {137, "$45"},
+                                                  {138, "$4E"},
+                                                  {139, "$4F"},
+                                                  {178, "5"},
+                                                  {150, "1"},
+                                                  {151, "1"}};
+    for (const auto& [id, text] : module) type(*r, id, text, 0);
     type(*r, 17, "1000");
     applyChoice(*r, makeRef(121, 0), 72);  // hand-shake protocol
     applyChoice(*r, makeRef(116, 0), 71);  // use checksum
@@ -75,25 +72,6 @@ Bytes packet(std::uint8_t x1, std::uint8_t k) {
 
 Bytes handshake(std::uint8_t code, std::uint8_t x1) {
     return {0xF0, 0x41, 0x10, 0x14, code, x1, 0xF7};
-}
-
-struct Run {
-    int status = -1;
-    QString err;
-};
-
-// The CLI in `dir`, killed when it takes longer than a few seconds.
-Run cli(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(SF_CLI_PATH, args);
-    if (!p.waitForFinished(15000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return {-1, "timed out: " + args.join(' ')};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardError())};
 }
 
 }  // namespace
@@ -120,8 +98,9 @@ class RequestDumpE2ETest : public QObject {
         return dialog;
     }
     void ok(const QStringList& args) {
-        const Run r = cli(dir_.path(), args);
-        QVERIFY2(r.status == 0, qPrintable(args.join(' ') + ": " + r.err));
+        QString err;
+        QVERIFY2(testsupport::runCli(args, dir_.path(), &err) == 0,
+                 qPrintable(args.join(' ') + ": " + err));
     }
 
   private slots:
@@ -230,17 +209,14 @@ class RequestDumpE2ETest : public QObject {
         ok({"set", "dump.d", "150:0", "1"});
         ok({"set", "dump.d", "151:0", "1"});
         ok({"choose", "dump.d", "121:0", "Wait for one answer from device"});
-        const Run r = cli(dir_.path(), {"request", "dump.d", "0", "out.syx", "--port", "sffake"});
-        QVERIFY2(r.status == 0, qPrintable(r.err));
+        ok({"request", "dump.d", "0", "out.syx", "--port", "sffake"});
 
         auto request = [](std::uint8_t x1) {
             return Bytes{0xF0, 0x41, 0x10, 0x14, 0x11, x1, 0xF7};
         };
         const std::vector<Bytes> requests = {request(0), request(1)};
         QVERIFY2(fake.received() == requests, qPrintable(testsupport::describe(fake.received())));
-        QFile out(dir_.filePath("out.syx"));
-        QVERIFY(out.open(QIODevice::ReadOnly));
-        const QByteArray saved = out.readAll();
+        const QByteArray saved = testsupport::bytesOf(dir_.filePath("out.syx"));
         const Bytes sent = fake.sent();
         QCOMPARE(sent.size(), std::size_t(2 * 307));
         QVERIFY(Bytes(saved.begin(), saved.end()) == sent);

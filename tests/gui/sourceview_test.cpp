@@ -10,7 +10,6 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -25,7 +24,6 @@
 #include "patchtools/macrodialog.h"
 #include "source/message_record.h"
 #include "source/search.h"
-#include "source/sourcetreemodel.h"
 #include "source/valuetext.h"
 #include "support/app_fixture.h"
 #include "support/modal_driver.h"
@@ -153,12 +151,7 @@ class SourceViewTest : public QObject {
   private slots:
     void initTestCase() { previousHandler = qInstallMessageHandler(recordAmbiguous); }
 
-    // Keys and the mouse in a source window of the program as a user meets
-    // them: every menu key pressed with the focus where the program puts it,
-    // the filter field's keys, undo from anywhere in the window, double
-    // clicks on single-click cells, the Comment column's help and the
-    // filter's groups.
-
+    // Every menu key pressed with the focus where the program puts it.
     void everyMenuKeyActsOnceFromTheTree() {
         AppFixture f;
         SFFrameWindow& w = f.frame();
@@ -226,49 +219,71 @@ class SourceViewTest : public QObject {
         }
     }
 
-    void focusFilterAndUndoInsideTheWindow() {
+    // The filter field (which rows match is the core's): the document's undo
+    // from it, its text kept; no match selects nothing and Escape clears and
+    // brings a selection back, a second Escape goes back to the tree; a match
+    // shows its whole group expanded; a row asked for by name (a search
+    // result, a finding) clears a filter that hides it. In an edit box Ctrl+Z
+    // is the box's own; a window coming to the front has its tree focused.
+    void filterFocusAndUndoInsideTheWindow() {
         AppFixture f;
         SFFrameWindow& w = f.frame();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.openFiles({f.makeSource("a.d")});
+        w.openFiles({f.makeSource("a.d", 2)});
         SourceView* a = w.activeSourceView();
         QTRY_COMPARE(QApplication::focusWidget(), a->tree());
         const int first = a->currentRef()->id;
         press(QKeyCombination(Qt::Key_Down));
         QVERIFY(a->currentRef()->id != first);
 
-        // Undo of the document from the filter field; its text stays.
-        const SettingRef name = makeRef(107, 0);
+        const SettingRef name = makeRef(107, 1);
         const QString before = value(a, name);
-        QVERIFY(a->editValue(name, "Voices"));
+        QVERIFY(a->editValue(name, "Zyxwv"));
         QTest::mouseClick(a->filterField(), Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), a->filterField());
         QTest::keyClicks(QApplication::focusWidget(), "nothing");
+        QTRY_VERIFY(!a->currentRef());
         press(QKeyCombination(Qt::CTRL, Qt::Key_Z));
         QCOMPARE(value(a, name), before);
         QCOMPARE(a->filterField()->text(), QStringLiteral("nothing"));
         press(QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z));
-        QCOMPARE(value(a, name), QStringLiteral("Voices"));
-        // Escape clears, a second Escape goes back to the tree.
+        QCOMPARE(value(a, name), QStringLiteral("Zyxwv"));
         press(QKeyCombination(Qt::Key_Escape));
         QCOMPARE(a->filterField()->text(), QString());
+        QTRY_VERIFY(a->currentRef());
         QCOMPARE(QApplication::focusWidget(), a->filterField());
-        press(QKeyCombination(Qt::Key_Escape));
+
+        QTest::keyClicks(QApplication::focusWidget(), "zyxwv");
+        QAbstractItemModel* m = a->tree()->model();
+        QTRY_COMPARE(m->rowCount(m->index(0, 0)), 1);  // the module alone under the root
+        int shown = 0;
+        std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+            for (int r = 0; r < m->rowCount(parent); ++r, ++shown) {
+                const QModelIndex i = m->index(r, 0, parent);
+                if (m->rowCount(i) > 0)
+                    QVERIFY2(a->tree()->isExpanded(i), qPrintable(i.data().toString()));
+                walk(i);
+            }
+        };
+        walk({});
+        QVERIFY2(shown > 100, qPrintable(QString::number(shown)));
+        QVERIFY(a->selectRef(makeRef(9)));
+        QVERIFY(a->filterField()->text().isEmpty());
+        QCOMPARE(a->currentRef()->id, 9);
+        QTest::mouseClick(a->filterField(), Qt::LeftButton);
+        press(QKeyCombination(Qt::Key_Escape));  // empty: back to the tree
         QCOMPARE(QApplication::focusWidget(), a->tree());
 
-        // In an open edit box Ctrl+Z is the box's own.
         QVERIFY(a->selectRef(name));
         press(QKeyCombination(Qt::Key_F2));
         auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(box && box != a->filterField());
         QTest::keyClicks(box, "X");
         press(QKeyCombination(Qt::CTRL, Qt::Key_Z));
-        QCOMPARE(box->text(), QStringLiteral("Voices"));
-        QCOMPARE(value(a, name), QStringLiteral("Voices"));
+        QCOMPARE(box->text(), QStringLiteral("Zyxwv"));
+        QCOMPARE(value(a, name), QStringLiteral("Zyxwv"));
         press(QKeyCombination(Qt::Key_Escape));
 
-        // A window that comes to the front has its tree focused, even when
-        // its filter field had the focus before.
+        // Even when its filter field had the focus before.
         w.openFiles({f.makeSource("b.d")});
         SourceView* b = w.activeSourceView();
         QTRY_COMPARE(QApplication::focusWidget(), b->tree());
@@ -322,48 +337,17 @@ class SourceViewTest : public QObject {
         w.contextHelpWindow()->close();
     }
 
-    void filterShowsWholeMatchingGroupsExpanded() {
-        AppFixture f;
-        SFFrameWindow& w = f.frame();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.openFiles({f.makeSource("g.d", 2)});
-        SourceView* v = w.activeSourceView();
-        QVERIFY(v->editValue(makeRef(107, 1), "Zyxwv"));
-        QTRY_COMPARE(QApplication::focusWidget(), v->tree());
-        press(QKeyCombination(Qt::CTRL, Qt::Key_F));
-        QTest::keyClicks(QApplication::focusWidget(), "zyxwv");
-        QAbstractItemModel* m = v->tree()->model();
-        // The matching module row shows its whole subtree, every row in view.
-        QTRY_COMPARE(m->rowCount(m->index(0, 0)), 1);  // the module alone under the root
-        int shown = 0;
-        std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
-            for (int r = 0; r < m->rowCount(parent); ++r) {
-                const QModelIndex i = m->index(r, 0, parent);
-                ++shown;
-                if (m->rowCount(i) > 0)
-                    QVERIFY2(v->tree()->isExpanded(i), qPrintable(i.data().toString()));
-                walk(i);
-            }
-        };
-        walk({});
-        QVERIFY2(shown > 100, qPrintable(QString::number(shown)));
-    }
-
-    void editsNumberAndTextThroughTheTree() {
+    // A number and a text typed into their cells, and Ctrl+double-click
+    // editing in the small "Edit" dialog instead of the cell.
+    void editsThroughTheTreeAndTheEditDialog() {
         auto doc = docWithModules(1);
         Window w(*doc);
         w.type(makeRef(9), QStringLiteral("250"));
         QCOMPARE(doc->working().s16(rec::kDriverVersion), 250);
-
         w.type(makeRef(4), QStringLiteral("Drum Machine X-1 and more"));
         QCOMPARE(w.value(makeRef(4)), QStringLiteral("Drum Machine X-1"));  // 16 characters fit
         QCOMPARE(doc->undoList().size(), std::size_t{2});
-    }
 
-    // Ctrl+double-click edits in the small "Edit" dialog instead of the cell.
-    void controlDoubleClickEditsInADialog() {
-        auto doc = docWithModules(1);
-        Window w(*doc);
         testsupport::onNextDialog<QDialog>([](QDialog* box) {
             QCOMPARE(box->windowTitle(), QStringLiteral("Edit"));
             QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("321"));
@@ -441,33 +425,6 @@ class SourceViewTest : public QObject {
         QCOMPARE(modified.last().at(0).toBool(), true);
     }
 
-    void filterHidesRowsAndClearsBack() {
-        auto doc = docWithModules(2);
-        Window w(*doc);
-        auto* model = dynamic_cast<sf::gui::SourceTreeModel*>(w.view.tree()->model());
-        QVERIFY(model != nullptr);
-        const auto shown = [model](const SettingRef& ref) {
-            return model->indexOf(model->findNode(ref)).isValid();
-        };
-        // Which rows match is the core's; here: the tree follows the field.
-        QVERIFY(w.view.selectRef(makeRef(105, 1)));
-        QTest::keyClicks(w.view.filterField(), QStringLiteral("no such words"));
-        QTRY_VERIFY(!w.view.currentRef());
-        w.view.filterField()->clear();
-        QTRY_VERIFY(w.view.currentRef());  // the selection comes back with the full tree
-        QCOMPARE(w.view.currentRef()->id, 105);
-        QCOMPARE(w.view.currentRef()->index1, 1);
-
-        // A row asked for by name (a search result, a finding) clears a
-        // filter that hides it.
-        w.view.filterField()->setText(QStringLiteral("checksum"));
-        QTRY_VERIFY(!shown(makeRef(9)));
-        QVERIFY(w.view.selectRef(makeRef(9)));
-        QVERIFY(w.view.filterField()->text().isEmpty());
-        QCOMPARE(w.view.currentRef()->id, 9);
-        QVERIFY(shown(makeRef(105, 0)));
-    }
-
     // What a drop copies is the core's; here: the drag events highlight the
     // row under the mouse, the drop is one undo step of the target only, and
     // data of a closed view is refused.
@@ -526,14 +483,12 @@ class SourceViewTest : public QObject {
         QVERIFY(w.cell(makeRef(105, 0), 0).data(Qt::DecorationRole).isValid());
         QVERIFY(!w.cell(makeRef(107, 0), 0).data(Qt::DecorationRole).isValid());
 
-        // Help: the topic of a row that has one, else the text.
+        // The Comment of a row with a help topic opens it (one without: the
+        // mouse test).
         int topic = 0;
         auto previous = gui::setHelpHandler([&topic](int context) { topic = context; });
-        QSignalSpy help(&w.view, &SourceView::helpTextChanged);
         w.doubleClick(makeRef(16), 2);
         QCOMPARE(topic, 2001);
-        w.doubleClick(makeRef(9), 2);
-        QVERIFY(!help.isEmpty() && !help.last().at(0).toString().isEmpty());
         gui::setHelpHandler(previous);
     }
 

@@ -1,11 +1,9 @@
 // The tools as they are reached from the main window: the searches of a
-// source view filling the driver list (an empty library, a cancelled
-// search), opening a driver from it, binary documents, the MIDI settings, the list driver generator
-// filled in by hand, a dump analysed with its driver, and the driver's check, comparison and text
-// form.
-#include <QAction>
+// source view filling the driver list, opening a driver from it, binary
+// documents, the MIDI settings, the list driver generator filled in by hand,
+// a dump analysed with its driver, and the driver's check, comparison and
+// text form.
 #include <QApplication>
-#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QInputDialog>
@@ -47,8 +45,6 @@
 
 using namespace sf;
 using namespace sf::gui;
-using sf::testsupport::AppFixture;
-using sf::testsupport::runCli;
 using namespace sf::testsupport;
 namespace fs = std::filesystem;
 
@@ -80,21 +76,6 @@ DriverSearchRequest request(const fs::path& root) {
 SourceView* openSource(AppFixture& f, const QString& path) {
     f.frame().openFiles({path});
     return f.frame().activeSourceView();
-}
-
-// Double-clicks row `row` of a list as the user does.
-void doubleClickRow(QTreeView* list, int row) {
-    const QModelIndex index = list->model()->index(row, 1);
-    list->scrollTo(index);
-    const QPoint p = list->visualRect(index).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
-}
-
-void retype(QLineEdit* e, const QString& keys) {
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, keys);
 }
 
 void pressOk(QDialog& d) {
@@ -201,10 +182,8 @@ class ToolsTest : public QObject {
         f.answerFileDialogs(file);
         f.trigger("actionOpenBinaryFile");
         auto* doc = qobject_cast<MemoryDocument*>(w.documents().activeDocument());
-        QVERIFY(doc);
+        QVERIFY(doc && doc->view());
         QCOMPARE(doc->memory().size(), std::size_t(5));
-        QVERIFY(doc->view());
-        QCOMPARE(doc->view()->layout().rowCount(), 1);
     }
 
     void rememberedInputThatIsGoneIsNeitherReplacedNorRecorded() {
@@ -220,33 +199,27 @@ class ToolsTest : public QObject {
         // The sender has gone; another port now has its number.
         midi.inputPorts = {{"other:out", "JACK"}};
         Prompter* recording = setPrompter(nullptr);  // the real message box
+        // Cancel ends there; OK goes on to the dialog, which records nothing.
         for (auto button : {QMessageBox::Cancel, QMessageBox::Ok}) {
-            QString text, portLine;
-            QMessageBox::StandardButtons buttons;
-            QMessageBox::Icon icon = QMessageBox::NoIcon;
-            bool dialogShown = false;
+            QString portLine;
             onNextDialog<QMessageBox>([&, button](QMessageBox* box) {
-                text = box->text();
-                buttons = box->standardButtons();
-                icon = box->icon();
+                QCOMPARE(box->text(), QString("The MIDI input could not be opened!"));
+                QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                if (button == QMessageBox::Ok)
+                    onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
+                        portLine = d->portLine()->text();
+                        QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
+                        QTest::mouseClick(d->closeButton(), Qt::LeftButton);
+                    });
                 QTest::mouseClick(box->button(button), Qt::LeftButton);
             });
-            if (button == QMessageBox::Ok)
-                onNextDialog<MidiBulkDialog>([&](MidiBulkDialog* d) {
-                    dialogShown = true;
-                    portLine = d->portLine()->text();
-                    QVERIFY(!midi.send(std::vector<std::uint8_t>{0x90, 60, 100}));
-                    QTest::mouseClick(d->closeButton(), Qt::LeftButton);
-                });
             f.frame().activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&f.frame()));
             QTest::keyClick(&f.frame(), Qt::Key_F9);
-            QCOMPARE(text, QString("The MIDI input could not be opened!"));
-            QCOMPARE(buttons, QMessageBox::Ok | QMessageBox::Cancel);
-            QCOMPARE(icon, QMessageBox::Critical);
-            QCOMPARE(dialogShown, button == QMessageBox::Ok);
-            if (dialogShown)
-                QCOMPARE(portLine, QString("MIDI input: JACK: sender:dump (not available)"));
+            QCOMPARE(portLine, button == QMessageBox::Cancel
+                                   ? QString()
+                                   : QString("MIDI input: JACK: sender:dump (not available)"));
         }
         QCOMPARE(midi.opens(), 0);
         QVERIFY(!QApplication::activeModalWidget());
@@ -300,7 +273,7 @@ class ToolsTest : public QObject {
     }
 
     // Every field reaches the generator: the new source is the one it makes
-    // of the values typed, opened untitled; the next opening offers them.
+    // of the values typed, opened untitled.
     void listDriverGeneratorOpensTheSourceOfTheValuesTyped() {
         AppFixture f;
         ListDriverDialog::savedValues() = {};
@@ -325,10 +298,6 @@ class ToolsTest : public QObject {
         v.banks[0] = {"ROM1", "3", "32"};
         v.banks[2] = {"ROM3", "700", ""};
         QVERIFY(sameRecord(doc->source().working(), *generateListDriver(v)));
-        QCOMPARE(doc->source().working().modU16(0, rec::kModPatchesPerSubBank), 128);
-        ListDriverDialog again;
-        QCOMPARE(again.rows()->text(), QString("16"));
-        QCOMPARE(again.bankSelect(2)->text(), QString("700"));
     }
 
     void listDriverWithoutANameMakesNothingButKeepsTheValues() {
@@ -453,9 +422,9 @@ class ToolsTest : public QObject {
         auto* list = dock->findChild<QTreeView*>("rowList");
         QCOMPARE(list->model()->rowCount(), 3);
         QVERIFY(!list->model()->index(1, 0).data(Qt::DecorationRole).isNull());
-        doubleClickRow(list, 1);
+        doubleClick(list, list->model()->index(1, 1));
         QCOMPARE(view->currentRef()->id, 6);
-        doubleClickRow(list, 2);
+        doubleClick(list, list->model()->index(2, 1));
         QCOMPARE(view->currentRef()->id, 8);
 
         // After a correction, checking again lists one finding fewer.
@@ -493,7 +462,7 @@ class ToolsTest : public QObject {
         auto* list = dock->findChild<QTreeView*>("rowList");
         QCOMPARE(list->model()->rowCount(), 1);
         QCOMPARE(list->model()->index(0, 2).data().toString(), QStringLiteral("113"));
-        doubleClickRow(list, 0);
+        doubleClick(list, list->model()->index(0, 1));
         QCOMPARE(view->currentRef()->id, 9);
     }
 

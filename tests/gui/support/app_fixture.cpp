@@ -2,8 +2,11 @@
 
 #include <QAction>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QTest>
+#include <QToolBar>
 
 #include "ui/qtprompter.h"
 
@@ -28,11 +31,13 @@ AppFixture::~AppFixture() {
     gui::setPrompter(previous_);
 }
 
-int runCli(const QStringList& args) {
+int runCli(const QStringList& args, const QString& folder, QString* err) {
     QProcess p;
+    p.setWorkingDirectory(folder);
     p.start(QStringLiteral(SF_CLI_PATH), args);
-    p.waitForFinished(10000);
-    return p.exitCode();
+    const bool ended = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit;
+    if (err) *err = ended ? QString::fromUtf8(p.readAllStandardError()) : "timed out";
+    return ended ? p.exitCode() : -1;
 }
 
 QByteArray bytesOf(const QString& path) {
@@ -55,7 +60,20 @@ QString AppFixture::makeSource(const QString& name, int modules) {
 void AppFixture::trigger(const char* objectName) {
     QAction* a = frame().commandAction(QString::fromLatin1(objectName));
     QVERIFY2(a, objectName);
-    a->trigger();
+    frame().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame()));
+    QMenuBar* bar = frame().menuBar();
+    for (QAction* m : bar->actions())
+        if (m->menu() && m->isVisible() && m->menu()->actions().contains(a)) {
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m).center());
+            QTRY_VERIFY(m->menu()->isVisible());
+            QTest::mouseClick(m->menu(), Qt::LeftButton, {}, m->menu()->actionGeometry(a).center());
+            return;
+        }
+    // A command of the control bar alone.
+    QWidget* button = frame().findChild<QToolBar*>("ControlBar")->widgetForAction(a);
+    QVERIFY2(button, objectName);
+    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void AppFixture::answerFileDialogs(std::function<QString(const QString&)> answer) {

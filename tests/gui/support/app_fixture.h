@@ -31,7 +31,8 @@ class AppFixture {
     // Ends the editor (saving its settings and layout) and starts it again
     // on the same settings folder.
     void restart();
-    // Triggers the frame command `objectName`.
+    // Chooses the frame command `objectName` with the mouse, from its menu
+    // or else the control bar.
     void trigger(const char* objectName);
     // Answers every file dialog of the documents with `answer(folder
     // offered)`; an empty answer cancels.
@@ -47,8 +48,9 @@ class AppFixture {
     std::unique_ptr<gui::SysforgeApp> app_;
 };
 
-// Runs sysforge-cli with `args`; answers its exit code.
-int runCli(const QStringList& args);
+// Runs sysforge-cli with `args` in `folder`; answers its exit code (-1 when
+// it did not end within 15 seconds) and what it wrote to stderr.
+int runCli(const QStringList& args, const QString& folder = {}, QString* err = nullptr);
 // A file's bytes (empty when it cannot be read); writes `bytes` as a file.
 QByteArray bytesOf(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);

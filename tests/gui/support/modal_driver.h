@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
@@ -73,6 +74,13 @@ inline void onNextMenu(const QString& text, std::function<void(QMenu*)> look = {
                              }
                          menu->close();
                      });
+}
+
+// Replaces the text of an edit box with `keys`, typed.
+inline void retype(QLineEdit* e, const QString& keys) {
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+    QTest::keyClicks(e, keys);
 }
 
 // The button of `parent` with object name `name`, clicked.
