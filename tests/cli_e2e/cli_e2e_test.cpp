@@ -97,32 +97,18 @@ TEST_F(Cli, UsageAndCommandLineErrors) {
 }
 
 TEST_F(Cli, MessageParsesAndFormats) {
-    struct Case {
-        Args args;
-        const char *units, *text;
-    };
     // The parsing is the message component's; here: output, options, UTF-8 input.
-    const Case cases[] = {
-        // é typed as UTF-8 is the Windows-1252 code E9: high byte 0xFF.
-        {{"message", "'A', 'é'"}, "8041 FFE9", "$41,$E9"},
-        // Only the first N pieces are kept; no unit gives two empty lines.
-        {{"message", "--capacity=2", "1,2,3"}, "4001 4002", "$1,$2"},
-        {{"--hex-prefix=&H", "message", "$F0,$41,Head,joker,$F7"},
-         "00F0 0041 00FD 00FE 00F7",
-         "&HF0,&H41,Head,Joker,&HF7"},
-    };
-    for (const auto& c : cases) {
-        const auto r = run(c.args);
-        EXPECT_EQ(std::tuple(r.status, r.out),
-                  std::tuple(0, std::string(c.units) + "\n" + c.text + "\n"));
-    }
+    // é typed as UTF-8 is the Windows-1252 code E9: high byte 0xFF.
+    EXPECT_EQ(answer({"message", "'A', 'é'"}), std::pair(0, std::string("8041 FFE9\n$41,$E9\n")));
+    // Only the first N pieces are kept.
+    EXPECT_EQ(answer({"--hex-prefix=&H", "message", "--capacity=4", "$F0,$41,Head,joker,$F7"}),
+              std::pair(0, std::string("00F0 0041 00FD 00FE\n&HF0,&H41,Head,Joker\n")));
 }
 
 TEST_F(Cli, NewGetSetRoundTripSavesLikeTheEditor) {
     const auto file = newSource("synth.d");
     EXPECT_TRUE(exists("synth.dev"));  // a new source is saved as Save does
     EXPECT_EQ(get(file, "9"), "100");
-    EXPECT_EQ(get(file, "107:0"), "Module");
 
     set(file, "9", "113");
     EXPECT_EQ(get(file, "9"), "113");
@@ -205,19 +191,14 @@ TEST_F(Cli, DamagedFilesAndBadRefs) {
 
 TEST_F(Cli, TreeListsEveryRow) {
     const auto file = newSource("tree.d");
-    auto r = run({"tree", file});
+    const auto r = run({"tree", file});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto lines = splitLines(r.out);
     const auto rows = buildTreeRows(*sf::newSource());
-    ASSERT_EQ(lines.size(), rows.size());
+    EXPECT_EQ(lines.size(), rows.size());
     // depth, id, index1, index2, label, value, enabled (0 or 1); tab-separated.
     EXPECT_NE(std::find(lines.begin(), lines.end(), "3\t9\t-1\t-1\tDriver version\t100\t1"),
               lines.end());
-    // Raising "Number of modules" adds the rows of the new modules.
-    set(file, "103", "3");
-    r = run({"tree", file});
-    ASSERT_EQ(r.status, 0);
-    EXPECT_GT(splitLines(r.out).size(), rows.size() * 2);
 }
 
 TEST_F(Cli, CompileAndSavesNeverDestroyTheSourceOrAProtectedFile) {
@@ -273,8 +254,6 @@ TEST_F(Cli, SearchAcrossDrivers) {
     auto r = run({"search", path("lib"), a, "107:0", "same"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(splitLines(r.out), (Args{a + "\t0", b + "\t2", "Driver List (2 items out of 2)"}));
-    r = run({"search", path("lib"), a, "9", "different"});
-    EXPECT_EQ(splitLines(r.out), (Args{"Driver List (0 items out of 2)"}));
     expectFailure(2, {{"search", path("lib"), a, "9", "similar"}});
 }
 
@@ -283,12 +262,12 @@ TEST_F(Cli, RomNamesRoundTripAndShowTheCheck) {
     set(file, "256:0=2; 257:0=3; 238:0=8");
     // As the dialog's OK: the report and its question are shown, then stored.
     writeText(path("names.txt"), "Piano\nStrings\nBrass\nOrgan\n");
-    auto r = run({"rom-names", file, "0", "1", path("names.txt")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n");
+    const auto r = run({"rom-names", file, "0", "1", path("names.txt")});
+    EXPECT_EQ(
+        std::tuple(r.status, r.err),
+        std::tuple(0, "Wrong number of names (3 expected).\n\nDo you want to close anyway?\n"));
     EXPECT_EQ(answer({"rom-names", file, "0", "1"}),
               std::pair(0, std::string("Piano\r\nStrings\r\nBrass\r\n")));
-    EXPECT_EQ(run({"rom-names", file, "0", "0"}).out, "");  // another sub-bank is untouched
     expectFailure(2, {{"rom-names", file, "x", "0"}});
 }
 
@@ -330,7 +309,6 @@ TEST_F(Cli, ListDriverGenerator) {
         "--bank=0:Bank A:1:0", "--bank=2:Bank C:3:64", out});
     EXPECT_TRUE(exists("list.dev"));
     // The generator's own rules are tested with it; here: the options reach it.
-    EXPECT_EQ(get(out, "108:0"), "Only display names (no memory dump)");
     EXPECT_EQ(get(out, "238:0") + " " + get(out, "257:0"), "8 128");
     EXPECT_EQ(get(out, "262:0:0") + ", " + get(out, "262:0:2"), "Bank A, Bank C");
 
@@ -347,14 +325,12 @@ TEST_F(Cli, AnalyseLinesJsonAndExitStatus) {
     set(d, "224:0=$F0,$43,$10; 177:0=3; 181:0=2; 182:0=4; 238:0=2; 256:0=1; 257:0=2");
     const std::string one = "\xF0\x43\x10\x41\x62\x01\x02\xF7";            // the patch named "Ab"
     writeText(path("two.syx"), one + "\xF0\x43\x10\x43\x64\x03\x04\xF7");  // and "Cd"
-    auto r = run({"analyse", d, "0", path("two.syx")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "message 1\t0\t8\theader #1\tdata 3+4\tno checksum\n"
-              "message 2\t8\t8\theader #1\tdata 11+4\tno checksum\n"
-              "patch 1\tSub-bank #1\t1\t3\t4\t4\tnone\t\"Ab\"\n"
-              "patch 2\tSub-bank #1\t2\t11\t4\t4\tnone\t\"Cd\"\n");
-    r = run({"analyse", "--json", d, "0", path("two.syx")});
+    EXPECT_EQ(answer({"analyse", d, "0", path("two.syx")}),
+              std::pair(0, std::string("message 1\t0\t8\theader #1\tdata 3+4\tno checksum\n"
+                                       "message 2\t8\t8\theader #1\tdata 11+4\tno checksum\n"
+                                       "patch 1\tSub-bank #1\t1\t3\t4\t4\tnone\t\"Ab\"\n"
+                                       "patch 2\tSub-bank #1\t2\t11\t4\t4\tnone\t\"Cd\"\n")));
+    auto r = run({"analyse", "--json", d, "0", path("two.syx")});
     for (const char* key :
          {"\"messages\": [", "\"patches\": [", "\"findings\": []", "\"name\": \"Cd\""})
         EXPECT_THAT(r.out, HasSubstr(key));
@@ -386,9 +362,7 @@ TEST_F(Cli, CheckPrintsFindingsAndAnswersBySeverity) {
     const std::string fresh = newSource("fresh.d");
     auto r = run({"check", fresh});
     EXPECT_EQ(r.status, 3);
-    const auto lines = splitLines(r.out);
-    ASSERT_EQ(lines.size(), 3u) << r.out;
-    EXPECT_THAT(lines[0], ::testing::StartsWith(fresh + "\twarning\t4\t"));
+    EXPECT_THAT(r.out, ::testing::StartsWith(fresh + "\twarning\t4\t"));
 
     // Another driver of the same file name counts only in the library of --root.
     const std::string clean = namedSource("clean.d", "CLEAN");
@@ -427,7 +401,6 @@ TEST_F(Cli, ExportAndImportGiveTheSameFile) {
     set(a, "15=$F0, $43; 262:0:0=Bank\\x01");
     ok({"export", a, path("a.txt")});
     const std::string text = readText(path("a.txt"));
-    EXPECT_THAT(text, HasSubstr("15 = $F0, $43\n"));
     EXPECT_EQ(run({"export", a}).out, text);
 
     ok({"import", path("a.txt"), path("b.d")});

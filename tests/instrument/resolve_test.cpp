@@ -53,7 +53,7 @@ TEST(Resolve, ChecksumsCountFromTheF0HoldingThemAndGoHighPartFirst) {
     EXPECT_EQ(hexOf(resolve(d, "$F0,$7F,$01,Chk,$F7")), "F0 7F 01 10 F7");
 }
 
-TEST(Resolve, ChannelStatusAndDeviceId) {
+TEST(Resolve, ChannelStatusDeviceIdAndValuesAbove127) {
     Driver d;
     d.choose(19, 71);  // Type ID: MIDI Channel
     SendContext c;
@@ -76,6 +76,20 @@ TEST(Resolve, ChannelStatusAndDeviceId) {
     EXPECT_EQ(hexOf(resolve(d, "Chan", c)), "14");
     c.chan = 0;
     EXPECT_EQ(hexOf(resolve(d, "Chan", c)), "02");
+
+    // Values above 127 in each form.
+    const struct {
+        int command, joker;
+        const char* bytes;
+    } cases[] = {{70, 300, "2C"},    {71, 300, "2C 02"}, {72, 300, "02 2C"},
+                 {73, 200, "08 0C"}, {74, 200, "0C 08"}, {74, 127, "7F"}};
+    for (const auto& k : cases) {
+        d.choose(16, k.command);
+        c.joker = k.joker;
+        EXPECT_EQ(hexOf(resolve(d, "Joker", c)), k.bytes) << k.command;
+    }
+    c.joker = 300;  // two nibbles cannot hold it
+    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "error: Joker: the value 300 cannot be sent");
 }
 
 TEST(Resolve, HeadWithJokerAndArithmetic) {
@@ -100,23 +114,6 @@ TEST(Resolve, HeadWithJokerAndArithmetic) {
     EXPECT_EQ(hexOf(resolve(d, "$F7,Head,$11,$F7")), "F7 F0 41 35 16 11 F7");
     c.chan = 9;
     EXPECT_EQ(hexOf(resolve(d, "Head", c)), "F0 41 39 16");
-}
-
-TEST(Resolve, ValuesAbove127InEachForm) {
-    const struct {
-        int command, joker;
-        const char* bytes;
-    } cases[] = {{70, 300, "2C"},    {71, 300, "2C 02"}, {72, 300, "02 2C"},
-                 {73, 200, "08 0C"}, {74, 200, "0C 08"}, {74, 127, "7F"}};
-    Driver d;
-    SendContext c;
-    for (const auto& k : cases) {
-        d.choose(16, k.command);
-        c.joker = k.joker;
-        EXPECT_EQ(hexOf(resolve(d, "Joker", c)), k.bytes) << k.command;
-    }
-    c.joker = 300;  // two nibbles cannot hold it
-    EXPECT_EQ(hexOf(resolve(d, "Joker", c)), "error: Joker: the value 300 cannot be sent");
 }
 
 TEST(Resolve, MissingValuesAreNamedAndNothingIsSent) {

@@ -42,7 +42,7 @@ TEST(Checksum, EveryTypeOverOneRangeAndFromAnInitialValue) {
     EXPECT_EQ(computeChecksum(2, {}, 0).bytes[0], 0x00);
 }
 
-TEST(Header, HeadExpandsOnceAndDeviceIdStaysInItsBits) {
+TEST(Header, HeadExpandsOnceAndDeviceIdStaysInItsBitsAlsoWhenMatched) {
     const auto head = bytes({0xF0, 0x43, 0x10, kHeadCode});
     EXPECT_EQ(expandHead(bytes({kHeadCode, 0x7F, kHeadCode}), head),
               bytes({0xF0, 0x43, 0x10, 0xFD, 0x7F, 0xF0, 0x43, 0x10, 0xFD}));
@@ -63,9 +63,8 @@ TEST(Header, HeadExpandsOnceAndDeviceIdStaysInItsBits) {
     EXPECT_EQ(readDeviceId(msg, DeviceIdPlace{0, 0x0F, 0}), -1);
     placeDeviceId(msg, DeviceIdPlace{9, 0x0F, 0}, 1);
     EXPECT_EQ(msg.size(), 4u);
-}
 
-TEST(Header, MatchComparesOnlyBitsOutsideTheIdMask) {
+    // A match compares only the bits outside the ID mask.
     const auto pattern = bytes({0xF0, 0x43, 0x00, kAnyByte, 0x7E});
     const DeviceIdPlace id{2, 0x0F, 0};
     EXPECT_TRUE(matchPattern(bytes({0xF0, 0x43, 0x0A, 0x55, 0x7E, 0x01}), pattern, id).matched);
@@ -96,8 +95,7 @@ TEST(Header, ReceivePatternsExpandHeadFromTheSendHeaders) {
 test::Bytes parseHex(const std::string& text) {
     test::Bytes out;
     std::istringstream in(text);
-    std::string word;
-    while (in >> word) out.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
+    for (unsigned byte; in >> std::hex >> byte;) out.push_back(static_cast<std::uint8_t>(byte));
     return out;
 }
 

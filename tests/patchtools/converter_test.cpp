@@ -32,7 +32,7 @@ void runForm(ConverterEditor& e, int index, int type, std::map<int, std::string>
 
 }  // namespace
 
-TEST(Converter, EmptyProgram) {
+TEST(Converter, EmptyAndFullPrograms) {
     auto r = withOps({});
     r->setModU16(0, rec::kModConverterFinalSize, 77);
     ConverterEditor e(*r, 0);
@@ -45,6 +45,18 @@ TEST(Converter, EmptyProgram) {
     EXPECT_EQ(r->modU16(0, rec::kModConverterCount), 0);
     EXPECT_EQ(r->modS16(0, rec::kModConverterFinalSize), -3);
     EXPECT_FALSE(r->block(0, rec::kSlotConverter));
+
+    // Insert stops at the largest program a block can store.
+    r->setModU16(0, rec::kModConverterCount, kMaxOperations);
+    Block b(kMaxOperations * kSize, 0);
+    for (std::size_t i = 0; i < b.size(); i += kSize) b[i] = 1;
+    r->block(0, rec::kSlotConverter) = b;
+    ConverterEditor full(*r, 0);
+    EXPECT_FALSE(full.canInsert(0));
+    EXPECT_FALSE(full.insertRefusal().empty());
+    EXPECT_FALSE(full.insert(0));
+    full.remove(0);
+    EXPECT_TRUE(full.canInsert(0));
 }
 
 TEST(Converter, InsertDeleteAndListing) {
@@ -127,18 +139,4 @@ TEST(Converter, OperationDialogReadsAndClamps) {
     EXPECT_EQ(e.listing(), std::vector<std::string>{""});
     unknown.apply(e.operation(0));
     EXPECT_EQ(e.operation(0)[kType], 1);
-}
-
-TEST(Converter, InsertStopsAtTheLargestStorableProgram) {
-    auto r = newSource();
-    r->setModU16(0, rec::kModConverterCount, kMaxOperations);
-    Block b(kMaxOperations * kSize, 0);
-    for (std::size_t i = 0; i < b.size(); i += kSize) b[i] = 1;
-    r->block(0, rec::kSlotConverter) = b;
-    ConverterEditor e(*r, 0);
-    EXPECT_FALSE(e.canInsert(0));
-    EXPECT_FALSE(e.insertRefusal().empty());
-    EXPECT_FALSE(e.insert(0));
-    e.remove(0);
-    EXPECT_TRUE(e.canInsert(0));
 }

@@ -82,7 +82,7 @@ TEST(OtherQuestions, RevertAndReplaceAskOnlyWhenSomethingIsLost) {
     EXPECT_EQ(p.messages[2].text, "other.d already exists. Do you want to replace it?");
 }
 
-TEST(DocumentNames, TitleAndDefaultExtension) {
+TEST(DocumentNames, TitleDefaultExtensionAndTheSameFileUnderAnotherSpelling) {
     EXPECT_EQ(documentTitle("SYNTH.d", false), "SYNTH.d");
     EXPECT_EQ(documentTitle("SYNTH.d", true), "SYNTH.d *");
     EXPECT_EQ(untitledName(2), "Untitled2");
@@ -94,9 +94,7 @@ TEST(DocumentNames, TitleAndDefaultExtension) {
     for (auto [typed, want] : ext)
         EXPECT_EQ(withDefaultExtension(typed, "d"), fs::path(want)) << typed;
     EXPECT_EQ(withDefaultExtension("/w/synth", ""), fs::path("/w/synth"));
-}
 
-TEST(OpenFiles, TheSameFileIsFoundUnderAnotherSpelling) {
     testsupport::TempDir t;
     fs::path f = t.touch("work/SYNTH.d");
     fs::create_directory_symlink(t.path() / "work", t.path() / "link");

@@ -23,7 +23,7 @@ TEST(Preferences, MissingOrUnknownValuesTakeTheDefaults) {
     }
 }
 
-TEST(Preferences, SavedValuesReadBackInTheirSections) {
+TEST(Preferences, SavedValuesReadBackInTheirSectionsUnlessAutoSaveIsOff) {
     Config c;
     Preferences p;
     p.hexType = 0;
@@ -50,20 +50,18 @@ TEST(Preferences, SavedValuesReadBackInTheirSections) {
         std::tuple(q.docTypes.at("DriverSource").openPath, q.docTypes.at("DriverSource").openFilter,
                    q.docTypes.at("Memory").openPath),
         std::tuple("/work/src", 1, "/work/bin"));
-}
 
-TEST(Preferences, AutoSavePrefZeroLeavesLayoutSwitchesAndTypeSections) {
-    Config c;
-    c.loadText("Main\n{\nGeneral\n{\nColorCursor=1\n}\n}\n");
-    Preferences p = loadPreferences(c, {"DriverSource"}, "");
-    p.autoSavePref = 0;
-    p.colorCursor = 0;
-    p.docTypes["DriverSource"].openPath = "/x";
-    savePreferences(c, p);
-    Preferences q = loadPreferences(c, {"DriverSource"}, "");
-    EXPECT_EQ(q.colorCursor, 1);
-    EXPECT_EQ(q.docTypes.at("DriverSource").openPath, "");
-    EXPECT_EQ(q.autoSavePref, 0);
+    // AutoSavePref 0 leaves the layout switches and the type sections as they were.
+    Config off;
+    off.loadText("Main\n{\nGeneral\n{\nColorCursor=1\n}\n}\n");
+    Preferences o = loadPreferences(off, {"DriverSource"}, "");
+    o.autoSavePref = 0;
+    o.colorCursor = 0;
+    o.docTypes["DriverSource"].openPath = "/x";
+    savePreferences(off, o);
+    o = loadPreferences(off, {"DriverSource"}, "");
+    EXPECT_EQ(std::tuple(o.colorCursor, o.docTypes.at("DriverSource").openPath, o.autoSavePref),
+              std::tuple(1, "", 0));
 }
 
 TEST(AppPaths, PortableUserAndOverride) {
