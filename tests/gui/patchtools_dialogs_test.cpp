@@ -283,7 +283,6 @@ class PatchToolsDialogsTest : public QObject {
         r.block(0, 0) = Block(30000 + std::size_t(*driverRoom(r) - 31), 'n');
         QCOMPARE(*driverRoom(r), 31L);
         doc.checkpoint();
-        bool asked = false;
         onNextDialog<MacroEditorDialog>([&](MacroEditorDialog* d) {
             QCOMPARE(d->roomLine()->text(), QStringLiteral("Room left in the driver: 31 bytes"));
             click(d, "addMacroButton");  // 2 + 4 + 36 bytes more
@@ -292,12 +291,10 @@ class PatchToolsDialogsTest : public QObject {
             prompter_.answers = {Answer::No};
             click(d, "okButton");
             QVERIFY(d->isVisible());
-            asked = prompter_.messages.size() == 1;
             prompter_.answers = {Answer::Yes};
             click(d, "okButton");
         });
         QVERIFY(runEditor(doc, makeRef(307, 0)));
-        QVERIFY(asked);
         QCOMPARE(prompter_.messages.size(), std::size_t(2));
         QVERIFY(
             QString::fromStdString(prompter_.messages[0].text)

@@ -368,8 +368,7 @@ class ToolsTest : public QObject {
         });
         f.trigger("actionAnalyseDump");
         AnalysisWindow* w = analysisWindowOf(dump);
-        QVERIFY(w);
-        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QVERIFY(w && QTest::qWaitForWindowExposed(w));
         QCOMPARE(w->messageList()->model()->rowCount(), 2);
         QCOMPARE(w->patchList()->model()->index(1, 6).data().toString(), QStringLiteral("Cd"));
         QCOMPARE(w->findingList()->model()->rowCount(), 2);
