@@ -183,7 +183,7 @@ class MidiCaptureE2ETest : public QObject {
     }
 
     // Without any MIDI system nothing reaches the terminal, and the MIDI
-    // Settings say so; with a JACK server its ports are there.
+    // Settings say so.
     void noMidiSystemIsFoundQuietly() {
         if (QFileInfo::exists("/dev/snd/seq")) QSKIP("this machine has an ALSA sequencer");
         qputenv("JACK_DEFAULT_SERVER", "sysforge-test-nobody");
@@ -204,11 +204,6 @@ class MidiCaptureE2ETest : public QObject {
         QVERIFY(!present);
         QCOMPARE(ports, std::size_t(0));
         QCOMPARE(QString::fromLocal8Bit(err.readAll()), QString());
-
-        withJack([&](testsupport::JackTestServer&) {
-            RtMidiSystem midi;
-            QVERIFY(midi.present());
-        });
     }
 
     void captureThroughAlsa() {

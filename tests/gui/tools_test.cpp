@@ -159,7 +159,6 @@ class ToolsTest : public QObject {
         QVERIFY(done[0][2].toBool() || examined == 300);
         QCOMPARE(int(DriverListWindow::instance()->list().size()), lines);
         QCOMPARE(lines, examined);  // every driver examined matched
-        // The progress bar and its button are out of sight again.
         QVERIFY(!bar->findChild<QProgressBar*>("searchProgress")->isVisible());
     }
 
@@ -375,19 +374,15 @@ class ToolsTest : public QObject {
         QVERIFY(w->findingList()->model()->index(1, 0).data().toString().contains(
             "Total number of patches says 3"));
 
-        // The hex view shows the analysis in colour: the first header, then data.
         MemoryView* hex = dump->view();
         QVERIFY(hex->backgrounds().size() >= 4);
         QCOMPARE(hex->backgrounds()[0].size, std::size_t(3));
         QVERIFY(hex->backgrounds()[0].colour != hex->backgrounds()[1].colour);
 
-        // A double click on the second patch selects its bytes.
         doubleClick(w->patchList(), w->patchList()->model()->index(1, 1));
         QCOMPARE(hex->selectionOffset(), std::size_t(11));
         QCOMPARE(hex->selectionSize(), std::size_t(4));
 
-        // A double click on the finding about the stray byte selects it; one on
-        // the count's finding selects its setting in the source window.
         doubleClick(w->findingList(), w->findingList()->model()->index(0, 0));
         QCOMPARE(hex->selectionOffset(), std::size_t(16));
         QCOMPARE(hex->selectionSize(), std::size_t(1));
@@ -396,14 +391,12 @@ class ToolsTest : public QObject {
         const auto row = source->currentRef();
         QVERIFY(row && row->id == 181 && row->index1 == 0);
 
-        // The author corrects the setting; F5 in the analysis window analyses again.
         QVERIFY(source->editValue(makeRef(181, 0), "2"));
         w->activateWindow();
         QTRY_VERIFY(w->isActiveWindow());
         QTest::keyClick(w, Qt::Key_F5);
         QCOMPARE(w->findingList()->model()->rowCount(), 1);
 
-        // Closing the window takes the colours off the hex view.
         w->close();
         QTRY_VERIFY(hex->backgrounds().empty());
     }
@@ -427,7 +420,6 @@ class ToolsTest : public QObject {
         doubleClick(list, list->model()->index(2, 1));
         QCOMPARE(view->currentRef()->id, 8);
 
-        // After a correction, checking again lists one finding fewer.
         QVERIFY(view->editValue(makeRef(6), "SYNTH"));
         f.trigger("actionCheckDriver");
         QCOMPARE(list->model()->rowCount(), 2);
