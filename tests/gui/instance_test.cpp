@@ -40,15 +40,13 @@ Ended run(const QProcessEnvironment& env, const QStringList& args, const QString
 }
 
 bool waitForServer(const QString& name, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        QLocalSocket s;
-        s.connectToServer(name);
-        if (s.waitForConnected(100)) return true;
-        QTest::qWait(50);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [&] {
+            QLocalSocket s;
+            s.connectToServer(name);
+            return s.waitForConnected(100);
+        },
+        ms);
 }
 
 }  // namespace
@@ -144,10 +142,7 @@ class InstanceTest : public QObject {
         QVERIFY(s.waitForConnected(1000));
         const QByteArray flood(2 << 20, 'x');
         s.write(flood);
-        QElapsedTimer t;
-        t.start();
-        while (s.state() == QLocalSocket::ConnectedState && t.elapsed() < 8000) QTest::qWait(20);
-        QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
+        QTRY_COMPARE_WITH_TIMEOUT(s.state(), QLocalSocket::UnconnectedState, 8000);
         QCOMPARE(s.readAll(), QByteArray());
         // The server still answers a well-formed request afterwards.
         QLocalSocket next;

@@ -182,8 +182,7 @@ class MidiCaptureE2ETest : public QObject {
         });
     }
 
-    // Without any MIDI system nothing reaches the terminal, and the MIDI
-    // Settings say so.
+    // Without any MIDI system nothing reaches the terminal.
     void noMidiSystemIsFoundQuietly() {
         if (QFileInfo::exists("/dev/snd/seq")) QSKIP("this machine has an ALSA sequencer");
         qputenv("JACK_DEFAULT_SERVER", "sysforge-test-nobody");
