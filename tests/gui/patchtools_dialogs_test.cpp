@@ -99,8 +99,7 @@ class PatchToolsDialogsTest : public QObject {
     }
     void cleanupTestCase() { setPrompter(nullptr); }
     void init() {
-        prompter_.messages.clear();
-        prompter_.answers.clear();
+        prompter_ = {};
         missedDialogs() = 0;
     }
     void cleanup() { QCOMPARE(missedDialogs(), 0); }

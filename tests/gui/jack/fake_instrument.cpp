@@ -93,10 +93,8 @@ void FakeInstrument::work() {
         incoming_.pop_front();
         received_.push_back(m);
         const Answer a = answer;
-        const auto wait = delay;
         lock.unlock();
         std::vector<Bytes> replies = a ? a(m) : std::vector<Bytes>{};
-        if (wait.count() > 0) std::this_thread::sleep_for(wait);
         lock.lock();
         for (const Bytes& r : replies)
             for (std::size_t p = 0; p < r.size(); p += 256)

@@ -1,12 +1,11 @@
 // For the tests that talk to an instrument through JACK: a JACK server of
 // the test's own, and a fake instrument, a JACK client with a MIDI input
 // "in" and output "out" that records every message it is sent and answers
-// with the replies the test prepares, at once, slowly or never.
+// with the replies the test prepares.
 #pragma once
 
 #include <QString>
 #include <QStringList>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -34,7 +33,6 @@ class FakeInstrument {
 
     // Set before the test talks to it.
     Answer answer;
-    std::chrono::milliseconds delay{0};  // before each answer: a slow instrument
 
     // Everything received so far, message by message.
     std::vector<Bytes> received() const;

@@ -18,7 +18,6 @@ class JackTestServer {
     ~JackTestServer();
     static bool installed();
     bool up() const { return up_; }
-    QString name() const { return name_; }
     QString output() const { return output_; }
 
     // Ends the server now (as when the JACK server of a user stops).
