@@ -77,7 +77,7 @@ const std::vector<Command>& commands() {
           "are written by their names. An unreadable unit becomes the decimal 0."},
          {{"--capacity=N", "keep at most N units (0 to 32767; default 60)"}},
          {{"message '$F0,$43,Chk,$F7'", "four units: two bytes, the checksum tag, the end"},
-          {"message --capacity=8 \"$F0,'A',66\"", "a hex byte, a character and a decimal"}}},
+          {"message --capacity=8 \"0xF0,'A',66\"", "a hex byte, a character and a decimal"}}},
 
         {"compile",
          cmdCompile,

@@ -37,6 +37,7 @@
 #include "support/leak_suppressions.h"
 #include "support/modal_driver.h"
 #include "sysex/memorydocument.h"
+#include "sysex/message.h"
 #include "sysex/midibulkdialog.h"
 #include "sysex/midisystem.h"
 #include "ui/guard.h"
@@ -458,6 +459,10 @@ class FrameTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.openFiles({f.makeSource("three.d", 3)});
         w.client()->currentSubWindow()->showMaximized();
+        // The widest value a message of hex bytes, which a longer prefix widens.
+        QVERIFY(w.activeSourceView()->editValue(
+            makeRef(205, 0),
+            QStringLiteral("$F0,$43,$10,$4C,$10,$11,$12,$13,$14,$15,$16,$17,$18,$19,$1A,$F7")));
         QTreeView* tree = w.activeSourceView()->tree();
         QAbstractItemModel* m = tree->model();
         // The Parameter and Value cells cut short, measured as the tree draws
@@ -478,11 +483,15 @@ class FrameTest : public QObject {
                 if (tree->isExpanded(i)) walk(i);
             }
         };
-        for (bool expand : {false, true}) {
-            if (expand) tree->expandAll();
+        // As the window opens, with every row expanded, and with the values
+        // shown with a longer hex prefix ("&H" rather than "$").
+        for (int phase : {0, 1, 2}) {
+            if (phase == 1) tree->expandAll();
+            if (phase == 2) setHexPrefixIndex(2), w.refreshAllValues();
             QCoreApplication::processEvents();
             rows = 0;
             walk({});
+            setHexPrefixIndex(1);
             QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
         }
         QVERIFY(rows > 500);

@@ -795,6 +795,8 @@ void SourceView::build(std::optional<SettingRef> select, bool expand) {
 
 void SourceView::refreshAllValues() {
     d_->model->allValuesChanged();
+    // Another hex prefix makes the values wider or narrower.
+    d_->measureAnew();
     d_->tree->viewport()->update();
 }
 
