@@ -301,37 +301,35 @@ class SourceViewTest : public QObject {
         w.openFiles({f.makeSource("m.d")});
         SourceView* v = w.activeSourceView();
         QTreeView* tree = v->tree();
-        auto point = [&](const SettingRef& ref, int column) {
+        auto cell = [&](const SettingRef& ref, int column) {
             v->selectRef(ref);
-            const QModelIndex i = tree->currentIndex().siblingAtColumn(column);
-            tree->scrollTo(i);
-            return tree->visualRect(i).center();
+            return tree->currentIndex().siblingAtColumn(column);
         };
 
         // A double click on a yes/no value pops its menu once.
         {
             Closer closer;
-            testsupport::doubleClick(tree->viewport(), point(makeRef(11), 1));
+            testsupport::doubleClick(tree, cell(makeRef(11), 1));
             QTRY_COMPARE(closer.closed, 1);
             QTest::qWait(50);
             QCOMPARE(closer.closed, 1);
         }
 
         // A flag that is set is a ticked box, one that is clear an empty one.
-        const QPoint flag = point(makeRef(19), 1);
-        auto cell = [&] { return tree->currentIndex().siblingAtColumn(1); };
+        const QPersistentModelIndex flag = cell(makeRef(19), 1);
         const ChoiceEntry* entries = findSettingItem(19)->choices;
         for (int set : {1, 0}) {
             const QString text = QString::fromLatin1(entries[set].text);
             testsupport::onNextMenu(text);
-            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, flag);
-            QTRY_COMPARE(cell().data().toString(), text);
-            QCOMPARE(ticked(cell().data(Qt::DecorationRole).value<QIcon>()), set == 1);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualRect(flag).center());
+            QTRY_COMPARE(flag.data().toString(), text);
+            QCOMPARE(ticked(flag.data(Qt::DecorationRole).value<QIcon>()), set == 1);
         }
 
         // A Comment without a help topic opens the closed help window.
         QVERIFY(!HelpWindow::isOpen());
-        testsupport::doubleClick(tree->viewport(), point(makeRef(9), 2));
+        testsupport::doubleClick(tree, cell(makeRef(9), 2));
         QTRY_VERIFY(HelpWindow::isOpen());
         QCOMPARE(w.contextHelpWindow()->text(), fromDriverText(findSettingItem(9)->help));
         w.contextHelpWindow()->close();

@@ -97,8 +97,7 @@ class ToolsTest : public QObject {
         // Module 2 of SYNTH.D and module 0 of DRUMS.D are named "Drums".
         const QString synth = f.makeSource("lib/keys/SYNTH.d", 3);
         runCli({"set", synth, "107:2", "Drums"});
-        const QString drums = f.makeSource("lib/DRUMS.d", 1);
-        runCli({"set", drums, "107:0", "Drums"});
+        runCli({"set", f.makeSource("lib/DRUMS.d"), "107:0", "Drums"});
         f.makeSource("lib/OTHER.d", 2);
         const QString current = f.makeSource("current.d", 1);
         runCli({"set", current, "107:0", "Drums"});

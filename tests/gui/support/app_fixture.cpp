@@ -14,9 +14,7 @@ namespace sf::testsupport {
 
 AppFixture::AppFixture() {
     previous_ = gui::setPrompter(&prompter_);
-    app_ =
-        std::make_unique<gui::SysforgeApp>(gui::SysforgeApp::Options{dir_.filePath("config"), {}});
-    app_->frame()->show();
+    restart();
 }
 
 void AppFixture::restart() {
