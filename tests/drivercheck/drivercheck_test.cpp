@@ -154,10 +154,13 @@ TEST(DriverCheck, EachRuleOnABreakingAndAKeepingSource) {
         auto broken = cleanSource();
         breaks(*broken);
         const auto found = checkDriver(*broken);
-        const bool hit = std::any_of(found.begin(), found.end(), [&](const Finding& f) {
-            return f.ref.id == ref.id && f.ref.index1 == ref.index1 && f.ref.index2 == ref.index2 &&
-                   f.severity == severity && f.text.find(says) != std::string::npos;
-        });
+        const bool hit =
+            std::any_of(found.begin(), found.end(),
+                        [&, &ref = ref, &says = says, severity = severity](const Finding& f) {
+                            return f.ref.id == ref.id && f.ref.index1 == ref.index1 &&
+                                   f.ref.index2 == ref.index2 && f.severity == severity &&
+                                   f.text.find(says) != std::string::npos;
+                        });
         EXPECT_TRUE(hit) << says << ":\n" << describe(found);
 
         auto kept = cleanSource();

@@ -344,6 +344,7 @@ class PatchToolsDialogsTest : public QObject {
                 QVERIFY(edit);
                 QTest::keyClicks(edit, "3");
                 QTest::keyClick(edit, Qt::Key_Return);
+                QCoreApplication::processEvents();  // the box commits from the event loop
                 onNextDialog<ParamEditorDialog>([](ParamEditorDialog* t) {
                     t->list()->selectRow(0);
                     click(t, "okButton");

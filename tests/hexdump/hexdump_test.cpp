@@ -32,7 +32,8 @@ TEST(HexDump, LineTextByteColumnsAndShowingARow) {
     // The ASCII column: 0x20..0x7D as they are, everything else a dot.
     const std::vector<std::uint8_t> edge = {0x1F, 0x20, 0x7D, 0x7E, 0x7F, 0xE9, 0x00};
     EXPECT_EQ(hexDumpLines(edge)[0].substr(3 + 2 + 48 + 2), ". }....");
-    HexLayout l(sequence(1000, 0));
+    const auto bytes = sequence(1000, 0);  // the layout reads them, it does not keep a copy
+    HexLayout l(bytes);
     const std::string line = l.line(3);  // bytes 48..63, four offset digits
     for (int j = 0; j < 16; ++j) {
         char hex[3];
