@@ -5,19 +5,22 @@
 # the time a minimal Qt program takes to show a main window with an empty
 # tree. Both programs stop themselves the moment that first paint is done
 # (bench/support/shownprobe.h); they are started alternately, one right
-# after the other, so that a busy machine weighs on both alike.
+# after the other, so that a busy machine weighs on both alike. A third
+# program, the minimal one with a menu and thirty rows of text, is timed
+# beside them to show what text alone costs at start.
 #
 #   bench/startup.sh [BUILD_DIR [RUNS]]     (defaults: build, 15)
 #
 # Needs Xvfb (Debian package xvfb) and the targets sysforge-cli,
-# bench_startup_sysforge and bench_startup_minimal built in BUILD_DIR.
+# bench_startup_sysforge, bench_startup_minimal and bench_startup_text built
+# in BUILD_DIR.
 # Prints each pair and the median ratio; goal: 1.2 or less.
 set -eu
 
 build=${1:-build}
 runs=${2:-15}
 bin=$(cd "$build/bin" && pwd)
-for program in sysforge-cli bench_startup_sysforge bench_startup_minimal; do
+for program in sysforge-cli bench_startup_sysforge bench_startup_minimal bench_startup_text; do
     if [ ! -x "$bin/$program" ]; then
         echo "startup.sh: $bin/$program is missing; build it first" >&2
         exit 2
@@ -60,6 +63,7 @@ elapsed() {
 # Once each first: the program files and fonts into the caches.
 elapsed "$bin/bench_startup_minimal" >/dev/null
 elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d" >/dev/null
+elapsed "$bin/bench_startup_text" >/dev/null
 i=0
 while [ \$i -lt $runs ]; do
     if [ \$((i % 2)) -eq 0 ]; then
@@ -69,7 +73,8 @@ while [ \$i -lt $runs ]; do
         s=\$(elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d")
         m=\$(elapsed "$bin/bench_startup_minimal")
     fi
-    echo "\$m \$s"
+    t=\$(elapsed "$bin/bench_startup_text")
+    echo "\$m \$s \$t"
     i=\$((i + 1))
 done
 EOF
@@ -82,7 +87,7 @@ awk '
         return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     }
     {
-        n++; m[n] = $1 / 1000; s[n] = $2 / 1000; r[n] = $2 / $1
+        n++; m[n] = $1 / 1000; s[n] = $2 / 1000; r[n] = $2 / $1; t[n] = $3 / 1000; q[n] = $3 / $1
         printf "run %2d: minimal Qt program %7.1f ms, Sysforge with a 16-module source %7.1f ms, ratio %.2f\n", n, m[n], s[n], r[n]
         if (n == 1 || r[n] < lo) lo = r[n]
         if (n == 1 || r[n] > hi) hi = r[n]
@@ -92,4 +97,6 @@ awk '
         printf "medians: minimal %.1f ms, Sysforge %.1f ms\n", median(m, n), median(s, n)
         printf "Sysforge / minimal: %.2f (median of %d runs; runs %.2f to %.2f); goal 1.20 or less: %s\n",
             ratio, n, lo, hi, ratio <= 1.2 ? "met" : "NOT met"
+        printf "beside them, the minimal program with a menu and thirty rows of text: %.1f ms, %.2f of the minimal one\n",
+            median(t, n), median(q, n)
     }' "$work/pairs"
