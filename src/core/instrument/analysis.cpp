@@ -19,30 +19,31 @@ constexpr std::size_t kChecksumType = 212;
 constexpr std::size_t kChecksumInit = 218;
 
 // Module record places (offsets from the start of the module).
-constexpr std::size_t kFlags = 18;
+constexpr std::size_t kFlags = rec::kModFlags;
 constexpr std::uint16_t kUseMask =
     0x0048;  // "Type": 0x08 dump and names, 0 dump only, 0x48 names only
 constexpr std::uint16_t kUseChecksum = 0x0010;
 constexpr std::size_t kConversion = 24;
-constexpr std::size_t kPacketFlags = 60;
+constexpr std::size_t kPacketFlags = rec::kModPacketFlags;
 constexpr std::uint16_t kRolandPackets = 0x0001;
 constexpr std::uint16_t kVariablePackets = 0x0004;
 constexpr std::size_t kPacketSize = 62;
-constexpr std::size_t kPacketArea = 212;  // 10 × (count, real size, virtual size, spare)
+constexpr std::size_t kPacketArea =
+    rec::kModPacketArea;  // 10 × (count, real size, virtual size, spare)
 constexpr std::size_t kPacketStride = 8;
 constexpr int kPacketEntries = 10;
-constexpr std::size_t kStructureFlags = 322;
+constexpr std::size_t kStructureFlags = rec::kModStructureFlags;
 constexpr std::uint16_t kQueue = 0x0001;
 constexpr std::uint16_t kMultipleHeaders = 0x0002;
-constexpr std::size_t kStructure = 324;
+constexpr std::size_t kStructure = rec::kModStructure;
 constexpr std::size_t kChecksumStart = 326;
-constexpr std::size_t kDataStart = 330;
+constexpr std::size_t kDataStart = rec::kModDataStart;
 constexpr std::size_t kPacketsInBulk = 342;
-constexpr std::size_t kTotalPatches = 344;
+constexpr std::size_t kTotalPatches = rec::kModTotalPatches;
 constexpr std::size_t kPatchSize = 346;  // 32-bit; negative = a maximum
-constexpr std::size_t kQueueSize = 352;
+constexpr std::size_t kQueueSize = rec::kModSharedSize;
 constexpr std::size_t kTotalSize = 1456;  // 32-bit
-constexpr std::size_t kNaming = 2734;
+constexpr std::size_t kNaming = rec::kModDisplayBlock;
 constexpr std::uint16_t kNoName = 0x0001;
 constexpr std::uint16_t kAsciiConversion = 0x0002;
 constexpr std::uint16_t kIndirectName = 0x0008;
@@ -51,7 +52,7 @@ constexpr std::size_t kNameChars = 2746;
 constexpr std::size_t kNameBitStart = 2762;
 constexpr std::size_t kNameBitSize = 2764;
 constexpr std::size_t kNameMask = 2766;
-constexpr std::size_t kPatchesPerSubBank = 2790;
+constexpr std::size_t kPatchesPerSubBank = rec::kModPatchesPerSubBank;
 
 enum Structure {
     kOnePerPacket = 0,

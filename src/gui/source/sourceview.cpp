@@ -292,9 +292,10 @@ struct SourceView::Impl : SourceDocObserver {
     // ---- column widths ---------------------------------------------------
 
     // The width a cell's text and icon need, as the tree draws them.
-    int cellWidth(const QModelIndex& index) const {
-        return tree->itemDelegate()->sizeHint(tree->cellOption(), index).width() + kCellSlack;
+    int cellWidth(const QModelIndex& index, const QStyleOptionViewItem& option) const {
+        return tree->itemDelegate()->sizeHint(option, index).width() + kCellSlack;
     }
+    int cellWidth(const QModelIndex& index) const { return cellWidth(index, tree->cellOption()); }
 
     int valueWidth(int node) const {
         const QModelIndex i = model->indexOf(node, SourceTreeModel::ValueColumn);
@@ -320,15 +321,12 @@ struct SourceView::Impl : SourceDocObserver {
             const QVariant icon = index.data(Qt::DecorationRole);
             qint64 iconKey = 0;
             if (icon.isValid()) {
-                if (icon.metaType().id() != QMetaType::QIcon)
-                    return tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack;
+                if (icon.metaType().id() != QMetaType::QIcon) return cellWidth(index, opt);
                 iconKey = icon.value<QIcon>().cacheKey();
             }
             const std::pair<QString, qint64> key(index.data(Qt::DisplayRole).toString(), iconKey);
             auto it = cellWidths.constFind(key);
-            if (it == cellWidths.constEnd())
-                it = cellWidths.insert(
-                    key, tree->itemDelegate()->sizeHint(opt, index).width() + kCellSlack);
+            if (it == cellWidths.constEnd()) it = cellWidths.insert(key, cellWidth(index, opt));
             return *it;
         };
         int p = parameterContent, v = valueContent;
