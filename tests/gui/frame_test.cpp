@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyle>
@@ -25,6 +26,7 @@
 #include <stdexcept>
 
 #include "app/helpviewer.h"
+#include "app/preferencesdialog.h"
 #include "app/sourcedocument.h"
 #include "editor/docframe.h"
 #include "editor/document.h"
@@ -487,7 +489,13 @@ class FrameTest : public QObject {
         // shown with a longer hex prefix ("&H" rather than "$").
         for (int phase : {0, 1, 2}) {
             if (phase == 1) tree->expandAll();
-            if (phase == 2) setHexPrefixIndex(2), w.refreshAllValues();
+            if (phase == 2) {
+                onNextDialog<PreferencesDialog>([](PreferencesDialog* d) {
+                    d->prefixButton(2)->click();
+                    d->accept();
+                });
+                f.trigger("actionPreferences");
+            }
             QCoreApplication::processEvents();
             rows = 0;
             walk({});
