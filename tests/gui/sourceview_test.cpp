@@ -15,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <functional>
 #include <memory>
@@ -266,6 +267,12 @@ class SourceViewTest : public QObject {
         };
         walk({});
         QVERIFY2(shown > 100, qPrintable(QString::number(shown)));
+        // The clear button over the text empties the filter.
+        auto* clear = a->filterField()->findChild<QToolButton*>();
+        QVERIFY(clear);
+        QTRY_VERIFY(clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QTRY_VERIFY(a->filterField()->text().isEmpty());
         QVERIFY(a->selectRef(makeRef(9)));
         QVERIFY(a->filterField()->text().isEmpty());
         QCOMPARE(a->currentRef()->id, 9);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -271,21 +272,41 @@ struct FileQueue {
     // woken file by file, it would take each one as soon as it is added and
     // sleep again, a switch of threads per file.
     static constexpr std::size_t kWakeBatch = 16;
+    // Before it sleeps, a reader watches the queue for this long: the walk
+    // reads a folder in about that time, and a thread put to sleep is woken
+    // late once its core has gone idle (a millisecond and more on a virtual
+    // machine), which would leave the other reader alone for that time.
+    static constexpr auto kWatch = std::chrono::microseconds(250);
+    std::atomic<std::size_t> added{0};  // files.size(), for a reader watching
+    std::atomic<bool> over{false};      // ended || stop, likewise
+
     void add(const std::string* path) {
         std::lock_guard lock(mutex);
         files.emplace_back(path, nullptr);
+        added.store(files.size(), std::memory_order_release);
         if (waiting > 0 && files.size() - next >= kWakeBatch) more.notify_one();
     }
     void end(bool stopping) {
         std::lock_guard lock(mutex);
         ended = true;
         stop = stop || stopping;
+        over.store(true, std::memory_order_release);
         more.notify_all();
     }
     // The next file to read; null when there is none (`wait`: once the walk
     // has ended) or the search stops.
     File* take(bool wait) {
         std::unique_lock lock(mutex);
+        if (wait && !stop && !ended && next == files.size()) {
+            const std::size_t seen = next;
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + kWatch;
+            while (added.load(std::memory_order_acquire) == seen &&
+                   !over.load(std::memory_order_acquire) &&
+                   std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+            lock.lock();
+        }
         while (wait && !stop && !ended && next == files.size()) {
             ++waiting;
             more.wait(lock);
@@ -427,6 +448,7 @@ SearchResult searchDrivers(const SourceRecord& current, const SettingRef& ref, S
     auto fill = [&paths](FileQueue& queue, const std::function<bool()>&) {
         std::lock_guard lock(queue.mutex);
         for (const fs::path& p : paths) queue.files.emplace_back(&p.native(), &p);
+        queue.added.store(queue.files.size(), std::memory_order_release);
         queue.more.notify_all();
         return true;
     };

@@ -438,7 +438,10 @@ bool readAt(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
 
 }  // namespace
 
-SourceFileProbe::SourceFileProbe() : image_(rec::kRecordSize) {}
+// Left uninitialised: only the bytes read from a file (`used_`) are ever
+// looked at, and a fresh buffer then costs no page until a file fills it.
+SourceFileProbe::SourceFileProbe()
+    : image_(std::make_unique_for_overwrite<std::uint8_t[]>(rec::kRecordSize)) {}
 
 SourceFileProbe::~SourceFileProbe() {
     if (folderFd_ >= 0) ::close(folderFd_);
@@ -482,17 +485,17 @@ bool SourceFileProbe::readOpen(int fd) {
     // The first read takes as many module records as the previous file had:
     // the drivers of a library are much alike, and most files then need no
     // second read.
-    const std::ptrdiff_t got = readUpTo(fd, image_.data(), imageSize(expected_), 0);
+    const std::ptrdiff_t got = readUpTo(fd, image_.get(), imageSize(expected_), 0);
     if (got < static_cast<std::ptrdiff_t>(imageSize(1))) return false;
-    if (std::memcmp(image_.data(), "DEV_SRCE", rec::kMagicSize) != 0) return false;
-    const int n = getBE16(image_, rec::kModuleCount);
-    if (n < 1 || n > rec::kModules) return false;
+    if (std::memcmp(image_.get(), "DEV_SRCE", rec::kMagicSize) != 0) return false;
     const auto have = static_cast<std::size_t>(got);
+    const int n = getBE16(ConstByteSpan(image_.get(), have), rec::kModuleCount);
+    if (n < 1 || n > rec::kModules) return false;
     if (have < imageSize(n) &&
-        (n <= expected_ || !readAt(fd, image_.data() + have, imageSize(n) - have, have)))
+        (n <= expected_ || !readAt(fd, image_.get() + have, imageSize(n) - have, have)))
         return false;
     expected_ = n;
-    const ByteSpan image(image_.data(), imageSize(n));
+    const ByteSpan image(image_.get(), imageSize(n));
 
     // The walked blocks must lie inside the file, and a macro list must hold
     // together; the other blocks are not read.
@@ -572,7 +575,7 @@ std::string_view SourceFileProbe::text(std::size_t offset, std::size_t size) con
     }
     bool asStored = rel + size <= partEnd && offset + size <= used_;
     for (std::size_t i = 0; asStored && i < size; ++i) asStored = map[rel + i] == 0;
-    if (asStored) return fieldText(ConstByteSpan(image_.data(), used_), offset, size);
+    if (asStored) return fieldText(ConstByteSpan(image_.get(), used_), offset, size);
     text_.clear();
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t c = hostByte(offset + i);

@@ -112,8 +112,8 @@ class SourceFileProbe {
     bool readOpen(int fd);
     std::uint8_t hostByte(std::size_t offset) const;
 
-    std::vector<std::uint8_t> image_;  // header and module records as stored
-    std::size_t used_ = 0;             // bytes of image_ read from this file
+    std::unique_ptr<std::uint8_t[]> image_;  // header and module records as stored
+    std::size_t used_ = 0;                   // bytes of image_ read from this file
     int modules_ = 0;
     int expected_ = 1;                                   // module count of the previous file
     std::array<std::uint8_t, rec::kModules> layout_{};   // per module: which byte-order map

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include "ui/icontheme.h"
+
 namespace sf::gui {
 
 namespace {
@@ -59,15 +61,15 @@ QIcon drawnIcon(const QString& name) {
 
 QIcon themedIcon(const QString& name) {
     const QString bundled = QStringLiteral(":/icons/%1.png").arg(name);
-    QIcon fallback = QFile::exists(bundled) ? QIcon(bundled) : drawnIcon(name);
+    QIcon fallback = QFile::exists(bundled) ? bundledIcon(bundled) : drawnIcon(name);
     const QString theme = themeNames().value(name, name);
     if (theme.isEmpty()) return fallback;
-    return QIcon::fromTheme(theme, fallback);
+    return desktopIcon(theme, fallback);
 }
 
 QIcon appIcon() {
-    QIcon icon(QStringLiteral(":/icons/sysforge.png"));
-    return QIcon::fromTheme(QStringLiteral("io.sysforge.Sysforge"), icon);
+    // Ours alone: the copy installed in the icon theme is this same picture.
+    return bundledIcon(QStringLiteral(":/icons/sysforge.png"));
 }
 
 }  // namespace sf::gui

@@ -560,7 +560,12 @@ SourceView::SourceView(SourceDoc& doc, const ViewOptions& options, QWidget* pare
     d.filter = new QLineEdit(this);
     d.filter->setObjectName(QStringLiteral("filterField"));
     d.filter->setPlaceholderText(tr("Filter settings (Ctrl+F)"));
-    d.filter->setClearButtonEnabled(true);
+    // The clear button shows only over text, so it is put in when the first
+    // text comes: its icon costs the first search of the icon theme, a few
+    // milliseconds that every window would otherwise add to its opening.
+    connect(d.filter, &QLineEdit::textChanged, this, [filter = d.filter](const QString& text) {
+        if (!text.isEmpty() && !filter->isClearButtonEnabled()) filter->setClearButtonEnabled(true);
+    });
     // The filter is reached by Ctrl+F or a click; Tab and a window that
     // comes to the front go to the tree.
     d.filter->setFocusPolicy(Qt::ClickFocus);

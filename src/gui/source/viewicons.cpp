@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <functional>
 
+#include "ui/icontheme.h"
+
 namespace sf::gui::icons {
 
 namespace {
@@ -21,7 +23,7 @@ QIcon drawn(const std::function<void(QPainter&)>& draw) {
 }
 
 QIcon themed(const char* name, const std::function<void(QPainter&)>& draw) {
-    return QIcon::fromTheme(QString::fromLatin1(name), drawn(draw));
+    return desktopIcon(QString::fromLatin1(name), drawn(draw));
 }
 
 void badge(QPainter& p, const QColor& fill, const QString& text) {
