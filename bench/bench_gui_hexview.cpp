@@ -10,9 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <random>
 
+#include "support/randomfile.h"
 #include "sysex/memorydoc.h"
 #include "sysex/memoryview.h"
 
@@ -24,21 +23,11 @@ namespace {
 constexpr std::size_t kSize = 100u * 1024 * 1024;
 
 struct Fixture {
-    fs::path file;
+    fs::path file = bench::writeRandomFile("sysforge-bench-hex-", kSize);
     std::unique_ptr<MemoryDoc> doc;
     std::unique_ptr<gui::MemoryView> view;
     QImage screen{1000, 700, QImage::Format_RGB32};
 
-    Fixture() {
-        std::random_device rd;
-        file = fs::temp_directory_path() / ("sysforge-bench-hex-" + std::to_string(rd()) + ".bin");
-        std::vector<char> chunk(1 << 20);
-        std::mt19937 gen(7);
-        for (char& c : chunk) c = static_cast<char>(gen());
-        std::ofstream out(file, std::ios::binary);
-        for (std::size_t i = 0; i < kSize / chunk.size(); ++i)
-            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    }
     ~Fixture() {
         view.reset();
         std::error_code ec;

@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "app/frame.h"
 #include "app/sysforgeapp.h"
 #include "support/guimain.h"
+#include "support/randomfile.h"
 #include "sysex/memorydocument.h"
 #include "sysex/memoryview.h"
 
@@ -39,19 +39,6 @@ double statusBytes(const char* field) {
     while (std::getline(in, line))
         if (line.compare(0, key.size(), key) == 0) return std::stod(line.substr(key.size())) * 1024;
     return 0;
-}
-
-fs::path writeFile() {
-    std::random_device rd;
-    const fs::path file =
-        fs::temp_directory_path() / ("sysforge-bench-memory-" + std::to_string(rd()) + ".bin");
-    std::vector<char> chunk(1 << 20);
-    std::mt19937 gen(7);
-    for (char& c : chunk) c = static_cast<char>(gen());
-    std::ofstream out(file, std::ios::binary);
-    for (std::size_t i = 0; i < kSize / chunk.size(); ++i)
-        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    return file;
 }
 
 // The editor's main window, with a small binary document opened and closed
@@ -76,7 +63,7 @@ struct Editor {
 };
 
 void BM_Open100MBResidentMemory(benchmark::State& state) {
-    const fs::path file = writeFile();
+    const fs::path file = bench::writeRandomFile("sysforge-bench-memory-", kSize);
     const fs::path copy = file.string() + ".saved";
     Editor editor;
     gui::SFFrameWindow& frame = *editor.app->frame();

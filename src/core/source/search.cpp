@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <system_error>
 #include <thread>
 
 #include "source/sourcefile.h"

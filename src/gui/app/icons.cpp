@@ -1,6 +1,5 @@
 #include "app/icons.h"
 
-#include <QFile>
 #include <QHash>
 #include <QPainter>
 #include <QPixmap>
@@ -61,7 +60,8 @@ QIcon drawnIcon(const QString& name) {
 
 QIcon themedIcon(const QString& name) {
     const QString bundled = QStringLiteral(":/icons/%1.png").arg(name);
-    QIcon fallback = QFile::exists(bundled) ? bundledIcon(bundled) : drawnIcon(name);
+    QIcon fallback = bundledIcon(bundled);
+    if (fallback.isNull()) fallback = drawnIcon(name);
     const QString theme = themeNames().value(name, name);
     if (theme.isEmpty()) return fallback;
     return desktopIcon(theme, fallback);
