@@ -1,7 +1,9 @@
-// For the start-up timing of bench/startup.sh: ends the program the moment
-// its main window is on the screen with a tree painted in it. A program
-// includes this header once and names the tree it waits for in
-// SF_SHOWN_PROBE(needsRows): with rows (a driver source shown) or any.
+// For the start-up timing of bench/startup.sh: the moment the program's main
+// window is on the screen with a tree painted in it, it writes the monotonic
+// clock in nanoseconds to its standard output (read by
+// bench/startup/launch.c) and ends itself. A program includes this header
+// once and names the tree it waits for in SF_SHOWN_PROBE(needsRows): with
+// rows (a driver source shown) or any.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -9,7 +11,9 @@
 #include <QEvent>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace sf::bench {
 
@@ -28,7 +32,13 @@ class ShownProbe : public QObject {
         // The window's buffer goes to the screen right after this paint;
         // the next turn of the event loop comes after that. No clean-up: only
         // the start counts.
-        QTimer::singleShot(0, [] { std::_Exit(0); });
+        QTimer::singleShot(0, [] {
+            timespec t{};
+            clock_gettime(CLOCK_MONOTONIC, &t);
+            std::printf("%lld\n", static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+            std::fflush(stdout);
+            std::_Exit(0);
+        });
         return false;
     }
 
