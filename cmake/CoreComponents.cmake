@@ -2,6 +2,7 @@
 sf_component(textcodec SOURCES framework/cp1252*.cpp)
 sf_component(fileio SOURCES framework/exception*.cpp framework/fileio*.cpp)
 sf_component(config SOURCES framework/config*.cpp DEPS fileio)
+sf_component(helperthread SOURCES framework/helperthread*.cpp)
 sf_component(record SOURCES source/record*.cpp)
 sf_component(message SOURCES sysex/message*.cpp sysex/roland*.cpp)
 sf_component(schema SOURCES source/schema*.cpp source/tree*.cpp DEPS record)
@@ -14,7 +15,7 @@ sf_component(undo SOURCES source/undo*.cpp DEPS record)
 sf_component(romnames SOURCES source/romnames*.cpp DEPS record fileio)
 sf_component(library SOURCES driver/library*.cpp driver/install*.cpp driver/listdriver*.cpp
              DEPS record compiler fileio sourcefile)
-sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile)
+sf_component(search SOURCES source/search*.cpp DEPS schema sourcefile helperthread)
 # Above the driver layer: the document saves a source together with its driver.
 sf_component(document SOURCES editor/document*.cpp DEPS undo sourcefile compiler fileio)
 # The application shell: preferences, paths, document framework decisions, session.

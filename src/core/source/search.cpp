@@ -1,6 +1,5 @@
 #include "source/search.h"
 
-#include <pthread.h>
 #include <sched.h>
 
 #include <array>
@@ -14,6 +13,7 @@
 #include <string_view>
 #include <thread>
 
+#include "framework/helperthread.h"
 #include "source/sourcefile.h"
 
 namespace sf {
@@ -330,55 +330,6 @@ void ownFileTable() {
     ::unshare(CLONE_FILES);
 #endif
 }
-
-// The second reader, started on another core than the calling thread's.
-// Left to the scheduler, a new thread often starts on its creator's core and
-// stays there for the whole of a short search, the two readers taking turns
-// while the other core idles (seen on a two-core machine in one run out of
-// three at times). It may run on any core but that one; where the cores
-// cannot be chosen it starts as any thread does.
-class HelperThread {
-  public:
-    explicit HelperThread(std::function<void()> body) : body_(std::move(body)) {
-        pthread_attr_t attr;
-        bool placed = false;
-        if (::pthread_attr_init(&attr) == 0) {
-#ifdef __linux__
-            cpu_set_t cores;
-            const int here = ::sched_getcpu();
-            if (here >= 0 && here < CPU_SETSIZE &&
-                ::sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_ISSET(here, &cores) &&
-                CPU_COUNT(&cores) > 1) {
-                CPU_CLR(here, &cores);
-                placed = ::pthread_attr_setaffinity_np(&attr, sizeof cores, &cores) == 0;
-            }
-#endif
-            started_ = placed && ::pthread_create(&thread_, &attr, &HelperThread::run, this) == 0;
-            ::pthread_attr_destroy(&attr);
-        }
-        if (!started_)
-            started_ = ::pthread_create(&thread_, nullptr, &HelperThread::run, this) == 0;
-    }
-    ~HelperThread() {
-        join();
-    }
-    HelperThread(const HelperThread&) = delete;
-    HelperThread& operator=(const HelperThread&) = delete;
-
-    void join() {
-        if (started_) ::pthread_join(thread_, nullptr);
-        started_ = false;
-    }
-
-  private:
-    static void* run(void* self) {
-        static_cast<HelperThread*>(self)->body_();
-        return nullptr;
-    }
-    std::function<void()> body_;
-    pthread_t thread_{};
-    bool started_ = false;
-};
 
 // One search over the files that `fill` adds to the queue on the calling
 // thread (a walk, or a list given at once), while the helper reads.

@@ -1,5 +1,6 @@
 #include "app/sysforgeapp.h"
 
+#include <dlfcn.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -21,6 +22,7 @@
 #include "app/helpviewer.h"
 #include "app/icons.h"
 #include "app/localsocket.h"
+#include "framework/helperthread.h"
 #include "patchtools/install_editors.h"
 #include "sysex/message.h"
 #include "ui/guard.h"
@@ -205,6 +207,16 @@ void closeOnSignals(SFFrameWindow* frame) {
     ::sigaction(SIGINT, &sa, nullptr);
 }
 
+// Reads the font configuration (some dozens of XML files and the font
+// caches), the longest single step of a start, which the toolkit would
+// otherwise do on its first text. The toolkit reads it through the same
+// library, which keeps one configuration per process. Looked up by name: the
+// library comes with the toolkit, and without it there is nothing to read.
+void readFontConfiguration() {
+    using Init = int (*)();
+    if (const auto init = reinterpret_cast<Init>(::dlsym(RTLD_DEFAULT, "FcInit"))) init();
+}
+
 }  // namespace
 
 std::optional<int> answerCommandLine(const QStringList& args, QTextStream& out) {
@@ -246,6 +258,9 @@ int runSysforge(int argc, char** argv) {
         QTextStream out(stdout);
         if (const auto code = answerCommandLine(args, out)) return *code;
     }
+    // On the other core while the application connects to the display; done
+    // before the first window is built.
+    HelperThread fontConfiguration(readFontConfiguration);
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
@@ -262,6 +277,7 @@ int runSysforge(int argc, char** argv) {
     if (handOverToRunningCopy(socket, files)) return 1;
     // Not before: a start that hands its files over needs no icon theme.
     QApplication::setWindowIcon(appIcon());
+    fontConfiguration.join();
 
     SysforgeApp sysforge(SysforgeApp::Options{QString(), socket});
     SFFrameWindow* frame = sysforge.frame();

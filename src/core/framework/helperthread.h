@@ -1,0 +1,36 @@
+// A second thread for work that runs beside the calling one: started on
+// another core than the caller's, joined when it goes.
+#pragma once
+
+#include <pthread.h>
+
+#include <functional>
+
+namespace sf {
+
+// Left to the scheduler, a new thread often starts on its creator's core and
+// stays there for the whole of a short piece of work, the two taking turns
+// while the other core idles (seen on a two-core machine in one run out of
+// three at times). This one may run on any core but its creator's; where the
+// cores cannot be chosen it starts as any thread does, and where no thread
+// can be started, started() is false and `body` never runs.
+class HelperThread {
+  public:
+    explicit HelperThread(std::function<void()> body);
+    ~HelperThread() { join(); }
+    HelperThread(const HelperThread&) = delete;
+    HelperThread& operator=(const HelperThread&) = delete;
+
+    bool started() const { return started_; }
+    // Waits for `body` to return; nothing once joined or never started.
+    void join();
+
+  private:
+    static void* run(void* self);
+
+    std::function<void()> body_;
+    pthread_t thread_{};
+    bool started_ = false;
+};
+
+}  // namespace sf
