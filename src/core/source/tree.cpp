@@ -98,7 +98,12 @@ void forEachTreeRow(const SourceRecord& r, Visit&& visit) {
 }  // namespace
 
 std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
+    // Counted first: a 16-module source has over 8,000 rows, and a growing
+    // array would copy them several times over.
+    std::size_t count = 0;
+    forEachTreeRow(r, [&count](const TreeRow&) { ++count; });
     std::vector<TreeRow> rows;
+    rows.reserve(count);
     forEachTreeRow(r, [&rows](const TreeRow& row) { rows.push_back(row); });
     return rows;
 }

@@ -43,7 +43,7 @@ void SourceTreeModel::rebuild() {
         const auto depth = static_cast<std::size_t>(row.depth < 0 ? 0 : row.depth);
         if (open.size() > depth) open.resize(depth);
         const int parent = open.empty() ? -1 : open.back();
-        nodes_.push_back(Node{row, parent, 0, {}});
+        nodes_.push_back(Node{parent, 0});
         open.push_back(static_cast<int>(i));
         byRef_.emplace(refKey(row.ref.id, row.ref.index1, row.ref.index2), static_cast<int>(i));
     }
@@ -76,15 +76,35 @@ void SourceTreeModel::setShown(const std::vector<bool>* shown) {
 void SourceTreeModel::link(const std::vector<bool>* shown) {
     filtered_ = shown != nullptr;
     top_.clear();
-    for (Node& n : nodes_) n.children.clear();
+    // Counted first, then placed: one array for all children.
+    childStart_.assign(nodes_.size() + 1, 0);
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
         if (shown != nullptr && !(*shown)[i]) continue;
         Node& n = nodes_[i];
-        std::vector<int>& siblings =
-            n.parent < 0 ? top_ : nodes_[static_cast<std::size_t>(n.parent)].children;
-        n.position = static_cast<int>(siblings.size());
-        siblings.push_back(static_cast<int>(i));
+        if (n.parent < 0) {
+            n.position = static_cast<int>(top_.size());
+            top_.push_back(static_cast<int>(i));
+        } else {
+            n.position = childStart_[static_cast<std::size_t>(n.parent) + 1]++;
+        }
     }
+    for (std::size_t i = 1; i < childStart_.size(); ++i) childStart_[i] += childStart_[i - 1];
+    shown_.assign(static_cast<std::size_t>(childStart_.back()), -1);
+    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+        if (shown != nullptr && !(*shown)[i]) continue;
+        const Node& n = nodes_[i];
+        if (n.parent >= 0)
+            shown_[static_cast<std::size_t>(childStart_[static_cast<std::size_t>(n.parent)] +
+                                            n.position)] = static_cast<int>(i);
+    }
+}
+
+std::span<const int> SourceTreeModel::children(int node) const {
+    if (node < 0) return top_;
+    const auto n = static_cast<std::size_t>(node);
+    return std::span<const int>(shown_).subspan(
+        static_cast<std::size_t>(childStart_[n]),
+        static_cast<std::size_t>(childStart_[n + 1] - childStart_[n]));
 }
 
 int SourceTreeModel::nodeOf(const QModelIndex& index) const {
@@ -96,8 +116,7 @@ int SourceTreeModel::nodeOf(const QModelIndex& index) const {
 QModelIndex SourceTreeModel::indexOf(int node, int column) const {
     if (node < 0 || node >= nodeCount()) return {};
     const Node& n = nodes_[static_cast<std::size_t>(node)];
-    const std::vector<int>& siblings =
-        n.parent < 0 ? top_ : nodes_[static_cast<std::size_t>(n.parent)].children;
+    const std::span<const int> siblings = children(n.parent);
     const auto pos = static_cast<std::size_t>(n.position);
     if (pos >= siblings.size() || siblings[pos] != node) return {};  // hidden by the filter
     return createIndex(n.position, column, static_cast<quintptr>(node));
@@ -120,11 +139,11 @@ void SourceTreeModel::emitRowChanged(int node) {
 void SourceTreeModel::evaluateRange(std::size_t first, std::size_t last) {
     const SourceRecord& r = doc_.working();
     for (std::size_t i = first; i < last && i < nodes_.size(); ++i) {
-        const SettingItem* item = nodes_[i].row.ref.item;
+        const SettingItem* item = rows_[i].ref.item;
         if (item == nullptr || !item->has(setting_flag::Conditional)) continue;
         // Not asked for yet, so not drawn either: found out when it is.
         if (enabled_[i] == kUnknown) continue;
-        const char now = sf::isEnabled(r, nodes_[i].row.ref) ? 1 : 0;
+        const char now = sf::isEnabled(r, rows_[i].ref) ? 1 : 0;
         if (now == enabled_[i]) continue;
         enabled_[i] = now;
         emitRowChanged(static_cast<int>(i));
@@ -194,15 +213,14 @@ void SourceTreeModel::setDropHighlight(int node) {
 
 QModelIndex SourceTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (row < 0 || column < 0 || column >= ColumnCount) return {};
-    const std::vector<int>* siblings = &top_;
+    int p = -1;
     if (parent.isValid()) {
-        const int p = nodeOf(parent);
+        p = nodeOf(parent);
         if (p < 0) return {};
-        siblings = &nodes_[static_cast<std::size_t>(p)].children;
     }
-    if (static_cast<std::size_t>(row) >= siblings->size()) return {};
-    return createIndex(row, column,
-                       static_cast<quintptr>((*siblings)[static_cast<std::size_t>(row)]));
+    const std::span<const int> siblings = children(p);
+    if (static_cast<std::size_t>(row) >= siblings.size()) return {};
+    return createIndex(row, column, static_cast<quintptr>(siblings[static_cast<std::size_t>(row)]));
 }
 
 QModelIndex SourceTreeModel::parent(const QModelIndex& child) const {
@@ -215,7 +233,7 @@ int SourceTreeModel::rowCount(const QModelIndex& parent) const {
     if (!parent.isValid()) return static_cast<int>(top_.size());
     if (parent.column() != ParameterColumn) return 0;
     const int node = nodeOf(parent);
-    return node < 0 ? 0 : static_cast<int>(nodes_[static_cast<std::size_t>(node)].children.size());
+    return node < 0 ? 0 : static_cast<int>(children(node).size());
 }
 
 int SourceTreeModel::columnCount(const QModelIndex&) const {

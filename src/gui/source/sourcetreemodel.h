@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -36,7 +37,7 @@ class SourceTreeModel : public QAbstractItemModel {
     bool filtered() const { return filtered_; }
 
     int nodeCount() const { return static_cast<int>(nodes_.size()); }
-    const SettingRef& ref(int node) const { return nodes_[static_cast<std::size_t>(node)].row.ref; }
+    const SettingRef& ref(int node) const { return rows_[static_cast<std::size_t>(node)].ref; }
     const std::vector<TreeRow>& rows() const { return rows_; }
     bool isEnabled(int node) const;
     // The node of an index, or -1.
@@ -77,13 +78,14 @@ class SourceTreeModel : public QAbstractItemModel {
     QStringList mimeTypes() const override;
 
   private:
+    // Node i is row i of rows_.
     struct Node {
-        TreeRow row;
-        int parent;                 // node, -1 for a top-level row
-        int position;               // row among the parent's shown children
-        std::vector<int> children;  // shown children
+        int parent;    // node, -1 for a top-level row
+        int position;  // row among the parent's shown children
     };
     void link(const std::vector<bool>* shown);
+    // The shown children of `node` (-1: the top-level rows), in order.
+    std::span<const int> children(int node) const;
     void evaluateRange(std::size_t first, std::size_t last);
     void emitRowChanged(int node);
     QVariant decoration(const SettingRef& r, int column) const;
@@ -92,6 +94,9 @@ class SourceTreeModel : public QAbstractItemModel {
     std::vector<TreeRow> rows_;
     std::vector<Node> nodes_;
     std::vector<int> top_;  // shown top-level nodes
+    // The shown children of node i are shown_[childStart_[i] .. childStart_[i + 1]).
+    std::vector<int> childStart_;
+    std::vector<int> shown_;
     // Each node's enabled state, found out when first asked for: most rows of
     // a large source are never shown.
     static constexpr char kUnknown = 2;
