@@ -259,9 +259,16 @@ int runSysforge(int argc, char** argv) {
         if (const auto code = answerCommandLine(args, out)) return *code;
     }
     // On the other core while the application connects to the display; done
-    // before the first window is built.
+    // before the first window is built, and on every way out before the
+    // application ends: the toolkit's font database lets go of the
+    // configuration when it goes, which must not happen while it is read (a
+    // start that hands its files over ends at once).
     HelperThread fontConfiguration(readFontConfiguration);
     GuardedApplication app(argc, argv);
+    struct JoinedFirst {
+        HelperThread& thread;
+        ~JoinedFirst() { thread.join(); }
+    } joinedFirst{fontConfiguration};
     QApplication::setApplicationName(QStringLiteral("Sysforge"));
     QApplication::setApplicationVersion(QStringLiteral(SF_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sysforge.Sysforge"));
