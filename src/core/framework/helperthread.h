@@ -13,7 +13,7 @@ namespace sf {
 // while the other core idles (seen on a two-core machine in one run out of
 // three at times). This one may run on any core but its creator's; where the
 // cores cannot be chosen it starts as any thread does, and where no thread
-// can be started, started() is false and `body` never runs.
+// can be started at all, `body` never runs.
 class HelperThread {
   public:
     explicit HelperThread(std::function<void()> body);
@@ -21,7 +21,6 @@ class HelperThread {
     HelperThread(const HelperThread&) = delete;
     HelperThread& operator=(const HelperThread&) = delete;
 
-    bool started() const { return started_; }
     // Waits for `body` to return; nothing once joined or never started.
     void join();
 

@@ -89,22 +89,23 @@ void SourceTreeModel::link(const std::vector<bool>* shown) {
         }
     }
     for (std::size_t i = 1; i < childStart_.size(); ++i) childStart_[i] += childStart_[i - 1];
-    shown_.assign(static_cast<std::size_t>(childStart_.back()), -1);
+    shownChildren_.assign(static_cast<std::size_t>(childStart_.back()), -1);
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
         if (shown != nullptr && !(*shown)[i]) continue;
         const Node& n = nodes_[i];
         if (n.parent >= 0)
-            shown_[static_cast<std::size_t>(childStart_[static_cast<std::size_t>(n.parent)] +
-                                            n.position)] = static_cast<int>(i);
+            shownChildren_[static_cast<std::size_t>(
+                childStart_[static_cast<std::size_t>(n.parent)] + n.position)] =
+                static_cast<int>(i);
     }
 }
 
 std::span<const int> SourceTreeModel::children(int node) const {
     if (node < 0) return top_;
     const auto n = static_cast<std::size_t>(node);
-    return std::span<const int>(shown_).subspan(
-        static_cast<std::size_t>(childStart_[n]),
-        static_cast<std::size_t>(childStart_[n + 1] - childStart_[n]));
+    return std::span<const int>(shownChildren_)
+        .subspan(static_cast<std::size_t>(childStart_[n]),
+                 static_cast<std::size_t>(childStart_[n + 1] - childStart_[n]));
 }
 
 int SourceTreeModel::nodeOf(const QModelIndex& index) const {

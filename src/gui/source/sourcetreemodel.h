@@ -94,9 +94,9 @@ class SourceTreeModel : public QAbstractItemModel {
     std::vector<TreeRow> rows_;
     std::vector<Node> nodes_;
     std::vector<int> top_;  // shown top-level nodes
-    // The shown children of node i are shown_[childStart_[i] .. childStart_[i + 1]).
+    // The shown children of node i are shownChildren_[childStart_[i] .. childStart_[i + 1]).
     std::vector<int> childStart_;
-    std::vector<int> shown_;
+    std::vector<int> shownChildren_;
     // Each node's enabled state, found out when first asked for: most rows of
     // a large source are never shown.
     static constexpr char kUnknown = 2;
