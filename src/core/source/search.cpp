@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <thread>
 
@@ -295,9 +296,10 @@ struct FileQueue {
         over.store(true, std::memory_order_release);
         more.notify_all();
     }
-    // The next file to read; null when there is none (`wait`: once the walk
-    // has ended) or the search stops.
-    File* take(bool wait) {
+    // The next files to read, up to `max` of them in a row (as many as are
+    // there): none when there is none (`wait`: once the walk has ended) or
+    // the search stops.
+    std::span<File*> take(bool wait, std::span<File*> into) {
         std::unique_lock lock(mutex);
         if (wait && !stop && !ended && next == files.size()) {
             const std::size_t seen = next;
@@ -314,8 +316,10 @@ struct FileQueue {
             more.wait(lock);
             --waiting;
         }
-        if (stop || next == files.size()) return nullptr;
-        return &files[next++];
+        if (stop) return {};
+        std::size_t n = 0;
+        for (; n < into.size() && next < files.size(); ++n) into[n] = &files[next++];
+        return into.first(n);
     }
 };
 
@@ -339,23 +343,44 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
     SearchResult result;
     FileQueue queue;
     const SearchPlaces places(current, ref);
-    auto test = [&](SourceFileProbe& probe, const FileQueue::File& file) -> int {
-        try {
-            std::optional<SettingRef> hit;
-            if (const SourceRecord* open =
-                    callbacks.openRecord ? file.withPath(callbacks.openRecord) : nullptr)
-                hit = matchValues(current, places, ref, mode, RecordValues{*open});
-            else if (probe.read(*file.path))
-                hit = matchValues(current, places, ref, mode, probe);
-            return hit ? kMatch + 1 + hit->index1 : kNoMatch;
-        } catch (...) {
-            return kNoMatch;  // skipped like a file that cannot be read
-        }
-    };
+    // The files a reader takes are read together (SourceFileProbe::readAhead);
+    // a driver open in the editor is taken as it is held there instead.
     auto readNext = [&](SourceFileProbe& probe, bool wait) {
-        FileQueue::File* file = queue.take(wait);
-        if (!file) return false;
-        file->outcome.store(test(probe, *file), std::memory_order_release);
+        std::array<FileQueue::File*, SourceFileProbe::kBatch> taken;
+        const std::span<FileQueue::File*> files = queue.take(wait, taken);
+        if (files.empty()) return false;
+        constexpr std::size_t kSkip = SIZE_MAX;  // a file whose question threw
+        std::array<const SourceRecord*, SourceFileProbe::kBatch> open{};
+        std::array<const std::string*, SourceFileProbe::kBatch> paths;
+        std::array<std::size_t, SourceFileProbe::kBatch> place{};
+        std::size_t toRead = 0;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            try {
+                if (callbacks.openRecord) open[i] = files[i]->withPath(callbacks.openRecord);
+            } catch (...) {
+                place[i] = kSkip;
+                continue;
+            }
+            if (!open[i]) {
+                place[i] = toRead;
+                paths[toRead++] = files[i]->path;
+            }
+        }
+        if (toRead > 0) probe.readAhead(std::span(paths.data(), toRead));
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            int outcome = kNoMatch;
+            try {
+                std::optional<SettingRef> hit;
+                if (open[i])
+                    hit = matchValues(current, places, ref, mode, RecordValues{*open[i]});
+                else if (place[i] != kSkip && probe.select(place[i]))
+                    hit = matchValues(current, places, ref, mode, probe);
+                if (hit) outcome = kMatch + 1 + hit->index1;
+            } catch (...) {
+                // skipped like a file that cannot be read
+            }
+            files[i]->outcome.store(outcome, std::memory_order_release);
+        }
         return true;
     };
 

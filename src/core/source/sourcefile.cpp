@@ -440,28 +440,34 @@ bool readAt(int fd, std::uint8_t* to, std::size_t n, std::size_t at) {
 
 // Left uninitialised: only the bytes read from a file (`used_`) are ever
 // looked at, and a fresh buffer then costs no page until a file fills it.
-SourceFileProbe::SourceFileProbe()
-    : image_(std::make_unique_for_overwrite<std::uint8_t[]>(rec::kRecordSize)) {}
+SourceFileProbe::SourceFileProbe(Batches batches)
+    : image_(std::make_unique_for_overwrite<std::uint8_t[]>(rec::kRecordSize)), batches_(batches) {}
 
 SourceFileProbe::~SourceFileProbe() {
     if (folderFd_ >= 0) ::close(folderFd_);
 }
 
-int SourceFileProbe::openFile(const std::string& name) {
-    // Not blocking: a pipe named like a source must not hold up the walk.
-    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    // The files of a library come folder by folder: the folder is looked up
-    // once, and each file by its name in it.
-    const std::size_t slash = name.rfind('/');
-    if (slash == std::string::npos || slash == 0) return ::open(name.c_str(), flags);
+// The folder of `name` (the part before `slash`) open for lookups in it, or
+// -1. The files of a library come folder by folder: each folder is opened
+// once, and each file looked up by its name in it.
+int SourceFileProbe::folderOf(const std::string& name, std::size_t slash) {
     const std::string_view folder(name.data(), slash);
     if (folderFd_ < 0 || folder != folder_) {
         if (folderFd_ >= 0) ::close(folderFd_);
         folder_.assign(folder);
         folderFd_ = ::open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
-    if (folderFd_ < 0) return ::open(name.c_str(), flags);
-    return ::openat(folderFd_, name.c_str() + slash + 1, flags);
+    return folderFd_;
+}
+
+int SourceFileProbe::openFile(const std::string& name) {
+    // Not blocking: a pipe named like a source must not hold up the walk.
+    constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string::npos || slash == 0) return ::open(name.c_str(), flags);
+    const int folder = folderOf(name, slash);
+    if (folder < 0) return ::open(name.c_str(), flags);
+    return ::openat(folder, name.c_str() + slash + 1, flags);
 }
 
 bool SourceFileProbe::read(const std::string& path) {
@@ -471,6 +477,80 @@ bool SourceFileProbe::read(const std::string& path) {
     if (fd < 0) return false;
     const bool ok = readOpen(fd);
     ::close(fd);
+    if (!ok) {
+        modules_ = 0;
+        used_ = 0;
+    }
+    return ok;
+}
+
+namespace {
+
+// A file of the batch that select() reads the ordinary way.
+constexpr std::ptrdiff_t kNotRead = -1;
+// Enough for the largest header and module records, and the blocks of most
+// sources after them: a batch holds all of a file up to that size.
+constexpr std::size_t kBatchCapacity = rec::kRecordSize + 18 * 1024;
+// The batches read the ordinary way before the first one read as one.
+constexpr int kOrdinaryBatches = 2;
+
+}  // namespace
+
+void SourceFileProbe::readAhead(std::span<const std::string* const> paths) {
+    const std::size_t n = std::min(paths.size(), kBatch);
+    batch_.fill(nullptr);
+    std::copy_n(paths.begin(), n, batch_.begin());
+    got_.fill(kNotRead);
+    if (batches_ == Batches::Never || n == 0) return;
+    if (!reader_) {
+        if (batches_ == Batches::AfterAFew && ++batchesSeen_ <= kOrdinaryBatches) return;
+        reader_ = FileBatchReader::create(kBatchCapacity);
+        if (!reader_) {
+            batches_ = Batches::Never;  // not offered here: no need to ask again
+            return;
+        }
+    }
+    // Each file by its name in its folder. A folder left behind by the batch
+    // stays open until the batch has been read.
+    std::array<FileBatchReader::File, kBatch> files;
+    std::array<std::size_t, kBatch> which;
+    std::array<int, kBatch> retired;
+    std::size_t count = 0, retiredCount = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string& name = *paths[i];
+        const std::size_t slash = name.rfind('/');
+        int folder = AT_FDCWD;
+        const char* rest = name.c_str();
+        if (slash != std::string::npos && slash != 0) {
+            if (folderFd_ >= 0 && std::string_view(name.data(), slash) != folder_) {
+                retired[retiredCount++] = folderFd_;
+                folderFd_ = -1;
+            }
+            folder = folderOf(name, slash);
+            if (folder < 0) continue;  // read() tells what became of it
+            rest += slash + 1;
+        }
+        files[count] = {folder, rest};
+        which[count++] = i;
+    }
+    std::array<std::ptrdiff_t, kBatch> got;
+    if (reader_->read(std::span(files.data(), count), got))
+        for (std::size_t k = 0; k < count; ++k) {
+            got_[which[k]] = got[k];
+            place_[which[k]] = k;
+        }
+    for (std::size_t k = 0; k < retiredCount; ++k) ::close(retired[k]);
+}
+
+bool SourceFileProbe::select(std::size_t i) {
+    if (i >= kBatch || !batch_[i]) return false;
+    const std::ptrdiff_t got = got_[i];
+    // Whatever the batch cannot vouch for (an error, a read that may have
+    // stopped before the end of the file) is read again on its own.
+    if (!reader_ || !reader_->endsAtEndOfFile(got)) return read(*batch_[i]);
+    modules_ = 0;
+    used_ = 0;
+    const bool ok = readBatched(reader_->data(place_[i]), static_cast<std::size_t>(got));
     if (!ok) {
         modules_ = 0;
         used_ = 0;
@@ -495,18 +575,48 @@ bool SourceFileProbe::readOpen(int fd) {
         (n <= expected_ || !readAt(fd, image_.get() + have, imageSize(n) - have, have)))
         return false;
     expected_ = n;
-    const ByteSpan image(image_.get(), imageSize(n));
-
-    // The walked blocks must lie inside the file, and a macro list must hold
-    // together; the other blocks are not read.
-    std::optional<std::uint64_t> fileSize;  // asked for when a block needs it
-    auto blockInFile = [&](std::size_t off, std::size_t size) {
-        if (!fileSize) {
+    return accept(
+        image_.get(), n,
+        [fd]() -> std::optional<std::uint64_t> {
             struct stat st {};
-            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
-            fileSize = static_cast<std::uint64_t>(st.st_size);
-        }
-        return rangeFits(*fileSize, off, size);
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
+                return std::nullopt;
+            return static_cast<std::uint64_t>(st.st_size);
+        },
+        [fd](std::uint8_t* to, std::size_t size, std::size_t at) {
+            return readAt(fd, to, size, at);
+        });
+}
+
+// The same checks on a whole file that a batch read: `size` bytes at
+// `bytes`, the end of the file among them.
+bool SourceFileProbe::readBatched(std::uint8_t* bytes, std::size_t size) {
+    if (size < imageSize(1)) return false;
+    if (std::memcmp(bytes, "DEV_SRCE", rec::kMagicSize) != 0) return false;
+    const int n = getBE16(ConstByteSpan(bytes, size), rec::kModuleCount);
+    if (n < 1 || n > rec::kModules || size < imageSize(n)) return false;
+    expected_ = n;
+    return accept(
+        bytes, n, [size]() -> std::optional<std::uint64_t> { return size; },
+        [bytes](std::uint8_t* to, std::size_t blockSize, std::size_t at) {
+            std::memcpy(to, bytes + at, blockSize);  // inside the file: checked before
+            return true;
+        });
+}
+
+// The rest of the checks, once the header and the `modules` module records
+// are at `bytes`: the walked blocks must lie inside the file (`fileSize`,
+// asked for when a block needs it), and a macro list must hold together
+// (`readBlock` fetches it).
+template <typename FileSize, typename ReadBlock>
+bool SourceFileProbe::accept(std::uint8_t* bytes, int modules, FileSize&& fileSize,
+                             ReadBlock&& readBlock) {
+    const int n = modules;
+    const ByteSpan image(bytes, imageSize(n));
+    std::optional<std::optional<std::uint64_t>> size;
+    auto blockInFile = [&](std::size_t off, std::size_t blockSize) {
+        if (!size) size = fileSize();
+        return *size && rangeFits(**size, off, blockSize);
     };
     blocks_.fill(0);
     bool ok = true;
@@ -515,13 +625,13 @@ bool SourceFileProbe::readOpen(int fd) {
         [&](int m, int slot) {
             if (!ok) return;
             const std::size_t at = rec::moduleBase(m) + rec::slotOffset(slot);
-            const std::size_t size = getBE16(image, at + rec::kSlotStoredSize);
+            const std::size_t blockSize = getBE16(image, at + rec::kSlotStoredSize);
             const std::size_t off = getBE32(image, at + rec::kSlotStoredOffset);
-            if (size == 0 || off == 0) return;  // no block
-            ok = blockInFile(off, size);
+            if (blockSize == 0 || off == 0) return;  // no block
+            ok = blockInFile(off, blockSize);
             if (ok && slot == rec::kSlotMacros) {
-                scratch_.resize(size);
-                ok = readAt(fd, scratch_.data(), size, off) &&
+                scratch_.resize(blockSize);
+                ok = readBlock(scratch_.data(), blockSize, off) &&
                      swapMacroList(scratch_, SwapDirection::FromBigEndian);
             }
             if (ok) blocks_[static_cast<std::size_t>(m)] |= 1u << slot;
@@ -535,6 +645,7 @@ bool SourceFileProbe::readOpen(int fd) {
         // The slot bytes only mean something in the file.
         for (int s = 0; s < rec::kSlotsPerModule; ++s) clearSlot(image, base, s);
     }
+    bytes_ = bytes;
     modules_ = n;
     used_ = imageSize(n);
     return true;
@@ -544,11 +655,11 @@ std::uint8_t SourceFileProbe::hostByte(std::size_t offset) const {
     if (offset >= used_) return 0;  // modules beyond the file's are zero
     const ByteOrderMaps& maps = byteOrderMaps();
     if (offset < rec::kHeaderSize)
-        return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+        return bytes_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
                                                maps.header[offset])];
     const std::size_t m = (offset - rec::kHeaderSize) / rec::kModuleSize;
     const std::size_t rel = offset - rec::moduleBase(static_cast<int>(m));
-    return image_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
+    return bytes_[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(offset) +
                                            maps.module[layout_[m]][rel])];
 }
 
@@ -575,7 +686,7 @@ std::string_view SourceFileProbe::text(std::size_t offset, std::size_t size) con
     }
     bool asStored = rel + size <= partEnd && offset + size <= used_;
     for (std::size_t i = 0; asStored && i < size; ++i) asStored = map[rel + i] == 0;
-    if (asStored) return fieldText(ConstByteSpan(image_.get(), used_), offset, size);
+    if (asStored) return fieldText(ConstByteSpan(bytes_, used_), offset, size);
     text_.clear();
     for (std::size_t i = 0; i < size; ++i) {
         const std::uint8_t c = hostByte(offset + i);

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "framework/batchread.h"
 #include "framework/bytes.h"
 #include "source/blockswap.h"
 #include "source/record.h"
@@ -89,13 +91,27 @@ class SourceImageReader {
 // after the other; each thread needs its own.
 class SourceFileProbe {
   public:
-    SourceFileProbe();
+    // Whether readAhead reads in batches: never, once a few batches have
+    // come (setting up the kernel's side costs more than it saves on a few
+    // files), or from the first one on.
+    enum class Batches { Never, AfterAFew, Always };
+    explicit SourceFileProbe(Batches batches = Batches::AfterAFew);
     ~SourceFileProbe();
     SourceFileProbe(const SourceFileProbe&) = delete;
     SourceFileProbe& operator=(const SourceFileProbe&) = delete;
     // Reads the file at `path` (the system's form of a path): false when it
     // cannot be read or is damaged.
     bool read(const std::string& path);
+
+    // The same for files taken in batches: readAhead opens, reads and closes
+    // up to kBatch files together where the system can do that in one call
+    // into the kernel, and select(i) then makes file i of them the one the
+    // probe answers for, with read()'s verdict. Where a batch cannot tell,
+    // select reads the file the ordinary way. The paths must stay valid
+    // until the next readAhead.
+    static constexpr std::size_t kBatch = FileBatchReader::kMaxFiles;
+    void readAhead(std::span<const std::string* const> paths);
+    bool select(std::size_t i);
 
     // After a successful read:
     // "Number of modules" of the file, 1..16.
@@ -109,10 +125,15 @@ class SourceFileProbe {
 
   private:
     int openFile(const std::string& path);
+    int folderOf(const std::string& path, std::size_t slash);
     bool readOpen(int fd);
+    bool readBatched(std::uint8_t* bytes, std::size_t size);
+    template <typename FileSize, typename ReadBlock>
+    bool accept(std::uint8_t* bytes, int modules, FileSize&& fileSize, ReadBlock&& readBlock);
     std::uint8_t hostByte(std::size_t offset) const;
 
     std::unique_ptr<std::uint8_t[]> image_;  // header and module records as stored
+    const std::uint8_t* bytes_ = nullptr;    // the file's: image_ or a batch's buffer
     std::size_t used_ = 0;                   // bytes of image_ read from this file
     int modules_ = 0;
     int expected_ = 1;                                   // module count of the previous file
@@ -122,6 +143,13 @@ class SourceFileProbe {
     mutable std::string text_;                           // a text that needed converting
     std::string folder_;  // the folder of the last file, open as folderFd_
     int folderFd_ = -1;
+
+    Batches batches_;
+    std::unique_ptr<FileBatchReader> reader_;  // made for the first batch read as one
+    int batchesSeen_ = 0;
+    std::array<const std::string*, kBatch> batch_{};
+    std::array<std::ptrdiff_t, kBatch> got_{};  // per file of the batch; kNotRead: read() it
+    std::array<std::size_t, kBatch> place_{};   // per file: its buffer in the reader
 };
 
 // Where a source saved under `path` is written: the last extension replaced
