@@ -121,3 +121,23 @@ TEST(BatchRead, RefusesMoreFilesThanItHoldsAndTakesAnEmptyBatch) {
     ASSERT_TRUE(r->read(files, got));
     EXPECT_EQ(got[0], -ENOENT);
 }
+
+// A reader given back serves the next walk as it was left: it still reads.
+TEST(BatchRead, AReaderGivenBackIsHandedOutOnceAndStillReads) {
+    auto r = reader();
+    SKIP_WITHOUT_RINGS(r);
+    while (FileBatchReader::spare(kCapacity)) {
+    }
+    const FileBatchReader* given = r.get();
+    FileBatchReader::giveBack(std::move(r));
+    EXPECT_EQ(FileBatchReader::spare(kCapacity + 1), nullptr);
+    auto again = FileBatchReader::spare(kCapacity);
+    ASSERT_EQ(again.get(), given);
+    EXPECT_EQ(FileBatchReader::spare(kCapacity), nullptr);
+    Folder f;
+    f.dir.touch("a.d", pattern(300, 'q'));
+    const std::vector<FileBatchReader::File> files = {{f.fd, "a.d"}};
+    std::vector<std::ptrdiff_t> got(1);
+    ASSERT_TRUE(again->read(files, got));
+    EXPECT_EQ(got[0], 300);
+}

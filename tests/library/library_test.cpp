@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <random>
 
 #include "support/temp_dir.h"
 
@@ -120,4 +121,27 @@ TEST(DriverList, LineCaptionSortingAndOpening) {
     ASSERT_NE(list.openable(6), nullptr);
     EXPECT_EQ(list.openable(6)->path, fs::path("/b(1)/WEIRD (2).D"));
     EXPECT_EQ(list.openable(5)->ref->index1, 2);
+}
+
+// The order of a search's lines is the list's order, on names that differ
+// in case, in bytes around the letters and above 127, and not at all.
+TEST(DriverList, SearchLinesComeInTheListsOrder) {
+    std::mt19937 gen(7);
+    const std::string letters = "aAbBzZ@[`{_ .\x80\xe9\xff";
+    std::vector<std::string> paths;
+    for (int i = 0; i < 400; ++i) {
+        std::string name;
+        const int size = 1 + static_cast<int>(gen() % 4);
+        for (int k = 0; k < size; ++k) name.push_back(letters[gen() % letters.size()]);
+        paths.push_back((i % 3 ? "/x/" : "/y/") + name + ".d");
+    }
+    std::vector<std::pair<fs::path, std::optional<SettingRef>>> lines;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        lines.emplace_back(paths[i], SettingRef{static_cast<int>(i)});
+    DriverList list;
+    list.addAll(lines);
+    const std::vector<std::size_t> order = driverListOrder(paths);
+    ASSERT_EQ(order.size(), paths.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        ASSERT_EQ(list.entries()[i].ref->id, static_cast<int>(order[i])) << i;
 }

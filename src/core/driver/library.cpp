@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -144,13 +145,28 @@ std::string driverListLine(const fs::path& path) {
 }
 
 std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths) {
-    std::vector<std::string> lines;
+    // lineLess on each pair, with the letters folded once per line rather
+    // than at every comparison: the folded lines compare as bytes.
+    std::vector<std::string> lines, folded;
     lines.reserve(paths.size());
-    for (const std::string& p : paths) lines.push_back(lineOf(p));
+    folded.reserve(paths.size());
+    for (const std::string& p : paths) {
+        lines.push_back(lineOf(p));
+        std::string f = lines.back();
+        for (char& c : f)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        folded.push_back(std::move(f));
+    }
     std::vector<std::size_t> order(paths.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return lineLess(lines[a], lines[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const std::string& fa = folded[a];
+        const std::string& fb = folded[b];
+        const int c = std::memcmp(fa.data(), fb.data(), std::min(fa.size(), fb.size()));
+        if (c != 0) return c < 0;
+        if (fa.size() != fb.size()) return fa.size() < fb.size();
+        return lines[a] < lines[b];
+    });
     return order;
 }
 

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #if defined(__linux__) && __has_include(<linux/io_uring.h>)
 #include <linux/io_uring.h>
@@ -74,16 +76,9 @@ struct FileBatchReader::Ring {
     }
 
     bool open() {
-        // One thread submits and reaps (the caller's): the kernel then runs
-        // the read that follows an open at the next wait instead of
-        // signalling the thread for it. Kernels before 6.1 take plain rings.
+        // Plain rings: any thread may submit to them, one at a time.
         io_uring_params p{};
-#if defined(IORING_SETUP_SINGLE_ISSUER) && defined(IORING_SETUP_DEFER_TASKRUN)
-        p.flags = IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN;
         fd = setupRing(kEntries, &p);
-        if (fd < 0) p = io_uring_params{};
-#endif
-        if (fd < 0) fd = setupRing(kEntries, &p);
         if (fd < 0) return false;
         const std::size_t sqSize = p.sq_off.array + p.sq_entries * sizeof(unsigned);
         const std::size_t cqSize = p.cq_off.cqes + p.cq_entries * sizeof(io_uring_cqe);
@@ -229,5 +224,42 @@ FileBatchReader::FileBatchReader(std::unique_ptr<Ring> ring, std::size_t capacit
       buffers_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity * kMaxFiles)) {}
 
 FileBatchReader::~FileBatchReader() = default;
+
+namespace {
+
+// Readers kept for the next walk: the rings and the buffers a search set up
+// serve the next one, and a process that ends after its search leaves them
+// to the system, which takes them down on its own time. Never destroyed,
+// for the same reason.
+struct Spares {
+    static constexpr std::size_t kKept = 4;
+    std::mutex mutex;
+    std::vector<std::unique_ptr<FileBatchReader>> readers;
+};
+Spares& spares() {
+    static auto* s = new Spares;
+    return *s;
+}
+
+}  // namespace
+
+std::unique_ptr<FileBatchReader> FileBatchReader::spare(std::size_t capacity) {
+    Spares& s = spares();
+    std::lock_guard lock(s.mutex);
+    for (auto it = s.readers.begin(); it != s.readers.end(); ++it)
+        if ((*it)->capacity() == capacity) {
+            auto reader = std::move(*it);
+            s.readers.erase(it);
+            return reader;
+        }
+    return nullptr;
+}
+
+void FileBatchReader::giveBack(std::unique_ptr<FileBatchReader> reader) {
+    if (!reader || reader->broken_) return;
+    Spares& s = spares();
+    std::lock_guard lock(s.mutex);
+    if (s.readers.size() < Spares::kKept) s.readers.push_back(std::move(reader));
+}
 
 }  // namespace sf

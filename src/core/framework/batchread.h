@@ -34,6 +34,11 @@ class FileBatchReader {
     // A reader for up to `capacity` bytes of each file; null where batches
     // cannot be run here.
     static std::unique_ptr<FileBatchReader> create(std::size_t capacity);
+    // One of the readers given back, null when there is none: setting a
+    // reader up, and taking it down, costs as much as reading a few dozen
+    // files. Whoever takes a reader has it to themselves.
+    static std::unique_ptr<FileBatchReader> spare(std::size_t capacity);
+    static void giveBack(std::unique_ptr<FileBatchReader> reader);
     ~FileBatchReader();
     FileBatchReader(const FileBatchReader&) = delete;
     FileBatchReader& operator=(const FileBatchReader&) = delete;

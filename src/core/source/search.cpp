@@ -413,19 +413,24 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
 
     // The helper is stopped and joined on every way out, a walk or a
     // callback that throws included: the queue ends before the thread is
-    // joined.
+    // joined. Its probe goes after it, on this thread: giving memory back
+    // while another thread of the process runs has the system interrupt
+    // that thread's core (to forget the memory's pages), which a virtual
+    // machine may deliver only at its next tick, milliseconds later.
+    std::optional<SourceFileProbe> helperProbe;
     std::optional<HelperThread> helper;
     struct End {
         FileQueue& queue;
         ~End() { queue.end(true); }
     } end{queue};
-    if (helperWanted)
+    if (helperWanted) {
+        helperProbe.emplace();
         helper.emplace([&] {
             ownFileTable();
-            SourceFileProbe probe;
-            while (readNext(probe, true)) {
+            while (readNext(*helperProbe, true)) {
             }
         });
+    }
     const bool walked = fill(queue, [&] {
         result.total = static_cast<int>(queue.files.size());
         return deliver();

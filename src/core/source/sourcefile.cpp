@@ -445,6 +445,7 @@ SourceFileProbe::SourceFileProbe(Batches batches)
 
 SourceFileProbe::~SourceFileProbe() {
     if (folderFd_ >= 0) ::close(folderFd_);
+    FileBatchReader::giveBack(std::move(reader_));
 }
 
 // The folder of `name` (the part before `slash`) open for lookups in it, or
@@ -503,11 +504,14 @@ void SourceFileProbe::readAhead(std::span<const std::string* const> paths) {
     got_.fill(kNotRead);
     if (batches_ == Batches::Never || n == 0) return;
     if (!reader_) {
-        if (batches_ == Batches::AfterAFew && ++batchesSeen_ <= kOrdinaryBatches) return;
-        reader_ = FileBatchReader::create(kBatchCapacity);
+        reader_ = FileBatchReader::spare(kBatchCapacity);
         if (!reader_) {
-            batches_ = Batches::Never;  // not offered here: no need to ask again
-            return;
+            if (batches_ == Batches::AfterAFew && ++batchesSeen_ <= kOrdinaryBatches) return;
+            reader_ = FileBatchReader::create(kBatchCapacity);
+            if (!reader_) {
+                batches_ = Batches::Never;  // not offered here: no need to ask again
+                return;
+            }
         }
     }
     // Each file by its name in its folder. A folder left behind by the batch

@@ -91,9 +91,10 @@ class SourceImageReader {
 // after the other; each thread needs its own.
 class SourceFileProbe {
   public:
-    // Whether readAhead reads in batches: never, once a few batches have
+    // Whether readAhead reads in batches: never; once a few batches have
     // come (setting up the kernel's side costs more than it saves on a few
-    // files), or from the first one on.
+    // files), or at once with a reader an earlier probe gave back; or from
+    // the first one on.
     enum class Batches { Never, AfterAFew, Always };
     explicit SourceFileProbe(Batches batches = Batches::AfterAFew);
     ~SourceFileProbe();
@@ -107,8 +108,10 @@ class SourceFileProbe {
     // up to kBatch files together where the system can do that in one call
     // into the kernel, and select(i) then makes file i of them the one the
     // probe answers for, with read()'s verdict. Where a batch cannot tell,
-    // select reads the file the ordinary way. The paths must stay valid
-    // until the next readAhead.
+    // select reads the file the ordinary way. A batch reads each file whole
+    // up to a size that takes in every header and module records: copying
+    // the rest costs less than asking for the parts. The paths must stay
+    // valid until the next readAhead.
     static constexpr std::size_t kBatch = FileBatchReader::kMaxFiles;
     void readAhead(std::span<const std::string* const> paths);
     bool select(std::size_t i);
