@@ -296,9 +296,9 @@ struct FileQueue {
         over.store(true, std::memory_order_release);
         more.notify_all();
     }
-    // The next files to read, up to `max` of them in a row (as many as are
-    // there): none when there is none (`wait`: once the walk has ended) or
-    // the search stops.
+    // The next files to read, in a row, as many as are there up to the size
+    // of `into`: none when there is none (`wait`: once the walk has ended)
+    // or the search stops.
     std::span<File*> take(bool wait, std::span<File*> into) {
         std::unique_lock lock(mutex);
         if (wait && !stop && !ended && next == files.size()) {
