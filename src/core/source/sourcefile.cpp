@@ -562,6 +562,18 @@ bool SourceFileProbe::select(std::size_t i) {
     return ok;
 }
 
+namespace {
+
+// The module count of the `size` bytes a file begins with, 1..16; 0 when
+// they hold no header and first module record, or not a source's.
+int moduleCountOf(const std::uint8_t* bytes, std::size_t size) {
+    if (size < imageSize(1) || std::memcmp(bytes, "DEV_SRCE", rec::kMagicSize) != 0) return 0;
+    const int n = getBE16(ConstByteSpan(bytes, size), rec::kModuleCount);
+    return n >= 1 && n <= rec::kModules ? n : 0;
+}
+
+}  // namespace
+
 bool SourceFileProbe::readOpen(int fd) {
     // The checks of readSourceImage, on no more bytes than they look at. A
     // read cut short by the end of the file fails them: a file without a
@@ -570,11 +582,10 @@ bool SourceFileProbe::readOpen(int fd) {
     // the drivers of a library are much alike, and most files then need no
     // second read.
     const std::ptrdiff_t got = readUpTo(fd, image_.get(), imageSize(expected_), 0);
-    if (got < static_cast<std::ptrdiff_t>(imageSize(1))) return false;
-    if (std::memcmp(image_.get(), "DEV_SRCE", rec::kMagicSize) != 0) return false;
+    if (got < 0) return false;
     const auto have = static_cast<std::size_t>(got);
-    const int n = getBE16(ConstByteSpan(image_.get(), have), rec::kModuleCount);
-    if (n < 1 || n > rec::kModules) return false;
+    const int n = moduleCountOf(image_.get(), have);
+    if (n == 0) return false;
     if (have < imageSize(n) &&
         (n <= expected_ || !readAt(fd, image_.get() + have, imageSize(n) - have, have)))
         return false;
@@ -595,10 +606,8 @@ bool SourceFileProbe::readOpen(int fd) {
 // The same checks on a whole file that a batch read: `size` bytes at
 // `bytes`, the end of the file among them.
 bool SourceFileProbe::readBatched(std::uint8_t* bytes, std::size_t size) {
-    if (size < imageSize(1)) return false;
-    if (std::memcmp(bytes, "DEV_SRCE", rec::kMagicSize) != 0) return false;
-    const int n = getBE16(ConstByteSpan(bytes, size), rec::kModuleCount);
-    if (n < 1 || n > rec::kModules || size < imageSize(n)) return false;
+    const int n = moduleCountOf(bytes, size);
+    if (n == 0 || size < imageSize(n)) return false;
     expected_ = n;
     return accept(
         bytes, n, [size]() -> std::optional<std::uint64_t> { return size; },
