@@ -46,7 +46,7 @@ std::unique_ptr<SourceRecord> editedSource(ConstByteSpan in) {
             p += 4;
             Block b(n, 0);  // a block may be longer than the input provides
             const std::size_t take = std::min(n, left());
-            std::memcpy(b.data(), in.data() + p, take);
+            if (take > 0) std::memcpy(b.data(), in.data() + p, take);  // an empty block has no data
             p += take;
             r->block(module, slot) = std::move(b);
         }
