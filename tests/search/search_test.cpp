@@ -1,5 +1,6 @@
 #include "source/search.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -139,6 +140,31 @@ TEST(Search, FindsMatchingDriversAndTheirModule) {
     EXPECT_TRUE(
         searchDrivers(*driver(0x7E, "Alice", {"Drums"}), makeRef(10), M::SameValue, lib.paths)
             .matches.empty());
+}
+
+// A search keeps its batch readers for the next one, which may take them on
+// another thread than the one that set them up: each still reads there.
+TEST(Search, ReadersKeptForTheNextSearchReadOnAnyThread) {
+    constexpr std::size_t kRoom = SourceFileProbe::kBatchCapacity;
+    while (FileBatchReader::spare(kRoom)) {
+    }
+    TempDir t;
+    const std::string bytes = image(*driver(0x41, "Alice", {"Voice"}));
+    for (int i = 0; i < 600; ++i) t.touch("d" + std::to_string(i) + ".d", bytes);
+    const auto paths = scanDriverSources(t.path());
+    const SearchResult r = searchDrivers(*current(), makeRef(10), SearchMode::SameValue, paths);
+    ASSERT_EQ(r.matches.size(), paths.size());
+
+    const std::string first = paths.front().string();
+    const FileBatchReader::File file{AT_FDCWD, first.c_str()};
+    std::ptrdiff_t got = 0;
+    int kept = 0;
+    while (auto reader = FileBatchReader::spare(kRoom)) {
+        ++kept;
+        ASSERT_TRUE(reader->read({&file, 1}, {&got, 1})) << "reader " << kept;
+        EXPECT_EQ(got, static_cast<std::ptrdiff_t>(bytes.size()));
+    }
+    if (kept == 0) GTEST_SKIP() << "this system runs no batches";
 }
 
 TEST(Search, ProgressCancelAndOpenDocuments) {

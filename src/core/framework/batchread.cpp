@@ -176,12 +176,17 @@ bool FileBatchReader::read(std::span<const File> files, std::span<std::ptrdiff_t
         // Submits what is left, then waits for every completion (the kernel
         // does not wait when it could not take all the submissions).
         const int got = enterRing(r.fd, want - submitted, want - done);
-        if (got >= 0) {
+        // The kernel takes none of the submissions placed in this ring only
+        // when the descriptor no longer names it: waiting would never end,
+        // and the file now behind that number is not ours to close.
+        const bool foreign = got == 0 && submitted < want;
+        if (got > 0) {
             submitted += static_cast<unsigned>(got);
-        } else if (errno != EINTR && (submitted == 0 || ++failures > 3)) {
+        } else if (foreign || (got < 0 && errno != EINTR && (submitted == 0 || ++failures > 3))) {
             // Nothing more runs on this ring. Reads still under way would
             // land in the buffers later: those are let go rather than freed.
             broken_ = true;
+            if (foreign) r.fd = -1;
             if (submitted > done) (void)buffers_.release();
             return false;
         }

@@ -1,7 +1,5 @@
 #include "source/search.h"
 
-#include <sched.h>
-
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -323,18 +321,6 @@ struct FileQueue {
     }
 };
 
-// A reader thread of our own gets a table of open files of its own: the
-// readers' opens and closes then do not contend for one table, and the
-// kernel takes a quicker path for a table that only one thread uses. Where
-// that is refused the table stays shared, which is only slower.
-// (ThreadSanitizer keeps one table of descriptor numbers per process: the
-// same number open in both tables is a race to it, and none in fact.)
-void ownFileTable() {
-#ifdef __linux__
-    ::unshare(CLONE_FILES);
-#endif
-}
-
 // One search over the files that `fill` adds to the queue on the calling
 // thread (a walk, or a list given at once), while the helper reads.
 SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, SearchMode mode,
@@ -426,7 +412,6 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
     if (helperWanted) {
         helperProbe.emplace();
         helper.emplace([&] {
-            ownFileTable();
             while (readNext(*helperProbe, true)) {
             }
         });

@@ -489,9 +489,6 @@ namespace {
 
 // A file of the batch that select() reads the ordinary way.
 constexpr std::ptrdiff_t kNotRead = -1;
-// Enough for the largest header and module records, and the blocks of most
-// sources after them: a batch holds all of a file up to that size.
-constexpr std::size_t kBatchCapacity = rec::kRecordSize + 18 * 1024;
 // The batches read the ordinary way before the first one read as one.
 constexpr int kOrdinaryBatches = 2;
 

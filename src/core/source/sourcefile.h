@@ -113,6 +113,9 @@ class SourceFileProbe {
     // the rest costs less than asking for the parts. The paths must stay
     // valid until the next readAhead.
     static constexpr std::size_t kBatch = FileBatchReader::kMaxFiles;
+    // Each file's room in a batch: enough for the largest header and module
+    // records, and the blocks of most sources after them.
+    static constexpr std::size_t kBatchCapacity = rec::kRecordSize + 18 * 1024;
     void readAhead(std::span<const std::string* const> paths);
     bool select(std::size_t i);
 
