@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -37,6 +38,34 @@ TEST(LibraryScan, OrderDotFoldersAndLetterCase) {
         return handed.size() < 3;
     });
     EXPECT_EQ(handed, std::vector<fs::path>(found.begin(), found.begin() + 3));
+}
+
+// A folder's files and then its subfolders come in byte order: names that
+// share their first bytes, that begin other names or hold bytes above 0x7F
+// included.
+TEST(LibraryScan, FilesAndFoldersInByteOrder) {
+    TempDir t;
+    std::mt19937 rng(7);
+    const std::string pieces[] = {"DRV0",     "DRV00", "drv", "DRV0000000",
+                                  "\xC3\xA9", "\xFF",  "_",   "0"};
+    std::vector<std::string> names;
+    while (names.size() < 60) {
+        std::string n;
+        for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k) n += pieces[rng() % 8];
+        if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
+    }
+    std::vector<std::string> expected;
+    for (const std::string& n : names) {
+        t.touch(n + ".d");
+        t.touch(n + "/x.d");
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names) expected.push_back(n + ".d");
+    for (const std::string& n : names) expected.push_back(n + "/x.d");
+    std::vector<std::string> found;
+    for (const auto& p : scanDriverSources(t.path()))
+        found.push_back(fs::relative(p, t.path()).string());
+    EXPECT_EQ(found, expected);
 }
 
 TEST(LibraryScan, EmptyMissingUnreadableAndLoopingRoots) {

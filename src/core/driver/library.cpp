@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,6 +27,33 @@ bool hasDriverExtension(std::string_view name) {
 }
 
 using Found = std::function<bool(std::string&&)>;
+
+// Sorts names in byte order as std::string compares them. Most names of a
+// library differ in their first eight bytes: those are compared as one
+// number, and only names that share them are compared whole.
+void sortNames(std::vector<std::string>& names) {
+    if (names.size() < 2) return;
+    struct Keyed {
+        std::uint64_t key;
+        std::uint32_t index;
+    };
+    std::vector<Keyed> keyed(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::uint64_t key = 0;
+        const std::string& n = names[i];
+        for (std::size_t b = 0; b < 8; ++b)
+            key = key << 8 | (b < n.size() ? static_cast<unsigned char>(n[b]) : 0u);
+        keyed[i] = {key, static_cast<std::uint32_t>(i)};
+    }
+    std::sort(keyed.begin(), keyed.end(), [&names](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key) return a.key < b.key;
+        return names[a.index] < names[b.index];
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const Keyed& k : keyed) sorted.push_back(std::move(names[k.index]));
+    names = std::move(sorted);
+}
 
 // One folder of the walk, opened relative to its parent so that no path is
 // looked up twice. `visited` holds the folders already walked (device and
@@ -62,8 +90,8 @@ bool walk(int dirFd, const std::string& folder, const Found& found,
             files.emplace_back(name);
         }
     }
-    std::sort(files.begin(), files.end());
-    std::sort(folders.begin(), folders.end());
+    sortNames(files);
+    sortNames(folders);
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     for (const auto& f : files)
         if (!found(prefix + f)) return false;
