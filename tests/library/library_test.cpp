@@ -164,6 +164,8 @@ TEST(DriverList, SearchLinesComeInTheListsOrder) {
         for (int k = 0; k < size; ++k) name.push_back(letters[gen() % letters.size()]);
         paths.push_back((i % 3 ? "/x/" : "/y/") + name + ".d");
     }
+    // Lines shorter than others that they begin.
+    paths.insert(paths.begin() + 100, {"a.d ()b.d", "a.d", "A.D"});
     std::vector<std::pair<fs::path, std::optional<SettingRef>>> lines;
     for (std::size_t i = 0; i < paths.size(); ++i)
         lines.emplace_back(paths[i], SettingRef{static_cast<int>(i)});

@@ -173,28 +173,36 @@ std::string driverListLine(const fs::path& path) {
 }
 
 std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths) {
-    // lineLess on each pair, with the letters folded once per line rather
-    // than at every comparison: the folded lines compare as bytes.
-    std::vector<std::string> lines, folded;
+    // lineLess on each pair, stable. The first eight bytes of each line,
+    // letters folded, are compared as one number; only lines that share
+    // them are compared whole.
+    struct Keyed {
+        std::uint64_t key;
+        std::size_t index;
+    };
+    std::vector<std::string> lines;
     lines.reserve(paths.size());
-    folded.reserve(paths.size());
-    for (const std::string& p : paths) {
-        lines.push_back(lineOf(p));
-        std::string f = lines.back();
-        for (char& c : f)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        folded.push_back(std::move(f));
+    std::vector<Keyed> keyed(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        lines.push_back(lineOf(paths[i]));
+        const std::string& line = lines.back();
+        std::uint64_t key = 0;
+        for (std::size_t b = 0; b < 8; ++b) {
+            unsigned c = b < line.size() ? static_cast<unsigned char>(line[b]) : 0u;
+            if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
+            key = key << 8 | c;
+        }
+        keyed[i] = {key, i};
     }
-    std::vector<std::size_t> order(paths.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const std::string& fa = folded[a];
-        const std::string& fb = folded[b];
-        const int c = std::memcmp(fa.data(), fb.data(), std::min(fa.size(), fb.size()));
-        if (c != 0) return c < 0;
-        if (fa.size() != fb.size()) return fa.size() < fb.size();
-        return lines[a] < lines[b];
+    std::sort(keyed.begin(), keyed.end(), [&lines](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (lineLess(lines[a.index], lines[b.index])) return true;
+        if (lineLess(lines[b.index], lines[a.index])) return false;
+        return a.index < b.index;
     });
+    std::vector<std::size_t> order;
+    order.reserve(keyed.size());
+    for (const Keyed& k : keyed) order.push_back(k.index);
     return order;
 }
 
