@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -28,6 +27,22 @@ bool hasDriverExtension(std::string_view name) {
 
 using Found = std::function<bool(std::string&&)>;
 
+// A letter as the list compares it: without regard to case.
+unsigned foldLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+// The first eight bytes of `s` as one number that orders as the bytes do
+// (zeros past its end), letters folded when `fold` is set.
+std::uint64_t leadingKey(const std::string& s, bool fold) {
+    std::uint64_t key = 0;
+    for (std::size_t b = 0; b < 8; ++b) {
+        const unsigned char c = b < s.size() ? static_cast<unsigned char>(s[b]) : 0;
+        key = key << 8 | (fold ? foldLetter(c) : c);
+    }
+    return key;
+}
+
 // Sorts names in byte order as std::string compares them. Most names of a
 // library differ in their first eight bytes: those are compared as one
 // number, and only names that share them are compared whole.
@@ -38,13 +53,8 @@ void sortNames(std::vector<std::string>& names) {
         std::uint32_t index;
     };
     std::vector<Keyed> keyed(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::uint64_t key = 0;
-        const std::string& n = names[i];
-        for (std::size_t b = 0; b < 8; ++b)
-            key = key << 8 | (b < n.size() ? static_cast<unsigned char>(n[b]) : 0u);
-        keyed[i] = {key, static_cast<std::uint32_t>(i)};
-    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        keyed[i] = {leadingKey(names[i], false), static_cast<std::uint32_t>(i)};
     std::sort(keyed.begin(), keyed.end(), [&names](const Keyed& a, const Keyed& b) {
         if (a.key != b.key) return a.key < b.key;
         return names[a.index] < names[b.index];
@@ -105,11 +115,10 @@ bool walk(int dirFd, const std::string& folder, const Found& found,
 // List order: letters compare without regard to case, as users expect from
 // a sorted list; texts that differ only in case fall back to byte order.
 bool lineLess(const std::string& a, const std::string& b) {
-    auto fold = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; };
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const int ca = fold(static_cast<unsigned char>(a[i]));
-        const int cb = fold(static_cast<unsigned char>(b[i]));
+        const unsigned ca = foldLetter(static_cast<unsigned char>(a[i]));
+        const unsigned cb = foldLetter(static_cast<unsigned char>(b[i]));
         if (ca != cb) return ca < cb;
     }
     if (a.size() != b.size()) return a.size() < b.size();
@@ -185,14 +194,7 @@ std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths) 
     std::vector<Keyed> keyed(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         lines.push_back(lineOf(paths[i]));
-        const std::string& line = lines.back();
-        std::uint64_t key = 0;
-        for (std::size_t b = 0; b < 8; ++b) {
-            unsigned c = b < line.size() ? static_cast<unsigned char>(line[b]) : 0u;
-            if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
-            key = key << 8 | c;
-        }
-        keyed[i] = {key, i};
+        keyed[i] = {leadingKey(lines.back(), true), i};
     }
     std::sort(keyed.begin(), keyed.end(), [&lines](const Keyed& a, const Keyed& b) {
         if (a.key != b.key) return a.key < b.key;
