@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <functional>
 
 namespace sf {
@@ -22,6 +23,8 @@ class HelperThread {
     HelperThread& operator=(const HelperThread&) = delete;
 
     // Waits for `body` to return; nothing once joined or never started.
+    // The thread itself may still be ending when this returns: nothing of
+    // this object is touched by it any more.
     void join();
 
   private:
@@ -29,6 +32,7 @@ class HelperThread {
 
     std::function<void()> body_;
     pthread_t thread_{};
+    std::atomic<bool> done_{false};  // `body` has returned
     bool started_ = false;
 };
 

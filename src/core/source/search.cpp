@@ -399,10 +399,10 @@ SearchResult runSearch(const SourceRecord& current, const SettingRef& ref, Searc
 
     // The helper is stopped and joined on every way out, a walk or a
     // callback that throws included: the queue ends before the thread is
-    // joined. Its probe goes after it, on this thread, once no other thread
-    // of the process runs: memory given back while another thread runs
-    // costs an interrupt of that thread's core (to forget the pages), about
-    // four times the cost of giving it back alone.
+    // joined. Its probe goes after it, on this thread, once the helper has
+    // stopped: memory given back while another thread works costs an
+    // interrupt of that thread's core (to forget the pages), about four
+    // times the cost of giving it back alone.
     std::optional<SourceFileProbe> helperProbe;
     std::optional<HelperThread> helper;
     struct End {
