@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
         std::printf("  cpu time:   raw read %.1f ms, search %.1f ms (all threads), ratio %.2f\n",
                     median(g_raw, &Times::cpu), median(g_search, &Times::cpu), median(cpuRatios));
         std::printf(
-            "search / raw read, wall clock: %.2f (runs %.2f to %.2f); goal 0.60 or less: %s\n",
+            "search / raw read, wall clock: %.3f (runs %.2f to %.2f); goal 0.600 or less: %s\n",
             median(ratios), *lo, *hi, median(ratios) <= 0.6 ? "met" : "NOT met");
         std::printf(
             "two threads do %.2fx the work of one on this machine (2.00 on two free cores)\n",
