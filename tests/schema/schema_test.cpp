@@ -4,7 +4,9 @@
 
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 #include "source/record.h"
@@ -252,6 +254,26 @@ TEST(SchemaTree, RowsAndTheirIndices) {
     EXPECT_EQ(rowLabel(makeRef(260, 3, 15)), "Sub-bank #16");
     EXPECT_EQ(rowLabel(makeRef(262, 3, 15)), "Name");
     EXPECT_EQ(rowLabel(makeRef(308)), "");
+}
+
+TEST(SchemaTree, HasTreeRowAnswersAsTheBuiltRows) {
+    // Every id at indices in and around each range, on sources of 1, 3 and
+    // 16 modules and one whose count is out of range: a row or not, as the
+    // whole tree has it.
+    auto r = newSource();
+    for (int modules : {1, 3, 16, 40}) {
+        r->setU16(rec::kModuleCount, static_cast<std::uint16_t>(modules));
+        std::set<std::tuple<int, int, int>> rows;
+        for (const TreeRow& row : buildTreeRows(*r))
+            rows.insert({row.ref.id, row.ref.index1, row.ref.index2});
+        for (const SettingItem& item : settingItems())
+            for (int index1 : {-2, -1, 0, 1, 2, 3, 9, 15, 16})
+                for (int index2 : {-1, 0, 1, 15, 16, 29, 30, 47, 48}) {
+                    const bool row = rows.contains({item.id, index1, index2});
+                    ASSERT_EQ(hasTreeRow(*r, makeRef(item.id, index1, index2)), row)
+                        << modules << " modules, " << item.id << ":" << index1 << ":" << index2;
+                }
+    }
 }
 
 }  // namespace

@@ -75,8 +75,10 @@ struct Builder {
     }
 };
 
+// `onlyModule`: the module part of that module alone (none when it is not
+// one in use); every module's when negative.
 template <typename Visit>
-void forEachTreeRow(const SourceRecord& r, Visit&& visit) {
+void forEachTreeRow(const SourceRecord& r, Visit&& visit, int onlyModule = -1) {
     const Items items = settingItems();
     Builder<Visit> b{items, visit};
 
@@ -91,7 +93,8 @@ void forEachTreeRow(const SourceRecord& r, Visit&& visit) {
     b.emit(0, moduleFirst, -1, -1);
     const int modules = std::clamp<int>(r.s16(rec::kModuleCount), 1, rec::kModules);
     if (moduleFirst < items.size())
-        for (int m = 0; m < modules; ++m) b.emit(moduleFirst, moduleEnd, m, -1);
+        for (int m = 0; m < modules; ++m)
+            if (onlyModule < 0 || m == onlyModule) b.emit(moduleFirst, moduleEnd, m, -1);
     b.emit(moduleEnd, items.size(), -1, -1);
 }
 
@@ -109,12 +112,18 @@ std::vector<TreeRow> buildTreeRows(const SourceRecord& r) {
 }
 
 bool hasTreeRow(const SourceRecord& r, const SettingRef& ref) {
-    // Without building the rows: a command asks this for a single ref.
+    // Without building the rows: a command asks this for a single ref. Every
+    // row of a module's part carries the module as index1, so only the
+    // part of the module the ref names can hold it (a 16-module source has
+    // over 8,000 rows, a module's part about 500).
     bool found = false;
-    forEachTreeRow(r, [&](const TreeRow& row) {
-        found = found || (row.ref.id == ref.id && row.ref.index1 == ref.index1 &&
-                          row.ref.index2 == ref.index2);
-    });
+    forEachTreeRow(
+        r,
+        [&](const TreeRow& row) {
+            found = found || (row.ref.id == ref.id && row.ref.index1 == ref.index1 &&
+                              row.ref.index2 == ref.index2);
+        },
+        ref.index1 >= 0 ? ref.index1 : rec::kModules);
     return found;
 }
 
