@@ -114,15 +114,20 @@ bool walk(int dirFd, const std::string& folder, const Found& found,
 
 // List order: letters compare without regard to case, as users expect from
 // a sorted list; texts that differ only in case fall back to byte order.
-bool lineLess(const std::string& a, const std::string& b) {
+// Negative, zero or positive as `a` comes before, with or after `b`.
+int lineCompare(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned ca = foldLetter(static_cast<unsigned char>(a[i]));
         const unsigned cb = foldLetter(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca < cb;
+        if (ca != cb) return ca < cb ? -1 : 1;
     }
-    if (a.size() != b.size()) return a.size() < b.size();
-    return a < b;
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+bool lineLess(const std::string& a, const std::string& b) {
+    return lineCompare(a, b) < 0;
 }
 
 // The line of a path in the system's form: a plain "folder/name" is cut at
@@ -198,8 +203,7 @@ std::vector<std::size_t> driverListOrder(const std::vector<std::string>& paths) 
     }
     std::sort(keyed.begin(), keyed.end(), [&lines](const Keyed& a, const Keyed& b) {
         if (a.key != b.key) return a.key < b.key;
-        if (lineLess(lines[a.index], lines[b.index])) return true;
-        if (lineLess(lines[b.index], lines[a.index])) return false;
+        if (const int c = lineCompare(lines[a.index], lines[b.index])) return c < 0;
         return a.index < b.index;
     });
     std::vector<std::size_t> order;

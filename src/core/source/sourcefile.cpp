@@ -476,12 +476,8 @@ bool SourceFileProbe::read(const std::string& path) {
     used_ = 0;
     const int fd = openFile(path);
     if (fd < 0) return false;
-    const bool ok = readOpen(fd);
+    const bool ok = readOpen(fd);  // sets modules_ and used_ only when it accepts
     ::close(fd);
-    if (!ok) {
-        modules_ = 0;
-        used_ = 0;
-    }
     return ok;
 }
 
@@ -551,12 +547,7 @@ bool SourceFileProbe::select(std::size_t i) {
     if (!reader_ || !reader_->endsAtEndOfFile(got)) return read(*batch_[i]);
     modules_ = 0;
     used_ = 0;
-    const bool ok = readBatched(reader_->data(place_[i]), static_cast<std::size_t>(got));
-    if (!ok) {
-        modules_ = 0;
-        used_ = 0;
-    }
-    return ok;
+    return readBatched(reader_->data(place_[i]), static_cast<std::size_t>(got));
 }
 
 namespace {

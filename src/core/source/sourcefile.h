@@ -140,7 +140,7 @@ class SourceFileProbe {
 
     std::unique_ptr<std::uint8_t[]> image_;  // header and module records as stored
     const std::uint8_t* bytes_ = nullptr;    // the file's: image_ or a batch's buffer
-    std::size_t used_ = 0;                   // bytes of image_ read from this file
+    std::size_t used_ = 0;                   // bytes of the file at bytes_
     int modules_ = 0;
     int expected_ = 1;                                   // module count of the previous file
     std::array<std::uint8_t, rec::kModules> layout_{};   // per module: which byte-order map
