@@ -7,9 +7,11 @@
 # and then ends itself (bench/support/shownprobe.h); bench_startup_launch
 # starts it and takes the time from just before the start to that report,
 # and to the program's end. The programs are started alternately, one right
-# after the other, so that a busy machine weighs on both alike. A third
-# program, the minimal one with a menu and thirty rows of text, is timed
-# beside them to show what text alone costs at start.
+# after the other, so that a busy machine weighs on both alike. Two more
+# programs are timed beside them: the minimal one with a menu and thirty rows
+# of text, to show what text alone costs at start, and the minimal one with
+# its window as large as the editor's first window (most of the screen,
+# against 800 x 600), to show what the larger window alone costs.
 #
 #   bench/startup.sh [BUILD_DIR [RUNS]]     (defaults: build, 15)
 #
@@ -67,6 +69,7 @@ elapsed() {
 elapsed "$bin/bench_startup_minimal" >/dev/null
 elapsed "$bin/bench_startup_sysforge" "$work/sixteen.d" >/dev/null
 elapsed "$bin/bench_startup_text" >/dev/null
+elapsed "$bin/bench_startup_minimal" --editor-size >/dev/null
 i=0
 while [ \$i -lt $runs ]; do
     if [ \$((i % 2)) -eq 0 ]; then
@@ -77,14 +80,16 @@ while [ \$i -lt $runs ]; do
         m=\$(elapsed "$bin/bench_startup_minimal")
     fi
     t=\$(elapsed "$bin/bench_startup_text")
-    echo "\$m \$s \$t"
+    l=\$(elapsed "$bin/bench_startup_minimal" --editor-size)
+    echo "\$m \$s \$t \$l"
     i=\$((i + 1))
 done
 EOF
 
 xvfb-run -a -s "-screen 0 1280x1024x24" sh "$work/pairs.sh" >"$work/pairs"
 
-# Columns: minimal shown, ended; Sysforge shown, ended; text shown, ended.
+# Columns: minimal shown, ended; Sysforge shown, ended; text shown, ended;
+# minimal at the editor's window size shown, ended.
 awk '
     function median(a, n,    i, j, t) {
         for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
@@ -94,6 +99,7 @@ awk '
         n++
         m[n] = $1 / 1000; s[n] = $3 / 1000; r[n] = $3 / $1; t[n] = $5 / 1000; q[n] = $5 / $1
         me[n] = $2 / 1000; se[n] = $4 / 1000; re[n] = $4 / $2; qe[n] = $6 / $2
+        l[n] = $7 / 1000; rl[n] = $3 / $7
         printf "run %2d: minimal Qt program %6.1f ms, Sysforge with a 16-module source %6.1f ms, ratio %.2f\n", n, m[n], s[n], r[n]
         if (n == 1 || r[n] < lo) lo = r[n]
         if (n == 1 || r[n] > hi) hi = r[n]
@@ -105,6 +111,8 @@ awk '
             ratio, n, lo, hi, ratio <= 1.2 ? "met" : "NOT met"
         printf "beside them, the minimal program with a menu and thirty rows of text: %.1f ms, %.2f of the minimal one\n",
             median(t, n), median(q, n)
+        printf "beside them, the minimal program with a window of the editor'"'"'s first size: %.1f ms; Sysforge / that: %.2f\n",
+            median(l, n), median(rl, n)
         printf "up to the ends of the programs: minimal %.1f ms, Sysforge %.1f ms, ratio %.2f; the text program %.2f of the minimal one\n",
             median(me, n), median(se, n), median(re, n), median(qe, n)
     }' "$work/pairs"
